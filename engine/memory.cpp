@@ -1,0 +1,64 @@
+#include "memory.h"
+
+#include "bitmap.h"
+
+#include <fstream>
+#include <string>
+
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
+namespace ornamo {
+
+std::optional<std::uint64_t> availableMemory() {
+#if defined(_WIN32)
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    if (GlobalMemoryStatusEx(&status))
+        return static_cast<std::uint64_t>(status.ullAvailPhys);
+    return std::nullopt;
+#else
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key;
+    std::uint64_t value = 0;
+    std::string unit;
+    while (meminfo >> key >> value) {
+        std::getline(meminfo, unit);
+        if (key == "MemAvailable:")
+            return value * 1024;
+    }
+    return std::nullopt;
+#endif
+}
+
+std::int64_t viewSide(std::int64_t mosaicSide, std::int32_t shrinkFactor, bool noScale) {
+    if (noScale)
+        return mosaicSide;
+    const std::int64_t f = static_cast<std::uint16_t>(shrinkFactor);
+    if (mosaicSide <= f)
+        return 0;
+    if (f <= 1)
+        return mosaicSide;
+    return mosaicSide / f;
+}
+
+std::uint64_t renderBytes(std::int64_t mosaicSide, std::int32_t shrinkFactor, bool noScale) {
+    const std::int64_t view = viewSide(mosaicSide, shrinkFactor, noScale);
+    return Bitmap::bytesFor(mosaicSide, mosaicSide) + Bitmap::bytesFor(view, view);
+}
+
+bool fitsInMemory(std::uint64_t needed, std::uint64_t held) {
+    if (needed <= held)
+        return true;
+    const auto available = availableMemory();
+    if (!available)
+        return true;
+    // Keep a margin for the windows, the placements and the rest of the system.
+    constexpr std::uint64_t margin = std::uint64_t{256} << 20;
+    const std::uint64_t usable = *available > margin ? *available - margin : 0;
+    return needed - held <= usable;
+}
+
+} // namespace ornamo

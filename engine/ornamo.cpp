@@ -1,0 +1,310 @@
+#include "ornamo.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <limits>
+#include <ostream>
+
+namespace ornamo {
+
+// ---- Tile images ----
+
+void SplitColor(std::int32_t colour, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) {
+    // div truncating toward zero and mod with the sign of the dividend, each kept to its low
+    // byte: for 0..0xFFFFFF these are simply the three lowest bytes.
+    red = static_cast<std::uint8_t>(colour % 256);
+    green = static_cast<std::uint8_t>((colour / 256) % 256);
+    blue = static_cast<std::uint8_t>((colour / 65536) % 256);
+}
+
+void CopyBitmap(const Bitmap& source, Bitmap& destination) { destination = source; }
+
+void EnlargeBitmap(const Bitmap& source, Bitmap& destination, int fx, int fy) {
+    if (&source == &destination) {
+        const Bitmap copy(source);
+        EnlargeBitmap(copy, destination, fx, fy);
+        return;
+    }
+    if (fx <= 0 || fy <= 0) {
+        destination.resizeForOverwrite(0, 0);
+        return;
+    }
+    const std::int64_t w = std::int64_t{source.width()} * fx;
+    const std::int64_t h = std::int64_t{source.height()} * fy;
+    if (w > std::numeric_limits<int>::max() || h > std::numeric_limits<int>::max())
+        throw std::bad_alloc();
+    destination.resizeForOverwrite(static_cast<int>(w), static_cast<int>(h));
+    for (int y = 0; y < source.height(); ++y) {
+        const std::uint8_t* from = source.row(y);
+        std::uint8_t* first = destination.row(y * fy);
+        // Replicate each pixel fx times along the row, then the row fy - 1 times.
+        for (int x = 0; x < source.width(); ++x) {
+            const std::uint8_t* p = from + x * 3;
+            std::uint8_t* q = first + static_cast<std::ptrdiff_t>(x) * fx * 3;
+            for (int i = 0; i < fx; ++i, q += 3) {
+                q[0] = p[0];
+                q[1] = p[1];
+                q[2] = p[2];
+            }
+        }
+        for (int j = 1; j < fy; ++j)
+            std::memcpy(destination.row(y * fy + j), first, static_cast<std::size_t>(w) * 3);
+    }
+}
+
+namespace {
+
+void swapPixels(std::uint8_t* a, std::uint8_t* b) {
+    std::swap(a[0], b[0]);
+    std::swap(a[1], b[1]);
+    std::swap(a[2], b[2]);
+}
+
+void copyPixel(std::uint8_t* to, const std::uint8_t* from) {
+    to[0] = from[0];
+    to[1] = from[1];
+    to[2] = from[2];
+}
+
+} // namespace
+
+void MirrorBitmap(Bitmap& image) {
+    const int w = image.width();
+    for (int y = 0; y < image.height(); ++y) {
+        std::uint8_t* r = image.row(y);
+        for (int x = 0; x < w / 2; ++x)
+            swapPixels(r + x * 3, r + (w - 1 - x) * 3);
+    }
+}
+
+// The turns use a scratch copy of the tile: tiles are small, and reading a whole source row
+// for each destination column keeps the loops simple.
+
+void RotateBitmap90(Bitmap& image) {
+    assert(image.width() == image.height());
+    const int n = image.width();
+    const Bitmap source(image);
+    for (int y = 0; y < n; ++y) {
+        std::uint8_t* to = image.row(y);
+        const int sx = n - 1 - y;
+        for (int x = 0; x < n; ++x)
+            copyPixel(to + x * 3, source.row(x) + sx * 3);
+    }
+}
+
+void RotateBitmap270(Bitmap& image) {
+    assert(image.width() == image.height());
+    const int n = image.width();
+    const Bitmap source(image);
+    for (int y = 0; y < n; ++y) {
+        std::uint8_t* to = image.row(y);
+        for (int x = 0; x < n; ++x)
+            copyPixel(to + x * 3, source.row(n - 1 - x) + y * 3);
+    }
+}
+
+void RotateBitmap180(Bitmap& image) {
+    const int w = image.width();
+    const int h = image.height();
+    for (int y = 0; y < h / 2; ++y) {
+        std::uint8_t* top = image.row(y);
+        std::uint8_t* bottom = image.row(h - 1 - y);
+        for (int x = 0; x < w; ++x)
+            swapPixels(top + x * 3, bottom + (w - 1 - x) * 3);
+    }
+    if (h % 2 == 1) {
+        std::uint8_t* middle = image.row(h / 2);
+        for (int x = 0; x < w / 2; ++x)
+            swapPixels(middle + x * 3, middle + (w - 1 - x) * 3);
+    }
+}
+
+void BuildTileSet(TileSet& tiles, const Bitmap& base) {
+    if (&base != &tiles[0])
+        CopyBitmap(base, tiles[0]);
+    for (int i = 1; i < 8; ++i)
+        CopyBitmap(tiles[0], tiles[i]);
+    RotateBitmap90(tiles[1]);
+    RotateBitmap180(tiles[2]);
+    RotateBitmap270(tiles[3]);
+    for (int i = 4; i < 8; ++i)
+        MirrorBitmap(tiles[i]);
+    RotateBitmap90(tiles[5]);
+    RotateBitmap180(tiles[6]);
+    RotateBitmap270(tiles[7]);
+}
+
+// ---- Mosaic model ----
+
+std::ostream& operator<<(std::ostream& out, const Placement& p) {
+    out << '(' << p.width << ", " << p.height << ", " << p.x << ", " << p.y << ", ";
+    if (const auto word = keyword(p.orientation); !word.empty())
+        out << word;
+    else
+        out << static_cast<int>(p.orientation);
+    return out << ')';
+}
+
+void CopyMosaic(const Mosaic& source, Mosaic& destination) { destination = source; }
+
+Placement transformed(const Placement& p, Transform t, std::int64_t extent, std::int64_t tileSize) {
+    // Computed in 64 bits; substitutionFits() keeps every result inside 32 bits.
+    const std::int64_t x = p.x, y = p.y, w = p.width, h = p.height;
+    const auto narrow = [](std::int64_t v) { return static_cast<std::int32_t>(v); };
+    Placement r = p;
+    switch (t) {
+    case Transform::Mirror:
+        r.x = narrow(extent - x - w * tileSize);
+        break;
+    case Transform::Rotate90:
+        r.x = p.y;
+        r.y = narrow(extent - x - w * tileSize);
+        r.width = p.height;
+        r.height = p.width;
+        break;
+    case Transform::Rotate180:
+        r.x = narrow(extent - x - w * tileSize);
+        r.y = narrow(extent - y - h * tileSize);
+        break;
+    case Transform::Rotate270:
+        r.x = narrow(extent - y - h * tileSize);
+        r.y = p.x;
+        r.width = p.height;
+        r.height = p.width;
+        break;
+    }
+    r.orientation = compose(p.orientation, t);
+    return r;
+}
+
+namespace {
+
+void transformMosaic(Mosaic& mosaic, Transform t) {
+    const std::int64_t e = mosaic.extent();
+    for (Placement& p : mosaic.placements)
+        p = transformed(p, t, e, mosaic.tileSize);
+}
+
+// The transforms a part's orientation applies to the copy of the mosaic, mirror first.
+struct Turn {
+    bool mirror;
+    int quarterTurns; // counter-clockwise, 0..3
+};
+
+Turn turnOf(Orientation o) {
+    const auto v = static_cast<std::uint8_t>(o);
+    if (v > 7)
+        return {false, 0};
+    return {v >= 4, v % 4};
+}
+
+} // namespace
+
+void MirrorMosaic(Mosaic& mosaic) { transformMosaic(mosaic, Transform::Mirror); }
+void RotateMosaic90(Mosaic& mosaic) { transformMosaic(mosaic, Transform::Rotate90); }
+void RotateMosaic180(Mosaic& mosaic) { transformMosaic(mosaic, Transform::Rotate180); }
+void RotateMosaic270(Mosaic& mosaic) { transformMosaic(mosaic, Transform::Rotate270); }
+
+void PlaceMosaic(std::int32_t sx, std::int32_t sy, std::int32_t dx, std::int32_t dy, Mosaic& mosaic) {
+    for (Placement& p : mosaic.placements) {
+        p.width = static_cast<std::int32_t>(std::int64_t{p.width} * sx);
+        p.height = static_cast<std::int32_t>(std::int64_t{p.height} * sy);
+        p.x = static_cast<std::int32_t>(std::int64_t{p.x} * sx + dx);
+        p.y = static_cast<std::int32_t>(std::int64_t{p.y} * sy + dy);
+    }
+}
+
+void AppendMosaic(const Mosaic& source, Mosaic& destination) {
+    destination.placements.insert(destination.placements.end(), source.placements.begin(),
+                                  source.placements.end());
+}
+
+void SubstituteCommand(const Mosaic& pattern, Mosaic& mosaic) {
+    const std::int64_t e = mosaic.extent();
+    const std::int64_t t = mosaic.tileSize;
+    const std::size_t count = mosaic.placements.size();
+    std::vector<Placement> result;
+    result.reserve(count * pattern.placements.size());
+    // Each block is the old list transformed as it is copied: the same entries, in the same
+    // order, as copying the mosaic, turning the copy and placing it, part after part.
+    for (const Placement& part : pattern.placements) {
+        const Turn turn = turnOf(part.orientation);
+        const std::int64_t dx = std::int64_t{part.x} * e;
+        const std::int64_t dy = std::int64_t{part.y} * e;
+        for (std::size_t i = 0; i < count; ++i) {
+            Placement p = mosaic.placements[i];
+            if (turn.mirror)
+                p = transformed(p, Transform::Mirror, e, t);
+            switch (turn.quarterTurns) {
+            case 1: p = transformed(p, Transform::Rotate90, e, t); break;
+            case 2: p = transformed(p, Transform::Rotate180, e, t); break;
+            case 3: p = transformed(p, Transform::Rotate270, e, t); break;
+            default: break;
+            }
+            p.width = static_cast<std::int32_t>(std::int64_t{p.width} * part.width);
+            p.height = static_cast<std::int32_t>(std::int64_t{p.height} * part.height);
+            p.x = static_cast<std::int32_t>(std::int64_t{p.x} * part.width + dx);
+            p.y = static_cast<std::int32_t>(std::int64_t{p.y} * part.height + dy);
+            result.push_back(p);
+        }
+    }
+    mosaic.placements = std::move(result);
+    mosaic.scale = static_cast<std::uint16_t>(mosaic.scale * pattern.scale);
+}
+
+void ResetMosaic(Mosaic& mosaic) {
+    mosaic.placements.assign(1, Placement{});
+    mosaic.scale = 1;
+}
+
+bool isUndoable(const Mosaic& pattern) {
+    if (pattern.placements.empty() || pattern.scale == 0)
+        return false;
+    const Placement& first = pattern.placements.front();
+    return first.width != 0 && first.height != 0;
+}
+
+namespace {
+
+std::int64_t abs64(std::int64_t v) { return v < 0 ? -v : v; }
+
+} // namespace
+
+bool substitutionFits(const Mosaic& pattern, const Mosaic& mosaic) {
+    const std::int64_t newScale = std::int64_t{mosaic.scale} * pattern.scale;
+    if (newScale * mosaic.tileSize > maxExtent)
+        return false;
+    const auto count = static_cast<std::int64_t>(mosaic.placements.size());
+    const auto parts = static_cast<std::int64_t>(pattern.placements.size());
+    if (count * parts > maxPlacements)
+        return false;
+
+    // Bounds of every value a turn can put in a position or a size field, then of the stretch
+    // and shift. Conservative; only absurd hierarchy files come near the limit.
+    const std::int64_t e = mosaic.extent();
+    const std::int64_t t = mosaic.tileSize;
+    std::int64_t position = 0, size = 0;
+    for (const Placement& p : mosaic.placements) {
+        position = std::max({position, abs64(p.x), abs64(p.y),
+                             abs64(e - p.x - std::int64_t{p.width} * t),
+                             abs64(e - p.y - std::int64_t{p.height} * t)});
+        size = std::max({size, abs64(p.width), abs64(p.height)});
+    }
+    const std::int64_t limit = std::numeric_limits<std::int32_t>::max();
+    const std::int64_t newExtent = newScale * t;
+    for (const Placement& part : pattern.placements) {
+        const std::int64_t stretch = std::max(abs64(part.width), abs64(part.height));
+        const std::int64_t cell = std::max(abs64(part.x), abs64(part.y));
+        if (stretch > 0 && (position > limit / stretch || size > limit / stretch))
+            return false;
+        const std::int64_t shifted = position * stretch + cell * e;
+        const std::int64_t grown = size * stretch;
+        // Later transforms compute E - x - width*T from these.
+        if (shifted > limit || grown > limit || newExtent + shifted + grown * t > limit)
+            return false;
+    }
+    return true;
+}
+
+} // namespace ornamo

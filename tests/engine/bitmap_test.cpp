@@ -1,0 +1,126 @@
+#include "bitmap.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+
+using ornamo::Bitmap;
+using ornamo::Color;
+
+namespace {
+
+// A bitmap whose every pixel is different: (x, y) -> r = x, g = y, b = x ^ y.
+Bitmap numbered(int w, int h) {
+    Bitmap b(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setPixel(x, y, ornamo::makeColor(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
+                                               static_cast<std::uint8_t>(x ^ y)));
+    return b;
+}
+
+} // namespace
+
+TEST(Bitmap, RowsAreRgbBytesPaddedToFourBytes) {
+    Bitmap b(3, 2, 0x00332211);
+    EXPECT_EQ(b.stride(), 12); // 9 bytes of pixels, padded
+    const std::uint8_t* r = b.row(1);
+    EXPECT_EQ(r[0], 0x11); // red first, as QImage::Format_RGB888
+    EXPECT_EQ(r[1], 0x22);
+    EXPECT_EQ(r[2], 0x33);
+    EXPECT_EQ(b.row(1) - b.row(0), 12);
+    EXPECT_EQ(Bitmap(4, 1).stride(), 12);
+    EXPECT_EQ(Bitmap(5, 1).stride(), 16);
+}
+
+TEST(Bitmap, PixelRoundTripAndChannels) {
+    Bitmap b(2, 2);
+    b.setPixel(1, 0, 0x00996633);
+    EXPECT_EQ(b.pixel(1, 0), 0x00996633u);
+    EXPECT_EQ(ornamo::redOf(0x00996633), 0x33);
+    EXPECT_EQ(ornamo::greenOf(0x00996633), 0x66);
+    EXPECT_EQ(ornamo::blueOf(0x00996633), 0x99);
+    EXPECT_EQ(b.pixel(0, 0), 0u);
+}
+
+TEST(Bitmap, ResizeKeepsTopLeftAndFillsGainedArea) {
+    const Bitmap original = numbered(3, 2);
+    Bitmap b = original;
+    b.resize(5, 4, 0x00ABCDEF);
+    ASSERT_EQ(b.width(), 5);
+    ASSERT_EQ(b.height(), 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(b.pixel(x, y), (x < 3 && y < 2) ? original.pixel(x, y) : 0x00ABCDEFu) << x << "," << y;
+    b.resize(2, 1, 0);
+    ASSERT_EQ(b.width(), 2);
+    ASSERT_EQ(b.height(), 1);
+    EXPECT_EQ(b.pixel(1, 0), original.pixel(1, 0));
+}
+
+TEST(Bitmap, DrawIsOpaqueAndClippedAtEveryEdge) {
+    const Bitmap src = numbered(3, 3);
+    struct Case {
+        const char* name;
+        int x, y;
+    };
+    const Case cases[] = {{"inside", 1, 1}, {"left", -2, 0}, {"top", 0, -2}, {"right", 4, 2},
+                          {"bottom", 1, 4}, {"outside", 9, 9}, {"negative outside", -3, -3}};
+    for (const Case& c : cases) {
+        Bitmap dst(5, 5, 0x00FFFFFF);
+        dst.draw(src, c.x, c.y);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 5; ++x) {
+                const int sx = x - c.x, sy = y - c.y;
+                const bool covered = sx >= 0 && sx < 3 && sy >= 0 && sy < 3;
+                EXPECT_EQ(dst.pixel(x, y), covered ? src.pixel(sx, sy) : 0x00FFFFFFu)
+                    << c.name << " at " << x << "," << y;
+            }
+    }
+}
+
+TEST(Bitmap, FillRectIsClipped) {
+    Bitmap b(4, 3, 0);
+    b.fillRect(-1, 1, 3, 5, 0x00010203);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(b.pixel(x, y), (x < 2 && y >= 1) ? 0x00010203u : 0u) << x << "," << y;
+}
+
+TEST(Bitmap, FillWithPatternColourCoversOddWidths) {
+    for (int w : {1, 2, 3, 7, 33}) {
+        Bitmap b(w, 2, 0x00123456);
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(b.pixel(x, 1), 0x00123456u) << w;
+    }
+}
+
+TEST(Bitmap, SizesThatCannotBeAllocatedThrowAndChangeNothing) {
+    Bitmap b(2, 2, 0x00112233);
+    EXPECT_THROW(b.resizeForOverwrite(2'000'000'000, 2'000'000'000), std::bad_alloc);
+    EXPECT_EQ(b.width(), 2);
+    EXPECT_EQ(b.pixel(1, 1), 0x00112233u);
+    EXPECT_THROW(Bitmap(1 << 30, 1 << 30), std::bad_alloc);
+    // width x height x 3 would overflow: reported as 0 bytes, never wrapped to a small size.
+    EXPECT_EQ(Bitmap::bytesFor(2147483647, 2147483647), 0u);
+    EXPECT_EQ(Bitmap::bytesFor(3, 2), 24u);
+    EXPECT_EQ(Bitmap::bytesFor(-1, 5), 0u);
+}
+
+TEST(Bitmap, ShrinkingKeepsTheBufferForReuse) {
+    Bitmap b(100, 100);
+    const std::uint8_t* before = b.bits();
+    b.resizeForOverwrite(10, 10);
+    EXPECT_EQ(b.bits(), before);
+    b.resizeForOverwrite(100, 100);
+    EXPECT_EQ(b.bits(), before);
+}
+
+TEST(Bitmap, EqualityIgnoresPaddingAndCopiesAreDeep) {
+    Bitmap a = numbered(5, 3);
+    Bitmap b = a;
+    EXPECT_EQ(a, b);
+    b.setPixel(4, 2, 0);
+    EXPECT_NE(a, b);
+    EXPECT_NE(a, Bitmap(3, 5));
+}

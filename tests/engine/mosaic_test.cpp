@@ -1,0 +1,389 @@
+#include "ornamo.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+using namespace ornamo;
+using O = Orientation;
+
+namespace {
+
+Placement P(int w, int h, int x, int y, O o) { return {w, h, x, y, o}; }
+
+Mosaic singleTile(std::uint16_t tileSize = 40) {
+    Mosaic m;
+    m.tileSize = tileSize;
+    ResetMosaic(m);
+    return m;
+}
+
+Mosaic pattern(std::uint16_t grid, std::vector<Placement> parts) {
+    Mosaic p;
+    p.scale = grid;
+    p.placements = std::move(parts);
+    return p;
+}
+
+const Mosaic square2 = pattern(2, {P(1, 1, 0, 0, O::R0), P(1, 1, 1, 0, O::R90), P(1, 1, 0, 1, O::MR0),
+                                   P(1, 1, 1, 1, O::R180)});
+
+// The inverse of the newest substitution, as undo does it: keep the first block, then take
+// back the first part's shift, stretch and turn.
+void undoSubstitution(const Mosaic& pat, Mosaic& m) {
+    const Placement& first = pat.placements.front();
+    m.placements.resize(m.placements.size() / pat.placements.size());
+    m.scale = static_cast<std::uint16_t>(m.scale / pat.scale);
+    const std::int64_t shift = std::int64_t{m.tileSize} * m.scale;
+    for (Placement& p : m.placements) {
+        p.x = static_cast<std::int32_t>(p.x - first.x * shift);
+        p.y = static_cast<std::int32_t>(p.y - first.y * shift);
+        p.x /= first.width;
+        p.y /= first.height;
+        p.width /= first.width;
+        p.height /= first.height;
+    }
+    switch (first.orientation) {
+    case O::R0: break;
+    case O::R90: RotateMosaic270(m); break;
+    case O::R180: RotateMosaic180(m); break;
+    case O::R270: RotateMosaic90(m); break;
+    case O::MR0: MirrorMosaic(m); break;
+    case O::MR90: RotateMosaic270(m); MirrorMosaic(m); break;
+    case O::MR180: RotateMosaic180(m); MirrorMosaic(m); break;
+    case O::MR270: RotateMosaic90(m); MirrorMosaic(m); break;
+    }
+}
+
+// The original 16-bit model, kept as a reference: every field and every sum modulo 65536, and
+// the substitution done by whole copies of the mosaic, one per part.
+struct Placement16 {
+    std::uint16_t width, height, x, y;
+    std::uint8_t orientation;
+};
+struct Mosaic16 {
+    std::uint16_t scale, tileSize;
+    std::vector<Placement16> placements;
+};
+
+void transform16(Mosaic16& m, Transform t) {
+    const auto e = static_cast<std::uint16_t>(m.scale * m.tileSize);
+    const auto t16 = m.tileSize;
+    for (Placement16& p : m.placements) {
+        const Placement16 q = p;
+        switch (t) {
+        case Transform::Mirror: p.x = static_cast<std::uint16_t>(e - q.x - q.width * t16); break;
+        case Transform::Rotate90:
+            p.x = q.y;
+            p.y = static_cast<std::uint16_t>(e - q.x - q.width * t16);
+            p.width = q.height;
+            p.height = q.width;
+            break;
+        case Transform::Rotate180:
+            p.x = static_cast<std::uint16_t>(e - q.x - q.width * t16);
+            p.y = static_cast<std::uint16_t>(e - q.y - q.height * t16);
+            break;
+        case Transform::Rotate270:
+            p.x = static_cast<std::uint16_t>(e - q.y - q.height * t16);
+            p.y = q.x;
+            p.width = q.height;
+            p.height = q.width;
+            break;
+        }
+        p.orientation = static_cast<std::uint8_t>(compose(static_cast<O>(q.orientation), t));
+    }
+}
+
+void substitute16(const Mosaic& pat, Mosaic16& m) {
+    const Mosaic16 saved = m;
+    const auto e = static_cast<std::uint16_t>(saved.scale * saved.tileSize);
+    m.placements.clear();
+    for (const Placement& part : pat.placements) {
+        Mosaic16 temp = saved;
+        const auto o = static_cast<std::uint8_t>(part.orientation);
+        if (o >= 4 && o <= 7)
+            transform16(temp, Transform::Mirror);
+        if (o <= 7 && o % 4 == 1)
+            transform16(temp, Transform::Rotate90);
+        if (o <= 7 && o % 4 == 2)
+            transform16(temp, Transform::Rotate180);
+        if (o <= 7 && o % 4 == 3)
+            transform16(temp, Transform::Rotate270);
+        for (Placement16& p : temp.placements) {
+            p.width = static_cast<std::uint16_t>(p.width * part.width);
+            p.height = static_cast<std::uint16_t>(p.height * part.height);
+            p.x = static_cast<std::uint16_t>(p.x * part.width + static_cast<std::uint16_t>(part.x * e));
+            p.y = static_cast<std::uint16_t>(p.y * part.height + static_cast<std::uint16_t>(part.y * e));
+        }
+        m.placements.insert(m.placements.end(), temp.placements.begin(), temp.placements.end());
+    }
+    m.scale = static_cast<std::uint16_t>(m.scale * pat.scale);
+}
+
+bool inRange16(std::int64_t v) { return v >= 0 && v <= 65535; }
+
+} // namespace
+
+TEST(Mosaic, WorkedExampleFirstSubstitution) {
+    Mosaic m = singleTile();
+    SubstituteCommand(square2, m);
+    EXPECT_EQ(m.scale, 2);
+    EXPECT_EQ(m.placements, (std::vector<Placement>{P(1, 1, 0, 0, O::R0), P(1, 1, 40, 0, O::R90),
+                                                    P(1, 1, 0, 40, O::MR0), P(1, 1, 40, 40, O::R180)}));
+}
+
+TEST(Mosaic, WorkedExampleSecondSubstitutionInOrder) {
+    Mosaic m = singleTile();
+    SubstituteCommand(square2, m);
+    SubstituteCommand(square2, m);
+    EXPECT_EQ(m.scale, 4);
+    const std::vector<Placement> expected = {
+        P(1, 1, 0, 0, O::R0),       P(1, 1, 40, 0, O::R90),     P(1, 1, 0, 40, O::MR0),
+        P(1, 1, 40, 40, O::R180),   P(1, 1, 80, 40, O::R90),    P(1, 1, 80, 0, O::R180),
+        P(1, 1, 120, 40, O::MR90),  P(1, 1, 120, 0, O::R270),   P(1, 1, 40, 80, O::MR0),
+        P(1, 1, 0, 80, O::MR270),   P(1, 1, 40, 120, O::R0),    P(1, 1, 0, 120, O::MR180),
+        P(1, 1, 120, 120, O::R180), P(1, 1, 80, 120, O::R270),  P(1, 1, 120, 80, O::MR180),
+        P(1, 1, 80, 80, O::R0)};
+    EXPECT_EQ(m.placements, expected);
+}
+
+TEST(Mosaic, StretchedPartWidensEveryTile) {
+    Mosaic m = singleTile();
+    SubstituteCommand(square2, m);
+    SubstituteCommand(pattern(2, {P(2, 1, 0, 0, O::R0)}), m);
+    EXPECT_EQ(m.placements, (std::vector<Placement>{P(2, 1, 0, 0, O::R0), P(2, 1, 80, 0, O::R90),
+                                                    P(2, 1, 0, 40, O::MR0), P(2, 1, 80, 40, O::R180)}));
+}
+
+TEST(Mosaic, SinglePartCases) {
+    struct Case {
+        const char* name;
+        Mosaic pat;
+        std::uint16_t scale;
+        Placement result;
+    };
+    const Case cases[] = {
+        {"identity", pattern(1, {P(1, 1, 0, 0, O::R0)}), 1, P(1, 1, 0, 0, O::R0)},
+        {"centre of 3 x 3", pattern(3, {P(1, 1, 1, 1, O::R0)}), 3, P(1, 1, 40, 40, O::R0)},
+        {"mirror first, then turn", pattern(2, {P(1, 1, 0, 0, O::MR90)}), 2, P(1, 1, 0, 0, O::MR90)},
+    };
+    for (const Case& c : cases) {
+        Mosaic m = singleTile();
+        SubstituteCommand(c.pat, m);
+        EXPECT_EQ(m.scale, c.scale) << c.name;
+        ASSERT_EQ(m.placements.size(), 1u) << c.name;
+        EXPECT_EQ(m.placements[0], c.result) << c.name;
+    }
+}
+
+TEST(Mosaic, MirrorFirstThenTurnKeepsTheCornerInA2x2) {
+    Mosaic m = singleTile();
+    m.scale = 2; // extent 80, one tile at the top-left
+    Mosaic turned = m;
+    SubstituteCommand(pattern(1, {P(1, 1, 0, 0, O::MR90)}), turned);
+    EXPECT_EQ(turned.placements[0], P(1, 1, 0, 0, O::MR90));
+    // Turning first and mirroring afterwards would have gone to the bottom-right corner.
+    RotateMosaic90(m);
+    MirrorMosaic(m);
+    EXPECT_EQ(m.placements[0], P(1, 1, 40, 40, O::MR270));
+}
+
+TEST(Mosaic, TransformFormulas) {
+    struct Case {
+        const char* name;
+        void (*transform)(Mosaic&);
+        Placement before, after;
+    };
+    const Case cases[] = {
+        {"mirror", MirrorMosaic, P(1, 1, 0, 0, O::R90), P(1, 1, 40, 0, O::MR270)},
+        {"quarter ccw of the top half", RotateMosaic90, P(2, 1, 0, 0, O::R0), P(1, 2, 0, 0, O::R90)},
+        {"quarter cw of the top half", RotateMosaic270, P(2, 1, 0, 0, O::R0), P(1, 2, 40, 0, O::R270)},
+        {"half turn", RotateMosaic180, P(1, 1, 0, 0, O::R0), P(1, 1, 40, 40, O::R180)},
+    };
+    for (const Case& c : cases) {
+        Mosaic m = singleTile();
+        m.scale = 2;
+        m.placements = {c.before};
+        c.transform(m);
+        EXPECT_EQ(m.placements[0], c.after) << c.name;
+        EXPECT_EQ(m.scale, 2) << c.name;
+    }
+}
+
+TEST(Mosaic, TransformSequencesGiveBackThePlacements) {
+    Mosaic start = singleTile();
+    SubstituteCommand(square2, start);
+    SubstituteCommand(pattern(3, {P(2, 1, 0, 0, O::MR180), P(1, 2, 2, 1, O::R270), P(1, 1, 0, 2, O::MR90)}), start);
+    using T = void (*)(Mosaic&);
+    const std::vector<std::vector<T>> identities = {
+        {RotateMosaic90, RotateMosaic90, RotateMosaic90, RotateMosaic90},
+        {RotateMosaic180, RotateMosaic180},
+        {MirrorMosaic, MirrorMosaic},
+        {RotateMosaic90, RotateMosaic270},
+        {RotateMosaic270, RotateMosaic90},
+    };
+    for (const auto& sequence : identities) {
+        Mosaic m = start;
+        for (T t : sequence)
+            t(m);
+        EXPECT_EQ(m.placements, start.placements);
+    }
+}
+
+TEST(Mosaic, ResetKeepsColourTileSizeAndTiles) {
+    Mosaic m = singleTile(33);
+    m.gapColor = 0x123456;
+    m.tiles = std::make_shared<TileSet>();
+    SubstituteCommand(square2, m);
+    const auto tiles = m.tiles;
+    ResetMosaic(m);
+    EXPECT_EQ(m.placements, std::vector<Placement>{P(1, 1, 0, 0, O::R0)});
+    EXPECT_EQ(m.scale, 1);
+    EXPECT_EQ(m.tileSize, 33);
+    EXPECT_EQ(m.gapColor, 0x123456u);
+    EXPECT_EQ(m.tiles, tiles);
+}
+
+TEST(Mosaic, CopiesShareTilesAndOwnPlacements) {
+    Mosaic m = singleTile();
+    m.tiles = std::make_shared<TileSet>();
+    Mosaic copy;
+    CopyMosaic(m, copy);
+    EXPECT_EQ(copy.tiles.get(), m.tiles.get());
+    copy.placements[0].x = 99;
+    EXPECT_EQ(m.placements[0].x, 0);
+    AppendMosaic(m, copy);
+    EXPECT_EQ(copy.placements.size(), 2u);
+    EXPECT_EQ(copy.placements[1], m.placements[0]);
+}
+
+TEST(Mosaic, PlaceStretchesThenShifts) {
+    Mosaic m = singleTile();
+    m.placements = {P(1, 2, 40, 80, O::R0)};
+    PlaceMosaic(3, 2, 7, 11, m);
+    EXPECT_EQ(m.placements[0], P(3, 4, 127, 171, O::R0));
+}
+
+TEST(Mosaic, BlocksFollowThePartsInOrder) {
+    Mosaic m = singleTile();
+    SubstituteCommand(square2, m);
+    const Mosaic before = m;
+    const Mosaic three = pattern(3, {P(1, 1, 0, 0, O::R0), P(1, 1, 2, 0, O::R0), P(1, 1, 1, 2, O::R0)});
+    SubstituteCommand(three, m);
+    ASSERT_EQ(m.placements.size(), 3 * before.placements.size());
+    for (std::size_t block = 0; block < 3; ++block)
+        for (std::size_t i = 0; i < before.placements.size(); ++i) {
+            Placement expected = before.placements[i];
+            expected.x += three.placements[block].x * 80;
+            expected.y += three.placements[block].y * 80;
+            EXPECT_EQ(m.placements[block * 4 + i], expected);
+        }
+}
+
+// Parts that stick out of their grid, turned by later commands, reach negative positions: with
+// exact arithmetic they keep their true positions and undo restores every step.
+TEST(Mosaic, OutOfSquarePlacementsUndoExactlyAndAgreeWith16BitsInRange) {
+    std::mt19937 rng(2024);
+    std::uniform_int_distribution<int> orient(0, 7);
+    for (int round = 0; round < 300; ++round) {
+        Mosaic m = singleTile(static_cast<std::uint16_t>(1 + rng() % 40));
+        Mosaic16 m16{1, m.tileSize, {{1, 1, 0, 0, 0}}};
+        std::vector<Mosaic> history{m};
+        std::vector<Mosaic> patterns;
+        for (int step = 0; step < 4; ++step) {
+            const auto grid = static_cast<std::uint16_t>(1 + rng() % 3);
+            std::vector<Placement> parts;
+            const int count = 1 + static_cast<int>(rng() % 3);
+            for (int i = 0; i < count; ++i)
+                parts.push_back(P(1 + static_cast<int>(rng() % 3), 1 + static_cast<int>(rng() % 3),
+                                  static_cast<int>(rng() % 4), static_cast<int>(rng() % 4),
+                                  static_cast<O>(orient(rng))));
+            const Mosaic pat = pattern(grid, parts);
+            if (!substitutionFits(pat, m))
+                break;
+            SubstituteCommand(pat, m);
+            substitute16(pat, m16);
+            patterns.push_back(pat);
+            history.push_back(m);
+            ASSERT_EQ(m16.placements.size(), m.placements.size());
+            for (std::size_t i = 0; i < m.placements.size(); ++i) {
+                const Placement& p = m.placements[i];
+                const Placement16& q = m16.placements[i];
+                if (inRange16(p.x)) {
+                    EXPECT_EQ(p.x, q.x);
+                }
+                if (inRange16(p.y)) {
+                    EXPECT_EQ(p.y, q.y);
+                }
+                if (inRange16(p.width)) {
+                    EXPECT_EQ(p.width, q.width);
+                }
+                if (inRange16(p.height)) {
+                    EXPECT_EQ(p.height, q.height);
+                }
+                EXPECT_EQ(static_cast<int>(p.orientation), q.orientation);
+            }
+        }
+        for (std::size_t k = patterns.size(); k-- > 0;) {
+            undoSubstitution(patterns[k], m);
+            ASSERT_EQ(m.placements, history[k].placements) << "round " << round << " undo " << k;
+            ASSERT_EQ(m.scale, history[k].scale);
+        }
+    }
+}
+
+TEST(Mosaic, NegativePositionsAppearWhenAPartSticksOut) {
+    // A part reaching beyond a 1 x 1 grid, then a half turn of the whole mosaic.
+    Mosaic m = singleTile();
+    SubstituteCommand(pattern(1, {P(1, 1, 0, 0, O::R0), P(1, 1, 1, 0, O::R0)}), m);
+    SubstituteCommand(pattern(1, {P(1, 1, 0, 0, O::R180)}), m);
+    EXPECT_EQ(m.placements[1].x, -40); // 16 bits would have wrapped to 65496
+    SubstituteCommand(pattern(2, {P(3, 1, 0, 0, O::R0)}), m);
+    EXPECT_EQ(m.placements[1], P(3, 1, -120, 0, O::R180));
+    undoSubstitution(pattern(2, {P(3, 1, 0, 0, O::R0)}), m);
+    EXPECT_EQ(m.placements[1].x, -40);
+}
+
+TEST(Mosaic, SubstitutionFitsTheModel) {
+    struct Case {
+        const char* name;
+        std::uint16_t scale, tileSize;
+        std::size_t count;
+        Mosaic pat;
+        bool fits;
+    };
+    const std::vector<Placement> nine(9, P(1, 1, 0, 0, O::R0));
+    const Case cases[] = {
+        {"small", 1, 40, 1, pattern(2, {P(1, 1, 0, 0, O::R0)}), true},
+        {"extent exactly 65535", 1, 65535, 1, pattern(1, {P(1, 1, 0, 0, O::R0)}), true},
+        {"extent 65536", 1, 16384, 1, pattern(4, {P(1, 1, 0, 0, O::R0)}), false},
+        {"extent 9720 then x3", 243, 40, 1, pattern(3, {P(1, 1, 0, 0, O::R0)}), true},
+        {"extent 29160 then x3", 729, 40, 1, pattern(3, {P(1, 1, 0, 0, O::R0)}), false},
+        {"65535 placements", 1, 1, 7281, pattern(1, nine), true},
+        {"65536 placements", 1, 1, 65536 / 4, pattern(1, std::vector<Placement>(4, P(1, 1, 0, 0, O::R0))), false},
+        {"absurd stretch", 1, 40, 1, pattern(1, {P(65535, 1, 0, 0, O::R0)}), true},
+    };
+    for (const Case& c : cases) {
+        Mosaic m = singleTile(c.tileSize);
+        m.scale = c.scale;
+        m.placements.assign(c.count, P(1, 1, 0, 0, O::R0));
+        EXPECT_EQ(substitutionFits(c.pat, m), c.fits) << c.name;
+    }
+    // A second absurd stretch would take the width beyond the signed 32-bit range.
+    Mosaic m = singleTile();
+    const Mosaic stretch = pattern(1, {P(65535, 1, 0, 0, O::R0)});
+    ASSERT_TRUE(substitutionFits(stretch, m));
+    SubstituteCommand(stretch, m);
+    EXPECT_EQ(m.placements[0].width, 65535);
+    EXPECT_FALSE(substitutionFits(stretch, m));
+}
+
+TEST(Mosaic, WhichPatternsCanBeUndone) {
+    EXPECT_TRUE(isUndoable(square2));
+    EXPECT_FALSE(isUndoable(pattern(2, {})));
+    EXPECT_FALSE(isUndoable(pattern(0, {P(1, 1, 0, 0, O::R0)})));
+    EXPECT_FALSE(isUndoable(pattern(2, {P(0, 1, 0, 0, O::R0)})));
+    EXPECT_FALSE(isUndoable(pattern(2, {P(1, 0, 0, 0, O::R0)})));
+    EXPECT_TRUE(isUndoable(pattern(2, {P(1, 1, 0, 0, O::R0), P(0, 0, 0, 0, O::R0)})));
+}
