@@ -1,0 +1,90 @@
+#include "info.h"
+
+#include "formfont.h"
+
+#include <QTextEdit>
+
+#include <array>
+
+namespace {
+
+// One paragraph per entry. The double space in the third line and the trailing spaces are part
+// of the text as it has always been shown.
+constexpr std::array<const char*, 39> helpLines = {
+    "Ovládanie programu...",
+    "",
+    "Hierarchická mozaika sa tak ako každá iná  mozaika skladá z ",
+    "dlaždíc. Príkazom v menu Súbor/Otvor bitmapu načítate bitmapu ",
+    "základnej dlaždice.",
+    "",
+    "Nenačítajte zbytočne veľké bitmapy. Pred načítaním je vhodné ",
+    "súčasnú mozaiku zresetovať príkazom menu Mozaika/Reset.",
+    "",
+    "Mozaiku vytvárate postupným aplikovaním príkazov dostupných ",
+    "na panely vľavo.",
+    "",
+    "Celý postup sa ukladá automaticky do Príkazového zásobníka. ",
+    "Manipulovať s ním môžete cez príkazy v menu pod položkou ",
+    "Mozaika.",
+    "",
+    "Pokiaľ chcete predísť automatickému zmenšovaniu dlaždíc (tj. ",
+    "ak chcete, aby sa s použitím nejakého príkazu mozaika ",
+    "adekvátne zväčšila), zapnite voľbu menu Mozaika/Neškáluj.",
+    "",
+    "Ak si chcete vytvoriť vlastné príkazy na tvorbu mozaiky, pozrite ",
+    "si ",
+    "štruktúru súboru default.hrh. Je to obyčajný textový súbor ",
+    "pozostávajúci z jednotlivých záznamov.",
+    "Každý záznam má tvar: prvý riadok meno príkazu, druhý riadok ",
+    "scale: rozmer mriežky príkazu, tretí riadok, item: počet ",
+    "jednotlivých častí príkazu.",
+    "Ďalej nasledujú riadky jednotlivých častí príkazu. Prvá dvojica ",
+    "čísiel predstavuje súradnice v mriežke príkazu, druhá dvojica ",
+    "veľkosť v tejto mriežke a napokon jedna z hodnôt: R0, R90, ",
+    "R180, R270, MR0, MR90, MR180 alebo MR270. Ich význam ",
+    "stačí vyskúšať.",
+    "",
+    "Voľba Mozaika/Farba medzery sa prejaví, len pri aplikovaní ",
+    "príkazov s medzerou. To znamená príkazov, ktorých časti ",
+    "nevyplnili celú plochu mriežky.",
+    "",
+    "To je dúfam všetko. Veľa zdaru a tvorivého ducha Vám želá ",
+    "autor.",
+};
+
+QString helpText() {
+    QStringList lines;
+    for (const char* line : helpLines)
+        lines << QString::fromUtf8(line);
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+HelpWindow::HelpWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("TForm5"));
+    setWindowTitle(QStringLiteral("Ovládanie..."));
+    setFont(formFont(11));
+    setFixedSize(330, 284);
+    move(254, 177);
+    // Closing hides the window; only the main window ends the program.
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    createControls();
+}
+
+void HelpWindow::createControls() {
+    RichEdit1 = new QTextEdit(this);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setGeometry(0, 0, 329, 281);
+    RichEdit1->setAcceptRichText(false);
+    RichEdit1->setPlainText(helpText());
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    RichEdit1->setLineWrapMode(QTextEdit::WidgetWidth);
+    RichEdit1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
