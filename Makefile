@@ -31,7 +31,8 @@ bench: deps
 fuzz: deps
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz -j $(JOBS)
-	@echo "Run: build/fuzz/fuzz/hierarchy-fuzzer -max_total_time=600 fuzz/corpus"
+	@mkdir -p build/fuzz/corpus
+	build/fuzz/fuzz/hierarchy-fuzzer -max_total_time=600 -dict=fuzz/hrh.dict build/fuzz/corpus fuzz/corpus
 
 clean:
 	rm -rf build

@@ -20,6 +20,7 @@ inline constexpr std::string_view mosaicTooLarge = "Mozaika by bola príliš ve�
 inline constexpr std::string_view notEnoughMemory = "Na túto mozaiku nie je dosť pamäte.";
 inline constexpr std::string_view badFormat = "Chybný formát súboru!";
 inline constexpr std::string_view zoomPointless = "Myslíš, že to má ešte zmysel?";
+inline constexpr std::string_view tileUnusable = "Táto dlaždica sa nedá použiť.";
 inline constexpr std::string_view defaultTileMissing =
     "Nemôžem nahrať súbor default.bmp z adresára dlazdice !!!";
 inline constexpr std::string_view loadHierarchyQuestion =

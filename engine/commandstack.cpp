@@ -1,0 +1,342 @@
+#include "commandstack.h"
+
+#include "memory.h"
+#include "messages.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+namespace ornamo {
+
+namespace {
+
+constexpr std::int64_t int32Limit = std::numeric_limits<std::int32_t>::max();
+
+// The signed 32-bit product the factor is defined by, wrapping instead of overflowing.
+std::int32_t wrappingProduct(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
+std::int32_t appliedFactor(std::int32_t factor, std::uint16_t gridSize, bool noScale) {
+    return noScale ? 1 : wrappingProduct(factor, gridSize);
+}
+
+// The largest magnitude among the extent and the corners of the placements. Every value the
+// transforms compute lies within twice this bound.
+std::int64_t reachOf(const Mosaic& mosaic) {
+    const std::int64_t t = mosaic.tileSize;
+    const auto magnitude = [](std::int64_t v) { return v < 0 ? -v : v; };
+    std::int64_t reach = mosaic.extent();
+    for (const Placement& p : mosaic.placements)
+        reach = std::max({reach, magnitude(p.x), magnitude(p.y), magnitude(p.x + p.width * t),
+                          magnitude(p.y + p.height * t)});
+    return reach;
+}
+
+const Command* commandAt(const CommandSlots& commands, int n) {
+    if (n < 1 || n > static_cast<int>(commands.size()))
+        return nullptr;
+    return &commands[static_cast<std::size_t>(n - 1)];
+}
+
+} // namespace
+
+void undoSubstitution(const Mosaic& pattern, Mosaic& mosaic) {
+    const Placement& first = pattern.placements.front();
+    mosaic.placements.resize(mosaic.placements.size() / pattern.placements.size());
+    mosaic.scale = static_cast<std::uint16_t>(mosaic.scale / pattern.scale);
+
+    // Take back the first part's shift and stretch. The values before them were exact 32-bit
+    // values, and these steps are computed in 64 bits, so nothing wraps on the way.
+    const std::int64_t oldExtent = mosaic.extent();
+    const std::int64_t dx = std::int64_t{first.x} * oldExtent;
+    const std::int64_t dy = std::int64_t{first.y} * oldExtent;
+    for (Placement& p : mosaic.placements) {
+        p.x = static_cast<std::int32_t>((p.x - dx) / first.width);
+        p.y = static_cast<std::int32_t>((p.y - dy) / first.height);
+        p.width /= first.width;
+        p.height /= first.height;
+    }
+
+    // Then the turn, the mirror last since the substitution mirrors first.
+    switch (first.orientation) {
+    case Orientation::R0:
+        break;
+    case Orientation::R90:
+        RotateMosaic270(mosaic);
+        break;
+    case Orientation::R180:
+        RotateMosaic180(mosaic);
+        break;
+    case Orientation::R270:
+        RotateMosaic90(mosaic);
+        break;
+    case Orientation::MR0:
+        MirrorMosaic(mosaic);
+        break;
+    case Orientation::MR90:
+        RotateMosaic270(mosaic);
+        MirrorMosaic(mosaic);
+        break;
+    case Orientation::MR180:
+        RotateMosaic180(mosaic);
+        MirrorMosaic(mosaic);
+        break;
+    case Orientation::MR270:
+        RotateMosaic90(mosaic);
+        MirrorMosaic(mosaic);
+        break;
+    default:
+        break; // values above 7 were substituted as R0
+    }
+}
+
+CommandStackModel::CommandStackModel()
+    : editText_(messages::emptyStackLower),
+      memoryCheck_([](std::int64_t extent, std::int32_t shrinkFactor, bool noScale) {
+          return fitsInMemory(renderBytes(extent, shrinkFactor, noScale));
+      }) {
+    state_.mosaic.tiles = std::make_shared<TileSet>();
+    ResetMosaic(state_.mosaic);
+}
+
+// ---- Steps on a state ----
+
+std::string CommandStackModel::refusal(const State& state, const Command* command) {
+    if (!command || !isUndoable(command->pattern))
+        return std::string(messages::commandUnusable);
+    if (!substitutionFits(command->pattern, state.mosaic))
+        return std::string(messages::mosaicTooLarge);
+    if (state.stack.size() >= capacity)
+        return std::string(messages::stackFull);
+    return {};
+}
+
+void CommandStackModel::apply(State& state, int n, const Command& command) const {
+    StackEntry entry{static_cast<std::uint8_t>(n), command.name, command.pattern,
+                     reachOf(state.mosaic)};
+    SubstituteCommand(command.pattern, state.mosaic);
+    state.shrinkFactor = appliedFactor(state.shrinkFactor, command.pattern.scale, noScale_);
+    state.stack.push_back(std::move(entry));
+}
+
+void CommandStackModel::undoNewest(State& state) {
+    const StackEntry& entry = state.stack.back();
+    undoSubstitution(entry.pattern, state.mosaic);
+    if (state.shrinkFactor > 1)
+        state.shrinkFactor /= entry.pattern.scale;
+    state.stack.pop_back();
+}
+
+std::string CommandStackModel::reapply(State& state, std::vector<StackEntry>::const_iterator from,
+                                       std::vector<StackEntry>::const_iterator to) const {
+    for (auto it = from; it != to; ++it) {
+        const Command command{it->name, it->pattern};
+        std::string refused = refusal(state, &command);
+        if (!refused.empty())
+            return refused;
+        apply(state, it->command, command);
+    }
+    return {};
+}
+
+bool CommandStackModel::imagesFit(const State& state) const {
+    return memoryCheck_(state.mosaic.extent(), state.shrinkFactor, noScale_);
+}
+
+void CommandStackModel::showNewest() {
+    stackCaption_ = state_.stack.back().name;
+    editText_ = stackCaption_;
+    listEnabled_ = true;
+}
+
+void CommandStackModel::emptyList(std::string_view editText) {
+    editText_ = std::string(editText);
+    stackCaption_ = std::string(messages::emptyStackLower);
+    listEnabled_ = false;
+}
+
+// ---- Operations ----
+
+Outcome CommandStackModel::applyCommand(int n) {
+    const Command* command = commandAt(commands_, n);
+    std::string refused = refusal(state_, command);
+    if (!refused.empty())
+        return {false, std::move(refused)};
+    const std::int64_t extent = state_.mosaic.extent() * command->pattern.scale;
+    if (!memoryCheck_(extent, appliedFactor(state_.shrinkFactor, command->pattern.scale, noScale_),
+                      noScale_))
+        return {false, std::string(messages::notEnoughMemory)};
+
+    apply(state_, n, *command);
+    showNewest();
+    selectedIndex_ = 0;
+    return {true, {}};
+}
+
+Outcome CommandStackModel::undoLast() {
+    if (state_.stack.empty())
+        return {false, std::string(messages::stackEmpty)};
+    undoNewest(state_);
+    if (state_.stack.empty())
+        emptyList(messages::emptyStackLower);
+    else
+        showNewest();
+    selectedIndex_ = 0;
+    return {true, {}};
+}
+
+Outcome CommandStackModel::reset() {
+    if (state_.stack.empty())
+        return {};
+    ResetMosaic(state_.mosaic);
+    state_.stack.clear();
+    state_.shrinkFactor = 1;
+    emptyList(messages::emptyStackLower);
+    selectedIndex_ = 0;
+    return {true, {}};
+}
+
+Outcome CommandStackModel::choose(std::string_view typedText, int currentIndex) {
+    const auto& stack = state_.stack;
+    if (std::any_of(stack.begin(), stack.end(),
+                    [&](const StackEntry& e) { return e.name == typedText; }))
+        stackCaption_ = std::string(typedText);
+    editText_ = stackCaption_;
+    if (currentIndex >= 0 && currentIndex < static_cast<int>(stack.size()))
+        selectedIndex_ = currentIndex;
+    return {};
+}
+
+Outcome CommandStackModel::deleteUpToChosen() {
+    if (state_.stack.empty())
+        return {};
+    const int k = std::min(selectedIndex_, static_cast<int>(state_.stack.size()) - 1);
+    for (int i = 0; i < k; ++i)
+        undoNewest(state_);
+    editText_ = stackCaption_;
+    selectedIndex_ = 0;
+    return {true, {}};
+}
+
+Outcome CommandStackModel::deleteChosen() {
+    return edit(EditKind::Delete, 0);
+}
+
+Outcome CommandStackModel::replaceChosen(int r) {
+    return edit(EditKind::Replace, r);
+}
+
+Outcome CommandStackModel::insertBeforeChosen(int r) {
+    return edit(EditKind::Insert, r);
+}
+
+Outcome CommandStackModel::edit(EditKind kind, int r) {
+    if (state_.stack.empty())
+        return {};
+    if (kind != EditKind::Delete && r == cancelledChoice)
+        return {};
+
+    // Work on a copy and keep it only when every step was accepted.
+    State work = state_;
+    const std::size_t k =
+        static_cast<std::size_t>(std::min(selectedIndex_, static_cast<int>(work.stack.size()) - 1));
+    const std::size_t chosen = work.stack.size() - 1 - k;
+    const std::vector<StackEntry> undone(work.stack.begin() + static_cast<std::ptrdiff_t>(chosen),
+                                         work.stack.end());
+    const std::int32_t factorBefore = work.shrinkFactor;
+    for (std::size_t i = 0; i <= k; ++i)
+        undoNewest(work);
+
+    auto newer = undone.cbegin() + 1; // the entries above the chosen one
+    if (kind != EditKind::Delete) {
+        const Command* command = commandAt(commands_, r);
+        std::string refused = refusal(work, command);
+        if (!refused.empty())
+            return {false, std::move(refused)};
+        apply(work, r, *command);
+        if (kind == EditKind::Insert)
+            newer = undone.cbegin(); // the chosen entry goes back too, above the new one
+    }
+    std::string refused = reapply(work, newer, undone.cend());
+    if (!refused.empty())
+        return {false, std::move(refused)};
+    if (kind == EditKind::Insert)
+        work.shrinkFactor = wrappingProduct(factorBefore, commandAt(commands_, r)->pattern.scale);
+    if (kind != EditKind::Delete && !imagesFit(work))
+        return {false, std::string(messages::notEnoughMemory)};
+
+    state_ = std::move(work);
+    if (state_.stack.empty())
+        emptyList(messages::emptyStackUpper);
+    else
+        showNewest();
+    selectedIndex_ = 0;
+    return {true, {}};
+}
+
+Outcome CommandStackModel::resetAfterHierarchyLoad() {
+    ResetMosaic(state_.mosaic);
+    state_.stack.clear();
+    state_.shrinkFactor = 1;
+    selectedIndex_ = 0;
+    editText_ = std::string(messages::emptyStackUpper);
+    listEnabled_ = false;
+    return {true, {}};
+}
+
+Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
+    const std::int64_t w = squareTile.width();
+    if (squareTile.isEmpty() || squareTile.width() != squareTile.height())
+        return {false, std::string(messages::tileUnusable)};
+
+    Mosaic& mosaic = state_.mosaic;
+    const std::int64_t t = mosaic.tileSize;
+    const std::int64_t newExtent = std::int64_t{mosaic.scale} * w;
+    // Every position scales by w / t exactly (positions are multiples of t), here and back
+    // through the stack, so undo stays exact when the largest of them still fits.
+    std::int64_t reach = reachOf(mosaic);
+    for (const StackEntry& entry : state_.stack)
+        reach = std::max(reach, entry.reach);
+    if (newExtent > maxExtent || 2 * (reach / t) * w > int32Limit)
+        return {false, std::string(messages::mosaicTooLarge)};
+
+    const std::uint64_t tileBytes = 8 * Bitmap::bytesFor(w, w);
+    std::uint64_t heldTileBytes = 0;
+    if (mosaic.tiles)
+        for (const Bitmap& tile : *mosaic.tiles)
+            heldTileBytes += tile.capacityBytes();
+    if (!fitsInMemory(tileBytes, heldTileBytes) ||
+        !memoryCheck_(newExtent, state_.shrinkFactor, noScale_))
+        return {false, std::string(messages::notEnoughMemory)};
+
+    std::shared_ptr<TileSet> tiles;
+    try {
+        tiles = std::make_shared<TileSet>();
+        BuildTileSet(*tiles, squareTile);
+    } catch (const std::bad_alloc&) {
+        return {false, std::string(messages::notEnoughMemory)};
+    }
+
+    const auto rescale = [&](std::int64_t v) { return static_cast<std::int32_t>(v / t * w); };
+    for (Placement& p : mosaic.placements) {
+        p.x = rescale(p.x);
+        p.y = rescale(p.y);
+    }
+    for (StackEntry& entry : state_.stack)
+        entry.reach = entry.reach / t * w;
+    mosaic.tiles = std::move(tiles);
+    mosaic.tileSize = static_cast<std::uint16_t>(w);
+    return {true, {}};
+}
+
+std::vector<std::string> CommandStackModel::listEntries() const {
+    std::vector<std::string> entries;
+    entries.reserve(state_.stack.size());
+    for (auto it = state_.stack.rbegin(); it != state_.stack.rend(); ++it)
+        entries.push_back(it->name);
+    return entries;
+}
+
+} // namespace ornamo

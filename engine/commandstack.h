@@ -1,0 +1,195 @@
+#pragma once
+
+// The command stack: the commands applied to the mosaic, oldest first, with the editing
+// operations of the "Mozaika" menu. A model without widgets: each operation changes the
+// mosaic, the stack and the view factor, and says what the window must do afterwards; the
+// window maps listEntries(), editText() and listEnabled() onto its stack list.
+//
+// The mosaic always equals the reset mosaic with the stack's commands substituted in turn.
+// The stack is never replayed: undo inverts the newest substitution in place, using the block
+// layout SubstituteCommand leaves, and an edit at list position k undoes k + 1 entries, makes
+// its change and applies the undone newer entries again.
+
+#include "bitmap.h"
+#include "hierarchy.h"
+#include "ornamo.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ornamo {
+
+/// What the window must do after an operation.
+struct Outcome {
+    bool render = false; ///< render the mosaic again (DrawTile mode 2)
+    std::string message; ///< show this in the message box; empty = nothing to show
+};
+
+/// One applied command.
+struct StackEntry {
+    std::uint8_t command = 0; ///< the slot number, 1..12
+    std::string name;         ///< the slot's name when the command was applied
+    Mosaic pattern;           ///< the pattern that was substituted, kept for its undo
+    /// The largest magnitude of a position in the mosaic just before this entry was applied
+    /// (placement corners and the extent); lets a tile change prove its rescale stays exact.
+    std::int64_t reach = 0;
+};
+
+/// Takes back the substitution of `pattern` that made `mosaic`, exactly: keeps the first block
+/// (placement count div part count), divides the scale by the grid size, then takes back the
+/// first part's shift, stretch and turn. The pattern must pass isUndoable() and the mosaic must
+/// be the result of substituting it.
+void undoSubstitution(const Mosaic& pattern, Mosaic& mosaic);
+
+/// The result of the rule choice dialog when it was cancelled.
+inline constexpr int cancelledChoice = 13;
+
+class CommandStackModel {
+public:
+    /// Decides whether the images of a render fit: the mosaic image of side `extent` and the
+    /// view the factor and the switch give. Defaults to fitsInMemory(renderBytes(...)).
+    using MemoryCheck =
+        std::function<bool(std::int64_t extent, std::int32_t shrinkFactor, bool noScale)>;
+
+    /// The most entries the stack holds; a further apply is refused.
+    static constexpr std::size_t capacity = 255;
+
+    /// Empty stack, factor 1, noScale off, the list disabled with "-- prázdny --", an empty
+    /// caption, and a reset mosaic (white gaps, tileSize 40, an empty tile set until
+    /// changeBaseTile() is called).
+    CommandStackModel();
+
+    // ---- Operations ----
+
+    /// Command button n (1..12): substitutes slot n's pattern, multiplies the factor by its
+    /// grid size (wrapping in 32 bits; sets it to 1 when noScale is on), pushes the entry, puts
+    /// its name first in the list and into the caption and the edit field, enables the list,
+    /// selects position 0, and asks for a render. Refused before anything changes, in this
+    /// order: a slot out of range or a command without parts, of grid size 0 or whose first
+    /// part has width or height 0 ("Tento príkaz sa nedá použiť."); a result beyond the model
+    /// ("Mozaika by bola príliš veľká."); a full stack ("Príkazový zásobník je plný."); images
+    /// that would not fit ("Na túto mozaiku nie je dosť pamäte.").
+    Outcome applyCommand(int n);
+
+    /// "Zruš posledný príkaz": on an empty stack only the message "Príkazový zásobník je
+    /// prázdny."; otherwise undoes the newest entry exactly (divides the factor by its grid
+    /// size while the factor is above 1), drops the list's first entry, shows the new first
+    /// entry (or "-- prázdny --" and disables the list when the stack became empty), selects
+    /// position 0 and asks for a render.
+    Outcome undoLast();
+
+    /// "Reset": nothing at all on an empty stack; otherwise a reset mosaic, an empty stack,
+    /// factor 1, an empty disabled list showing "-- prázdny --", position 0, and a render.
+    Outcome reset();
+
+    /// The list's text or choice changed: when `typedText` equals an entry's text it becomes
+    /// the caption; the edit field shows the caption again (so unknown text is put back); a
+    /// `currentIndex` naming an entry (0 = newest) becomes the selected position.
+    Outcome choose(std::string_view typedText, int currentIndex);
+
+    /// "Zruš po vybraný príkaz": undoes the entries newer than the selected one, so that it
+    /// becomes the newest; the edit field shows the caption; position 0; a render. Nothing on
+    /// an empty stack.
+    Outcome deleteUpToChosen();
+
+    /// "Zruš vybraný príkaz": removes the selected entry, undoing it and the newer ones and
+    /// applying the newer ones again. The factor ends divided by the removed grid size once
+    /// (the undo's division). When the stack becomes empty the edit field shows
+    /// "-- Prázdny --", the caption "-- prázdny --" and the list is disabled; otherwise both
+    /// show the newest entry. Position 0; a render. Nothing on an empty stack. Refused, with
+    /// nothing changed, when a re-applied entry would no longer fit the model.
+    Outcome deleteChosen();
+
+    /// "Zameň vybraný príkaz" with rule r from the choice dialog (13 = cancelled: nothing):
+    /// the selected entry becomes command r, the newer ones are applied again after it; the
+    /// factor ends as S x g' / g (g the replaced grid size, g' the new one). The whole result
+    /// is judged first, with the refusals of applyCommand(); a refusal changes nothing.
+    Outcome replaceChosen(int r);
+
+    /// "Vlož pred vybraný príkaz" with rule r (13 = cancelled: nothing): command r goes just
+    /// below (older than) the selected entry; the factor ends as its value before times r's
+    /// grid size, whatever noScale says. Judged first like replaceChosen().
+    Outcome insertBeforeChosen(int r);
+
+    /// After reading another hierarchy (whether or not a file was read): a reset mosaic, an
+    /// empty stack, factor 1, position 0, an empty disabled list showing "-- Prázdny --",
+    /// and a render.
+    Outcome resetAfterHierarchyLoad();
+
+    /// A new square base tile of side W: rebuilds the tile set, moves every placement to the
+    /// same cell of the new grid (x := W x (x div tileSize), likewise y) and sets tileSize to
+    /// W; the stack, the factor and the list stay; asks for a render. Refused, with nothing
+    /// changed: an empty or non-square tile ("Táto dlaždica sa nedá použiť."), an extent above
+    /// 65535 pixels or positions (now or back through the stack) beyond the signed 32-bit
+    /// range ("Mozaika by bola príliš veľká."), tile images or render images that would not
+    /// fit ("Na túto mozaiku nie je dosť pamäte.").
+    Outcome changeBaseTile(const Bitmap& squareTile);
+
+    /// "Farba medzery": the colour of the gaps; nothing else changes.
+    void setGapColor(Color color) { state_.mosaic.gapColor = color; }
+
+    // ---- State ----
+
+    const Mosaic& mosaic() const { return state_.mosaic; }
+    /// The twelve slots. After changing them, call resetAfterHierarchyLoad().
+    CommandSlots& commands() { return commands_; }
+    const CommandSlots& commands() const { return commands_; }
+    /// The applied commands, oldest first.
+    const std::vector<StackEntry>& stack() const { return state_.stack; }
+
+    std::int32_t shrinkFactor() const { return state_.shrinkFactor; }
+    void setShrinkFactor(std::int32_t factor) { state_.shrinkFactor = factor; }
+    bool noScale() const { return noScale_; }
+    void setNoScale(bool on) { noScale_ = on; }
+
+    /// The chosen list position, 0 = the newest entry.
+    int selectedIndex() const { return selectedIndex_; }
+    /// The caption: the newest entry's name after an apply or undo, the chosen entry's name
+    /// after a choice, "-- prázdny --" after the stack was emptied, empty at the start.
+    const std::string& stackCaption() const { return stackCaption_; }
+
+    /// The list's entries, newest first: the names the entries had when applied.
+    std::vector<std::string> listEntries() const;
+    /// The text of the list's edit field.
+    const std::string& editText() const { return editText_; }
+    /// Whether the list is enabled (it is while the stack holds entries).
+    bool listEnabled() const { return listEnabled_; }
+
+    /// Replaces the memory check (tests use this to refuse at will).
+    void setMemoryCheck(MemoryCheck check) { memoryCheck_ = std::move(check); }
+
+private:
+    // The part of the state the editing operations work on as a copy, committed only when
+    // every step was accepted.
+    struct State {
+        Mosaic mosaic;
+        std::vector<StackEntry> stack;
+        std::int32_t shrinkFactor = 1;
+    };
+    enum class EditKind { Delete, Replace, Insert };
+
+    static std::string refusal(const State& state, const Command* command);
+    void apply(State& state, int n, const Command& command) const;
+    static void undoNewest(State& state);
+    std::string reapply(State& state, std::vector<StackEntry>::const_iterator from,
+                        std::vector<StackEntry>::const_iterator to) const;
+    bool imagesFit(const State& state) const;
+    Outcome edit(EditKind kind, int r);
+    void showNewest();
+    void emptyList(std::string_view editText);
+
+    State state_;
+    CommandSlots commands_;
+    bool noScale_ = false;
+    int selectedIndex_ = 0;
+    std::string stackCaption_;
+    std::string editText_;
+    bool listEnabled_ = false;
+    MemoryCheck memoryCheck_;
+};
+
+} // namespace ornamo

@@ -1,0 +1,62 @@
+#pragma once
+
+// The hierarchy file (.hrh): up to twelve commands, each a name, a grid size and a list of
+// parts, read into the twelve command slots of the editor.
+
+#include "ornamo.h"
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace ornamo {
+
+/// One command slot. `pattern.scale` is the grid size N (the grid has N x N cells) and
+/// `pattern.placements` the parts in file order, in cells; the pattern's other fields are
+/// unused. An empty slot is named "--" and has no parts.
+///
+/// `name` holds the bytes of the name line as read (blanks kept, no decoding): the file is
+/// 8-bit text, and platform/names.h turns it into display text.
+struct Command {
+    std::string name{"--"};
+    Mosaic pattern;
+};
+
+/// The twelve slots; the command of button i + 1 is commands[i].
+using CommandSlots = std::array<Command, 12>;
+
+/// What a read did: `count` commands are in slots 1..count; `message` is the one text the
+/// window must show afterwards (empty: nothing to show).
+struct HierarchyResult {
+    int count = 0;
+    std::string message;
+};
+
+/// Reads the bytes of a hierarchy file into all twelve slots: slots 1..n get the n records
+/// read, in file order, and the others are emptied.
+///
+/// Lines end in LF or CR LF; a byte 26 (Ctrl+Z) ends the text. Each record is a name line
+/// (empty lines before it are skipped), a scale line and an item line (the first six bytes of
+/// each are skipped, the rest must be exactly one integer: optional leading spaces, then a
+/// signed decimal in the signed 32-bit range or a hexadecimal number after "$", "x", "X",
+/// "0x" or "0X" that fits in 32 bits), then as many parts as the item line says: four integer
+/// tokens (x, y, width, height; tokens are split at bytes 0..32) and an orientation keyword,
+/// the rest of the fourth integer's line with spaces trimmed, matched with its case.
+/// Grid sizes and part fields keep the low 16 bits of their values, taken unsigned.
+///
+/// Reading stops at the end of the text, after the twelfth record (a further record is
+/// ignored), or at the first fault; a fault, a negative part count or a part count larger
+/// than the parts the text can hold included, drops the faulty record, keeps the ones before
+/// it and gives the message "Chybný formát súboru!". A name on the last line with nothing
+/// after it is dropped without a message. Commands without parts, with grid size 0 or with
+/// parts of size 0 are loaded as read (applying them is refused later).
+HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands);
+
+/// Reads the file at `path` with readHierarchy(). When it cannot be opened or read, the slots
+/// are left unchanged and the message is "Zlyhalo otvorenie súboru " + fileName + " !!!";
+/// `count` is then the number of leading slots not named "--", the commands still loaded.
+HierarchyResult loadHierarchyFile(const std::filesystem::path& path, std::string_view fileName,
+                                  CommandSlots& commands);
+
+} // namespace ornamo
