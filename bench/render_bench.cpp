@@ -1,0 +1,155 @@
+// The mosaic of a 3 x 3 command of nine parts applied five times to a 40-pixel tile: 59049
+// placements on a 9720 x 9720 image (283 MB). Each result also shows its time as a ratio to a
+// single-threaded memcpy of a buffer of the image's size, measured first in the same run.
+
+#include "ornamo.h"
+#include "render.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+using namespace ornamo;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double memcpySeconds = 0; // per copy, set by the first benchmark
+
+Mosaic ninePartCommand() {
+    Mosaic pattern;
+    pattern.scale = 3;
+    pattern.placements.clear();
+    for (int i = 0; i < 9; ++i)
+        pattern.placements.push_back({1, 1, i % 3, i / 3, static_cast<Orientation>(i % 8)});
+    return pattern;
+}
+
+Mosaic mosaicAfter(int commands) {
+    Bitmap tile(40, 40);
+    std::mt19937 rng(42);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            tile.setPixel(x, y, rng() & 0xFFFFFF);
+    Mosaic mosaic;
+    mosaic.tiles = std::make_shared<TileSet>();
+    BuildTileSet(*mosaic.tiles, tile);
+    ResetMosaic(mosaic);
+    const Mosaic pattern = ninePartCommand();
+    for (int i = 0; i < commands; ++i)
+        SubstituteCommand(pattern, mosaic);
+    return mosaic;
+}
+
+const Mosaic& benchMosaic() {
+    static const Mosaic mosaic = mosaicAfter(5);
+    return mosaic;
+}
+
+const Bitmap& renderedMosaic() {
+    static const Bitmap image = [] {
+        Bitmap b;
+        renderMosaic(benchMosaic(), b);
+        return b;
+    }();
+    return image;
+}
+
+// Times the body per iteration by the wall clock and reports the mean as a ratio to memcpy.
+template <class Body> void timed(benchmark::State& state, Body&& body) {
+    Clock::duration total{};
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        body();
+        total += Clock::now() - start;
+    }
+    const double seconds =
+        std::chrono::duration<double>(total).count() / static_cast<double>(state.iterations());
+    if (memcpySeconds > 0)
+        state.counters["vs_memcpy"] = seconds / memcpySeconds;
+}
+
+void Memcpy(benchmark::State& state) {
+    const std::size_t bytes = static_cast<std::size_t>(renderedMosaic().stride()) * 9720;
+    std::vector<std::uint8_t> from(bytes, 1), to(bytes, 2);
+    Clock::duration total{};
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+        total += Clock::now() - start;
+    }
+    memcpySeconds =
+        std::chrono::duration<double>(total).count() / static_cast<double>(state.iterations());
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+
+void Render(benchmark::State& state) {
+    Bitmap image = renderedMosaic(); // kept between renders, as the window keeps it
+    timed(state, [&] {
+        renderMosaic(benchMosaic(), image);
+        benchmark::DoNotOptimize(image.bits());
+    });
+}
+
+void RenderCold(benchmark::State& state) {
+    timed(state, [&] {
+        Bitmap image;
+        renderMosaic(benchMosaic(), image);
+        benchmark::DoNotOptimize(image.bits());
+    });
+}
+
+void Shrink(benchmark::State& state) {
+    const auto factor = static_cast<std::uint16_t>(state.range(0));
+    Bitmap view;
+    ShrinkBitmap(factor, factor, renderedMosaic(), view);
+    timed(state, [&] {
+        ShrinkBitmap(factor, factor, renderedMosaic(), view);
+        benchmark::DoNotOptimize(view.bits());
+    });
+}
+
+void Substitute(benchmark::State& state) {
+    const Mosaic before = mosaicAfter(4);
+    const Mosaic pattern = ninePartCommand();
+    Mosaic mosaic;
+    Clock::duration total{};
+    for (auto _ : state) {
+        state.PauseTiming();
+        mosaic = before;
+        state.ResumeTiming();
+        const auto start = Clock::now();
+        SubstituteCommand(pattern, mosaic);
+        benchmark::DoNotOptimize(mosaic.placements.data());
+        total += Clock::now() - start;
+    }
+    state.counters["placements"] = static_cast<double>(mosaic.placements.size());
+    const double seconds =
+        std::chrono::duration<double>(total).count() / static_cast<double>(state.iterations());
+    state.counters["ms"] = seconds * 1000;
+}
+
+} // namespace
+
+BENCHMARK(Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(Render)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(RenderCold)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(Shrink)
+    ->Arg(2)
+    ->Arg(3)
+    ->Arg(9)
+    ->Arg(81)
+    ->Arg(243)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+BENCHMARK(Substitute)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();

@@ -1,0 +1,84 @@
+#pragma once
+
+// Drawing the placements of a mosaic into the full-size mosaic image, and reducing that image
+// by block means into the view image.
+//
+// Running out of memory: before an image is allocated, the routines here check that it fits in
+// the memory the machine has available. When it does not, renderMosaic and ShrinkBitmap throw
+// NotEnoughImageMemory (a std::bad_alloc) and renderView and rescaleView return false; in both
+// cases nothing has changed. An allocation that fails anyway throws std::bad_alloc, also before
+// anything has changed. Either way the window shows messages::notEnoughMemory.
+
+#include "bitmap.h"
+#include "ornamo.h"
+
+#include <cstdint>
+#include <new>
+#include <string_view>
+
+namespace ornamo {
+
+/// Where a long render or reduction reports how far it has got. Implemented by the window (the
+/// busy label and ProgressBar1) and by the command-line renderer.
+///
+/// Every call comes from the thread that called the routine. While a routine runs, the image it
+/// writes is in flux (it may even have been given a new buffer): step() must not read it. The
+/// window keeps showing what it painted before until the routine returns.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    /// The work starts: show `caption` ("--- Počítam ---" or "---Škálujem---") and position 0.
+    virtual void StartProcessBar(std::string_view caption) = 0;
+    /// The work has ended (also when it ended by an exception).
+    virtual void EndProcessBar() = 0;
+    /// Position 0..100, never decreasing. Called about every 30 ms of work, never per pixel;
+    /// the window repaints and handles input here.
+    virtual void step(int position) = 0;
+};
+
+/// The image a routine here would have to allocate does not fit in the memory available.
+class NotEnoughImageMemory : public std::bad_alloc {
+public:
+    const char* what() const noexcept override;
+};
+
+/// Draws the mosaic into `mosaicImage`: the image becomes extent x extent pixels (extent =
+/// scale x tileSize) of `gapColor`, and every placement is drawn over it in list order, from the
+/// tile image of its orientation enlarged `width` times horizontally and `height` times
+/// vertically (each tile pixel a width x height block), with its top-left corner at (x, y).
+/// Draws are opaque: a later placement covers an earlier one. Only the visible part of a
+/// placement is drawn; placements at negative positions or reaching past the image are clipped.
+/// Nothing is drawn for an orientation above 7, a width or height of 0 or less, or a missing or
+/// empty tile image. Reports "--- Počítam ---" to `progress`.
+///
+/// Throws NotEnoughImageMemory (or std::bad_alloc) before anything changes when the image
+/// cannot be held. The buffer of `mosaicImage` is reused when it is large enough.
+void renderMosaic(const Mosaic& mosaic, Bitmap& mosaicImage, Progress* progress = nullptr);
+
+/// Reduces `source` into `destination` by block means. With W x H the size of `source`:
+/// - W <= factorX: `destination` becomes 0 x 0 (whatever the factors, 0 and 1 included);
+/// - otherwise factorX <= 1 or factorY <= 1: `destination` becomes a copy of `source`;
+/// - otherwise `destination` becomes (W div factorX) x (H div factorY) pixels, pixel (x, y) of
+///   each channel being the sum of that channel over the source block from (x*factorX,
+///   y*factorY), factorX wide and factorY high, divided by factorX*factorY and truncated toward
+///   zero. The last W mod factorX columns and H mod factorY rows belong to no block.
+/// Only the last case reports "---Škálujem---" to `progress`. `source` and `destination` may
+/// be the same image. Throws NotEnoughImageMemory (or std::bad_alloc) before anything changes
+/// when `destination` cannot be held.
+void ShrinkBitmap(std::uint16_t factorX, std::uint16_t factorY, const Bitmap& source,
+                  Bitmap& destination, Progress* progress = nullptr);
+
+/// The image work of a render (DrawTile mode 2): renderMosaic into `mosaicImage`, then
+/// `viewImage` := a copy of it when `noScale` is set, otherwise ShrinkBitmap of it with both
+/// factors the low 16 bits of `shrinkFactor`. Both images are checked to fit in memory before
+/// either changes; returns false, with nothing changed, when they do not.
+[[nodiscard]] bool renderView(const Mosaic& mosaic, std::int32_t shrinkFactor, bool noScale,
+                              Bitmap& mosaicImage, Bitmap& viewImage, Progress* progress = nullptr);
+
+/// The image work of a rescale (DrawTile mode 1): `viewImage` := ShrinkBitmap of `mosaicImage`
+/// with both factors the low 16 bits of `shrinkFactor`. Returns false, with nothing changed,
+/// when the view does not fit in memory.
+[[nodiscard]] bool rescaleView(const Bitmap& mosaicImage, std::int32_t shrinkFactor,
+                               Bitmap& viewImage, Progress* progress = nullptr);
+
+} // namespace ornamo

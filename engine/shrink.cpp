@@ -1,0 +1,299 @@
+// ShrinkBitmap: the reduction of the mosaic image into the view by exact block means.
+
+#include "render.h"
+
+#include "memory.h"
+#include "messages.h"
+#include "parallel.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+namespace ornamo {
+
+namespace {
+
+// Division of a block's channel sum by the block's pixel count d, truncated. Sums never
+// exceed 255 d. With 2^k >= 255 d^2 and m = ceil(2^k / d), (s m) >> k equals s div d for every
+// such s, so the per-pixel division becomes a multiplication (and vectorises).
+struct Reciprocal {
+    std::uint64_t multiplier = 0;
+    int shift = 0;
+};
+
+Reciprocal reciprocalOf(std::uint64_t d) {
+    int k = 0;
+    while ((std::uint64_t{1} << k) < 255 * d * d)
+        ++k;
+    const std::uint64_t power = std::uint64_t{1} << k;
+    return {(power + d - 1) / d, k};
+}
+
+struct Divide32 { // s m fits in 32 bits
+    std::uint32_t multiplier;
+    int shift;
+    std::uint8_t operator()(std::uint32_t s) const {
+        return static_cast<std::uint8_t>((s * multiplier) >> shift);
+    }
+};
+
+struct Divide64 { // s m fits in 64 bits
+    std::uint64_t multiplier;
+    int shift;
+    std::uint8_t operator()(std::uint32_t s) const {
+        return static_cast<std::uint8_t>((s * multiplier) >> shift);
+    }
+};
+
+struct DividePlain { // blocks so large that there are few outputs
+    std::uint64_t divisor;
+    std::uint8_t operator()(std::uint64_t s) const {
+        return static_cast<std::uint8_t>(s / divisor);
+    }
+};
+
+// Loops the compiler vectorises; on x86-64 with GCC or Clang they are also built for AVX2 and the
+// best version is picked when the program starts.
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) &&      \
+    !defined(__SANITIZE_ADDRESS__)
+#define ORNAMO_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define ORNAMO_VECTOR_CLONES
+#endif
+
+// sums[i] := sums[i] (or 0 when `first`) + the bytes i of up to four rows.
+ORNAMO_VECTOR_CLONES
+void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t n,
+             std::uint16_t* __restrict sums) {
+    const std::uint8_t* __restrict a = rows[0];
+    const std::uint8_t* __restrict b = rows[count > 1 ? 1 : 0];
+    const std::uint8_t* __restrict c = rows[count > 2 ? 2 : 0];
+    const std::uint8_t* __restrict d = rows[count > 3 ? 3 : 0];
+    if (first)
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] = 0;
+    switch (count) {
+    case 1:
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] = static_cast<std::uint16_t>(sums[i] + a[i]);
+        break;
+    case 2:
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] = static_cast<std::uint16_t>(sums[i] + a[i] + b[i]);
+        break;
+    case 3:
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] = static_cast<std::uint16_t>(sums[i] + a[i] + b[i] + c[i]);
+        break;
+    default:
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] = static_cast<std::uint16_t>(sums[i] + a[i] + b[i] + c[i] + d[i]);
+        break;
+    }
+}
+
+ORNAMO_VECTOR_CLONES
+void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t n,
+             std::uint32_t* __restrict sums) {
+    if (first)
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] = 0;
+    for (int r = 0; r < count; ++r) {
+        const std::uint8_t* __restrict p = rows[r];
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] += p[i];
+    }
+}
+
+// sums[i] := the sum of byte i over `rows` rows from `first`, for i < n.
+template <class Sum>
+void sumRows(const Bitmap& source, int first, int rows, std::size_t n, Sum* sums) {
+    for (int r = 0; r < rows; r += 4) {
+        const int count = std::min(4, rows - r);
+        const std::uint8_t* group[4] = {};
+        for (int k = 0; k < count; ++k)
+            group[k] = source.row(first + r + k);
+        addRows(group, count, r == 0, n, sums);
+    }
+}
+
+// For 2 x 2 and 3 x 3 blocks: means[i] := the mean of byte i and the bytes one and two pixels
+// to its right, over two or three rows. Computed for every i, which keeps the loop contiguous
+// so that it vectorises; the means of whole blocks are then picked out (meansToPixels).
+ORNAMO_VECTOR_CLONES
+void blockMeans2(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b, std::size_t n,
+                 std::uint8_t* __restrict means) {
+    for (std::size_t i = 0; i < n; ++i)
+        means[i] = static_cast<std::uint8_t>(
+            static_cast<std::uint16_t>(a[i] + b[i] + a[i + 3] + b[i + 3]) >> 2);
+}
+
+ORNAMO_VECTOR_CLONES
+void blockMeans3(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
+                 const std::uint8_t* __restrict c, std::size_t n, std::uint8_t* __restrict means) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto sum = static_cast<std::uint16_t>(a[i] + a[i + 3] + a[i + 6] + b[i] + b[i + 3] +
+                                                    b[i + 6] + c[i] + c[i + 3] + c[i + 6]);
+        // sum div 9 for every sum up to 9 x 255: 7282 = ceil(2^16 / 9), and 2295 x 2 < 2^16
+        means[i] = static_cast<std::uint8_t>((std::uint32_t{sum} * 7282u) >> 16);
+    }
+}
+
+// out pixel x := means[3 factor x .. 3 factor x + 2], four bytes at a time where the row
+// leaves room.
+void meansToPixels(const std::uint8_t* means, int factor, int outWidth, std::uint8_t* out) {
+    const std::ptrdiff_t step = std::ptrdiff_t{factor} * 3;
+    for (int x = 0; x + 1 < outWidth; ++x) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, means + step * x, 4);
+        std::memcpy(out + std::ptrdiff_t{x} * 3, &pixel, 4);
+    }
+    const int last = outWidth - 1;
+    std::memcpy(out + std::ptrdiff_t{last} * 3, means + step * last, 3);
+}
+
+// out pixel x := the column sums of pixels x*factor .. x*factor + factor - 1, divided.
+template <class Total, class Sum, class Divide>
+void reduceColumns(const Sum* sums, int outWidth, int factor, Divide divide, std::uint8_t* out) {
+    for (int x = 0; x < outWidth; ++x) {
+        const Sum* p = sums + std::ptrdiff_t{x} * factor * 3;
+        Total r = 0, g = 0, b = 0;
+        for (int i = 0; i < factor; ++i) {
+            r += p[i * 3];
+            g += p[i * 3 + 1];
+            b += p[i * 3 + 2];
+        }
+        out[x * 3] = divide(r);
+        out[x * 3 + 1] = divide(g);
+        out[x * 3 + 2] = divide(b);
+    }
+}
+
+class Reducer {
+public:
+    virtual ~Reducer() = default;
+    /// Writes output row y.
+    virtual void row(const Bitmap& source, int y, std::uint8_t* out, int worker) = 0;
+};
+
+// Square blocks of side 2 or 3.
+template <int Factor> class SmallBlockReducer final : public Reducer {
+public:
+    SmallBlockReducer(int outWidth, int workers)
+        : outWidth_(outWidth),
+          count_(static_cast<std::size_t>(outWidth) * Factor * 3 - (Factor - 1) * 3),
+          means_(count_ * static_cast<std::size_t>(workers)) {}
+
+    void row(const Bitmap& source, int y, std::uint8_t* out, int worker) override {
+        std::uint8_t* means = means_.data() + count_ * static_cast<std::size_t>(worker);
+        const int top = y * Factor;
+        if constexpr (Factor == 2)
+            blockMeans2(source.row(top), source.row(top + 1), count_, means);
+        else
+            blockMeans3(source.row(top), source.row(top + 1), source.row(top + 2), count_, means);
+        meansToPixels(means, Factor, outWidth_, out);
+    }
+
+private:
+    int outWidth_;
+    std::size_t count_;
+    std::vector<std::uint8_t> means_;
+};
+
+template <class Sum, class Total, class Divide> class BlockReducer final : public Reducer {
+public:
+    BlockReducer(int factorX, int factorY, int outWidth, Divide divide, int workers)
+        : factorX_(factorX), factorY_(factorY), outWidth_(outWidth), divide_(divide),
+          count_(static_cast<std::size_t>(outWidth) * factorX * 3),
+          sums_(count_ * static_cast<std::size_t>(workers)) {}
+
+    void row(const Bitmap& source, int y, std::uint8_t* out, int worker) override {
+        Sum* sums = sums_.data() + count_ * static_cast<std::size_t>(worker);
+        sumRows(source, y * factorY_, factorY_, count_, sums);
+        reduceColumns<Total>(sums, outWidth_, factorX_, divide_, out);
+    }
+
+private:
+    int factorX_, factorY_, outWidth_;
+    Divide divide_;
+    std::size_t count_;
+    std::vector<Sum> sums_;
+};
+
+template <class Sum>
+std::unique_ptr<Reducer> reducerFor(int fx, int fy, int outWidth, int workers) {
+    const std::uint64_t d = std::uint64_t{static_cast<unsigned>(fx)} * static_cast<unsigned>(fy);
+    if (255 * d * d <= (std::uint64_t{1} << 55)) {
+        const Reciprocal r = reciprocalOf(d);
+        if (255 * d * r.multiplier <= std::numeric_limits<std::uint32_t>::max())
+            return std::make_unique<BlockReducer<Sum, std::uint32_t, Divide32>>(
+                fx, fy, outWidth, Divide32{static_cast<std::uint32_t>(r.multiplier), r.shift},
+                workers);
+        return std::make_unique<BlockReducer<Sum, std::uint32_t, Divide64>>(
+            fx, fy, outWidth, Divide64{r.multiplier, r.shift}, workers);
+    }
+    return std::make_unique<BlockReducer<Sum, std::uint64_t, DividePlain>>(fx, fy, outWidth,
+                                                                           DividePlain{d}, workers);
+}
+
+std::unique_ptr<Reducer> reducerFor(int fx, int fy, int outWidth, int workers) {
+    if (fx == 2 && fy == 2)
+        return std::make_unique<SmallBlockReducer<2>>(outWidth, workers);
+    if (fx == 3 && fy == 3)
+        return std::make_unique<SmallBlockReducer<3>>(outWidth, workers);
+    // Column sums over factorY rows: 16 bits hold 255 x 257.
+    if (fy <= 257)
+        return reducerFor<std::uint16_t>(fx, fy, outWidth, workers);
+    return reducerFor<std::uint32_t>(fx, fy, outWidth, workers);
+}
+
+void checkFits(std::int64_t width, std::int64_t height, const Bitmap& image) {
+    if (width <= 0 || height <= 0)
+        return;
+    const std::size_t bytes = Bitmap::bytesFor(width, height);
+    if (bytes == 0 || (bytes > image.capacityBytes() && !fitsInMemory(bytes)))
+        throw NotEnoughImageMemory();
+}
+
+} // namespace
+
+void ShrinkBitmap(std::uint16_t factorX, std::uint16_t factorY, const Bitmap& source,
+                  Bitmap& destination, Progress* progress) {
+    const int width = source.width();
+    const int height = source.height();
+    if (width <= factorX) {
+        destination.resizeForOverwrite(0, 0);
+        return;
+    }
+    if (factorX <= 1 || factorY <= 1) {
+        if (&source != &destination) {
+            checkFits(width, height, destination);
+            destination = source;
+        }
+        return;
+    }
+    if (&source == &destination) {
+        Bitmap reduced;
+        ShrinkBitmap(factorX, factorY, source, reduced, progress);
+        destination = std::move(reduced);
+        return;
+    }
+    const int outWidth = width / factorX;
+    const int outHeight = height / factorY;
+    checkFits(outWidth, outHeight, destination);
+    const std::unique_ptr<Reducer> reducer =
+        reducerFor(factorX, factorY, outWidth, detail::workerCount());
+
+    detail::BusyCaption busy(progress, messages::busyShrinking);
+    destination.resizeForOverwrite(outWidth, outHeight);
+    detail::runPieces(outHeight, progress, [&](std::int64_t y) {
+        const auto row = static_cast<int>(y);
+        reducer->row(source, row, destination.row(row), detail::workerIndex());
+    });
+}
+
+} // namespace ornamo

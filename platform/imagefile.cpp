@@ -1,0 +1,154 @@
+#include "imagefile.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int largestSide = 65535;
+
+std::uint32_t littleEndian(const QByteArray& bytes, qsizetype at, int size) {
+    std::uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<std::uint8_t>(bytes[at + i]);
+    return value;
+}
+
+int bitsIn(std::uint32_t mask) {
+    int bits = 0;
+    for (; mask; mask &= mask - 1)
+        ++bits;
+    return bits;
+}
+
+// The widths of the red, green and blue masks of a 16- or 32-bit file, read from its first
+// bytes; all 8 (nothing to mend) for any other file.
+std::array<int, 3> channelWidths(const QByteArray& head) {
+    constexpr std::array<int, 3> full{8, 8, 8};
+    // file header (14 bytes), then the info header: size, width, height, planes, bit count,
+    // compression; bit fields, where present, follow the first 40 bytes of the info header.
+    if (head.size() < 34 || head[0] != 'B' || head[1] != 'M')
+        return full;
+    const std::uint32_t headerSize = littleEndian(head, 14, 4);
+    if (headerSize < 40)
+        return full;
+    const std::uint32_t bitCount = littleEndian(head, 28, 2);
+    const std::uint32_t compression = littleEndian(head, 30, 4);
+    if (bitCount != 16 && bitCount != 32)
+        return full;
+    constexpr std::uint32_t plainRgb = 0, bitFields = 3, alphaBitFields = 6;
+    if (compression == plainRgb)
+        return bitCount == 16 ? std::array<int, 3>{5, 5, 5} : full;
+    if ((compression != bitFields && compression != alphaBitFields) || head.size() < 66)
+        return full;
+    return {bitsIn(littleEndian(head, 54, 4)), bitsIn(littleEndian(head, 58, 4)),
+            bitsIn(littleEndian(head, 62, 4))};
+}
+
+// Qt reads a channel of n < 8 bits as v << (8 - n), so its maximum comes out as 248 (5 bits)
+// or 252 (6 bits). Map it onto 0..255: v * 255 / (2^n - 1), rounded.
+void widenChannels(QImage& image, const std::array<int, 3>& widths) {
+    std::array<std::array<std::uint8_t, 256>, 3> table{};
+    bool needed = false;
+    for (int c = 0; c < 3; ++c) {
+        const int n = widths[static_cast<std::size_t>(c)];
+        for (int value = 0; value < 256; ++value) {
+            int widened = value;
+            if (n >= 1 && n < 8) {
+                const int top = (1 << n) - 1;
+                const int v = value >> (8 - n);
+                widened = (v * 255 + top / 2) / top;
+                needed = true;
+            }
+            table[static_cast<std::size_t>(c)][static_cast<std::size_t>(value)] =
+                static_cast<std::uint8_t>(widened);
+        }
+    }
+    if (!needed)
+        return;
+    for (int y = 0; y < image.height(); ++y) {
+        std::uint8_t* p = image.scanLine(y);
+        for (int x = 0; x < image.width(); ++x, p += 3)
+            for (std::size_t c = 0; c < 3; ++c)
+                p[c] = table[c][p[c]];
+    }
+}
+
+} // namespace
+
+std::optional<ornamo::Bitmap> loadBitmapFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const std::array<int, 3> widths = channelWidths(file.peek(66));
+    QImageReader reader(&file, "bmp");
+    reader.setAutoDetectImageFormat(false);
+    reader.setDecideFormatFromContent(false);
+    if (!reader.canRead())
+        return std::nullopt;
+    // Top-down files report a negative height.
+    const QSize size(reader.size().width(), std::abs(reader.size().height()));
+    if (!size.isValid() || size.isEmpty() || size.width() > largestSide ||
+        size.height() > largestSide)
+        return std::nullopt;
+    const qint64 limitBytes = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
+    if (limitBytes > 0 && qint64{size.width()} * size.height() * 4 > limitBytes)
+        return std::nullopt;
+
+    // Damaged and RLE files may leave pixels unwritten: start from a filled image of the
+    // reader's size and format, which the reader then fills in.
+    QImage image(size, reader.imageFormat() == QImage::Format_Invalid ? QImage::Format_RGB32
+                                                                      : reader.imageFormat());
+    if (image.isNull())
+        return std::nullopt;
+    image.fill(0);
+    if (!reader.read(&image) || image.isNull() || image.size() != size)
+        return std::nullopt;
+
+    image.convertTo(QImage::Format_RGB888);
+    if (image.isNull())
+        return std::nullopt;
+    widenChannels(image, widths);
+
+    ornamo::Bitmap bitmap;
+    try {
+        bitmap.resizeForOverwrite(image.width(), image.height());
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    const auto rowBytes = static_cast<std::size_t>(image.width()) * 3;
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(bitmap.row(y), image.constScanLine(y), rowBytes);
+    return bitmap;
+}
+
+bool saveBitmapFile(const ornamo::Bitmap& image, const QString& path, ImageFileFormat format) {
+    if (image.isEmpty())
+        return false;
+    const QImage picture = wrapBitmap(image);
+    if (picture.isNull() || picture.format() != QImage::Format_RGB888)
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QImageWriter writer(&file, format == ImageFileFormat::Png ? "png" : "bmp");
+    if (!writer.write(picture)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QImage wrapBitmap(const ornamo::Bitmap& image) {
+    if (image.isEmpty())
+        return QImage();
+    return QImage(image.bits(), image.width(), image.height(), image.stride(),
+                  QImage::Format_RGB888);
+}

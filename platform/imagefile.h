@@ -1,0 +1,30 @@
+#pragma once
+
+// Reading and writing image files, and showing engine bitmaps to Qt without copies.
+
+#include "bitmap.h"
+
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+enum class ImageFileFormat { Bmp, Png };
+
+/// Reads a Windows bitmap file (every header version, 1, 4, 8, 16, 24 and 32 bits, RLE, top-down
+/// rows), whatever the file's extension, with exact 8-bit colours: 5- and 6-bit channels of
+/// 16-bit files are scaled to the full 0..255 range. Pixels that a damaged file never sets get a
+/// fixed colour (black, or the palette's first colour), so the same file always gives the same
+/// pixels. nullopt when the file cannot be opened or read, is not a bitmap, has no pixels, is
+/// wider or higher than 65535, or is larger than Qt's image allocation limit.
+std::optional<ornamo::Bitmap> loadBitmapFile(const QString& path);
+
+/// Writes the image as a 24-bit BMP file (or a 24-bit PNG file), atomically: the file is
+/// written beside the target and renamed over it, so a failed save leaves an existing file as
+/// it was and no partial file behind. False on any failure, and for an empty image.
+bool saveBitmapFile(const ornamo::Bitmap& image, const QString& path,
+                    ImageFileFormat format = ImageFileFormat::Bmp);
+
+/// A read-only QImage (Format_RGB888) over the bitmap's own pixels, without a copy. It is valid
+/// while the bitmap keeps its size and buffer; writing to it detaches it into a copy.
+QImage wrapBitmap(const ornamo::Bitmap& image);
