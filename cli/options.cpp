@@ -1,0 +1,216 @@
+#include "options.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
+
+#include <optional>
+
+namespace ornamo::cli {
+
+namespace {
+
+const char* const description =
+    "Builds a mosaic the way the Ornamo editor does, without a window: loads the base tile and\n"
+    "the hierarchy file, runs the STEPs in order and writes the picture the editor would save.\n"
+    "\n"
+    "STEPs:\n"
+    "  1 .. 12          apply that command (its button)\n"
+    "  undo             undo the newest command\n"
+    "  reset            reset the mosaic and the command stack\n"
+    "  select:K         choose stack list position K (0 = newest)\n"
+    "  delete           delete the chosen command\n"
+    "  delete-up-to     delete the commands newer than the chosen one\n"
+    "  replace:N        replace the chosen command by command N\n"
+    "  insert:N         insert command N before the chosen command\n"
+    "  zoom-out         double the reduction factor (below 256)\n"
+    "  zoom-in          halve the reduction factor\n"
+    "  full-size        reduction factor 1\n"
+    "  no-scale         toggle the no-scaling switch (factor 1)\n"
+    "\n"
+    "A step the editor would refuse prints its message and ends the run with status 1,\n"
+    "writing nothing. Status 2 means a fault in the command line.";
+
+std::optional<int> number(const QString& text, int lowest, int highest) {
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    // toInt accepts a sign and surrounding blanks; a step is plain digits only.
+    if (!ok || text.isEmpty() || !std::all_of(text.begin(), text.end(), [](QChar c) {
+            return c.isDigit() && c.unicode() < 128;
+        }))
+        return std::nullopt;
+    if (value < lowest || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<Color> parseColor(QString text) {
+    if (text.startsWith(QLatin1Char('#')))
+        text.remove(0, 1);
+    if (text.size() != 6)
+        return std::nullopt;
+    bool ok = false;
+    const uint rgb = text.toUInt(&ok, 16);
+    if (!ok || text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-')))
+        return std::nullopt;
+    return makeColor(static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                     static_cast<std::uint8_t>(rgb));
+}
+
+} // namespace
+
+bool parseStep(const QString& text, Step& step) {
+    struct Word {
+        const char* word;
+        Step::Kind kind;
+    };
+    static const Word words[] = {
+        {"undo", Step::Kind::Undo},          {"reset", Step::Kind::Reset},
+        {"delete", Step::Kind::Delete},      {"delete-up-to", Step::Kind::DeleteUpTo},
+        {"zoom-out", Step::Kind::ZoomOut},   {"zoom-in", Step::Kind::ZoomIn},
+        {"full-size", Step::Kind::FullSize}, {"no-scale", Step::Kind::NoScale},
+    };
+    step = Step{Step::Kind::Apply, 0, text};
+    for (const Word& w : words)
+        if (text == QLatin1String(w.word)) {
+            step.kind = w.kind;
+            return true;
+        }
+    if (const auto n = number(text, 1, 12)) {
+        step.value = *n;
+        return true;
+    }
+    struct Prefix {
+        const char* prefix;
+        Step::Kind kind;
+        int lowest;
+        int highest;
+    };
+    static const Prefix prefixes[] = {
+        {"select:", Step::Kind::Select, 0, 254},
+        {"replace:", Step::Kind::Replace, 1, 12},
+        {"insert:", Step::Kind::Insert, 1, 12},
+    };
+    for (const Prefix& p : prefixes) {
+        const QLatin1String prefix(p.prefix);
+        if (!text.startsWith(prefix))
+            continue;
+        const auto n = number(text.mid(prefix.size()), p.lowest, p.highest);
+        if (!n)
+            return false;
+        step.kind = p.kind;
+        step.value = *n;
+        return true;
+    }
+    return false;
+}
+
+std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(description));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    const QCommandLineOption tile(
+        {QStringLiteral("t"), QStringLiteral("tile")},
+        QStringLiteral("The base tile, any BMP file (default dlazdice/default.bmp)."),
+        QStringLiteral("TILE"));
+    const QCommandLineOption rules({QStringLiteral("r"), QStringLiteral("rules")},
+                                   QStringLiteral("The hierarchy file (default default.hrh)."),
+                                   QStringLiteral("RULES.hrh"));
+    const QCommandLineOption gap(QStringLiteral("gap"),
+                                 QStringLiteral("The gap colour (default FFFFFF, white)."),
+                                 QStringLiteral("RRGGBB"));
+    const QCommandLineOption crop(
+        QStringLiteral("crop"),
+        QStringLiteral("How a non-square tile is squared: start cuts away the top or the left "
+                       "side (the default), end the bottom or the right side, middle keeps "
+                       "the middle."),
+        QStringLiteral("start|end|middle"));
+    const QCommandLineOption full(QStringLiteral("full"),
+                                  QStringLiteral("Write the full-size mosaic image."));
+    const QCommandLineOption shrink(
+        QStringLiteral("shrink"),
+        QStringLiteral("Write the mosaic image reduced by N (1..65535) instead of the view."),
+        QStringLiteral("N"));
+    const QCommandLineOption placements(
+        QStringLiteral("placements"),
+        QStringLiteral("Write 'scale tileSize shrinkFactor', then one line per placement: "
+                       "'width height x y orientation'."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption list(QStringLiteral("list"),
+                                  QStringLiteral("Print the loaded commands."));
+    const QCommandLineOption output(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("The picture to write: a .png name gives PNG, any other BMP."),
+        QStringLiteral("OUT.bmp"));
+    parser.addOptions({help, tile, rules, gap, crop, full, shrink, placements, list, output});
+    parser.addPositionalArgument(QStringLiteral("STEP"),
+                                 QStringLiteral("The editor's operations, in order."),
+                                 QStringLiteral("[STEP...]"));
+
+    const auto usageError = [&](const QString& reason) {
+        return UsageError{reason, parser.helpText()};
+    };
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help))
+        return HelpRequest{parser.helpText()};
+
+    Options options;
+    if (parser.isSet(tile)) {
+        options.tile = parser.value(tile);
+        options.tileGiven = true;
+    }
+    if (parser.isSet(rules))
+        options.rules = parser.value(rules);
+    if (parser.isSet(gap)) {
+        const auto colour = parseColor(parser.value(gap));
+        if (!colour)
+            return usageError(QStringLiteral("--gap wants six hexadecimal digits RRGGBB, not '%1'")
+                                  .arg(parser.value(gap)));
+        options.gapColor = *colour;
+    }
+    if (parser.isSet(crop)) {
+        const QString choice = parser.value(crop);
+        if (choice == QLatin1String("start"))
+            options.crop = CropChoice::First;
+        else if (choice == QLatin1String("end"))
+            options.crop = CropChoice::Second;
+        else if (choice == QLatin1String("middle"))
+            options.crop = CropChoice::Middle;
+        else
+            return usageError(
+                QStringLiteral("--crop wants start, end or middle, not '%1'").arg(choice));
+    }
+    if (parser.isSet(full) && parser.isSet(shrink))
+        return usageError(QStringLiteral("--full and --shrink exclude each other"));
+    if (parser.isSet(full))
+        options.picture = Picture::Full;
+    if (parser.isSet(shrink)) {
+        const auto n = number(parser.value(shrink), 1, 65535);
+        if (!n)
+            return usageError(
+                QStringLiteral("--shrink wants a whole number from 1 to 65535, not '%1'")
+                    .arg(parser.value(shrink)));
+        options.picture = Picture::Shrunk;
+        options.shrink = *n;
+    }
+    options.placementsFile = parser.value(placements);
+    if (parser.isSet(placements) && options.placementsFile.isEmpty())
+        return usageError(QStringLiteral("--placements wants a file name"));
+    options.list = parser.isSet(list);
+    options.output = parser.value(output);
+    if (parser.isSet(output) && options.output.isEmpty())
+        return usageError(QStringLiteral("-o wants a file name"));
+
+    for (const QString& text : parser.positionalArguments()) {
+        Step step{Step::Kind::Apply, 0, text};
+        if (!parseStep(text, step))
+            return usageError(QStringLiteral("unknown step '%1'").arg(text));
+        options.steps.push_back(step);
+    }
+    return options;
+}
+
+} // namespace ornamo::cli

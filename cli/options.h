@@ -1,0 +1,75 @@
+#pragma once
+
+// The command line of ornamo-render: options, and the steps the editor's operations stand for.
+
+#include "bitmap.h"
+#include "crop.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <variant>
+#include <vector>
+
+namespace ornamo::cli {
+
+/// One editor operation, in the order given.
+struct Step {
+    enum class Kind {
+        Apply,      ///< a command button, `value` 1..12
+        Undo,       ///< "Zruš posledný príkaz"
+        Reset,      ///< "Reset"
+        Select,     ///< choose list position `value` (0 = newest)
+        Delete,     ///< "Zruš vybraný príkaz"
+        DeleteUpTo, ///< "Zruš po vybraný príkaz"
+        Replace,    ///< "Zameň vybraný príkaz" with rule `value`
+        Insert,     ///< "Vlož pred vybraný príkaz" with rule `value`
+        ZoomOut,    ///< "Zmenši"
+        ZoomIn,     ///< "Zväčši"
+        FullSize,   ///< numeric keypad *
+        NoScale,    ///< "Neškáluj"
+    };
+    Kind kind;
+    int value = 0;
+    QString text; ///< as written, for messages
+};
+
+/// Which picture is written.
+enum class Picture {
+    View,   ///< the editor's view: the mosaic image reduced as the steps leave it
+    Full,   ///< the mosaic image itself
+    Shrunk, ///< the mosaic image reduced by Options::shrink
+};
+
+struct Options {
+    QString tile = QStringLiteral("dlazdice/default.bmp");
+    bool tileGiven = false;
+    QString rules = QStringLiteral("default.hrh");
+    Color gapColor = 0xFFFFFF;
+    CropChoice crop = CropChoice::First;
+    Picture picture = Picture::View;
+    int shrink = 1;
+    QString placementsFile; ///< empty: none
+    bool list = false;
+    QString output; ///< empty: no picture
+    std::vector<Step> steps;
+};
+
+/// --help: the text to print on stdout, exit status 0.
+struct HelpRequest {
+    QString text;
+};
+
+/// A fault in the command line: the one-line reason and the usage text, exit status 2.
+struct UsageError {
+    QString reason;
+    QString usage;
+};
+
+/// Parses the arguments (the program name first).
+std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList& arguments);
+
+/// One step as written ("7", "undo", "select:2", "replace:3", ...); false when it is none.
+bool parseStep(const QString& text, Step& step);
+
+} // namespace ornamo::cli

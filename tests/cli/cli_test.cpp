@@ -1,0 +1,280 @@
+#include "imagefile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using ornamo::Bitmap;
+using ornamo::Color;
+
+// The 2 x 2 command of the model's worked example, parts in its order.
+const char* const exampleRules = "Stvorec\n"
+                                 "scale: 2\n"
+                                 "item: 4\n"
+                                 "0 0 1 1 R0\n"
+                                 "1 0 1 1 R90\n"
+                                 "0 1 1 1 MR0\n"
+                                 "1 1 1 1 R180\n"
+                                 "\n"
+                                 "Pruh\n"
+                                 "scale: 3\n"
+                                 "item: 2\n"
+                                 "0 0 3 1 R0\n"
+                                 "0 2 3 1 MR0\n"
+                                 "\n"
+                                 "Prázdny\n"
+                                 "scale: 2\n"
+                                 "item: 0\n";
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string errors;
+};
+
+class RenderProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(directory.isValid());
+        writeFile("rules.hrh", exampleRules);
+        ASSERT_TRUE(saveBitmapFile(Bitmap(40, 40, 0x336699), path("tile.bmp")));
+    }
+
+    QString path(const QString& name) const { return directory.filePath(name); }
+
+    void writeFile(const QString& name, const std::string& bytes) const {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    }
+
+    std::string readFile(const QString& name) const {
+        QFile file(path(name));
+        if (!file.open(QIODevice::ReadOnly))
+            return "(missing)";
+        return file.readAll().toStdString();
+    }
+
+    // Runs the program in the test's directory, with the test's tile and rules unless the
+    // arguments say otherwise.
+    Result render(QStringList arguments, bool defaults = true) const {
+        if (defaults)
+            arguments = QStringList{"-t", "tile.bmp", "-r", "rules.hrh"} + arguments;
+        QProcess process;
+        process.setWorkingDirectory(directory.path());
+        process.start(QStringLiteral(ORNAMO_RENDER), arguments);
+        process.waitForFinished(60000);
+        Result r;
+        r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        r.out = process.readAllStandardOutput().toStdString();
+        r.errors = process.readAllStandardError().toStdString();
+        return r;
+    }
+
+    QTemporaryDir directory;
+};
+
+TEST_F(RenderProgram, WorkedExampleTwice) {
+    const Result r = render({"--placements", "placements.txt", "-o", "out.bmp", "1", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    // scale 4, tileSize 40, factor 2 x 2; then the sixteen placements of the worked example,
+    // block by block (orientations R0..MR270 as 0..7).
+    EXPECT_EQ(readFile("placements.txt"),
+              "4 40 4\n"
+              "1 1 0 0 0\n1 1 40 0 1\n1 1 0 40 4\n1 1 40 40 2\n"
+              "1 1 80 40 1\n1 1 80 0 2\n1 1 120 40 5\n1 1 120 0 3\n"
+              "1 1 40 80 4\n1 1 0 80 7\n1 1 40 120 0\n1 1 0 120 6\n"
+              "1 1 120 120 2\n1 1 80 120 3\n1 1 120 80 6\n1 1 80 80 0\n");
+    const auto image = loadBitmapFile(path("out.bmp"));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 40); // 160 pixels reduced by 4
+    EXPECT_EQ(image->pixel(20, 20), Color{0x336699});
+}
+
+TEST_F(RenderProgram, RefusedCommandWritesNothing) {
+    const Result r = render({"--placements", "placements.txt", "-o", "out.bmp", "1", "3"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.errors.find("Tento príkaz sa nedá použiť."), std::string::npos) << r.errors;
+    EXPECT_NE(r.errors.find("step 2 (3)"), std::string::npos) << r.errors;
+    EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
+    EXPECT_FALSE(QFile::exists(path("out.bmp")));
+    EXPECT_FALSE(QFile::exists(path("placements.txt")));
+}
+
+struct FailureCase {
+    const char* label;
+    QStringList arguments;
+    int exitCode;
+    const char* message; // part of stderr
+};
+void PrintTo(const FailureCase& c, std::ostream* out) {
+    *out << c.label;
+}
+
+class Failures : public RenderProgram, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(Failures, ExitStatusAndReason) {
+    const Result r = render(GetParam().arguments);
+    EXPECT_EQ(r.exitCode, GetParam().exitCode) << r.errors;
+    EXPECT_NE(r.errors.find(GetParam().message), std::string::npos) << r.errors;
+    EXPECT_FALSE(QFile::exists(path("out.bmp")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, Failures,
+    ::testing::Values(
+        FailureCase{"UnknownStep", {"-o", "out.bmp", "1", "bogus"}, 2, "unknown step 'bogus'"},
+        FailureCase{"CommandNumberAbove12", {"-o", "out.bmp", "13"}, 2, "unknown step '13'"},
+        FailureCase{"ReplaceByZero", {"-o", "out.bmp", "1", "replace:0"}, 2, "unknown step"},
+        FailureCase{"FullAndShrink", {"--full", "--shrink", "2", "-o", "out.bmp"}, 2, "exclude"},
+        FailureCase{"ShrinkZero", {"--shrink", "0", "-o", "out.bmp"}, 2, "--shrink"},
+        FailureCase{"ShortGapColour", {"--gap", "12345", "-o", "out.bmp"}, 2, "--gap"},
+        FailureCase{"BadCrop", {"--crop", "top", "-o", "out.bmp"}, 2, "--crop"},
+        FailureCase{"UnknownOption", {"--nonsense", "-o", "out.bmp"}, 2, "nonsense"},
+        FailureCase{
+            "UndoOnEmptyStack", {"-o", "out.bmp", "undo"}, 1, "Príkazový zásobník je prázdny."},
+        FailureCase{"ZoomOutTooFar",
+                    {"-o", "out.bmp", "zoom-out", "zoom-out", "zoom-out", "zoom-out", "zoom-out",
+                     "zoom-out", "zoom-out", "zoom-out"},
+                    1,
+                    "step 8 (zoom-out): Myslíš, že to má ešte zmysel?"},
+        FailureCase{"SelectBeyondTheList", {"-o", "out.bmp", "1", "select:1"}, 1, "select:1"},
+        FailureCase{"CommandNotLoaded", {"-o", "out.bmp", "4"}, 1, "Tento príkaz sa nedá použiť."},
+        FailureCase{"MissingTile",
+                    {"-t", "chýba.bmp", "-o", "out.bmp"},
+                    1,
+                    "Nemôžem nahrať súbor chýba.bmp !!!"},
+        FailureCase{"MissingRulesAreAWarning",
+                    {"-r", "chýba.hrh", "-o", "out.bmp", "1"},
+                    1,
+                    "warning: Zlyhalo otvorenie súboru chýba.hrh !!!"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(RenderProgram, DefaultFilesAreThoseOfTheCurrentDirectory) {
+    EXPECT_EQ(render({"-o", "out.bmp"}, false).exitCode, 1); // no dlazdice/default.bmp here
+    ASSERT_TRUE(QDir(directory.path()).mkdir("dlazdice"));
+    ASSERT_TRUE(saveBitmapFile(Bitmap(10, 10, 0x00FF00), path("dlazdice/default.bmp")));
+    writeFile("default.hrh", exampleRules);
+    const Result r = render({"--placements", "placements.txt", "2"}, false);
+    EXPECT_EQ(r.exitCode, 0) << r.errors;
+    EXPECT_EQ(readFile("placements.txt"), "3 10 3\n3 1 0 0 0\n3 1 0 20 4\n");
+}
+
+TEST_F(RenderProgram, HelpAndList) {
+    const Result help = render({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("Usage:"), std::string::npos);
+    EXPECT_NE(help.out.find("delete-up-to"), std::string::npos);
+
+    writeFile("faulty.hrh", std::string(exampleRules) + "Chyba\nscale: 2\nitem: 1\n0 0 1 1 r0\n");
+    const Result list = render({"-r", "faulty.hrh", "--list"});
+    EXPECT_EQ(list.exitCode, 0) << list.errors;
+    EXPECT_EQ(list.out, " 1  Stvorec  (grid 2, 4 parts)\n"
+                        " 2  Pruh  (grid 3, 2 parts)\n"
+                        " 3  Prázdny  (grid 2, 0 parts)\n"
+                        "Chybný formát súboru!\n");
+    EXPECT_NE(list.errors.find("warning: Chybný formát súboru!"), std::string::npos);
+}
+
+// The picture's side after the steps, with a 40-pixel tile: the editor's view, or the
+// picture the options ask for.
+struct PictureCase {
+    const char* label;
+    QStringList arguments;
+    int side;
+};
+void PrintTo(const PictureCase& c, std::ostream* out) {
+    *out << c.label;
+}
+
+class PictureSize : public RenderProgram, public ::testing::WithParamInterface<PictureCase> {};
+
+TEST_P(PictureSize, Side) {
+    const Result r = render(QStringList{"-o", "out.png"} + GetParam().arguments);
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    const QImage image(path("out.png"));
+    EXPECT_EQ(image.width(), GetParam().side);
+    EXPECT_EQ(image.height(), GetParam().side);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, PictureSize,
+    ::testing::Values(PictureCase{"TileAlone", {}, 40},
+                      PictureCase{"ViewAfterTwoCommands", {"1", "1"}, 40},
+                      PictureCase{"Full", {"--full", "1", "1"}, 160},
+                      PictureCase{"Shrink", {"--shrink", "8", "1", "1"}, 20},
+                      PictureCase{"ZoomIn", {"1", "1", "zoom-in"}, 80},
+                      PictureCase{"ZoomOut", {"1", "1", "zoom-out"}, 20},
+                      PictureCase{"FullSizeKey", {"1", "1", "full-size"}, 160},
+                      PictureCase{"NoScaleBeforeCommands", {"no-scale", "1", "1"}, 160},
+                      PictureCase{"NoScaleThenZoomOut", {"no-scale", "1", "1", "zoom-out"}, 80},
+                      // Switched off again, the view keeps the picture it had.
+                      PictureCase{"NoScaleOnAndOff",
+                                  {"1", "1", "zoom-out", "no-scale", "zoom-out", "no-scale"},
+                                  80},
+                      PictureCase{"Undo", {"1", "2", "undo"}, 40}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(RenderProgram, EditingStepsMatchTheirResult) {
+    // "1 2, choose 1, delete" leaves the mosaic of "2" alone; replace and insert likewise.
+    struct Pair {
+        QStringList edited;
+        QStringList direct;
+    };
+    const std::vector<Pair> pairs = {
+        {{"1", "2", "select:1", "delete"}, {"2"}},
+        {{"1", "2", "1", "select:1", "delete-up-to"}, {"1", "2"}},
+        {{"1", "1", "select:1", "replace:2"}, {"2", "1"}},
+        {{"2", "1", "select:0", "insert:1"}, {"2", "1", "1"}},
+    };
+    for (const Pair& p : pairs) {
+        ASSERT_EQ(render(QStringList{"--placements", "edited.txt"} + p.edited).exitCode, 0);
+        ASSERT_EQ(render(QStringList{"--placements", "direct.txt"} + p.direct).exitCode, 0);
+        // The factors differ only where the editing rules say so; compare the placements.
+        const auto body = [](const std::string& text) { return text.substr(text.find('\n')); };
+        EXPECT_EQ(body(readFile("edited.txt")), body(readFile("direct.txt")))
+            << p.edited.join(' ').toStdString();
+    }
+}
+
+TEST_F(RenderProgram, CropChoices) {
+    // A 60 x 40 tile whose columns have distinct colours: cropping keeps 40 of them.
+    Bitmap wide(60, 40);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x)
+            wide.setPixel(x, y, ornamo::makeColor(static_cast<std::uint8_t>(x * 4), 0, 0));
+    ASSERT_TRUE(saveBitmapFile(wide, path("wide.bmp")));
+    const std::vector<std::pair<QStringList, int>> cases = {
+        {{}, 20}, {{"--crop", "start"}, 20}, {{"--crop", "end"}, 0}, {{"--crop", "middle"}, 10}};
+    for (const auto& [options, firstColumn] : cases) {
+        const Result r = render(
+            QStringList{"-t", "wide.bmp", "--placements", "p.txt", "-o", "out.bmp"} + options);
+        ASSERT_EQ(r.exitCode, 0) << r.errors;
+        EXPECT_EQ(readFile("p.txt"), "1 40 1\n1 1 0 0 0\n");
+        const auto image = loadBitmapFile(path("out.bmp"));
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->width(), 40);
+        EXPECT_EQ(image->pixel(0, 0),
+                  ornamo::makeColor(static_cast<std::uint8_t>(firstColumn * 4), 0, 0))
+            << options.join(' ').toStdString();
+    }
+}
+
+TEST_F(RenderProgram, GapColour) {
+    const Result r = render({"--gap", "0000FF", "--full", "-o", "out.bmp", "2"});
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    const auto image = loadBitmapFile(path("out.bmp"));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixel(60, 60), ornamo::makeColor(0, 0, 255)); // the empty middle row
+    EXPECT_EQ(image->pixel(60, 10), Color{0x336699});
+}
+
+} // namespace
