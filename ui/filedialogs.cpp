@@ -1,0 +1,69 @@
+#include "filedialogs.h"
+
+#include <QGridLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QPixmap>
+
+namespace {
+constexpr int previewSide = 160;
+}
+
+ConfirmingFileDialog::ConfirmingFileDialog(QWidget* parent, const QString& filter, AcceptMode mode)
+    : QFileDialog(parent) {
+    setOption(QFileDialog::DontUseNativeDialog);
+    setAcceptMode(mode);
+    setFileMode(mode == AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    setNameFilter(filter);
+    // Dialogs of the main window never end the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+bool ConfirmingFileDialog::run() {
+    // The dialog is kept for the whole run; each showing starts without a chosen name.
+    selectFile(QString());
+    return exec() == QDialog::Accepted;
+}
+
+void ConfirmingFileDialog::done(int result) {
+    if (result == QDialog::Accepted && onConfirm_) {
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty())
+            onConfirm_(files.first());
+    }
+    QFileDialog::done(result);
+}
+
+PictureSaveDialog::PictureSaveDialog(QWidget* parent)
+    : ConfirmingFileDialog(parent, QStringLiteral("Súbory BMP (*.bmp)"), AcceptSave) {
+    setObjectName(QStringLiteral("SavePictureDialog1"));
+    setOption(QFileDialog::DontConfirmOverwrite);
+
+    preview_ = new QLabel(this);
+    preview_->setObjectName(QStringLiteral("preview"));
+    preview_->setFixedSize(previewSide, previewSide);
+    preview_->setAlignment(Qt::AlignCenter);
+    preview_->setFrameShape(QFrame::StyledPanel);
+    // Qt's own file dialog lays itself out in a grid; the preview takes a column of its own.
+    if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+        grid->addWidget(preview_, 0, grid->columnCount(), grid->rowCount(), 1);
+
+    connect(this, &QFileDialog::currentChanged, this, &PictureSaveDialog::showPreview);
+}
+
+void PictureSaveDialog::showPreview(const QString& path) {
+    QImageReader reader(path);
+    const QSize size = reader.size();
+    if (!reader.canRead() || size.isEmpty()) {
+        preview_->clear();
+        return;
+    }
+    // Read only as many pixels as the preview shows.
+    reader.setScaledSize(size.scaled(previewSide, previewSide, Qt::KeepAspectRatio)
+                             .boundedTo(size));
+    const QImage picture = reader.read();
+    if (picture.isNull())
+        preview_->clear();
+    else
+        preview_->setPixmap(QPixmap::fromImage(picture));
+}

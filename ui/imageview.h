@@ -1,0 +1,35 @@
+#pragma once
+
+// Image1: the mosaic view of the main window.
+
+#include "bitmap.h"
+
+#include <QImage>
+#include <QWidget>
+
+/// Paints a fixed drawing surface of 1600 x 1200 pixels at its own top-left corner, unstretched.
+/// The window sizes the control to the view; making it smaller only shows less of the surface,
+/// and where the control is larger than the surface nothing is painted. Scrolling and resizing
+/// repaint from the kept surface, never from the mosaic.
+class ImageView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int surfaceWidth = 1600;
+    static constexpr int surfaceHeight = 1200;
+
+    explicit ImageView(QWidget* parent = nullptr);
+
+    /// Draws `view` onto the surface with its top-left corner at (-hpos, -vpos), clipped to the
+    /// surface and to the part of it the control shows now (the rest is drawn again whenever
+    /// the control grows, since only the window's showing step sizes it), and repaints.
+    void drawView(const ornamo::Bitmap& view, int hpos, int vpos);
+
+    /// The surface, as painted so far.
+    const QImage& surface() const { return surface_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage surface_;
+};

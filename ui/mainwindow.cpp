@@ -1,0 +1,446 @@
+#include "mainwindow.h"
+
+#include "about.h"
+#include "choice.h"
+#include "dialog.h"
+#include "filedialogs.h"
+#include "formfont.h"
+#include "imagefile.h"
+#include "imageview.h"
+#include "info.h"
+#include "messages.h"
+#include "zoom.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+// The window's outer size (frame, caption and menu included) at first showing, and its least.
+constexpr QSize initialOuterSize{525, 460};
+constexpr QSize smallestOuterSize{188, 460};
+constexpr QPoint initialPosition{128, 114};
+
+// The command buttons: two columns, six rows, overlapping their neighbours by one pixel.
+constexpr int commandButtonWidth = 41;
+constexpr int commandButtonHeight = 25;
+QPoint commandButtonPosition(int number) {
+    return {8 + 40 * ((number - 1) % 2), 16 + 24 * ((number - 1) / 2)};
+}
+
+// The window was laid out for an 8 pt bitmap sans serif (11 pixels) and a bold 10 pt one (13
+// pixels), the command buttons for an 8 pt serif. Where those faces are missing, narrow faces
+// of the same pixel sizes stand in, so that the texts keep fitting the narrow column.
+QFont windowFont(int pixelSize, FontWeight weight = FontWeight::Normal) {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Tahoma"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    font.setBold(weight == FontWeight::Bold);
+    return font;
+}
+
+QFont commandButtonFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Serif"), QStringLiteral("Times New Roman"),
+                      QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif Condensed")});
+    font.setStyleHint(QFont::Serif);
+    font.setPixelSize(11);
+    return font;
+}
+
+// A label sized in the form, widened when the stand-in face needs a few pixels more.
+void fitLabel(QLabel* label, const QRect& designed) {
+    const int needed = label->fontMetrics().horizontalAdvance(label->text());
+    label->setGeometry(designed.adjusted(0, 0, std::max(0, needed - designed.width()), 0));
+}
+
+QString text(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+} // namespace
+
+MainWindow::MainWindow(const QString& folder, QWidget* parent)
+    : QMainWindow(parent), folder_(folder.isEmpty() ? QDir::current() : QDir(folder)) {
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(QStringLiteral("Ornamo"));
+    setWindowIcon(programIcon());
+    setFont(windowFont(11));
+    QPalette face = palette();
+    face.setColor(QPalette::Window, face.color(QPalette::Button));
+    setPalette(face);
+
+    createControls();
+    createMenus();
+    createActions();
+    setTabOrderOfControls();
+    move(initialPosition);
+    resize(initialOuterSize);
+
+    FormCreate();
+    if (!startedUp_)
+        return;
+
+    // The other windows, in the order of the program's start-up; the crop dialog already
+    // exists when FormCreate needed it.
+    cropDialog();
+    TForm3 = new ChoiceDialog(this);
+    TForm5 = new HelpWindow(this);
+    TForm4 = new AboutDialog(this);
+}
+
+MainWindow::~MainWindow() = default;
+
+// ---- Building the window ----
+
+void MainWindow::createControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    Button1 = new QPushButton(QStringLiteral("Zmenši"), client);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(8, 8, 97, 57);
+
+    Button2 = new QPushButton(QStringLiteral("Zväčši"), client);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(8, 72, 97, 57);
+
+    Label2 = new QLabel(text(ornamo::messages::busyRendering), client);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setFont(windowFont(13, FontWeight::Bold));
+    Label2->setGeometry(8, 144, 95, 16);
+    Label2->hide();
+
+    Label1 = new QLabel(QStringLiteral("Príkazový zásobník:"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    fitLabel(Label1, QRect(8, 192, 96, 13));
+
+    ComboBox1 = new QComboBox(client);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(true);
+    // Typed text is only ever matched against the entries, never completed or added.
+    ComboBox1->setCompleter(nullptr);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->setGeometry(8, 208, 97, 21);
+    ComboBox1->setEditText(text(ornamo::messages::emptyStackLower));
+    ComboBox1->setEnabled(false);
+
+    Panel1 = new QFrame(client);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameShape(QFrame::Panel);
+    Panel1->setFrameShadow(QFrame::Raised);
+    Panel1->setGeometry(8, 240, 97, 169);
+
+    const QFont commandFont = commandButtonFont();
+    for (int number = 1; number <= 12; ++number) {
+        auto* button = new QPushButton(text(ornamo::messages::emptySlotName), Panel1);
+        button->setObjectName(QStringLiteral("com%1").arg(number));
+        button->setFont(commandFont);
+        button->setGeometry(QRect(commandButtonPosition(number),
+                                  QSize(commandButtonWidth, commandButtonHeight)));
+        button->setEnabled(false);
+        com[static_cast<std::size_t>(number - 1)] = button;
+    }
+
+    Image1 = new ImageView(client);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(112, 8, ImageView::surfaceWidth, ImageView::surfaceHeight);
+
+    ScrollBar1 = new QScrollBar(Qt::Horizontal, client);
+    ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
+    ScrollBar1->setGeometry(112, 393, 371, 17);
+    ScrollBar2 = new QScrollBar(Qt::Vertical, client);
+    ScrollBar2->setObjectName(QStringLiteral("ScrollBar2"));
+    ScrollBar2->setGeometry(497, 8, 16, 371);
+    // Qt's scroll bars invert their keys for the wheel's sake, which turns the horizontal
+    // arrows round; Right must move the view right.
+    ScrollBar1->setInvertedControls(false);
+    for (QScrollBar* bar : {ScrollBar1, ScrollBar2}) {
+        bar->setRange(0, 0);
+        bar->setSingleStep(1);
+        bar->setPageStep(1);
+        bar->setFocusPolicy(Qt::StrongFocus);
+        bar->hide();
+    }
+
+    // Made after the focusable controls: it comes last in the tab order.
+    ProgressBar1 = new QProgressBar(client);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setGeometry(8, 160, 97, 17);
+    ProgressBar1->hide();
+
+    // The keyboard commands work whichever control has the focus.
+    for (QWidget* control : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2),
+                             static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(ScrollBar1),
+                             static_cast<QWidget*>(ScrollBar2)})
+        control->installEventFilter(this);
+    for (QPushButton* button : com)
+        button->installEventFilter(this);
+}
+
+void MainWindow::createMenus() {
+    auto item = [this](QMenu* menu, const char* name, const QString& caption) {
+        auto* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    auto separator = [](QMenu* menu, const char* name) {
+        auto* action = menu->addSeparator();
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+
+    Files1 = menuBar()->addMenu(QStringLiteral("Súbor"));
+    Files1->setObjectName(QStringLiteral("Files1"));
+    OpenImage1 = item(Files1, "OpenImage1", QStringLiteral("Otvor Bitmapu"));
+    UloBitmapu1 = item(Files1, "UloBitmapu1", QStringLiteral("Ulož Bitmapu"));
+    Natajhierarchiu1 = item(Files1, "Natajhierarchiu1", QStringLiteral("Načítaj hierarchiu"));
+    N1 = separator(Files1, "N1");
+    Close1 = item(Files1, "Close1", QStringLiteral("Koniec"));
+
+    Mosaic1 = menuBar()->addMenu(QStringLiteral("Mozaika"));
+    Mosaic1->setObjectName(QStringLiteral("Mosaic1"));
+    Reset1 = item(Mosaic1, "Reset1", QStringLiteral("Reset"));
+    Zruposlednoperciu1 = item(Mosaic1, "Zruposlednoperciu1", QStringLiteral("Zruš posledný príkaz"));
+    Zrusvybrany1 = item(Mosaic1, "Zrusvybrany1", QStringLiteral("Zruš vybraný príkaz"));
+    Zrupovybranprkaz1 = item(Mosaic1, "Zrupovybranprkaz1", QStringLiteral("Zruš po vybraný príkaz"));
+    Zameprkaz1 = item(Mosaic1, "Zameprkaz1", QStringLiteral("Zameň vybraný príkaz"));
+    Vloprkaz1 = item(Mosaic1, "Vloprkaz1", QStringLiteral("Vlož pred vybraný príkaz"));
+    Farbamedzery1 = item(Mosaic1, "Farbamedzery1", QStringLiteral("Farba medzery"));
+    N2 = separator(Mosaic1, "N2");
+    Nekluj1 = item(Mosaic1, "Nekluj1", QStringLiteral("Neškáluj"));
+    // A group that may be left without a checked item draws its items with a round mark.
+    auto* radioStyle = new QActionGroup(this);
+    radioStyle->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    Nekluj1->setCheckable(true);
+    Nekluj1->setChecked(false);
+    radioStyle->addAction(Nekluj1);
+
+    Pomoc1 = menuBar()->addMenu(QStringLiteral("Pomoc"));
+    Pomoc1->setObjectName(QStringLiteral("Pomoc1"));
+    Ovldanie1 = item(Pomoc1, "Ovldanie1", QStringLiteral("Ovládanie"));
+    Oprograme1 = item(Pomoc1, "Oprograme1", QStringLiteral("O programe"));
+}
+
+void MainWindow::createActions() {
+    connect(Button1, &QPushButton::clicked, this, &MainWindow::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &MainWindow::Button2Click);
+    for (int number = 1; number <= 12; ++number)
+        connect(com[static_cast<std::size_t>(number - 1)], &QPushButton::clicked, this,
+                [this, number] { commandClick(number); });
+    connect(ComboBox1, &QComboBox::editTextChanged, this, &MainWindow::ComboBox1Change);
+    connect(ComboBox1, &QComboBox::activated, this, &MainWindow::ComboBox1Change);
+    connect(ScrollBar1, &QScrollBar::valueChanged, this, &MainWindow::ScrollBar1Change);
+    connect(ScrollBar2, &QScrollBar::valueChanged, this, &MainWindow::ScrollBar2Change);
+
+    connect(OpenImage1, &QAction::triggered, this, &MainWindow::OpenImage1Click);
+    connect(UloBitmapu1, &QAction::triggered, this, &MainWindow::UloBitmapu1Click);
+    connect(Natajhierarchiu1, &QAction::triggered, this, &MainWindow::Natajhierarchiu1Click);
+    connect(Close1, &QAction::triggered, this, &MainWindow::Close1Click);
+    connect(Reset1, &QAction::triggered, this, &MainWindow::Reset1Click);
+    connect(Zruposlednoperciu1, &QAction::triggered, this, &MainWindow::Zruposlednoperciu1Click);
+    connect(Zrusvybrany1, &QAction::triggered, this, &MainWindow::Zrusvybrany1Click);
+    connect(Zrupovybranprkaz1, &QAction::triggered, this, &MainWindow::Zrupovybranprkaz1Click);
+    connect(Zameprkaz1, &QAction::triggered, this, &MainWindow::Zameprkaz1Click);
+    connect(Vloprkaz1, &QAction::triggered, this, &MainWindow::Vloprkaz1Click);
+    connect(Farbamedzery1, &QAction::triggered, this, &MainWindow::Farbamedzery1Click);
+    connect(Nekluj1, &QAction::triggered, this, &MainWindow::Nekluj1Click);
+    connect(Ovldanie1, &QAction::triggered, this, &MainWindow::Ovldanie1Click);
+    connect(Oprograme1, &QAction::triggered, this, &MainWindow::Oprograme1Click);
+}
+
+void MainWindow::setTabOrderOfControls() {
+    QList<QWidget*> order{Button1, Button2, Panel1};
+    for (QPushButton* button : com)
+        order << button;
+    order << ComboBox1 << ScrollBar1 << ScrollBar2 << ProgressBar1;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void MainWindow::updateActions() {
+    // While a render runs, the menu items that would change the mosaic, the images or the
+    // factor are greyed out; the buttons, the list and the keys stay as they are (so that the
+    // focus does not jump) and their handlers ignore the input instead.
+    const bool idle = !busy_;
+    for (QAction* action : {OpenImage1, UloBitmapu1, Natajhierarchiu1, Reset1, Zruposlednoperciu1,
+                            Zrusvybrany1, Zrupovybranprkaz1, Zameprkaz1, Vloprkaz1,
+                            Farbamedzery1, Nekluj1})
+        action->setEnabled(idle);
+}
+
+void MainWindow::fitOuterSize() {
+    // Qt sizes a window without its frame; the frame is known once the window is shown. The
+    // design gives outer sizes, so the client size follows from the frame.
+    const QSize frame = frameGeometry().size() - size();
+    setMinimumSize(smallestOuterSize - frame);
+    if (!outerSizeFitted_) {
+        outerSizeFitted_ = true;
+        resize(initialOuterSize - frame);
+        move(initialPosition);
+    }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    fitOuterSize();
+    // Some window systems add the frame only after the window appears.
+    QTimer::singleShot(0, this, [this] {
+        const QSize frame = frameGeometry().size() - size();
+        if (minimumSize() != smallestOuterSize - frame) {
+            outerSizeFitted_ = false;
+            fitOuterSize();
+        }
+    });
+}
+
+// ---- Start-up and the window's own items ----
+
+void MainWindow::FormCreate() {
+    // The surface of Image1 was made at the control's size in the form, 1600 x 1200.
+    model_.setShrinkFactor(1);
+    model_.setNoScale(false);
+    ctrlDown_ = false;
+    shiftDown_ = false;
+
+    std::optional<ornamo::Bitmap> tile =
+        loadBitmapFile(folder_.filePath(QStringLiteral("dlazdice/default.bmp")));
+    if (!tile) {
+        showMessage(ornamo::messages::defaultTileMissing);
+        return;
+    }
+    try {
+        if (tile->width() != tile->height())
+            cropDialog().cropTile(*tile);
+        mosaicImage_ = *tile;
+        viewImage_ = *tile;
+    } catch (const std::bad_alloc&) {
+        showMessage(ornamo::messages::notEnoughMemory);
+        return;
+    }
+    // The tile size is the squared default tile's width, so that any default tile lays out
+    // without gaps or overlaps.
+    if (const ornamo::Outcome built = model_.changeBaseTile(*tile); !built.message.empty()) {
+        showMessage(built.message);
+        return;
+    }
+    startedUp_ = true;
+
+    LoadCommands(folder_.filePath(QStringLiteral("default.hrh")), QStringLiteral("default.hrh"));
+    showStackList();
+    DrawTile(DrawMode::Show);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // A render in progress finishes first; the window then closes by itself.
+    if (busy_) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+void MainWindow::FormClose() {
+    // The program ends with the main window, help window open or not.
+    if (TForm5)
+        TForm5->close();
+    mosaicImage_.release();
+    viewImage_.release();
+}
+
+void MainWindow::Close1Click() { close(); }
+
+void MainWindow::Farbamedzery1Click() {
+    if (heldOff())
+        return;
+    if (!ColorDialog1) {
+        ColorDialog1 = new QColorDialog(this);
+        ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
+        ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
+    }
+    ColorDialog1->setCurrentColor(gapColorChoice_);
+    if (ColorDialog1->exec() == QDialog::Accepted)
+        gapColorChoice_ = ColorDialog1->selectedColor();
+    // After Cancel the dialog still holds the colour last confirmed: the gaps keep theirs, and
+    // the mosaic is drawn again all the same.
+    const QColor c = gapColorChoice_;
+    model_.setGapColor(ornamo::makeColor(static_cast<std::uint8_t>(c.red()),
+                                         static_cast<std::uint8_t>(c.green()),
+                                         static_cast<std::uint8_t>(c.blue())));
+    DrawTile(DrawMode::Render);
+}
+
+void MainWindow::Nekluj1Click() {
+    if (heldOff()) {
+        Nekluj1->setChecked(model_.noScale());
+        return;
+    }
+    const ornamo::NoScaleToggle toggle = ornamo::toggledNoScale(model_.noScale());
+    model_.setNoScale(toggle.noScale);
+    Nekluj1->setChecked(toggle.noScale);
+    model_.setShrinkFactor(toggle.shrinkFactor);
+    if (toggle.redraw)
+        DrawTile(DrawMode::Rescale);
+}
+
+void MainWindow::Oprograme1Click() {
+    if (TForm4)
+        TForm4->exec();
+}
+
+void MainWindow::Ovldanie1Click() {
+    if (!TForm5)
+        return;
+    TForm5->show();
+    TForm5->raise();
+    TForm5->activateWindow();
+}
+
+CropDialog& MainWindow::cropDialog() {
+    if (!TForm2)
+        TForm2 = new CropDialog(this);
+    return *TForm2;
+}
+
+void MainWindow::showMessage(std::string_view message, QWidget* over) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ornamo"), text(message), QMessageBox::Ok,
+                    over ? over : this);
+    box.setObjectName(QStringLiteral("message"));
+    box.exec();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    // A dialog opened by Ctrl+O or Ctrl+S takes the release of Ctrl; once the window is active
+    // again the flags follow the keys really held, so that a later Backspace undoes rather
+    // than resets.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
+        ctrlDown_ = ctrlDown_ && held.testFlag(Qt::ControlModifier);
+        shiftDown_ = shiftDown_ && held.testFlag(Qt::ShiftModifier);
+    }
+    QMainWindow::changeEvent(event);
+}

@@ -1,0 +1,207 @@
+#pragma once
+
+// TForm1, the main window: the column of controls on the left (zoom buttons, busy indicator,
+// command stack list, twelve command buttons), the mosaic view and the menu.
+//
+// The window is thin: the mosaic, the command slots, the stack and the view factor live in the
+// engine's CommandStackModel; the window keeps the two images, maps the model onto its widgets
+// and runs the renders. While a render or reduction runs, the window keeps repainting and lets
+// the user scroll and resize, but every input that would change the mosaic, the images or the
+// view factor is ignored until the work has ended.
+
+#include "bitmap.h"
+#include "commandstack.h"
+#include "render.h"
+
+#include <QColor>
+#include <QDir>
+#include <QMainWindow>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+class AboutDialog;
+class ChoiceDialog;
+class ConfirmingFileDialog;
+class CropDialog;
+class HelpWindow;
+class ImageView;
+class PictureSaveDialog;
+class QAction;
+class QColorDialog;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QScrollBar;
+
+class MainWindow : public QMainWindow, public ornamo::Progress {
+    Q_OBJECT
+public:
+    /// Creates the window, hidden, and runs its start-up in `folder` (the current directory
+    /// when empty): the default tile "dlazdice/default.bmp" and the commands of "default.hrh"
+    /// are read from there. When the default tile cannot be loaded the start-up reports it and
+    /// stops; startedUp() is then false and the window must not be shown.
+    explicit MainWindow(const QString& folder = QString(), QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    bool startedUp() const { return startedUp_; }
+
+    // The state of the run, for whoever needs to look (tests, accessibility).
+    const ornamo::CommandStackModel& model() const { return model_; }
+    /// Tests use this to refuse renders at will (setMemoryCheck).
+    ornamo::CommandStackModel& model() { return model_; }
+    const ornamo::Bitmap& mosaicImage() const { return mosaicImage_; }
+    const ornamo::Bitmap& viewImage() const { return viewImage_; }
+    bool ctrlDown() const { return ctrlDown_; }
+    bool shiftDown() const { return shiftDown_; }
+    /// A render or a reduction is under way.
+    bool isBusy() const { return busy_; }
+
+    // ornamo::Progress: the busy label and ProgressBar1.
+    void StartProcessBar(std::string_view caption) override;
+    void EndProcessBar() override;
+    void step(int position) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    enum class DrawMode : std::uint8_t { Show = 0, Rescale = 1, Render = 2 };
+
+    // Building the window.
+    void createControls();
+    void createMenus();
+    void createActions();
+    void setTabOrderOfControls();
+    void fitOuterSize();
+    void updateActions();
+
+    // Start-up and the window's own items.
+    void FormCreate();
+    void FormClose();
+    void Close1Click();
+    void Farbamedzery1Click();
+    void Nekluj1Click();
+    void Oprograme1Click();
+    void Ovldanie1Click();
+
+    // Drawing.
+    void DrawTile(DrawMode mode);
+    void ShowView();
+
+    // View controls.
+    void Button1Click();
+    void Button2Click();
+    void fullSize();
+    void FormResize();
+    void ScrollBar1Change();
+    void ScrollBar2Change();
+    void FormKeyDown(const QKeyEvent& event);
+    void FormKeyUp(const QKeyEvent& event);
+
+    // The command slots and the stack.
+    /// Reads the hierarchy file at `path` into the slots and labels the buttons; messages name
+    /// the file `fileName` and appear over `over` (the window when null).
+    void LoadCommands(const QString& path, const QString& fileName, QWidget* over = nullptr);
+    void labelCommandButtons(int count);
+    void commandClick(int number);
+    void ApplyCommand(int number);
+    void ZrusPoslednyPrikaz();
+    void Reset1Click();
+    void Zruposlednoperciu1Click();
+    void Zrusvybrany1Click();
+    void Zrupovybranprkaz1Click();
+    void Zameprkaz1Click();
+    void Vloprkaz1Click();
+    void ComboBox1Change();
+    void Natajhierarchiu1Click();
+    void OpenDialog2CanClose(const QString& path);
+    int chooseRule();
+    void showStackList();
+    void finish(const ornamo::Outcome& outcome);
+
+    // The base tile and saving.
+    void OpenImage1Click();
+    void OpenDialog1CanClose(const QString& path);
+    void OpenDialog1Close();
+    void UloBitmapu1Click();
+    void SavePictureDialog1CanClose(const QString& path);
+
+    /// The one way failures reach the user: a message box with the text, one OK button and the
+    /// caption "Ornamo", over `over` (the window itself when null).
+    void showMessage(std::string_view text, QWidget* over = nullptr);
+    /// Whether input that would change the mosaic, the images or the factor must be ignored now.
+    bool heldOff() const { return busy_ || !startedUp_; }
+    CropDialog& cropDialog();
+
+    // Controls, named as in the form.
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QFrame* Panel1 = nullptr;
+    std::array<QPushButton*, 12> com{};
+    ImageView* Image1 = nullptr;
+    QScrollBar* ScrollBar1 = nullptr;
+    QScrollBar* ScrollBar2 = nullptr;
+
+    // The menu.
+    QMenu* Files1 = nullptr;
+    QMenu* Mosaic1 = nullptr;
+    QMenu* Pomoc1 = nullptr;
+    QAction* OpenImage1 = nullptr;
+    QAction* UloBitmapu1 = nullptr;
+    QAction* Natajhierarchiu1 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* Close1 = nullptr;
+    QAction* Reset1 = nullptr;
+    QAction* Zruposlednoperciu1 = nullptr;
+    QAction* Zrusvybrany1 = nullptr;
+    QAction* Zrupovybranprkaz1 = nullptr;
+    QAction* Zameprkaz1 = nullptr;
+    QAction* Vloprkaz1 = nullptr;
+    QAction* Farbamedzery1 = nullptr;
+    QAction* N2 = nullptr;
+    QAction* Nekluj1 = nullptr;
+    QAction* Ovldanie1 = nullptr;
+    QAction* Oprograme1 = nullptr;
+
+    // The other windows and the common dialogs, created once and kept for the run.
+    CropDialog* TForm2 = nullptr;
+    ChoiceDialog* TForm3 = nullptr;
+    HelpWindow* TForm5 = nullptr;
+    AboutDialog* TForm4 = nullptr;
+    ConfirmingFileDialog* OpenDialog1 = nullptr;
+    PictureSaveDialog* SavePictureDialog1 = nullptr;
+    ConfirmingFileDialog* OpenDialog2 = nullptr;
+    QColorDialog* ColorDialog1 = nullptr;
+
+    // The state of the run besides the model.
+    ornamo::CommandStackModel model_;
+    ornamo::Bitmap mosaicImage_;
+    ornamo::Bitmap viewImage_;
+    bool ctrlDown_ = false;
+    bool shiftDown_ = false;
+    std::optional<ornamo::Bitmap> openedTile_; // the file confirmed in OpenDialog1, if it loaded
+
+    QDir folder_;
+    bool startedUp_ = false;
+    bool busy_ = false;
+    bool closePending_ = false;
+    bool showingView_ = false;
+    bool outerSizeFitted_ = false;
+    QColor gapColorChoice_{Qt::white};
+};

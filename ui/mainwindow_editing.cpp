@@ -1,0 +1,253 @@
+// The main window's editing: the command slots and buttons, the command stack list and the
+// menu "Mozaika", reading another hierarchy, loading a new base tile and saving the view.
+// Every decision about the mosaic is the model's; the window asks, shows and renders.
+
+#include "mainwindow.h"
+
+#include "choice.h"
+#include "dialog.h"
+#include "filedialogs.h"
+#include "filenames.h"
+#include "imagefile.h"
+#include "messages.h"
+#include "names.h"
+
+#include <QComboBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include <algorithm>
+
+#include <filesystem>
+#include <new>
+
+namespace {
+
+QString text(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+// A button caption shows '&' as itself, not as a mnemonic mark.
+QString buttonCaption(const std::string& name) {
+    return displayName(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+} // namespace
+
+// ---- Command slots ----
+
+void MainWindow::LoadCommands(const QString& path, const QString& fileName, QWidget* over) {
+    const QByteArray shownName = fileName.toUtf8();
+    const ornamo::HierarchyResult result = ornamo::loadHierarchyFile(
+        std::filesystem::path(path.toStdU16String()),
+        std::string_view(shownName.constData(), static_cast<std::size_t>(shownName.size())),
+        model_.commands());
+    if (!result.message.empty())
+        showMessage(result.message, over);
+    labelCommandButtons(result.count);
+}
+
+void MainWindow::labelCommandButtons(int count) {
+    const ornamo::CommandSlots& loaded = model_.commands();
+    for (int i = 0; i < 12; ++i) {
+        QPushButton* button = com[static_cast<std::size_t>(i)];
+        if (i < count) {
+            button->setText(buttonCaption(loaded[static_cast<std::size_t>(i)].name));
+            button->setEnabled(true);
+        } else {
+            button->setText(text(ornamo::messages::emptySlotName));
+            button->setEnabled(false);
+        }
+    }
+}
+
+// ---- The command stack ----
+
+void MainWindow::commandClick(int number) {
+    if (heldOff())
+        return;
+    ApplyCommand(number);
+}
+
+void MainWindow::ApplyCommand(int number) { finish(model_.applyCommand(number)); }
+
+void MainWindow::ZrusPoslednyPrikaz() { finish(model_.undoLast()); }
+
+void MainWindow::Reset1Click() {
+    if (heldOff())
+        return;
+    finish(model_.reset());
+}
+
+void MainWindow::Zruposlednoperciu1Click() {
+    if (heldOff())
+        return;
+    ZrusPoslednyPrikaz();
+}
+
+void MainWindow::Zrusvybrany1Click() {
+    if (heldOff())
+        return;
+    finish(model_.deleteChosen());
+}
+
+void MainWindow::Zrupovybranprkaz1Click() {
+    if (heldOff())
+        return;
+    finish(model_.deleteUpToChosen());
+}
+
+void MainWindow::Zameprkaz1Click() {
+    if (heldOff() || model_.stack().empty())
+        return;
+    const int rule = chooseRule();
+    finish(model_.replaceChosen(rule));
+}
+
+void MainWindow::Vloprkaz1Click() {
+    if (heldOff() || model_.stack().empty())
+        return;
+    const int rule = chooseRule();
+    finish(model_.insertBeforeChosen(rule));
+}
+
+int MainWindow::chooseRule() {
+    QStringList names;
+    for (const ornamo::Command& command : model_.commands())
+        names << displayName(command.name);
+    return TForm3 ? TForm3->choose(names) : 13;
+}
+
+void MainWindow::ComboBox1Change() {
+    if (!startedUp_)
+        return;
+    // Entries are compared as the user sees them; the model gets the entry's own bytes.
+    const QString typed = ComboBox1->currentText();
+    std::string typedBytes = typed.toStdString();
+    for (const std::string& entry : model_.listEntries())
+        if (displayName(entry) == typed) {
+            typedBytes = entry;
+            break;
+        }
+    finish(model_.choose(typedBytes, ComboBox1->currentIndex()));
+}
+
+void MainWindow::showStackList() {
+    const QSignalBlocker blocker(ComboBox1);
+    QStringList names;
+    for (const std::string& entry : model_.listEntries())
+        names << displayName(entry);
+    QStringList shown;
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        shown << ComboBox1->itemText(i);
+    // Rebuilt only when it changed, so that a choice in progress is not disturbed.
+    if (shown != names) {
+        ComboBox1->clear();
+        ComboBox1->addItems(names);
+    }
+    const int current = names.isEmpty() ? -1 : std::clamp(model_.selectedIndex(), 0, int(names.size()) - 1);
+    if (ComboBox1->currentIndex() != current)
+        ComboBox1->setCurrentIndex(current);
+    const QString edit = displayName(model_.editText());
+    if (ComboBox1->currentText() != edit)
+        ComboBox1->setEditText(edit);
+    ComboBox1->setEnabled(model_.listEnabled());
+}
+
+void MainWindow::finish(const ornamo::Outcome& outcome) {
+    showStackList();
+    if (!outcome.message.empty())
+        showMessage(outcome.message);
+    if (outcome.render)
+        DrawTile(DrawMode::Render);
+}
+
+// ---- Another hierarchy ----
+
+void MainWindow::Natajhierarchiu1Click() {
+    if (heldOff())
+        return;
+    if (!model_.stack().empty()) {
+        QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
+                             text(ornamo::messages::loadHierarchyQuestion),
+                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+        question.setObjectName(QStringLiteral("question"));
+        if (question.exec() != QMessageBox::Yes)
+            return;
+    }
+    if (!OpenDialog2) {
+        OpenDialog2 = new ConfirmingFileDialog(this, QStringLiteral("Súbory HRH (*.hrh)"),
+                                               QFileDialog::AcceptOpen);
+        OpenDialog2->setObjectName(QStringLiteral("OpenDialog2"));
+        OpenDialog2->setConfirmHandler([this](const QString& path) { OpenDialog2CanClose(path); });
+    }
+    OpenDialog2->run();
+    // A new mosaic starts whether or not a file was read.
+    finish(model_.resetAfterHierarchyLoad());
+}
+
+void MainWindow::OpenDialog2CanClose(const QString& path) { LoadCommands(path, path, OpenDialog2); }
+
+// ---- A new base tile ----
+
+void MainWindow::OpenImage1Click() {
+    if (heldOff())
+        return;
+    if (!OpenDialog1) {
+        OpenDialog1 = new ConfirmingFileDialog(
+            this, QStringLiteral("BMP Files (*.bmp);;All files (*)"), QFileDialog::AcceptOpen);
+        OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+        OpenDialog1->setConfirmHandler([this](const QString& path) { OpenDialog1CanClose(path); });
+    }
+    openedTile_.reset();
+    OpenDialog1->run();
+    OpenDialog1Close();
+}
+
+void MainWindow::OpenDialog1CanClose(const QString& path) {
+    openedTile_ = loadBitmapFile(path);
+    if (!openedTile_)
+        showMessage(ornamo::messages::tileLoadFailed(path.toStdString()), OpenDialog1);
+}
+
+void MainWindow::OpenDialog1Close() {
+    // After Cancel, or a file that did not load, the present tile goes through the same steps.
+    ornamo::Bitmap tile;
+    try {
+        if (openedTile_)
+            tile = std::move(*openedTile_);
+        else if (model_.mosaic().tiles)
+            tile = (*model_.mosaic().tiles)[0];
+        openedTile_.reset();
+        if (tile.width() != tile.height())
+            cropDialog().cropTile(tile);
+    } catch (const std::bad_alloc&) {
+        openedTile_.reset();
+        showMessage(ornamo::messages::notEnoughMemory);
+        return;
+    }
+    const ornamo::Outcome outcome = model_.changeBaseTile(tile);
+    if (!outcome.message.empty())
+        showMessage(outcome.message);
+    DrawTile(DrawMode::Render);
+}
+
+// ---- Saving ----
+
+void MainWindow::UloBitmapu1Click() {
+    if (heldOff())
+        return;
+    if (!SavePictureDialog1) {
+        SavePictureDialog1 = new PictureSaveDialog(this);
+        SavePictureDialog1->setConfirmHandler(
+            [this](const QString& path) { SavePictureDialog1CanClose(path); });
+    }
+    SavePictureDialog1->run();
+}
+
+void MainWindow::SavePictureDialog1CanClose(const QString& path) {
+    const std::string name = ornamo::withBmpExtension(path.toStdString());
+    if (!saveBitmapFile(viewImage_, QString::fromStdString(name)))
+        showMessage(ornamo::messages::saveFailed(name), SavePictureDialog1);
+}

@@ -1,0 +1,268 @@
+// The main window's drawing pipeline and view controls: DrawTile and its showing step, the busy
+// indicator, zoom, scrolling, resizing and the keyboard commands.
+
+#include "mainwindow.h"
+
+#include "imageview.h"
+#include "messages.h"
+#include "zoom.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+// How far the image control may reach: the window's outer size less these.
+constexpr int imageWidthMargin = 140;
+constexpr int imageHeightMargin = 75;
+// The scroll bars grow with the window: their lengths are the outer size less these.
+constexpr int horizontalBarMargin = 525 - 371;
+constexpr int verticalBarMargin = 460 - 371;
+
+std::uint16_t lowBits(std::int32_t factor) { return static_cast<std::uint16_t>(factor & 0xFFFF); }
+
+} // namespace
+
+// ---- DrawTile ----
+
+void MainWindow::DrawTile(DrawMode mode) {
+    if (mode == DrawMode::Show) {
+        ShowView();
+        return;
+    }
+    if (busy_)
+        return;
+    busy_ = true;
+    updateActions();
+
+    // The new view is made beside the old one, so that the window can go on showing, scrolling
+    // and resizing the old view while the work processes pending input.
+    bool fits = true;
+    try {
+        if (mode == DrawMode::Render)
+            ornamo::renderMosaic(model_.mosaic(), mosaicImage_, this);
+        ornamo::Bitmap view;
+        if (mode == DrawMode::Render && model_.noScale()) {
+            view = mosaicImage_;
+        } else {
+            const std::uint16_t f = lowBits(model_.shrinkFactor());
+            ornamo::ShrinkBitmap(f, f, mosaicImage_, view, this);
+        }
+        viewImage_ = std::move(view);
+    } catch (const std::bad_alloc&) {
+        fits = false;
+    }
+
+    // Hide the busy indicator even when the work ended early.
+    EndProcessBar();
+    busy_ = false;
+    updateActions();
+    if (!fits)
+        showMessage(ornamo::messages::notEnoughMemory);
+    ShowView();
+    if (closePending_) {
+        closePending_ = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
+void MainWindow::ShowView() {
+    // Lowering a scroll bar's maximum below its position moves it, which asks for this step
+    // again; the pass under way already shows the new position.
+    if (showingView_)
+        return;
+    showingView_ = true;
+
+    Image1->resize(viewImage_.width(), viewImage_.height()); // clamped to its maximum size
+
+    int hpos = 0;
+    if (viewImage_.width() > Image1->width()) {
+        ScrollBar1->setMaximum(viewImage_.width() - Image1->width());
+        ScrollBar1->move(ScrollBar1->x(), Image1->y() + Image1->height());
+        ScrollBar1->show();
+        hpos = ScrollBar1->value();
+    } else {
+        ScrollBar1->hide();
+    }
+
+    int vpos = 0;
+    if (viewImage_.height() > Image1->height()) {
+        ScrollBar2->setMaximum(viewImage_.height() - Image1->height());
+        ScrollBar2->move(Image1->x() + Image1->width(), ScrollBar2->y());
+        ScrollBar2->show();
+        vpos = ScrollBar2->value();
+    } else {
+        ScrollBar2->hide();
+    }
+
+    Image1->drawView(viewImage_, hpos, vpos);
+    showingView_ = false;
+}
+
+// ---- The busy indicator ----
+
+void MainWindow::StartProcessBar(std::string_view caption) {
+    Label2->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+    Label2->show();
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    QCoreApplication::processEvents();
+}
+
+void MainWindow::EndProcessBar() {
+    Label2->hide();
+    ProgressBar1->hide();
+}
+
+void MainWindow::step(int position) {
+    ProgressBar1->setValue(std::clamp(position, 0, 100));
+    QCoreApplication::processEvents();
+}
+
+// ---- Zoom ----
+
+void MainWindow::Button1Click() {
+    if (heldOff())
+        return;
+    const std::optional<std::int32_t> factor = ornamo::zoomedOut(model_.shrinkFactor());
+    if (!factor) {
+        showMessage(ornamo::messages::zoomPointless);
+        return;
+    }
+    model_.setShrinkFactor(*factor);
+    DrawTile(DrawMode::Rescale);
+}
+
+void MainWindow::Button2Click() {
+    if (heldOff())
+        return;
+    if (const std::optional<std::int32_t> factor = ornamo::zoomedIn(model_.shrinkFactor())) {
+        model_.setShrinkFactor(*factor);
+        DrawTile(DrawMode::Rescale);
+    }
+}
+
+void MainWindow::fullSize() {
+    if (heldOff())
+        return;
+    model_.setShrinkFactor(ornamo::fullSizeFactor);
+    DrawTile(DrawMode::Rescale);
+}
+
+// ---- Resizing and scrolling ----
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void MainWindow::FormResize() {
+    const QSize outer = frameGeometry().size();
+    Image1->setMaximumHeight(std::max(0, outer.height() - imageHeightMargin));
+    Image1->setMaximumWidth(std::max(0, outer.width() - imageWidthMargin));
+    // The scroll bars are anchored to the window's right and bottom edges.
+    ScrollBar1->resize(std::max(0, outer.width() - horizontalBarMargin), ScrollBar1->height());
+    ScrollBar2->resize(ScrollBar2->width(), std::max(0, outer.height() - verticalBarMargin));
+    DrawTile(DrawMode::Show);
+}
+
+void MainWindow::ScrollBar1Change() { DrawTile(DrawMode::Show); }
+
+void MainWindow::ScrollBar2Change() { DrawTile(DrawMode::Show); }
+
+// ---- Keyboard commands ----
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The controls hand their keys to the window first and still handle them themselves.
+    if (event->type() == QEvent::KeyPress)
+        FormKeyDown(static_cast<const QKeyEvent&>(*event));
+    else if (event->type() == QEvent::KeyRelease)
+        FormKeyUp(static_cast<const QKeyEvent&>(*event));
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Keys that a control let through already went to FormKeyDown by its filter.
+    if (!focusWidget() || focusWidget() == this)
+        FormKeyDown(*event);
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+    if (!focusWidget() || focusWidget() == this)
+        FormKeyUp(*event);
+    QMainWindow::keyReleaseEvent(event);
+}
+
+void MainWindow::FormKeyDown(const QKeyEvent& event) {
+    const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
+    switch (event.key()) {
+    case Qt::Key_Backspace:
+        if (ctrlDown_)
+            Reset1Click();
+        else
+            Zruposlednoperciu1Click();
+        break;
+    case Qt::Key_Shift:
+        shiftDown_ = true;
+        break;
+    case Qt::Key_Control:
+        ctrlDown_ = true;
+        break;
+    case Qt::Key_Insert:
+        if (ctrlDown_)
+            Vloprkaz1Click();
+        break;
+    case Qt::Key_Delete:
+        if (shiftDown_)
+            Zrupovybranprkaz1Click();
+        else
+            Zrusvybrany1Click();
+        break;
+    case Qt::Key_O:
+        if (ctrlDown_)
+            OpenImage1Click();
+        break;
+    case Qt::Key_S:
+        if (ctrlDown_)
+            UloBitmapu1Click();
+        break;
+    case Qt::Key_U:
+        if (ctrlDown_)
+            Zameprkaz1Click();
+        break;
+    case Qt::Key_Asterisk:
+        if (keypad)
+            fullSize();
+        break;
+    case Qt::Key_Plus:
+        if (keypad)
+            Button2Click();
+        break;
+    case Qt::Key_Minus:
+        if (keypad)
+            Button1Click();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::FormKeyUp(const QKeyEvent& event) {
+    // A held key repeats its presses only; a release that belongs to a repeat is no key-up.
+    if (event.isAutoRepeat())
+        return;
+    if (event.key() == Qt::Key_Shift)
+        shiftDown_ = false;
+    else if (event.key() == Qt::Key_Control)
+        ctrlDown_ = false;
+}
