@@ -3,10 +3,10 @@
 #include "memory.h"
 #include "messages.h"
 #include "parallel.h"
+#include "vectorclones.h"
 
 #include <algorithm>
 #include <cstring>
-#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -26,7 +26,7 @@ namespace {
 // while it is filled with the gap colour and every placement touching it is blitted in list
 // order: each byte then goes out to memory once. Bands are independent, so they run on all
 // cores, and list order still decides where placements overlap.
-static const std::int64_t bandBytes = std::getenv("BANDKB") ? std::atoll(std::getenv("BANDKB")) * 1024 : 192 * 1024;
+constexpr std::int64_t bandBytes = 192 * 1024;
 constexpr std::int64_t maxBandRows = 64;
 
 // A large image is drawn band by band in a small buffer that stays in the cache, and each
@@ -37,13 +37,8 @@ constexpr std::int64_t streamedImageBytes = 16 << 20;
 // Copies n bytes; quick for the short rows of a tile, where a call to memcpy would cost more
 // than the copy.
 inline void copyBytes(std::uint8_t* to, const std::uint8_t* from, std::size_t n) {
-    if (n < 16) {
-        std::memcpy(to, from, n);
-        return;
-    }
     if (n < 32) {
-        std::memcpy(to, from, 16);
-        std::memcpy(to + n - 16, from + n - 16, 16);
+        std::memcpy(to, from, n);
         return;
     }
     std::size_t i = 0;
@@ -144,6 +139,11 @@ void drawRows(const Visible& v, const Band& band, std::int32_t fromRow, std::int
     if (v.factorX == 1) {
         const std::ptrdiff_t intoTile = (std::ptrdiff_t{v.fromX} - v.left) * 3;
         const std::uint8_t* from = v.tilePixels + sourceRow * v.tileStride + intoTile;
+        if (v.factorY == 1) {
+            for (std::int32_t y = fromRow; y < toRow; ++y, to += band.stride, from += v.tileStride)
+                copyBytes(to, from, bytes);
+            return;
+        }
         for (std::int32_t y = fromRow; y < toRow; ++y, to += band.stride) {
             copyBytes(to, from, bytes);
             if (++repeat == v.factorY) {
@@ -170,6 +170,14 @@ void drawRows(const Visible& v, const Band& band, std::int32_t fromRow, std::int
     }
 }
 
+// What each worker keeps while it draws its bands.
+struct WorkerScratch {
+    std::vector<std::uint32_t> touching; // placements touching the current band, in list order
+    std::vector<std::uint32_t> merged;   // the next band's list while it is being made
+    std::vector<std::uint8_t> covered;   // one byte per column: see markCovered
+    std::vector<std::uint8_t> band;      // one band, when the image is streamed
+};
+
 // Everything a render needs besides the image, prepared before the image is touched so that
 // nothing can fail once drawing has begun.
 struct RenderPlan {
@@ -182,26 +190,25 @@ struct RenderPlan {
     // visible placements by the first band they touch, list order kept within each band
     std::vector<std::uint32_t> startOffsets;
     std::vector<std::uint32_t> startingHere;
+    std::vector<std::uint32_t> next; // scratch for filling startingHere
     std::vector<std::uint8_t> gapRow;
-    // per worker: the placements touching the current band, in list order, and scratch
-    std::vector<std::vector<std::uint32_t>> active, scratch;
-    std::vector<std::vector<std::uint8_t>> covered;
-    // per worker, when the image is streamed: one band
-    bool streamed = false;
-    std::vector<std::vector<std::uint8_t>> bandBuffers;
+    bool streamed = false; // bands are drawn in a buffer and streamed out to the image
+    std::vector<WorkerScratch> workers;
 };
 
-RenderPlan planRender(const Mosaic& mosaic, std::int32_t side) {
-    RenderPlan plan;
+// Fills `plan` for a render of the mosaic at side x side pixels. The plan's buffers are kept
+// from one render to the next, so that a render does not pay for fresh pages.
+void planRender(const Mosaic& mosaic, std::int32_t side, RenderPlan& plan) {
     plan.side = side;
-    if (side == 0)
-        return plan;
+    plan.longestSpan = 0;
+    plan.visible.clear();
     const std::int64_t rowBytes = std::int64_t{side} * 3;
-    plan.bandRows =
-        static_cast<std::int32_t>(std::clamp<std::int64_t>(bandBytes / rowBytes, 1, maxBandRows));
+    plan.bandRows = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(bandBytes / std::max<std::int64_t>(rowBytes, 1), 1, maxBandRows));
     plan.bandCount = (side + plan.bandRows - 1) / plan.bandRows;
 
     if (mosaic.tiles) {
+        plan.visible.reserve(mosaic.placements.size());
         for (const Placement& p : mosaic.placements) {
             const auto o = static_cast<std::uint8_t>(p.orientation);
             if (o > 7 || p.width <= 0 || p.height <= 0)
@@ -233,32 +240,27 @@ RenderPlan planRender(const Mosaic& mosaic, std::int32_t side) {
     for (std::size_t b = 1; b < plan.startOffsets.size(); ++b)
         plan.startOffsets[b] += plan.startOffsets[b - 1];
     plan.startingHere.resize(plan.visible.size());
-    std::vector<std::uint32_t> next(plan.startOffsets.begin(), plan.startOffsets.end() - 1);
+    plan.next.assign(plan.startOffsets.begin(), plan.startOffsets.end() - 1);
     for (std::uint32_t i = 0; i < plan.visible.size(); ++i)
-        plan.startingHere[next[static_cast<std::size_t>(plan.visible[i].firstBand)]++] = i;
+        plan.startingHere[plan.next[static_cast<std::size_t>(plan.visible[i].firstBand)]++] = i;
 
     plan.gapRow.resize(static_cast<std::size_t>(rowBytes));
     fillPixels(plan.gapRow.data(), static_cast<std::size_t>(side), mosaic.gapColor);
 
     // Enough pieces of contiguous bands for the cores to share the work evenly, each long
     // enough to pay for gathering the placements that reach into its first band.
-    const int workers = detail::workerCount();
-    plan.bandsPerPiece = std::max(1, plan.bandCount / (workers * 16));
-    plan.active.resize(static_cast<std::size_t>(workers));
-    plan.scratch.resize(static_cast<std::size_t>(workers));
-    plan.covered.assign(static_cast<std::size_t>(workers),
-                        std::vector<std::uint8_t>(static_cast<std::size_t>(side)));
-    for (int w = 0; w < workers; ++w) {
-        plan.active[static_cast<std::size_t>(w)].reserve(plan.visible.size());
-        plan.scratch[static_cast<std::size_t>(w)].reserve(plan.visible.size());
-    }
+    const auto workers = static_cast<std::size_t>(detail::workerCount());
+    plan.bandsPerPiece = std::max(1, plan.bandCount / (static_cast<std::int32_t>(workers) * 16));
     const std::int64_t stride = Bitmap::strideFor(side);
     plan.streamed = stride * side >= streamedImageBytes;
-    if (plan.streamed)
-        plan.bandBuffers.assign(
-            static_cast<std::size_t>(workers),
-            std::vector<std::uint8_t>(static_cast<std::size_t>(stride * plan.bandRows)));
-    return plan;
+    plan.workers.resize(workers);
+    for (WorkerScratch& w : plan.workers) {
+        w.touching.reserve(plan.visible.size());
+        w.merged.reserve(plan.visible.size());
+        w.covered.resize(static_cast<std::size_t>(side));
+        if (plan.streamed)
+            w.band.resize(static_cast<std::size_t>(stride * plan.bandRows));
+    }
 }
 
 // Paints the gap colour wherever the band may show it: everywhere except the columns that some
@@ -289,8 +291,9 @@ void fillGaps(const RenderPlan& plan, const std::vector<std::uint32_t>& touching
 
 // Draws one band: the gap colour first, then every placement touching it in list order,
 // starting at the last one that covers the whole band (what lies under it would not show).
-__attribute__((target_clones("avx2", "default"))) void drawBand(const RenderPlan& plan, const std::vector<std::uint32_t>& touching, const Band& band,
-              std::uint8_t* covered) {
+ORNAMO_VECTOR_CLONES ORNAMO_INLINE_CALLEES void drawBand(const RenderPlan& plan,
+                                                         const std::vector<std::uint32_t>& touching,
+                                                         const Band& band, std::uint8_t* covered) {
     const std::int32_t fromRow = band.firstRow;
     const std::int32_t toRow = band.firstRow + band.rows;
     std::size_t first = touching.size();
@@ -313,9 +316,9 @@ __attribute__((target_clones("avx2", "default"))) void drawBand(const RenderPlan
 // Draws the bands of one piece, keeping the list of placements that touch the current band
 // up to date as it moves down.
 void drawPiece(RenderPlan& plan, std::int64_t piece, Bitmap& image) {
-    const auto worker = static_cast<std::size_t>(detail::workerIndex());
-    std::vector<std::uint32_t>& touching = plan.active[worker];
-    std::vector<std::uint32_t>& merged = plan.scratch[worker];
+    WorkerScratch& scratch = plan.workers[static_cast<std::size_t>(detail::workerIndex())];
+    std::vector<std::uint32_t>& touching = scratch.touching;
+    std::vector<std::uint32_t>& merged = scratch.merged;
     const auto firstBand = static_cast<std::int32_t>(piece * plan.bandsPerPiece);
     const std::int32_t endBand = std::min(plan.bandCount, firstBand + plan.bandsPerPiece);
 
@@ -351,14 +354,13 @@ void drawPiece(RenderPlan& plan, std::int64_t piece, Bitmap& image) {
         const std::int32_t fromRow = band * plan.bandRows;
         const std::int32_t rows = std::min(plan.side - fromRow, plan.bandRows);
         if (plan.streamed) {
-            const Band buffer{plan.bandBuffers[worker].data(), image.stride(), fromRow, rows};
-            static const int mode = std::getenv("XMODE") ? std::atoi(std::getenv("XMODE")) : 0;
-            if (mode != 1) drawBand(plan, touching, buffer, plan.covered[worker].data());
-            if (mode == 3) std::memcpy(image.row(fromRow), buffer.pixels, static_cast<std::size_t>(image.stride() * rows));
-            else if (mode != 2) streamBytes(image.row(fromRow), buffer.pixels, static_cast<std::size_t>(image.stride() * rows));
+            const Band buffer{scratch.band.data(), image.stride(), fromRow, rows};
+            drawBand(plan, touching, buffer, scratch.covered.data());
+            streamBytes(image.row(fromRow), buffer.pixels,
+                        static_cast<std::size_t>(image.stride() * rows));
         } else {
             drawBand(plan, touching, {image.row(fromRow), image.stride(), fromRow, rows},
-                     plan.covered[worker].data());
+                     scratch.covered.data());
         }
     }
 }
@@ -381,7 +383,10 @@ void renderMosaic(const Mosaic& mosaic, Bitmap& mosaicImage, Progress* progress)
     if (!fitsInMemory(growthFor(extent, extent, mosaicImage)))
         throw NotEnoughImageMemory();
     const auto side = static_cast<std::int32_t>(extent);
-    RenderPlan plan = planRender(mosaic, side);
+    // Kept between renders on this thread (a few bytes per placement), like the images.
+    thread_local RenderPlan kept;
+    RenderPlan& plan = kept; // the workers must see this thread's plan, not their own
+    planRender(mosaic, side, plan);
 
     detail::BusyCaption busy(progress, messages::busyRendering);
     mosaicImage.resizeForOverwrite(side, side);

@@ -5,13 +5,17 @@
 #include "memory.h"
 #include "messages.h"
 #include "parallel.h"
+#include "vectorclones.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <type_traits>
 #include <vector>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <tmmintrin.h>
+#endif
 
 namespace ornamo {
 
@@ -55,15 +59,6 @@ struct DividePlain { // blocks so large that there are few outputs
         return static_cast<std::uint8_t>(s / divisor);
     }
 };
-
-// Loops the compiler vectorises; on x86-64 with GCC or Clang they are also built for AVX2 and the
-// best version is picked when the program starts.
-#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) &&      \
-    !defined(__SANITIZE_ADDRESS__)
-#define ORNAMO_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define ORNAMO_VECTOR_CLONES
-#endif
 
 // sums[i] := sums[i] (or 0 when `first`) + the bytes i of up to four rows.
 ORNAMO_VECTOR_CLONES
@@ -123,7 +118,7 @@ void sumRows(const Bitmap& source, int first, int rows, std::size_t n, Sum* sums
 
 // For 2 x 2 and 3 x 3 blocks: means[i] := the mean of byte i and the bytes one and two pixels
 // to its right, over two or three rows. Computed for every i, which keeps the loop contiguous
-// so that it vectorises; the means of whole blocks are then picked out (meansToPixels).
+// so that it vectorises; the means of whole blocks are then picked out (pickPixels).
 ORNAMO_VECTOR_CLONES
 void blockMeans2(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b, std::size_t n,
                  std::uint8_t* __restrict means) {
@@ -143,17 +138,63 @@ void blockMeans3(const std::uint8_t* __restrict a, const std::uint8_t* __restric
     }
 }
 
-// out pixel x := means[3 factor x .. 3 factor x + 2], four bytes at a time where the row
-// leaves room.
-void meansToPixels(const std::uint8_t* means, int factor, int outWidth, std::uint8_t* out) {
+// out pixel x := means[3 factor x .. 3 factor x + 2] for x in [from, outWidth), four bytes at
+// a time where the row leaves room.
+void meansToPixels(const std::uint8_t* means, int factor, int from, int outWidth,
+                   std::uint8_t* out) {
     const std::ptrdiff_t step = std::ptrdiff_t{factor} * 3;
-    for (int x = 0; x + 1 < outWidth; ++x) {
+    int x = from;
+    for (; x + 1 < outWidth; ++x) {
         std::uint32_t pixel;
         std::memcpy(&pixel, means + step * x, 4);
         std::memcpy(out + std::ptrdiff_t{x} * 3, &pixel, 4);
     }
-    const int last = outWidth - 1;
-    std::memcpy(out + std::ptrdiff_t{last} * 3, means + step * last, 3);
+    if (x < outWidth)
+        std::memcpy(out + std::ptrdiff_t{x} * 3, means + step * x, 3);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define ORNAMO_SHUFFLED_PICK 1
+
+// The same for factors 2 and 3 with byte shuffles, several pixels per 16 bytes read, while the
+// 16 bytes read stay within the `count` means and the 16 written within the row. Returns the
+// first pixel not written.
+__attribute__((target("ssse3"))) int meansToPixelsShuffled(const std::uint8_t* means,
+                                                           std::size_t count, int factor,
+                                                           int outWidth, std::uint8_t* out) {
+    const int perRead = factor == 2 ? 3 : 2;
+    const __m128i pick =
+        factor == 2 ? _mm_setr_epi8(0, 1, 2, 6, 7, 8, 12, 13, 14, -1, -1, -1, -1, -1, -1, -1)
+                    : _mm_setr_epi8(0, 1, 2, 9, 10, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const std::size_t step = static_cast<std::size_t>(factor) * 3;
+    const auto rowBytes = static_cast<std::size_t>(outWidth) * 3;
+    int x = 0;
+    for (; step * static_cast<std::size_t>(x) + 16 <= count &&
+           static_cast<std::size_t>(x) * 3 + 16 <= rowBytes;
+         x += perRead) {
+        const __m128i block = _mm_loadu_si128(
+            reinterpret_cast<const __m128i*>(means + step * static_cast<std::size_t>(x)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + std::ptrdiff_t{x} * 3),
+                         _mm_shuffle_epi8(block, pick));
+    }
+    return x;
+}
+
+bool canShuffleBytes() {
+    static const bool supported = __builtin_cpu_supports("ssse3");
+    return supported;
+}
+#endif
+
+// out pixel x := means[3 factor x .. 3 factor x + 2] for every x; `count` means are readable.
+void pickPixels(const std::uint8_t* means, std::size_t count, int factor, int outWidth,
+                std::uint8_t* out) {
+    int from = 0;
+#if defined(ORNAMO_SHUFFLED_PICK)
+    if (canShuffleBytes())
+        from = meansToPixelsShuffled(means, count, factor, outWidth, out);
+#endif
+    meansToPixels(means, factor, from, outWidth, out);
 }
 
 // out pixel x := the column sums of pixels x*factor .. x*factor + factor - 1, divided.
@@ -195,7 +236,7 @@ public:
             blockMeans2(source.row(top), source.row(top + 1), count_, means);
         else
             blockMeans3(source.row(top), source.row(top + 1), source.row(top + 2), count_, means);
-        meansToPixels(means, Factor, outWidth_, out);
+        pickPixels(means, count_, Factor, outWidth_, out);
     }
 
 private:
@@ -227,7 +268,8 @@ private:
 template <class Sum>
 std::unique_ptr<Reducer> reducerFor(int fx, int fy, int outWidth, int workers) {
     const std::uint64_t d = std::uint64_t{static_cast<unsigned>(fx)} * static_cast<unsigned>(fy);
-    if (255 * d * d <= (std::uint64_t{1} << 55)) {
+    // d is below 2^32, so d * d does not wrap.
+    if (d * d <= (std::uint64_t{1} << 55) / 255) {
         const Reciprocal r = reciprocalOf(d);
         if (255 * d * r.multiplier <= std::numeric_limits<std::uint32_t>::max())
             return std::make_unique<BlockReducer<Sum, std::uint32_t, Divide32>>(
