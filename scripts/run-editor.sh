@@ -8,8 +8,9 @@ if [ ! -x "$app_dir/ornamo" ]; then
   exit 0
 fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "$(uname -s)" = Linux ]; then
+  # One line instead of Qt's abort; not a build failure, so make adds nothing to it.
   echo "ornamo: no display to open the editor on (neither DISPLAY nor WAYLAND_DISPLAY is set)."
-  exit 1
+  exit 0
 fi
 cd "$app_dir"
 exec ./ornamo
