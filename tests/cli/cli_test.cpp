@@ -8,31 +8,20 @@
 #include <QTemporaryDir>
 
 #include <string>
-#include <vector>
+#include <utility>
 
 namespace {
 
 using ornamo::Bitmap;
 using ornamo::Color;
+using ornamo::makeColor;
 
-// The 2 x 2 command of the model's worked example, parts in its order.
-const char* const exampleRules = "Stvorec\n"
-                                 "scale: 2\n"
-                                 "item: 4\n"
-                                 "0 0 1 1 R0\n"
-                                 "1 0 1 1 R90\n"
-                                 "0 1 1 1 MR0\n"
-                                 "1 1 1 1 R180\n"
-                                 "\n"
-                                 "Pruh\n"
-                                 "scale: 3\n"
-                                 "item: 2\n"
-                                 "0 0 3 1 R0\n"
-                                 "0 2 3 1 MR0\n"
-                                 "\n"
-                                 "Prázdny\n"
-                                 "scale: 2\n"
-                                 "item: 0\n";
+// The 2 x 2 command of the model's worked example (parts in its order), a 3 x 3 command with
+// an empty middle row, and a command without parts.
+const char* const exampleRules = "Stvorec\nscale: 2\nitem: 4\n"
+                                 "0 0 1 1 R0\n1 0 1 1 R90\n0 1 1 1 MR0\n1 1 1 1 R180\n\n"
+                                 "Pruh\nscale: 3\nitem: 2\n0 0 3 1 R0\n0 2 3 1 MR0\n\n"
+                                 "Prázdny\nscale: 2\nitem: 0\n";
 
 struct Result {
     int exitCode = -1;
@@ -58,9 +47,7 @@ protected:
 
     std::string readFile(const QString& name) const {
         QFile file(path(name));
-        if (!file.open(QIODevice::ReadOnly))
-            return "(missing)";
-        return file.readAll().toStdString();
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "(missing)";
     }
 
     // Runs the program in the test's directory, with the test's tile and rules unless the
@@ -72,11 +59,9 @@ protected:
         process.setWorkingDirectory(directory.path());
         process.start(QStringLiteral(ORNAMO_RENDER), arguments);
         process.waitForFinished(60000);
-        Result r;
-        r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        r.out = process.readAllStandardOutput().toStdString();
-        r.errors = process.readAllStandardError().toStdString();
-        return r;
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput().toStdString(),
+                process.readAllStandardError().toStdString()};
     }
 
     QTemporaryDir directory;
@@ -99,20 +84,10 @@ TEST_F(RenderProgram, WorkedExampleTwice) {
     EXPECT_EQ(image->pixel(20, 20), Color{0x336699});
 }
 
-TEST_F(RenderProgram, RefusedCommandWritesNothing) {
-    const Result r = render({"--placements", "placements.txt", "-o", "out.bmp", "1", "3"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.errors.find("Tento príkaz sa nedá použiť."), std::string::npos) << r.errors;
-    EXPECT_NE(r.errors.find("step 2 (3)"), std::string::npos) << r.errors;
-    EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
-    EXPECT_FALSE(QFile::exists(path("out.bmp")));
-    EXPECT_FALSE(QFile::exists(path("placements.txt")));
-}
-
 struct FailureCase {
     const char* label;
     QStringList arguments;
-    int exitCode;
+    int exitCode;        // 2: a usage error
     const char* message; // part of stderr
 };
 void PrintTo(const FailureCase& c, std::ostream* out) {
@@ -121,39 +96,36 @@ void PrintTo(const FailureCase& c, std::ostream* out) {
 
 class Failures : public RenderProgram, public ::testing::WithParamInterface<FailureCase> {};
 
+// Nothing is written when a run fails.
 TEST_P(Failures, ExitStatusAndReason) {
-    const Result r = render(GetParam().arguments);
+    const Result r =
+        render(QStringList{"--placements", "p.txt", "-o", "out.bmp"} + GetParam().arguments);
     EXPECT_EQ(r.exitCode, GetParam().exitCode) << r.errors;
     EXPECT_NE(r.errors.find(GetParam().message), std::string::npos) << r.errors;
     EXPECT_FALSE(QFile::exists(path("out.bmp")));
+    EXPECT_FALSE(QFile::exists(path("p.txt")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, Failures,
     ::testing::Values(
-        FailureCase{"UnknownStep", {"-o", "out.bmp", "1", "bogus"}, 2, "unknown step 'bogus'"},
-        FailureCase{"CommandNumberAbove12", {"-o", "out.bmp", "13"}, 2, "unknown step '13'"},
-        FailureCase{"ReplaceByZero", {"-o", "out.bmp", "1", "replace:0"}, 2, "unknown step"},
-        FailureCase{"FullAndShrink", {"--full", "--shrink", "2", "-o", "out.bmp"}, 2, "exclude"},
-        FailureCase{"ShrinkZero", {"--shrink", "0", "-o", "out.bmp"}, 2, "--shrink"},
-        FailureCase{"ShortGapColour", {"--gap", "12345", "-o", "out.bmp"}, 2, "--gap"},
-        FailureCase{"BadCrop", {"--crop", "top", "-o", "out.bmp"}, 2, "--crop"},
-        FailureCase{"UnknownOption", {"--nonsense", "-o", "out.bmp"}, 2, "nonsense"},
-        FailureCase{
-            "UndoOnEmptyStack", {"-o", "out.bmp", "undo"}, 1, "Príkazový zásobník je prázdny."},
-        FailureCase{"ZoomOutTooFar",
-                    {"-o", "out.bmp", "zoom-out", "zoom-out", "zoom-out", "zoom-out", "zoom-out",
-                     "zoom-out", "zoom-out", "zoom-out"},
-                    1,
+        FailureCase{"UnknownStep", {"1", "bogus"}, 2, "unknown step 'bogus'"},
+        FailureCase{"CommandNumberAbove12", {"13"}, 2, "unknown step '13'"},
+        FailureCase{"ReplaceByZero", {"1", "replace:0"}, 2, "unknown step"},
+        FailureCase{"FullAndShrink", {"--full", "--shrink", "2"}, 2, "exclude"},
+        FailureCase{"ShrinkZero", {"--shrink", "0"}, 2, "--shrink"},
+        FailureCase{"ShortGapColour", {"--gap", "12345"}, 2, "--gap"},
+        FailureCase{"BadCrop", {"--crop", "top"}, 2, "--crop"},
+        FailureCase{"UnknownOption", {"--nonsense"}, 2, "nonsense"},
+        FailureCase{"RefusedCommand", {"1", "3"}, 1, "step 2 (3): Tento príkaz sa nedá použiť."},
+        FailureCase{"CommandNotLoaded", {"4"}, 1, "step 1 (4): Tento príkaz sa nedá použiť."},
+        FailureCase{"UndoOnEmptyStack", {"undo"}, 1, "Príkazový zásobník je prázdny."},
+        FailureCase{"ZoomOutTooFar", QStringList(8, "zoom-out"), 1,
                     "step 8 (zoom-out): Myslíš, že to má ešte zmysel?"},
-        FailureCase{"SelectBeyondTheList", {"-o", "out.bmp", "1", "select:1"}, 1, "select:1"},
-        FailureCase{"CommandNotLoaded", {"-o", "out.bmp", "4"}, 1, "Tento príkaz sa nedá použiť."},
-        FailureCase{"MissingTile",
-                    {"-t", "chýba.bmp", "-o", "out.bmp"},
-                    1,
-                    "Nemôžem nahrať súbor chýba.bmp !!!"},
+        FailureCase{"SelectBeyondTheList", {"1", "select:1"}, 1, "select:1"},
+        FailureCase{"MissingTile", {"-t", "chýba.bmp"}, 1, "Nemôžem nahrať súbor chýba.bmp !!!"},
         FailureCase{"MissingRulesAreAWarning",
-                    {"-r", "chýba.hrh", "-o", "out.bmp", "1"},
+                    {"-r", "chýba.hrh", "1"},
                     1,
                     "warning: Zlyhalo otvorenie súboru chýba.hrh !!!"}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -184,96 +156,72 @@ TEST_F(RenderProgram, HelpAndList) {
     EXPECT_NE(list.errors.find("warning: Chybný formát súboru!"), std::string::npos);
 }
 
-// The picture's side after the steps, with a 40-pixel tile: the editor's view, or the
-// picture the options ask for.
-struct PictureCase {
-    const char* label;
-    QStringList arguments;
-    int side;
-};
-void PrintTo(const PictureCase& c, std::ostream* out) {
-    *out << c.label;
+TEST_F(RenderProgram, PictureSideAfterTheSteps) {
+    // With a 40-pixel tile: the editor's view, or the picture the options ask for.
+    const std::pair<QStringList, int> cases[] = {
+        {{}, 40},
+        {{"1", "1"}, 40},
+        {{"--full", "1", "1"}, 160},
+        {{"--shrink", "8", "1", "1"}, 20},
+        {{"1", "1", "zoom-in"}, 80},
+        {{"1", "1", "zoom-out"}, 20},
+        {{"1", "1", "full-size"}, 160},
+        {{"no-scale", "1", "1"}, 160},
+        {{"no-scale", "1", "1", "zoom-out"}, 80},
+        // Switched off again, the view keeps the picture it had.
+        {{"1", "1", "zoom-out", "no-scale", "zoom-out", "no-scale"}, 80},
+        {{"1", "2", "undo"}, 40},
+    };
+    for (const auto& [steps, side] : cases) {
+        SCOPED_TRACE(steps.join(' ').toStdString());
+        QFile::remove(path("out.png"));
+        const Result r = render(QStringList{"-o", "out.png"} + steps);
+        ASSERT_EQ(r.exitCode, 0) << r.errors;
+        const QImage image(path("out.png"));
+        EXPECT_EQ(image.size(), QSize(side, side));
+    }
 }
-
-class PictureSize : public RenderProgram, public ::testing::WithParamInterface<PictureCase> {};
-
-TEST_P(PictureSize, Side) {
-    const Result r = render(QStringList{"-o", "out.png"} + GetParam().arguments);
-    ASSERT_EQ(r.exitCode, 0) << r.errors;
-    const QImage image(path("out.png"));
-    EXPECT_EQ(image.width(), GetParam().side);
-    EXPECT_EQ(image.height(), GetParam().side);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cli, PictureSize,
-    ::testing::Values(PictureCase{"TileAlone", {}, 40},
-                      PictureCase{"ViewAfterTwoCommands", {"1", "1"}, 40},
-                      PictureCase{"Full", {"--full", "1", "1"}, 160},
-                      PictureCase{"Shrink", {"--shrink", "8", "1", "1"}, 20},
-                      PictureCase{"ZoomIn", {"1", "1", "zoom-in"}, 80},
-                      PictureCase{"ZoomOut", {"1", "1", "zoom-out"}, 20},
-                      PictureCase{"FullSizeKey", {"1", "1", "full-size"}, 160},
-                      PictureCase{"NoScaleBeforeCommands", {"no-scale", "1", "1"}, 160},
-                      PictureCase{"NoScaleThenZoomOut", {"no-scale", "1", "1", "zoom-out"}, 80},
-                      // Switched off again, the view keeps the picture it had.
-                      PictureCase{"NoScaleOnAndOff",
-                                  {"1", "1", "zoom-out", "no-scale", "zoom-out", "no-scale"},
-                                  80},
-                      PictureCase{"Undo", {"1", "2", "undo"}, 40}),
-    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(RenderProgram, EditingStepsMatchTheirResult) {
-    // "1 2, choose 1, delete" leaves the mosaic of "2" alone; replace and insert likewise.
-    struct Pair {
-        QStringList edited;
-        QStringList direct;
-    };
-    const std::vector<Pair> pairs = {
+    // "1 2, choose 1, delete" leaves the placements of "2" alone; replace and insert likewise.
+    const std::pair<QStringList, QStringList> pairs[] = {
         {{"1", "2", "select:1", "delete"}, {"2"}},
         {{"1", "2", "1", "select:1", "delete-up-to"}, {"1", "2"}},
         {{"1", "1", "select:1", "replace:2"}, {"2", "1"}},
         {{"2", "1", "select:0", "insert:1"}, {"2", "1", "1"}},
     };
-    for (const Pair& p : pairs) {
-        ASSERT_EQ(render(QStringList{"--placements", "edited.txt"} + p.edited).exitCode, 0);
-        ASSERT_EQ(render(QStringList{"--placements", "direct.txt"} + p.direct).exitCode, 0);
-        // The factors differ only where the editing rules say so; compare the placements.
-        const auto body = [](const std::string& text) { return text.substr(text.find('\n')); };
-        EXPECT_EQ(body(readFile("edited.txt")), body(readFile("direct.txt")))
-            << p.edited.join(' ').toStdString();
-    }
+    // The factors differ where the editing rules say so: compare the placements only.
+    const auto placements = [&](const QStringList& steps) {
+        EXPECT_EQ(render(QStringList{"--placements", "p.txt"} + steps).exitCode, 0);
+        const std::string text = readFile("p.txt");
+        return text.substr(text.find('\n'));
+    };
+    for (const auto& [edited, direct] : pairs)
+        EXPECT_EQ(placements(edited), placements(direct)) << edited.join(' ').toStdString();
 }
 
-TEST_F(RenderProgram, CropChoices) {
+TEST_F(RenderProgram, CropChoicesAndGapColour) {
     // A 60 x 40 tile whose columns have distinct colours: cropping keeps 40 of them.
     Bitmap wide(60, 40);
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 60; ++x)
-            wide.setPixel(x, y, ornamo::makeColor(static_cast<std::uint8_t>(x * 4), 0, 0));
+    for (int x = 0; x < 60; ++x)
+        wide.fillRect(x, 0, 1, 40, makeColor(static_cast<std::uint8_t>(x * 4), 0, 0));
     ASSERT_TRUE(saveBitmapFile(wide, path("wide.bmp")));
-    const std::vector<std::pair<QStringList, int>> cases = {
+    const std::pair<QStringList, int> cases[] = {
         {{}, 20}, {{"--crop", "start"}, 20}, {{"--crop", "end"}, 0}, {{"--crop", "middle"}, 10}};
     for (const auto& [options, firstColumn] : cases) {
-        const Result r = render(
-            QStringList{"-t", "wide.bmp", "--placements", "p.txt", "-o", "out.bmp"} + options);
+        SCOPED_TRACE(options.join(' ').toStdString());
+        const Result r = render(QStringList{"-t", "wide.bmp", "-o", "out.bmp"} + options);
         ASSERT_EQ(r.exitCode, 0) << r.errors;
-        EXPECT_EQ(readFile("p.txt"), "1 40 1\n1 1 0 0 0\n");
         const auto image = loadBitmapFile(path("out.bmp"));
         ASSERT_TRUE(image);
         EXPECT_EQ(image->width(), 40);
-        EXPECT_EQ(image->pixel(0, 0),
-                  ornamo::makeColor(static_cast<std::uint8_t>(firstColumn * 4), 0, 0))
-            << options.join(' ').toStdString();
+        EXPECT_EQ(image->pixel(0, 0), makeColor(static_cast<std::uint8_t>(firstColumn * 4), 0, 0));
     }
-}
 
-TEST_F(RenderProgram, GapColour) {
-    const Result r = render({"--gap", "0000FF", "--full", "-o", "out.bmp", "2"});
-    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    ASSERT_EQ(render({"--gap", "0000FF", "--full", "-o", "out.bmp", "2"}).exitCode, 0);
     const auto image = loadBitmapFile(path("out.bmp"));
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->pixel(60, 60), ornamo::makeColor(0, 0, 255)); // the empty middle row
+    EXPECT_EQ(image->pixel(60, 60), makeColor(0, 0, 255)); // the empty middle row
     EXPECT_EQ(image->pixel(60, 10), Color{0x336699});
 }
 
