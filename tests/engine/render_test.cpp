@@ -1,4 +1,5 @@
 #include "messages.h"
+#include "randomimage.h"
 #include "render.h"
 
 #include <gtest/gtest.h>
@@ -10,16 +11,9 @@
 #include <vector>
 
 using namespace ornamo;
+using ornamo::testimages::randomImage;
 
 namespace {
-
-Bitmap randomImage(int w, int h, std::mt19937& rng) {
-    Bitmap b(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.setPixel(x, y, rng() & 0xFFFFFFu);
-    return b;
-}
 
 // Eight different random tile images of side `side`.
 std::shared_ptr<TileSet> randomTiles(int side, std::mt19937& rng) {

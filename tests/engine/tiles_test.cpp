@@ -1,4 +1,5 @@
 #include "ornamo.h"
+#include "randomimage.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <vector>
 
 using namespace ornamo;
+using ornamo::testimages::randomImage;
 
 namespace {
 
@@ -21,14 +23,6 @@ Bitmap fromRows(const Rows& rows) {
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x)
             b.setPixel(x, y, static_cast<Color>(rows[y][x]) * 0x010203u);
-    return b;
-}
-
-Bitmap randomImage(int w, int h, std::mt19937& rng) {
-    Bitmap b(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.setPixel(x, y, rng() & 0xFFFFFFu);
     return b;
 }
 
