@@ -14,25 +14,39 @@
 #include <QListWidget>
 #include <QRadioButton>
 
+#include <optional>
+
 using namespace windowtest;
 namespace messages = ornamo::messages;
 
 namespace {
 
-// The mosaic the commands `numbers` make from the single 40-pixel tile, substituted in turn.
+// The names of the standard commands, by slot.
+const QStringList standardNames = {"Stvorec", "Pruh", "Trojka", "Posun", "Štvorec"};
+const QString emptyLower = text(messages::emptyStackLower);
+const QString emptyUpper = text(messages::emptyStackUpper);
+
+// The placements the commands `numbers` make from the single tile, substituted in turn.
 std::vector<ornamo::Placement> substituted(const MainWindow& window, std::vector<int> numbers) {
     ornamo::Mosaic mosaic;
     mosaic.tileSize = window.model().mosaic().tileSize;
     mosaic.placements = {ornamo::Placement{}};
     for (int n : numbers)
-        ornamo::SubstituteCommand(window.model().commands()[static_cast<std::size_t>(n - 1)].pattern,
-                                  mosaic);
+        ornamo::SubstituteCommand(window.model().commands()[std::size_t(n - 1)].pattern, mosaic);
     return mosaic.placements;
 }
 
-void apply(MainWindow& window, std::initializer_list<int> numbers) {
+void apply(MainWindow& window, const std::vector<int>& numbers) {
     for (int n : numbers)
         click(window, QStringLiteral("com%1").arg(n).toLatin1());
+}
+
+// Runs a command button, a zoom button or a menu item by its name.
+void run(MainWindow& window, const char* name) {
+    if (window.findChild<QAction*>(QString::fromLatin1(name)))
+        trigger(window, name);
+    else
+        click(window, name);
 }
 
 // Picks entry `index` of the stack list with the mouse, as the user would.
@@ -47,32 +61,26 @@ void pickEntry(MainWindow& window, int index) {
     ASSERT_FALSE(view->isVisible());
 }
 
-struct ListState {
+// The list shows the names of `stack` newest first, `text` in its edit field.
+void expectList(MainWindow& window, const std::vector<int>& stack, const QString& text,
+                bool enabled) {
     QStringList entries;
-    QString text;
-    bool enabled;
-};
-
-void expectList(MainWindow& window, const ListState& expected) {
-    auto* list = child<QComboBox>(window, "ComboBox1");
-    EXPECT_EQ(listTexts(window), expected.entries);
-    EXPECT_EQ(list->currentText(), expected.text);
-    EXPECT_EQ(list->isEnabled(), expected.enabled);
+    for (auto n = stack.rbegin(); n != stack.rend(); ++n)
+        entries << standardNames[*n - 1];
+    EXPECT_EQ(listTexts(window), entries);
+    EXPECT_EQ(child<QComboBox>(window, "ComboBox1")->currentText(), text);
+    EXPECT_EQ(child<QComboBox>(window, "ComboBox1")->isEnabled(), enabled);
 }
 
 // Answers the rule choice dialog with the command `number` (13: "Zruš").
-void answerChoice(ModalScript& script, int number, QStringList* offered = nullptr) {
+void answerChoice(ModalScript& script, int number, QStringList* offered) {
     script.then<ChoiceDialog>([number, offered](ChoiceDialog& dialog) {
         auto* list = child<QListWidget>(dialog, "ListBox1");
-        if (offered)
-            for (int i = 0; i < list->count(); ++i)
-                *offered << list->item(i)->text();
-        if (number == 13) {
-            child<QPushButton>(dialog, "Button2")->click();
-            return;
-        }
-        list->setCurrentRow(number - 1);
-        child<QPushButton>(dialog, "Button1")->click();
+        for (int i = 0; i < list->count(); ++i)
+            *offered << list->item(i)->text();
+        if (number != 13)
+            list->setCurrentRow(number - 1);
+        child<QPushButton>(dialog, number == 13 ? "Button2" : "Button1")->click();
     });
 }
 
@@ -81,10 +89,8 @@ void answerFile(ModalScript& script, const QString& path, const char* dialogName
     script.then<QFileDialog>([path, dialogName](QFileDialog& dialog) {
         EXPECT_EQ(dialog.objectName(), QString::fromLatin1(dialogName));
         EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
-        if (path.isEmpty()) {
-            dialog.reject();
-            return;
-        }
+        if (path.isEmpty())
+            return dialog.reject();
         // Typed into the name field whole, as a user may do; the dialog takes it from there.
         dialog.selectFile(path);
         if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
@@ -93,77 +99,59 @@ void answerFile(ModalScript& script, const QString& path, const char* dialogName
     });
 }
 
-const QString emptyLower = text(messages::emptyStackLower);
-const QString emptyUpper = text(messages::emptyStackUpper);
-
 } // namespace
 
 // ---- Applying, undoing, resetting ----
 
-TEST(Stack, ApplyPutsTheNameFirstAndRendersOnce) {
+// One window through a run of steps; each leaves the stack, the factor, the mosaic and the list
+// as given, after as many renders as given.
+TEST(Stack, ApplyUndoAndResetInTurn) {
+    struct Step {
+        const char* name; // of the button or menu item
+        std::vector<int> stack;
+        int factor;
+        QString text; // in the list's edit field
+        int renders;
+        std::string_view message = {};
+    };
+    const Step steps[] = {
+        {"Reset1", {}, 1, emptyLower, 0}, // on an empty stack: nothing at all
+        {"com1", {1}, 2, "Stvorec", 1},
+        {"com5", {1, 5}, 4, "Štvorec", 1}, // a name in the Central European code page
+        {"com2", {1, 5, 2}, 12, "Pruh", 1},
+        {"Zruposlednoperciu1", {1, 5}, 4, "Štvorec", 1},
+        {"Zruposlednoperciu1", {1}, 2, "Stvorec", 1},
+        {"Zruposlednoperciu1", {}, 1, emptyLower, 1},
+        {"Zruposlednoperciu1", {}, 1, emptyLower, 0, messages::stackEmpty},
+        {"com1", {1}, 2, "Stvorec", 1},
+        {"com3", {1, 3}, 6, "Trojka", 1},
+        {"Button1", {1, 3}, 12, "Trojka", 0}, // the reset takes the zoom too
+        {"Reset1", {}, 1, emptyLower, 1},
+        // On an empty stack the editing items do nothing at all.
+        {"Zrusvybrany1", {}, 1, emptyLower, 0},
+        {"Zrupovybranprkaz1", {}, 1, emptyLower, 0},
+        {"Zameprkaz1", {}, 1, emptyLower, 0},
+        {"Vloprkaz1", {}, 1, emptyLower, 0},
+    };
     auto folder = standardFolder();
     auto window = startWindow(*folder);
-    BusyCounter busy(child<QLabel>(*window, "Label2"));
-    apply(*window, {1});
-    EXPECT_EQ(stackNumbers(*window), std::vector<int>{1});
-    EXPECT_EQ(window->model().shrinkFactor(), 2);
-    EXPECT_EQ(window->mosaicImage().width(), 80);
-    EXPECT_EQ(window->viewImage().width(), 40);
-    EXPECT_EQ(busy.shown(messages::busyRendering), 1);
-    EXPECT_EQ(busy.shown(messages::busyShrinking), 1);
-    expectList(*window, {{"Stvorec"}, "Stvorec", true});
-
-    // A name in the Central European code page shows decoded.
-    apply(*window, {5});
-    expectList(*window, {{QString::fromUtf8("Štvorec"), "Stvorec"}, QString::fromUtf8("Štvorec"), true});
-    EXPECT_EQ(window->model().mosaic().placements, substituted(*window, {1, 5}));
-}
-
-TEST(Stack, UndoDownToEmptyThenTheEmptyStackMessage) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    apply(*window, {1, 2});
-    ASSERT_EQ(window->model().shrinkFactor(), 6);
-
-    trigger(*window, "Zruposlednoperciu1");
-    EXPECT_EQ(stackNumbers(*window), std::vector<int>{1});
-    EXPECT_EQ(window->model().shrinkFactor(), 2);
-    EXPECT_EQ(window->model().mosaic().placements, substituted(*window, {1}));
-    expectList(*window, {{"Stvorec"}, "Stvorec", true});
-
-    trigger(*window, "Zruposlednoperciu1");
-    EXPECT_TRUE(window->model().stack().empty());
-    EXPECT_EQ(window->model().mosaic().placements, substituted(*window, {}));
-    expectList(*window, {{}, emptyLower, false});
-
-    QStringList texts;
-    BusyCounter busy(child<QLabel>(*window, "Label2"));
-    ModalScript script;
-    script.message(&texts);
-    trigger(*window, "Zruposlednoperciu1");
-    EXPECT_EQ(texts, QStringList{text(messages::stackEmpty)});
-    EXPECT_TRUE(busy.captions().isEmpty());
-    expectList(*window, {{}, emptyLower, false});
-}
-
-TEST(Stack, ResetEmptiesTheStackAndDoesNothingOnAnEmptyOne) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    {
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        QStringList texts;
         BusyCounter busy(child<QLabel>(*window, "Label2"));
-        trigger(*window, "Reset1");
-        EXPECT_TRUE(busy.captions().isEmpty());
-        EXPECT_EQ(window->model().shrinkFactor(), 1);
+        ModalScript script;
+        if (!step.message.empty())
+            script.message(&texts);
+        run(*window, step.name);
+        EXPECT_EQ(texts, step.message.empty() ? QStringList() : QStringList{text(step.message)});
+        EXPECT_EQ(busy.shown(messages::busyRendering), step.renders);
+        EXPECT_EQ(stackNumbers(*window), step.stack);
+        EXPECT_EQ(window->model().shrinkFactor(), step.factor);
+        EXPECT_EQ(window->model().mosaic().placements, substituted(*window, step.stack));
+        EXPECT_EQ(window->mosaicImage().width(), 40 * window->model().mosaic().scale);
+        expectList(*window, step.stack, step.text, !step.stack.empty());
     }
-    apply(*window, {1, 3});
-    click(*window, "Button1"); // the zoom goes too
-    BusyCounter busy(child<QLabel>(*window, "Label2"));
-    trigger(*window, "Reset1");
-    EXPECT_EQ(busy.shown(messages::busyRendering), 1);
-    EXPECT_TRUE(window->model().stack().empty());
-    EXPECT_EQ(window->model().shrinkFactor(), 1);
     EXPECT_EQ(window->viewImage(), numberedTile(40, 40));
-    expectList(*window, {{}, emptyLower, false});
 }
 
 // ---- Choosing and editing at a chosen entry ----
@@ -174,7 +162,7 @@ TEST(Stack, ChoosingAnEntryAndTypingInTheList) {
     apply(*window, {1, 2, 3});
     pickEntry(*window, 2);
     EXPECT_EQ(window->model().selectedIndex(), 2);
-    expectList(*window, {{"Trojka", "Pruh", "Stvorec"}, "Stvorec", true});
+    expectList(*window, {1, 2, 3}, "Stvorec", true);
 
     // Typed text that names no entry is put back at once.
     auto* list = child<QComboBox>(*window, "ComboBox1");
@@ -190,76 +178,53 @@ TEST(Stack, ChoosingAnEntryAndTypingInTheList) {
     EXPECT_EQ(window->model().selectedIndex(), 0);
 }
 
-TEST(Stack, DeleteTheChosenEntryDividesTheFactorByItsGridSize) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    apply(*window, {1, 3}); // grid sizes 2 and 3: factor 6
-    ASSERT_EQ(window->model().shrinkFactor(), 6);
-    pickEntry(*window, 1);
-    trigger(*window, "Zrusvybrany1");
-    EXPECT_EQ(stackNumbers(*window), std::vector<int>{3});
-    // Divided once, by the removed grid size, so that the view keeps its size.
-    EXPECT_EQ(window->model().shrinkFactor(), 3);
-    EXPECT_EQ(window->model().mosaic().placements, substituted(*window, {3}));
-    EXPECT_EQ(window->model().selectedIndex(), 0);
-    expectList(*window, {{"Trojka"}, "Trojka", true});
-
-    // Deleting the only entry leaves "-- Prázdny --" with a capital P.
-    trigger(*window, "Zrusvybrany1");
-    EXPECT_TRUE(window->model().stack().empty());
-    EXPECT_EQ(window->model().stackCaption(), messages::emptyStackLower);
-    expectList(*window, {{}, emptyUpper, false});
-
-    // On an empty stack the editing items do nothing at all.
-    BusyCounter busy(child<QLabel>(*window, "Label2"));
-    for (const char* item : {"Zrusvybrany1", "Zrupovybranprkaz1", "Zameprkaz1", "Vloprkaz1"})
-        trigger(*window, item);
-    EXPECT_TRUE(busy.captions().isEmpty());
-}
-
-TEST(Stack, DeleteUpToTheChosenEntry) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    apply(*window, {1, 2, 3, 4});
-    pickEntry(*window, 2); // "Pruh"
-    trigger(*window, "Zrupovybranprkaz1");
-    EXPECT_EQ(stackNumbers(*window), (std::vector<int>{1, 2}));
-    EXPECT_EQ(window->model().shrinkFactor(), 6);
-    EXPECT_EQ(window->model().mosaic().placements, substituted(*window, {1, 2}));
-    expectList(*window, {{"Pruh", "Stvorec"}, "Pruh", true});
-}
-
-TEST(Stack, ReplaceAndInsertThroughTheRuleChoice) {
+// Grid sizes: Stvorec 2, Pruh 3, Trojka 3, Posun 4. The factor follows the view: deleting
+// divides it by the removed grid size once, replacing multiplies by the new one and divides by
+// the old one, inserting multiplies by the new one.
+TEST(Stack, DeleteDeleteUpToReplaceAndInsertAtTheChosenEntry) {
     struct Row {
         const char* name;
+        std::vector<int> applied;
+        int chosen; // list position, 0 the newest
         const char* item;
-        int rule;
+        int rule; // answered in the rule choice dialog; 0: no dialog, 13: "Zruš"
         std::vector<int> stack;
         int factor;
-        QStringList entries;
     };
     const Row rows[] = {
-        {"replace", "Zameprkaz1", 3, {3}, 3, {"Trojka"}}, // 2 / 2 x 3
-        {"insert", "Vloprkaz1", 3, {3, 1}, 6, {"Stvorec", "Trojka"}}, // 2 x 3
-        {"replace, cancelled", "Zameprkaz1", 13, {1}, 2, {"Stvorec"}},
-        {"insert, cancelled", "Vloprkaz1", 13, {1}, 2, {"Stvorec"}},
+        {"delete the older of two", {1, 3}, 1, "Zrusvybrany1", 0, {3}, 3}, // 6 / 2
+        {"delete the only entry", {1}, 0, "Zrusvybrany1", 0, {}, 1},
+        {"delete up to the third newest", {1, 2, 3, 4}, 2, "Zrupovybranprkaz1", 0, {1, 2}, 6},
+        {"replace the only entry", {1}, 0, "Zameprkaz1", 3, {3}, 3},         // 2 x 3 / 2
+        {"replace the older of two", {1, 2}, 1, "Zameprkaz1", 3, {3, 2}, 9}, // 6 x 3 / 2
+        {"replace, cancelled", {1}, 0, "Zameprkaz1", 13, {1}, 2},
+        {"insert before the only entry", {1}, 0, "Vloprkaz1", 3, {3, 1}, 6},          // 2 x 3
+        {"insert before the older of two", {1, 2}, 1, "Vloprkaz1", 4, {4, 1, 2}, 24}, // 6 x 4
+        {"insert, cancelled", {1}, 0, "Vloprkaz1", 13, {1}, 2},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         auto folder = standardFolder();
         auto window = startWindow(*folder);
-        apply(*window, {1});
+        apply(*window, row.applied);
+        if (row.chosen)
+            pickEntry(*window, row.chosen);
         QStringList offered;
         BusyCounter busy(child<QLabel>(*window, "Label2"));
         ModalScript script;
-        answerChoice(script, row.rule, &offered);
+        if (row.rule)
+            answerChoice(script, row.rule, &offered);
         trigger(*window, row.item);
-        EXPECT_EQ(offered, (QStringList{"Stvorec", "Pruh", "Trojka", "Posun", QString::fromUtf8("Štvorec")}));
+        EXPECT_EQ(offered, row.rule ? standardNames : QStringList());
         EXPECT_EQ(stackNumbers(*window), row.stack);
         EXPECT_EQ(window->model().shrinkFactor(), row.factor);
         EXPECT_EQ(window->model().mosaic().placements, substituted(*window, row.stack));
+        EXPECT_EQ(window->model().selectedIndex(), 0);
         EXPECT_EQ(busy.shown(messages::busyRendering), row.rule == 13 ? 0 : 1);
-        expectList(*window, {row.entries, row.entries.first(), true});
+        // Deleting the only entry leaves "-- Prázdny --" with a capital P.
+        const QString caption =
+            row.stack.empty() ? emptyUpper : standardNames[row.stack.back() - 1];
+        expectList(*window, row.stack, caption, !row.stack.empty());
     }
 }
 
@@ -270,17 +235,18 @@ TEST(Stack, RefusalsSayWhyAndChangeNothing) {
         std::vector<int> before; // applied first
         int refused;             // the command that is refused
         std::string_view message;
-        bool memoryRefused;
+        bool memoryRefused = false;
     };
     const std::string unusable = "Nula\nscale: 0\nitem: 1\n0 0 1 1 R0\n"
                                  "Prazdny\nscale: 2\nitem: 0\n";
     const Row rows[] = {
-        {"grid size 0", unusable, {}, 1, messages::commandUnusable, false},
-        {"no parts", unusable, {}, 2, messages::commandUnusable, false},
+        {"grid size 0", unusable, {}, 1, messages::commandUnusable},
+        {"no parts", unusable, {}, 2, messages::commandUnusable},
         // 40 x 2000 pixels would leave the model.
-        {"too large", "Obor\nscale: 2000\nitem: 1\n0 0 1 1 R0\n", {}, 1, messages::mosaicTooLarge,
-         false},
+        {"too large", "Obor\nscale: 2000\nitem: 1\n0 0 1 1 R0\n", {}, 1, messages::mosaicTooLarge},
         {"not enough memory", standardHierarchy, {1}, 1, messages::notEnoughMemory, true},
+        {"a full stack", "Jedna\nscale: 1\nitem: 1\n0 0 1 1 MR0\n", std::vector<int>(255, 1), 1,
+         messages::stackFull},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -288,12 +254,10 @@ TEST(Stack, RefusalsSayWhyAndChangeNothing) {
         folder.writeTile(numberedTile(40, 40));
         folder.writeHierarchy(row.hierarchy);
         auto window = startWindow(folder);
-        for (int n : row.before)
-            apply(*window, {n});
+        apply(*window, row.before);
         if (row.memoryRefused)
             window->model().setMemoryCheck([](std::int64_t, std::int32_t, bool) { return false; });
         const auto placements = window->model().mosaic().placements;
-        const auto numbers = stackNumbers(*window);
         const auto factor = window->model().shrinkFactor();
         const ornamo::Bitmap view = window->viewImage();
 
@@ -305,87 +269,85 @@ TEST(Stack, RefusalsSayWhyAndChangeNothing) {
         EXPECT_EQ(texts, QStringList{text(row.message)});
         EXPECT_TRUE(busy.captions().isEmpty());
         EXPECT_EQ(window->model().mosaic().placements, placements);
-        EXPECT_EQ(stackNumbers(*window), numbers);
+        EXPECT_EQ(stackNumbers(*window), row.before);
+        EXPECT_EQ(listTexts(*window).size(), static_cast<qsizetype>(row.before.size()));
         EXPECT_EQ(window->model().shrinkFactor(), factor);
         EXPECT_EQ(window->viewImage(), view);
     }
 }
 
-TEST(Stack, AFullStackRefusesTheNextCommand) {
-    StartFolder folder;
-    folder.writeTile(numberedTile(40, 40));
-    folder.writeHierarchy("Jedna\nscale: 1\nitem: 1\n0 0 1 1 MR0\n");
-    auto window = startWindow(folder);
-    auto* one = child<QPushButton>(*window, "com1");
-    for (int i = 0; i < 255; ++i)
-        one->click();
-    ASSERT_EQ(window->model().stack().size(), 255u);
-    QStringList texts;
-    ModalScript script;
-    script.message(&texts);
-    one->click();
-    EXPECT_EQ(texts, QStringList{text(messages::stackFull)});
-    EXPECT_EQ(window->model().stack().size(), 255u);
-    EXPECT_EQ(listTexts(*window).size(), 255);
-}
-
 // ---- Another hierarchy ----
-
-namespace {
-const std::string otherHierarchy = "Iný\nscale: 2\nitem: 1\n0 0 2 2 R180\n\n"
-                                   "Druhý\nscale: 2\nitem: 2\n0 0 1 1 R0\n1 1 1 1 R0\n";
-}
 
 TEST(Hierarchy, TheQuestionComesOnlyWithCommandsOnTheStack) {
     struct Row {
         const char* name;
         bool stacked;
         QMessageBox::StandardButton answer; // to the question, when asked
-        QString file;                       // chosen in the dialog; empty = Cancel
-        bool reads;                         // the new commands are loaded
-        bool resets;
+        const char* file;                   // chosen in the dialog; nullptr: Cancel
+        QString firstCommand;               // com1's caption afterwards
+        int loaded;                         // commands loaded afterwards
+        std::string_view message = {};      // shown over the file dialog
     };
     const Row rows[] = {
-        {"empty stack, file", false, QMessageBox::NoButton, "other.hrh", true, true},
-        {"empty stack, cancelled", false, QMessageBox::NoButton, {}, false, true},
-        {"yes, file", true, QMessageBox::Yes, "other.hrh", true, true},
-        {"yes, cancelled", true, QMessageBox::Yes, {}, false, true},
-        {"no", true, QMessageBox::No, {}, false, false},
-        {"cancel", true, QMessageBox::Cancel, {}, false, false},
+        {"empty stack, file", false, QMessageBox::NoButton, "other.hrh", "Iný", 2},
+        {"empty stack, cancelled", false, QMessageBox::NoButton, nullptr, "Stvorec", 5},
+        {"yes, file", true, QMessageBox::Yes, "other.hrh", "Iný", 2},
+        {"yes, cancelled", true, QMessageBox::Yes, nullptr, "Stvorec", 5},
+        {"no", true, QMessageBox::No, nullptr, "Stvorec", 5},
+        {"cancel", true, QMessageBox::Cancel, nullptr, "Stvorec", 5},
+        {"malformed file", false, QMessageBox::NoButton, "bad.hrh", "Dobry", 1,
+         messages::badFormat},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         auto folder = standardFolder();
-        folder->writeFile("other.hrh", otherHierarchy);
+        folder->writeFile("other.hrh", "Iný\nscale: 2\nitem: 1\n0 0 2 2 R180\n\n"
+                                       "Druhý\nscale: 2\nitem: 2\n0 0 1 1 R0\n1 1 1 1 R0\n");
+        folder->writeFile("bad.hrh", "Dobry\nscale: 2\nitem: 1\n0 0 2 2 R0\n"
+                                     "Zly\nscale: 2 \nitem: 1\n");
         auto window = startWindow(*folder);
         if (row.stacked)
             apply(*window, {1, 2});
         const auto numbers = stackNumbers(*window);
 
-        QStringList questions;
+        QStringList texts;
+        bool overTheDialog = false;
         BusyCounter busy(child<QLabel>(*window, "Label2"));
         ModalScript script;
         if (row.stacked)
             script.then<QMessageBox>([&](QMessageBox& box) {
-                questions << box.text();
+                texts << box.text();
                 EXPECT_EQ(box.standardButtons(),
                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
                 box.button(row.answer)->click();
             });
         if (row.answer == QMessageBox::NoButton || row.answer == QMessageBox::Yes)
-            answerFile(script, row.file.isEmpty() ? QString() : folder->file(row.file), "OpenDialog2");
+            answerFile(script, row.file ? folder->file(row.file) : QString(), "OpenDialog2");
+        if (!row.message.empty())
+            script.then<QMessageBox>([&](QMessageBox& box) {
+                texts << box.text();
+                overTheDialog = box.parentWidget()->objectName() == "OpenDialog2" &&
+                                box.parentWidget()->isVisible();
+                box.button(QMessageBox::Ok)->click();
+            });
         trigger(*window, "Natajhierarchiu1");
 
-        EXPECT_EQ(questions, row.stacked ? QStringList{text(messages::loadHierarchyQuestion)}
-                                         : QStringList{});
-        EXPECT_EQ(child<QPushButton>(*window, "com1")->text(),
-                  row.reads ? QString::fromUtf8("Iný") : QStringLiteral("Stvorec"));
-        EXPECT_EQ(child<QPushButton>(*window, "com3")->isEnabled(), !row.reads);
-        if (row.resets) {
+        QStringList expected;
+        if (row.stacked)
+            expected << text(messages::loadHierarchyQuestion);
+        if (!row.message.empty())
+            expected << text(row.message);
+        EXPECT_EQ(texts, expected);
+        EXPECT_EQ(overTheDialog, !row.message.empty());
+        EXPECT_EQ(child<QPushButton>(*window, "com1")->text(), row.firstCommand);
+        EXPECT_EQ(child<QPushButton>(*window, "com2")->isEnabled(), row.loaded >= 2);
+        EXPECT_EQ(child<QPushButton>(*window, "com3")->isEnabled(), row.loaded >= 3);
+        // Unless the question is answered No or Cancel, a new mosaic starts.
+        if (row.answer != QMessageBox::No && row.answer != QMessageBox::Cancel) {
             EXPECT_TRUE(window->model().stack().empty());
             EXPECT_EQ(window->model().shrinkFactor(), 1);
             EXPECT_EQ(busy.shown(messages::busyRendering), 1);
-            expectList(*window, {{}, emptyUpper, false});
+            expectList(*window, {}, emptyUpper, false);
             EXPECT_EQ(window->viewImage(), numberedTile(40, 40));
         } else {
             EXPECT_EQ(stackNumbers(*window), numbers);
@@ -394,97 +356,53 @@ TEST(Hierarchy, TheQuestionComesOnlyWithCommandsOnTheStack) {
     }
 }
 
-TEST(Hierarchy, AMalformedFileIsReportedOverTheDialog) {
-    auto folder = standardFolder();
-    folder->writeFile("bad.hrh", "Dobry\nscale: 2\nitem: 1\n0 0 2 2 R0\nZly\nscale: 2 \nitem: 1\n");
-    auto window = startWindow(*folder);
-    QStringList texts;
-    QWidget* over = nullptr;
-    bool dialogShownMeanwhile = false;
-    ModalScript script;
-    answerFile(script, folder->file("bad.hrh"), "OpenDialog2");
-    script.then<QMessageBox>([&](QMessageBox& box) {
-        texts << box.text();
-        over = box.parentWidget();
-        dialogShownMeanwhile = over && over->isVisible();
-        box.button(QMessageBox::Ok)->click();
-    });
-    trigger(*window, "Natajhierarchiu1");
-    EXPECT_EQ(texts, QStringList{text(messages::badFormat)});
-    ASSERT_NE(over, nullptr);
-    EXPECT_EQ(over->objectName(), QStringLiteral("OpenDialog2"));
-    EXPECT_TRUE(dialogShownMeanwhile);
-    EXPECT_EQ(child<QPushButton>(*window, "com1")->text(), QStringLiteral("Dobry"));
-    EXPECT_FALSE(child<QPushButton>(*window, "com2")->isEnabled());
-    expectList(*window, {{}, emptyUpper, false});
-}
-
 // ---- A new base tile ----
 
-TEST(Tile, ASquareTileKeepsTheStructureAndRescalesPositions) {
-    auto folder = standardFolder();
-    ASSERT_TRUE(saveBitmapFile(numberedTile(80, 80, 7), folder->file("big.bmp")));
-    auto window = startWindow(*folder);
-    apply(*window, {4}); // one part at cell (3, 1) turned R90
-    ASSERT_EQ(window->model().mosaic().placements,
-              (std::vector<ornamo::Placement>{{1, 1, 120, 40, ornamo::Orientation::R90}}));
-
-    BusyCounter busy(child<QLabel>(*window, "Label2"));
-    ModalScript script;
-    answerFile(script, folder->file("big.bmp"), "OpenDialog1");
-    trigger(*window, "OpenImage1");
-    EXPECT_EQ(window->model().mosaic().tileSize, 80);
-    EXPECT_EQ(window->model().mosaic().placements,
-              (std::vector<ornamo::Placement>{{1, 1, 240, 80, ornamo::Orientation::R90}}));
-    EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedTile(80, 80, 7));
-    EXPECT_EQ(busy.shown(messages::busyRendering), 1);
-    EXPECT_EQ(window->mosaicImage().width(), 320);
-    EXPECT_EQ(window->viewImage().width(), 80); // the factor stays 4
-    EXPECT_EQ(stackNumbers(*window), std::vector<int>{4});
-    // Undo stays exact at the new size.
-    trigger(*window, "Zruposlednoperciu1");
-    EXPECT_EQ(window->model().mosaic().placements, (std::vector<ornamo::Placement>{{}}));
-}
-
-TEST(Tile, ANonSquareTileIsCroppedAsChosen) {
-    struct Row {
-        const char* radio;
-        int keptLeft;
-    };
-    const Row rows[] = {{"RadioButton1", 40}, {"RadioButton2", 0}, {"RadioButton3", 20}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.radio);
-        auto folder = standardFolder();
-        ASSERT_TRUE(saveBitmapFile(numberedTile(100, 60, 9), folder->file("wide.bmp")));
-        auto window = startWindow(*folder);
-        ModalScript script;
-        answerFile(script, folder->file("wide.bmp"), "OpenDialog1");
-        script.then<CropDialog>([&](CropDialog& dialog) {
-            child<QRadioButton>(dialog, row.radio)->click();
-            child<QPushButton>(dialog, "Button1")->click();
-        });
-        trigger(*window, "OpenImage1");
-        ornamo::Bitmap expected(60, 60);
-        expected.draw(numberedTile(100, 60, 9), -row.keptLeft, 0);
-        EXPECT_EQ(window->model().mosaic().tileSize, 60);
-        EXPECT_EQ((*window->model().mosaic().tiles)[0], expected);
-        EXPECT_EQ(window->viewImage(), expected);
-    }
-}
-
-TEST(Tile, AFileThatDoesNotLoadOrACancelLeaveTheTile) {
+// A new tile keeps the structure: every placement stays in its grid cell at the new size, and
+// undo stays exact. A file that does not load, a cancel or a tile too large for the model leave
+// the tile as it was; the mosaic is rendered again all the same.
+TEST(Tile, ANewTileIsCroppedAndRescalesThePositionsOrIsRefused) {
     struct Row {
         const char* name;
-        const char* file; // nullptr: Cancel
-        bool message;
+        QSize picture;     // written to new.bmp
+        const char* file;  // chosen in the dialog; nullptr: Cancel
+        const char* radio; // answered in the crop dialog; nullptr: no dialog
+        int keptLeft;
+        std::string message;
+        const char* over;       // the window the message appears over
+        bool gridOf100 = false; // a command of grid size 100 instead of "Posun"
     };
-    const Row rows[] = {{"text file", "notes.txt", true}, {"cancelled", nullptr, false}};
+    StartFolder folder;
+    folder.writeTile(numberedTile(40, 40));
+    folder.writeFile("notes.txt", "no picture here\n");
+    const std::string loadFailed = messages::tileLoadFailed(folder.file("notes.txt").toStdString());
+    const std::string tooLarge(messages::mosaicTooLarge);
+    const Row rows[] = {
+        {"square", {80, 80}, "new.bmp", nullptr, 0, {}, nullptr},
+        {"wide, cut away the left", {100, 60}, "new.bmp", "RadioButton1", 40, {}, nullptr},
+        {"wide, cut away the right", {100, 60}, "new.bmp", "RadioButton2", 0, {}, nullptr},
+        {"wide, keep the middle", {100, 60}, "new.bmp", "RadioButton3", 20, {}, nullptr},
+        {"text file", {}, "notes.txt", nullptr, 0, loadFailed, "OpenDialog1"},
+        {"cancelled", {}, nullptr, nullptr, 0, {}, nullptr},
+        // 4000 pixels; 100 tiles of 656 pixels would not fit the model.
+        {"too large", {656, 656}, "new.bmp", nullptr, 0, tooLarge, "TForm1", true},
+    };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        auto folder = standardFolder();
-        folder->writeFile("notes.txt", "no picture here\n");
-        auto window = startWindow(*folder);
-        apply(*window, {2});
+        const ornamo::Bitmap loaded = numberedTile(row.picture.width(), row.picture.height(), 7);
+        if (!row.picture.isEmpty()) {
+            ASSERT_TRUE(saveBitmapFile(loaded, folder.file("new.bmp")));
+        }
+        folder.writeHierarchy(row.gridOf100
+                                  ? "Sto\nscale: 100\nitem: 2\n0 0 1 1 R0\n99 99 1 1 R90\n"
+                                  : standardHierarchy);
+        auto window = startWindow(folder);
+        const int command = row.gridOf100 ? 1 : 4;
+        apply(*window, {command});
+        if (!row.gridOf100) { // one part at cell (3, 1) turned R90
+            ASSERT_EQ(window->model().mosaic().placements,
+                      (std::vector<ornamo::Placement>{{1, 1, 120, 40, ornamo::Orientation::R90}}));
+        }
         const auto placements = window->model().mosaic().placements;
         const ornamo::Bitmap view = window->viewImage();
 
@@ -492,140 +410,105 @@ TEST(Tile, AFileThatDoesNotLoadOrACancelLeaveTheTile) {
         QWidget* over = nullptr;
         BusyCounter busy(child<QLabel>(*window, "Label2"));
         ModalScript script;
-        const QString path = row.file ? folder->file(row.file) : QString();
-        answerFile(script, path, "OpenDialog1");
-        if (row.message)
+        answerFile(script, row.file ? folder.file(row.file) : QString(), "OpenDialog1");
+        if (row.radio)
+            script.then<CropDialog>([&](CropDialog& dialog) {
+                child<QRadioButton>(dialog, row.radio)->click();
+                child<QPushButton>(dialog, "Button1")->click();
+            });
+        if (!row.message.empty())
             script.message(&texts, QMessageBox::Ok, &over);
         trigger(*window, "OpenImage1");
-        if (row.message) {
-            EXPECT_EQ(texts, QStringList{text(messages::tileLoadFailed(path.toStdString()))});
+        EXPECT_EQ(texts, row.message.empty() ? QStringList() : QStringList{text(row.message)});
+        if (row.over) {
             ASSERT_NE(over, nullptr);
-            EXPECT_EQ(over->objectName(), QStringLiteral("OpenDialog1"));
+            EXPECT_EQ(over->objectName(), QString::fromLatin1(row.over));
         }
-        EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedTile(40, 40));
-        EXPECT_EQ(window->model().mosaic().tileSize, 40);
-        EXPECT_EQ(window->model().mosaic().placements, placements);
-        EXPECT_EQ(busy.shown(messages::busyRendering), 1); // rendered again all the same
-        EXPECT_EQ(window->viewImage(), view);
+        EXPECT_EQ(busy.shown(messages::busyRendering), 1);
+        if (row.file && row.message.empty()) {
+            const int side = row.picture.height();
+            ornamo::Bitmap expected(side, side);
+            expected.draw(loaded, -row.keptLeft, 0);
+            EXPECT_EQ(window->model().mosaic().tileSize, side);
+            EXPECT_EQ((*window->model().mosaic().tiles)[0], expected);
+            EXPECT_EQ(
+                window->model().mosaic().placements,
+                (std::vector<ornamo::Placement>{{1, 1, 3 * side, side, ornamo::Orientation::R90}}));
+            EXPECT_EQ(window->mosaicImage().width(), 4 * side);
+            EXPECT_EQ(window->viewImage().width(), side); // the factor stays 4
+        } else {
+            EXPECT_EQ(window->model().mosaic().tileSize, 40);
+            EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedTile(40, 40));
+            EXPECT_EQ(window->model().mosaic().placements, placements);
+            EXPECT_EQ(window->viewImage(), view);
+        }
+        EXPECT_EQ(stackNumbers(*window), std::vector<int>{command});
+        trigger(*window, "Zruposlednoperciu1");
+        EXPECT_EQ(window->model().mosaic().placements, (std::vector<ornamo::Placement>{{}}));
     }
-}
-
-TEST(Tile, ATileThatWouldMakeTheMosaicTooLargeIsRefused) {
-    StartFolder folder;
-    folder.writeTile(numberedTile(40, 40));
-    folder.writeHierarchy("Sto\nscale: 100\nitem: 2\n0 0 1 1 R0\n99 99 1 1 R90\n");
-    ASSERT_TRUE(saveBitmapFile(numberedTile(656, 656), folder.file("big.bmp")));
-    auto window = startWindow(folder);
-    apply(*window, {1}); // 4000 pixels; 100 tiles of 656 pixels would not fit the model
-    ASSERT_EQ(window->model().mosaic().extent(), 4000);
-    const auto placements = window->model().mosaic().placements;
-
-    QStringList texts;
-    ModalScript script;
-    answerFile(script, folder.file("big.bmp"), "OpenDialog1");
-    script.message(&texts);
-    trigger(*window, "OpenImage1");
-    EXPECT_EQ(texts, QStringList{text(messages::mosaicTooLarge)});
-    EXPECT_EQ(window->model().mosaic().tileSize, 40);
-    EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedTile(40, 40));
-    EXPECT_EQ(window->model().mosaic().placements, placements);
-
 }
 
 // ---- Saving ----
 
+// The whole view is written, reduced as shown, to the name given with ".bmp" added unless it
+// ends so exactly; a file already there is replaced without a question. A file that cannot be
+// written is reported over the dialog.
 TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
     struct Row {
         const char* typed;
         const char* written;
+        std::vector<int> applied;
+        bool noScale;
+        int zoomOuts; // 6 leave the view empty
+        int width;    // of the file written; 0: the write fails
     };
     const Row rows[] = {
-        {"obraz", "obraz.bmp"},
-        {"obraz.bmp", "obraz.bmp"},
-        {"obraz.BMP", "obraz.BMP.bmp"},
-        {"obraz.bmpx", "obraz.bmpx.bmp"},
+        {"obraz", "obraz.bmp", {1, 1}, false, 0, 40}, // factor 4: 40 of a 160-pixel mosaic
+        {"obraz.bmp", "obraz.bmp", {1, 1}, false, 0, 40},
+        {"obraz.BMP", "obraz.BMP.bmp", {1, 1}, false, 0, 40},
+        {"obraz.bmpx", "obraz.bmpx.bmp", {1, 1}, false, 0, 40},
+        {"obraz", "obraz.bmp", {1, 1}, true, 0, 160},
+        {"obraz", "obraz.bmp", {}, false, 0, 40}, // right after start: the default tile
+        {"notes.txt/obraz", "notes.txt/obraz.bmp", {}, false, 0, 0}, // a file, not a folder
+        {"missing/deeper/obraz", "missing/deeper/obraz.bmp", {}, false, 0, 0},
+        {"empty", "empty.bmp", {}, false, 6, 0},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.typed);
+        SCOPED_TRACE(testing::Message() << row.typed << " after " << row.applied.size()
+                                        << " command(s), no scale " << row.noScale);
         auto folder = standardFolder();
-        auto window = startWindow(*folder);
-        apply(*window, {1, 1}); // factor 4: the view is 40 x 40 of a 160 x 160 mosaic
-        ModalScript script;
-        answerFile(script, folder->file(row.typed), "SavePictureDialog1");
-        trigger(*window, "UloBitmapu1");
-        const std::optional<ornamo::Bitmap> saved = loadBitmapFile(folder->file(row.written));
-        ASSERT_TRUE(saved.has_value());
-        EXPECT_EQ(saved->width(), 40);
-        EXPECT_EQ(*saved, window->viewImage());
-        if (QString::fromLatin1(row.typed) != QString::fromLatin1(row.written)) {
-            EXPECT_FALSE(QFile::exists(folder->file(row.typed)));
-        }
-    }
-}
-
-TEST(Save, TheUnreducedViewWithNoScaleAndTheTileRightAfterStart) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    {
-        ModalScript script;
-        answerFile(script, folder->file("start.bmp"), "SavePictureDialog1");
-        trigger(*window, "UloBitmapu1");
-        EXPECT_EQ(loadBitmapFile(folder->file("start.bmp")), numberedTile(40, 40));
-    }
-    apply(*window, {1, 1});
-    trigger(*window, "Nekluj1");
-    ModalScript script;
-    answerFile(script, folder->file("full.bmp"), "SavePictureDialog1");
-    trigger(*window, "UloBitmapu1");
-    const std::optional<ornamo::Bitmap> saved = loadBitmapFile(folder->file("full.bmp"));
-    ASSERT_TRUE(saved.has_value());
-    EXPECT_EQ(saved->width(), 160);
-    EXPECT_EQ(*saved, window->mosaicImage());
-}
-
-TEST(Save, AnExistingFileIsReplacedWithoutAQuestion) {
-    auto folder = standardFolder();
-    folder->writeFile("old.bmp", "whatever was here before");
-    auto window = startWindow(*folder);
-    apply(*window, {2});
-    ModalScript script; // the file dialog and nothing else
-    answerFile(script, folder->file("old.bmp"), "SavePictureDialog1");
-    trigger(*window, "UloBitmapu1");
-    EXPECT_EQ(loadBitmapFile(folder->file("old.bmp")), window->viewImage());
-}
-
-TEST(Save, FailuresAreReportedOverTheDialogAndChangeNothing) {
-    struct Row {
-        const char* name;
-        QString target; // relative to the folder
-        int zoomOuts;   // 6: an empty view
-    };
-    const Row rows[] = {
-        {"parent is a file", "notes.txt/obraz", 0},
-        {"no such folder", "missing/deeper/obraz", 0},
-        {"empty view", "empty", 6},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        auto folder = standardFolder();
+        folder->writeFile("obraz.bmp", "whatever was here before");
         folder->writeFile("notes.txt", "a file, not a folder");
         auto window = startWindow(*folder);
+        apply(*window, row.applied);
+        if (row.noScale)
+            trigger(*window, "Nekluj1");
         for (int i = 0; i < row.zoomOuts; ++i)
             click(*window, "Button1");
         const ornamo::Bitmap view = window->viewImage();
+        const QString written = folder->file(row.written);
 
         QStringList texts;
         QWidget* over = nullptr;
-        ModalScript script;
-        answerFile(script, folder->file(row.target), "SavePictureDialog1");
-        script.message(&texts, QMessageBox::Ok, &over);
+        ModalScript script; // the file dialog, and a message only when the write fails
+        answerFile(script, folder->file(row.typed), "SavePictureDialog1");
+        if (!row.width)
+            script.message(&texts, QMessageBox::Ok, &over);
         trigger(*window, "UloBitmapu1");
-        const QString written = folder->file(row.target) + QStringLiteral(".bmp");
-        EXPECT_EQ(texts, QStringList{text(messages::saveFailed(written.toStdString()))});
-        ASSERT_NE(over, nullptr);
-        EXPECT_EQ(over->objectName(), QStringLiteral("SavePictureDialog1"));
-        EXPECT_FALSE(QFile::exists(written));
         EXPECT_EQ(window->viewImage(), view);
+        EXPECT_EQ(QFile::exists(folder->file(row.typed)),
+                  std::string_view(row.typed) == row.written && row.width);
+        if (!row.width) {
+            EXPECT_EQ(texts, QStringList{text(messages::saveFailed(written.toStdString()))});
+            ASSERT_NE(over, nullptr);
+            EXPECT_EQ(over->objectName(), QStringLiteral("SavePictureDialog1"));
+            EXPECT_FALSE(QFile::exists(written));
+            continue;
+        }
+        const std::optional<ornamo::Bitmap> saved = loadBitmapFile(written);
+        ASSERT_TRUE(saved.has_value());
+        EXPECT_EQ(saved->width(), row.width);
+        EXPECT_EQ(*saved, view);
     }
 }
 
@@ -634,40 +517,35 @@ TEST(Save, TheDialogPreviewsTheSelectedPicture) {
     ASSERT_TRUE(saveBitmapFile(numberedTile(400, 100), folder->file("picture.bmp")));
     ASSERT_TRUE(saveBitmapFile(numberedTile(50, 20), folder->file("small.bmp")));
     auto window = startWindow(*folder);
-    QSize previewed;
-    QSize previewedSmall;
-    bool clearedForAFolder = false;
+    std::vector<QPixmap> previews;
     ModalScript script;
     script.then<PictureSaveDialog>([&](PictureSaveDialog& dialog) {
         dialog.setDirectory(folder->path());
         auto* files = dialog.findChild<QAbstractItemView*>(QStringLiteral("listView"));
         ASSERT_NE(files, nullptr);
         // The folder is read in the background; click the entries once they are listed.
-        const auto clickEntry = [&](const QString& name) {
+        const auto entryNamed = [&](const char* name) {
             for (int i = 0; i < 300; ++i) {
                 const QModelIndex root = files->rootIndex();
-                for (int row = 0; row < files->model()->rowCount(root); ++row) {
-                    const QModelIndex entry = files->model()->index(row, 0, root);
-                    if (entry.data().toString() == name) {
-                        QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
-                                          files->visualRect(entry).center());
-                        return true;
-                    }
-                }
+                for (int row = 0; row < files->model()->rowCount(root); ++row)
+                    if (files->model()->index(row, 0, root).data().toString() == name)
+                        return files->model()->index(row, 0, root);
                 QTest::qWait(10);
             }
-            return false;
+            return QModelIndex();
         };
-        if (clickEntry(QStringLiteral("picture.bmp")))
-            previewed = dialog.preview()->pixmap().size();
-        if (clickEntry(QStringLiteral("small.bmp")))
-            previewedSmall = dialog.preview()->pixmap().size();
-        if (clickEntry(QStringLiteral("dlazdice")))
-            clearedForAFolder = dialog.preview()->pixmap().isNull();
+        for (const char* name : {"picture.bmp", "small.bmp", "dlazdice"}) {
+            const QModelIndex entry = entryNamed(name);
+            ASSERT_TRUE(entry.isValid()) << name;
+            QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
+                              files->visualRect(entry).center());
+            previews.push_back(dialog.preview()->pixmap());
+        }
         dialog.reject();
     });
     trigger(*window, "UloBitmapu1");
-    EXPECT_EQ(previewed, QSize(160, 40));     // a large picture is made to fit
-    EXPECT_EQ(previewedSmall, QSize(50, 20)); // a small one keeps its size
-    EXPECT_TRUE(clearedForAFolder);
+    ASSERT_EQ(previews.size(), 3u);
+    EXPECT_EQ(previews[0].size(), QSize(160, 40)); // a large picture is made to fit
+    EXPECT_EQ(previews[1].size(), QSize(50, 20));  // a small one keeps its size
+    EXPECT_TRUE(previews[2].isNull());             // a folder clears it
 }

@@ -1,5 +1,5 @@
-// The main window: start-up, layout, menus, the view controls (zoom, scrolling, resizing,
-// keys), "Neškáluj", "Farba medzery", the other windows, and the view it paints.
+// The main window: start-up, its controls and menus, the view controls (zoom, keys, resizing,
+// scrolling), "Neškáluj", "Farba medzery", the other windows, and the view it paints.
 
 #include "windowfixture.h"
 
@@ -12,34 +12,22 @@
 
 #include <QActionGroup>
 #include <QColorDialog>
-#include <QFontInfo>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollBar>
 
+#include <optional>
+
 using namespace windowtest;
 namespace messages = ornamo::messages;
 
 namespace {
 
-// The side of the view for a mosaic image of side `side` reduced by `factor`.
-int expectedViewSide(int side, int factor) {
-    const int f = factor & 0xFFFF;
-    if (side <= f)
-        return 0;
-    if (f <= 1)
-        return side;
-    return side / f;
-}
-
-QImage grabbed(QWidget* widget) { return widget->grab().toImage().convertToFormat(QImage::Format_RGB888); }
-
 // Compares what a control shows with the view image seen from (hpos, vpos).
 void expectShows(QWidget* control, const ornamo::Bitmap& view, int hpos, int vpos) {
-    const QImage shown = grabbed(control);
+    const QImage shown = control->grab().toImage().convertToFormat(QImage::Format_RGB888);
     ASSERT_EQ(shown.width(), std::min(control->width(), view.width() - hpos));
     ASSERT_EQ(shown.height(), std::min(control->height(), view.height() - vpos));
     int differing = 0;
@@ -47,58 +35,53 @@ void expectShows(QWidget* control, const ornamo::Bitmap& view, int hpos, int vpo
         for (int x = 0; x < shown.width(); ++x) {
             const QRgb p = shown.pixel(x, y);
             const ornamo::Color c = view.pixel(x + hpos, y + vpos);
-            if (qRed(p) != ornamo::redOf(c) || qGreen(p) != ornamo::greenOf(c) ||
-                qBlue(p) != ornamo::blueOf(c))
-                ++differing;
+            differing += qRed(p) != ornamo::redOf(c) || qGreen(p) != ornamo::greenOf(c) ||
+                         qBlue(p) != ornamo::blueOf(c);
         }
     EXPECT_EQ(differing, 0) << "pixels differ from the view seen from " << hpos << ", " << vpos;
+}
+
+// Shows what the scroll bars point at, or the top-left corner where they are hidden.
+void expectShowsScrolled(MainWindow& window) {
+    auto* across = child<QScrollBar>(window, "ScrollBar1");
+    auto* down = child<QScrollBar>(window, "ScrollBar2");
+    expectShows(child<QWidget>(window, "Image1"), window.viewImage(),
+                across->isVisible() ? across->value() : 0, down->isVisible() ? down->value() : 0);
+}
+
+// A started window whose 640-pixel view (four times "Stvorec", "Neškáluj" on) needs scrolling.
+std::unique_ptr<MainWindow> largeViewWindow(const StartFolder& folder) {
+    auto window = startWindow(folder);
+    trigger(*window, "Nekluj1");
+    for (int i = 0; i < 4; ++i)
+        click(*window, "com1");
+    EXPECT_EQ(window->viewImage().width(), 640);
+    return window;
+}
+
+// Keys go to the focused control, as the keyboard would send them.
+QWidget* keyTarget(QWidget* focused) {
+    return QApplication::focusWidget() ? QApplication::focusWidget() : focused;
+}
+void key(QWidget* focused, Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(keyTarget(focused), k, modifiers);
+}
+
+// Holds Shift or Ctrl down around `k`, as the keyboard sends it; the window follows the
+// modifier's own presses and releases.
+void chord(MainWindow& window, QWidget* focused, Qt::Key k, Qt::KeyboardModifier modifier) {
+    const bool shift = modifier == Qt::ShiftModifier;
+    const Qt::Key held = shift ? Qt::Key_Shift : Qt::Key_Control;
+    QTest::keyPress(keyTarget(focused), held);
+    EXPECT_TRUE(shift ? window.shiftDown() : window.ctrlDown());
+    key(focused, k, modifier);
+    QTest::keyRelease(keyTarget(&window), held);
+    EXPECT_FALSE(window.shiftDown() || window.ctrlDown());
 }
 
 } // namespace
 
 // ---- Start-up ----
-
-TEST(StartUp, WithoutADefaultTileTheProgramSaysSoAndShowsNoWindow) {
-    struct Row {
-        const char* name;
-        std::function<void(StartFolder&)> prepare;
-    };
-    const Row rows[] = {
-        {"no file", [](StartFolder&) {}},
-        {"not a bitmap", [](StartFolder& f) { f.writeFile("dlazdice/default.bmp", "BMnot really"); }},
-        {"empty file", [](StartFolder& f) { f.writeFile("dlazdice/default.bmp", ""); }},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        StartFolder folder;
-        folder.writeHierarchy(standardHierarchy);
-        row.prepare(folder);
-        QStringList texts;
-        ModalScript script;
-        script.message(&texts);
-        MainWindow window(folder.path());
-        EXPECT_FALSE(window.startedUp());
-        EXPECT_FALSE(window.isVisible());
-        EXPECT_EQ(texts, QStringList{text(messages::defaultTileMissing)});
-        // Nothing more was read: the command buttons stay as designed.
-        EXPECT_FALSE(child<QPushButton>(window, "com1")->isEnabled());
-    }
-}
-
-TEST(StartUp, ShowsTheSquareDefaultTileAtItsOwnSize) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    ASSERT_TRUE(window->startedUp());
-
-    EXPECT_EQ(window->model().mosaic().tileSize, 40);
-    EXPECT_EQ(window->model().shrinkFactor(), 1);
-    EXPECT_TRUE(window->model().stack().empty());
-    EXPECT_EQ(window->viewImage(), numberedTile(40, 40));
-    EXPECT_EQ(window->mosaicImage(), numberedTile(40, 40));
-    auto* image = child<ImageView>(*window, "Image1");
-    EXPECT_EQ(image->geometry(), QRect(112, 8, 40, 40));
-    expectShows(image, window->viewImage(), 0, 0);
-}
 
 TEST(StartUp, ANonSquareDefaultTileIsCroppedBeforeTheWindowShows) {
     struct Row {
@@ -121,16 +104,15 @@ TEST(StartUp, ANonSquareDefaultTileIsCroppedBeforeTheWindowShows) {
         bool windowShownMeanwhile = true;
         ModalScript script;
         script.then<CropDialog>([&](CropDialog& dialog) {
-            windowShownMeanwhile = false;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (qobject_cast<MainWindow*>(w) && w->isVisible())
-                    windowShownMeanwhile = true;
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            windowShownMeanwhile = std::any_of(windows.begin(), windows.end(), [](QWidget* w) {
+                return qobject_cast<MainWindow*>(w) && w->isVisible();
+            });
             child<QRadioButton>(dialog, row.radio)->click();
             child<QPushButton>(dialog, "Button1")->click();
         });
         auto window = startWindow(folder);
         EXPECT_FALSE(windowShownMeanwhile);
-
         const int side = std::min(row.width, row.height);
         ornamo::Bitmap expected(side, side);
         expected.draw(numberedTile(row.width, row.height), -row.keptLeft, -row.keptTop);
@@ -140,234 +122,184 @@ TEST(StartUp, ANonSquareDefaultTileIsCroppedBeforeTheWindowShows) {
     }
 }
 
-TEST(StartUp, TheDefaultHierarchyLabelsTheButtonsOrSaysWhatWentWrong) {
+TEST(StartUp, AMissingDefaultTileOrHierarchyIsReported) {
     struct Row {
         const char* name;
+        std::optional<std::string> tile; // its bytes, or goodTile for a 40 x 40 one; none: no file
         std::optional<std::string> hierarchy;
-        QStringList messages;
+        std::string message;
         QStringList captions; // of the enabled buttons, in order
     };
+    const std::string goodTile = "numbered";
+    const std::string noTile(messages::defaultTileMissing);
     const Row rows[] = {
-        {"standard", standardHierarchy, {},
-         {"Stvorec", "Pruh", "Trojka", "Posun", QString::fromUtf8("Štvorec")}},
-        {"missing", std::nullopt, {text(messages::openFailed("default.hrh"))}, {}},
-        {"fault in the second record",
+        {"no default tile", std::nullopt, standardHierarchy, noTile, {}},
+        {"a default tile that is not a bitmap", "BMnot really", standardHierarchy, noTile, {}},
+        {"an empty default tile", "", standardHierarchy, noTile, {}},
+        {"no default hierarchy", goodTile, std::nullopt, messages::openFailed("default.hrh"), {}},
+        {"a fault in the second record", goodTile,
          "A&B\nscale: 2\nitem: 1\n0 0 2 2 R0\nB\nscale: 2\nitem: 1\n0 0 1 1 r0\n",
-         {text(messages::badFormat)},
-         {"A&B"}},
+         std::string(messages::badFormat), QStringList("A&B")},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         StartFolder folder;
-        folder.writeTile(numberedTile(40, 40));
+        if (row.tile == goodTile)
+            folder.writeTile(numberedTile(40, 40));
+        else if (row.tile)
+            folder.writeFile("dlazdice/default.bmp", *row.tile);
         if (row.hierarchy)
             folder.writeHierarchy(*row.hierarchy);
         QStringList texts;
         ModalScript script;
-        for (int i = 0; i < row.messages.size(); ++i)
-            script.message(&texts);
-        auto window = startWindow(folder);
-        ASSERT_TRUE(window->startedUp());
-        EXPECT_EQ(texts, row.messages);
+        script.message(&texts);
+        MainWindow window(folder.path());
+        EXPECT_EQ(window.startedUp(), row.tile == goodTile);
+        EXPECT_EQ(texts, QStringList{text(row.message)});
+        // Without a tile nothing more is read: the command buttons stay as designed.
         for (int n = 1; n <= 12; ++n) {
-            auto* button = child<QPushButton>(*window, QStringLiteral("com%1").arg(n).toLatin1());
+            auto* button = child<QPushButton>(window, QStringLiteral("com%1").arg(n).toLatin1());
             const bool loaded = n <= row.captions.size();
             EXPECT_EQ(button->isEnabled(), loaded) << "com" << n;
             // '&' is shown as itself, not taken as a mnemonic.
-            const QString caption = loaded ? row.captions[n - 1] : QStringLiteral("--");
-            EXPECT_EQ(button->text().replace(QStringLiteral("&&"), QStringLiteral("&")), caption)
+            EXPECT_EQ(button->text().replace(QStringLiteral("&&"), QStringLiteral("&")),
+                      loaded ? row.captions[n - 1] : QStringLiteral("--"))
                 << "com" << n;
         }
     }
 }
 
-// ---- Layout ----
-
-TEST(Layout, EveryControlStandsWhereTheFormPutsIt) {
+// The square default tile at its own size, the standard commands on the buttons, and every
+// control and menu item as it first stands.
+TEST(StartUp, InitialStateOfEveryControlAndMenuItem) {
     auto folder = standardFolder();
     auto window = startWindow(*folder);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Ornamo"));
-    EXPECT_EQ(window->objectName(), QStringLiteral("TForm1"));
     EXPECT_EQ(window->frameGeometry(), QRect(128, 114, 525, 460));
     EXPECT_FALSE(window->windowIcon().isNull());
+    EXPECT_EQ(window->viewImage(), numberedTile(40, 40));
+    expectShows(child<ImageView>(*window, "Image1"), window->viewImage(), 0, 0);
 
     struct Row {
         const char* name;
-        QRect geometry;
-        bool visible;
+        QString text; // menu items: empty for a separator
         bool enabled;
-        QString text;
+        bool visible;
+        QRect geometry; // controls only
     };
     const Row rows[] = {
-        {"Button1", {8, 8, 97, 57}, true, true, QStringLiteral("Zmenši")},
-        {"Button2", {8, 72, 97, 57}, true, true, QStringLiteral("Zväčši")},
-        {"Label2", {8, 144, 95, 16}, false, true, text(messages::busyRendering)},
-        {"ProgressBar1", {8, 160, 97, 17}, false, true, {}},
-        {"Label1", {8, 192, 96, 13}, true, true, QStringLiteral("Príkazový zásobník:")},
-        {"ComboBox1", {8, 208, 97, 21}, true, false, text(messages::emptyStackLower)},
-        {"Panel1", {8, 240, 97, 169}, true, true, {}},
-        {"com1", {8, 16, 41, 25}, true, true, QStringLiteral("Stvorec")},
-        {"com2", {48, 16, 41, 25}, true, true, QStringLiteral("Pruh")},
-        {"com3", {8, 40, 41, 25}, true, true, QStringLiteral("Trojka")},
-        {"com6", {48, 64, 41, 25}, true, false, QStringLiteral("--")},
-        {"com11", {8, 136, 41, 25}, true, false, QStringLiteral("--")},
-        {"com12", {48, 136, 41, 25}, true, false, QStringLiteral("--")},
-        {"Image1", {112, 8, 40, 40}, true, true, {}},
-        {"ScrollBar1", {112, 393, 371, 17}, false, true, {}},
-        {"ScrollBar2", {497, 8, 16, 371}, false, true, {}},
+        {"Button1", "Zmenši", true, true, {8, 8, 97, 57}},
+        {"Button2", "Zväčši", true, true, {8, 72, 97, 57}},
+        {"Label2", text(messages::busyRendering), true, false, {8, 144, 95, 16}},
+        {"ProgressBar1", "0%", true, false, {8, 160, 97, 17}},
+        {"Label1", "Príkazový zásobník:", true, true, {8, 192, 96, 13}},
+        {"ComboBox1", text(messages::emptyStackLower), false, true, {8, 208, 97, 21}},
+        {"Panel1", {}, true, true, {8, 240, 97, 169}},
+        {"com1", "Stvorec", true, true, {8, 16, 41, 25}},
+        {"com2", "Pruh", true, true, {48, 16, 41, 25}},
+        {"com3", "Trojka", true, true, {8, 40, 41, 25}},
+        {"com4", "Posun", true, true, {48, 40, 41, 25}},
+        {"com5", "Štvorec", true, true, {8, 64, 41, 25}},
+        {"com6", "--", false, true, {48, 64, 41, 25}},
+        {"com11", "--", false, true, {8, 136, 41, 25}},
+        {"com12", "--", false, true, {48, 136, 41, 25}},
+        {"Image1", {}, true, true, {112, 8, 40, 40}},
+        {"ScrollBar1", {}, true, false, {112, 393, 371, 17}},
+        {"ScrollBar2", {}, true, false, {497, 8, 16, 371}},
+        {"OpenImage1", "Otvor Bitmapu", true, true, {}},
+        {"UloBitmapu1", "Ulož Bitmapu", true, true, {}},
+        {"Natajhierarchiu1", "Načítaj hierarchiu", true, true, {}},
+        {"N1", {}, true, true, {}},
+        {"Close1", "Koniec", true, true, {}},
+        {"Reset1", "Reset", true, true, {}},
+        {"Zruposlednoperciu1", "Zruš posledný príkaz", true, true, {}},
+        {"Zrusvybrany1", "Zruš vybraný príkaz", true, true, {}},
+        {"Zrupovybranprkaz1", "Zruš po vybraný príkaz", true, true, {}},
+        {"Zameprkaz1", "Zameň vybraný príkaz", true, true, {}},
+        {"Vloprkaz1", "Vlož pred vybraný príkaz", true, true, {}},
+        {"Farbamedzery1", "Farba medzery", true, true, {}},
+        {"N2", {}, true, true, {}},
+        {"Nekluj1", "Neškáluj", true, true, {}},
+        {"Ovldanie1", "Ovládanie", true, true, {}},
+        {"Oprograme1", "O programe", true, true, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        if (auto* item = window->findChild<QAction*>(QString::fromLatin1(row.name))) {
+            EXPECT_EQ(item->text(), row.text);
+            EXPECT_EQ(item->isSeparator(), row.text.isEmpty());
+            EXPECT_EQ(item->isEnabled(), row.enabled);
+            EXPECT_TRUE(item->shortcut().isEmpty());
+            continue;
+        }
         auto* control = child<QWidget>(*window, row.name);
         ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->isEnabled(), row.enabled);
+        EXPECT_EQ(control->isVisible(), row.visible);
         QRect geometry = control->geometry();
         // A label may be a few pixels wider than designed where the stand-in face needs it.
         if (qobject_cast<QLabel*>(control))
             geometry.setWidth(std::min(geometry.width(), row.geometry.width()));
         EXPECT_EQ(geometry, row.geometry);
-        EXPECT_EQ(control->isVisible(), row.visible);
-        EXPECT_EQ(control->isEnabled(), row.enabled);
-        QString shown;
-        if (auto* b = qobject_cast<QAbstractButton*>(control))
-            shown = b->text();
-        else if (auto* l = qobject_cast<QLabel*>(control))
-            shown = l->text();
-        else if (auto* c = qobject_cast<QComboBox*>(control))
-            shown = c->currentText();
-        EXPECT_EQ(shown, row.text);
+        EXPECT_EQ(control->property(qobject_cast<QComboBox*>(control) ? "currentText" : "text")
+                      .toString(),
+                  row.text);
     }
-    // The command buttons lie in the panel, the rest on the window's client area.
-    EXPECT_EQ(child<QWidget>(*window, "com7")->parentWidget(), child<QWidget>(*window, "Panel1"));
     EXPECT_EQ(child<QComboBox>(*window, "ComboBox1")->count(), 0);
-    EXPECT_EQ(child<QProgressBar>(*window, "ProgressBar1")->minimum(), 0);
     EXPECT_EQ(child<QProgressBar>(*window, "ProgressBar1")->maximum(), 100);
-}
-
-TEST(Layout, FontsHaveTheDesignedPixelSizesAndTheTextsFit) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    EXPECT_EQ(window->font().pixelSize(), 11);
-    auto* busy = child<QLabel>(*window, "Label2");
-    EXPECT_EQ(busy->font().pixelSize(), 13);
-    EXPECT_TRUE(busy->font().bold());
-    auto* command = child<QPushButton>(*window, "com1");
-    EXPECT_EQ(command->font().pixelSize(), 11);
-    EXPECT_EQ(command->font().styleHint(), QFont::Serif);
-
-    for (const auto caption : {messages::busyRendering, messages::busyShrinking})
-        EXPECT_LE(busy->fontMetrics().horizontalAdvance(text(caption)), busy->width());
-    auto* stackLabel = child<QLabel>(*window, "Label1");
-    EXPECT_LE(stackLabel->fontMetrics().horizontalAdvance(stackLabel->text()), stackLabel->width());
-    // The label still ends before the view starts.
-    EXPECT_LE(stackLabel->geometry().right(), 111);
-    for (const char* name : {"Button1", "Button2"}) {
-        auto* b = child<QPushButton>(*window, name);
-        EXPECT_LT(b->fontMetrics().horizontalAdvance(b->text()), b->width());
-    }
-}
-
-TEST(Layout, TabOrderFollowsTheForm) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    QStringList expected{"Button1", "Button2", "Panel1"};
-    for (int n = 1; n <= 12; ++n)
-        expected << QStringLiteral("com%1").arg(n);
-    expected << "ComboBox1" << "ScrollBar1" << "ScrollBar2" << "ProgressBar1";
-
-    QStringList chain;
-    QWidget* first = child<QWidget>(*window, "Button1");
-    QWidget* w = first;
-    do {
-        if (expected.contains(w->objectName()) && !chain.contains(w->objectName()))
-            chain << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w && w != first);
-    EXPECT_EQ(chain, expected);
-}
-
-TEST(Layout, MenusHoldEveryItemInOrderWithoutShortcuts) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    struct Item {
-        const char* name;
-        const char* caption; // nullptr for a separator
-    };
-    struct Menu {
-        const char* name;
-        const char* caption;
-        std::vector<Item> items;
-    };
-    const Menu menus[] = {
-        {"Files1", "Súbor",
-         {{"OpenImage1", "Otvor Bitmapu"},
-          {"UloBitmapu1", "Ulož Bitmapu"},
-          {"Natajhierarchiu1", "Načítaj hierarchiu"},
-          {"N1", nullptr},
-          {"Close1", "Koniec"}}},
-        {"Mosaic1", "Mozaika",
-         {{"Reset1", "Reset"},
-          {"Zruposlednoperciu1", "Zruš posledný príkaz"},
-          {"Zrusvybrany1", "Zruš vybraný príkaz"},
-          {"Zrupovybranprkaz1", "Zruš po vybraný príkaz"},
-          {"Zameprkaz1", "Zameň vybraný príkaz"},
-          {"Vloprkaz1", "Vlož pred vybraný príkaz"},
-          {"Farbamedzery1", "Farba medzery"},
-          {"N2", nullptr},
-          {"Nekluj1", "Neškáluj"}}},
-        {"Pomoc1", "Pomoc", {{"Ovldanie1", "Ovládanie"}, {"Oprograme1", "O programe"}}},
-    };
-    const QList<QAction*> bar = window->menuBar()->actions();
-    ASSERT_EQ(bar.size(), 3);
-    for (int m = 0; m < 3; ++m) {
-        const Menu& expected = menus[m];
-        SCOPED_TRACE(expected.name);
-        QMenu* menu = bar[m]->menu();
-        ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(menu->objectName(), QString::fromLatin1(expected.name));
-        EXPECT_EQ(menu->title(), QString::fromUtf8(expected.caption));
-        const QList<QAction*> items = menu->actions();
-        ASSERT_EQ(items.size(), static_cast<qsizetype>(expected.items.size()));
-        for (std::size_t i = 0; i < expected.items.size(); ++i) {
-            QAction* item = items[static_cast<qsizetype>(i)];
-            EXPECT_EQ(item->objectName(), QString::fromLatin1(expected.items[i].name));
-            EXPECT_EQ(item->isSeparator(), expected.items[i].caption == nullptr);
-            if (expected.items[i].caption) {
-                EXPECT_EQ(item->text(), QString::fromUtf8(expected.items[i].caption));
-            }
-            EXPECT_TRUE(item->shortcut().isEmpty());
-            EXPECT_TRUE(item->isEnabled());
-        }
-    }
+    EXPECT_EQ(child<QWidget>(*window, "com7")->parentWidget(), child<QWidget>(*window, "Panel1"));
     QAction* noScale = action(*window, "Nekluj1");
     EXPECT_TRUE(noScale->isCheckable());
     EXPECT_FALSE(noScale->isChecked());
     // A radio-style item: an exclusive group draws the round mark.
     ASSERT_NE(noScale->actionGroup(), nullptr);
     EXPECT_TRUE(noScale->actionGroup()->isExclusive());
+
+    QString menus;
+    for (QAction* entry : window->menuBar()->actions()) {
+        menus += entry->menu()->objectName() + '(' + entry->text() + "):";
+        for (QAction* item : entry->menu()->actions())
+            menus += ' ' + item->objectName();
+        menus += '\n';
+    }
+    EXPECT_EQ(menus, text("Files1(Súbor): OpenImage1 UloBitmapu1 Natajhierarchiu1 N1 Close1\n"
+                          "Mosaic1(Mozaika): Reset1 Zruposlednoperciu1 Zrusvybrany1 "
+                          "Zrupovybranprkaz1 Zameprkaz1 Vloprkaz1 Farbamedzery1 N2 Nekluj1\n"
+                          "Pomoc1(Pomoc): Ovldanie1 Oprograme1\n"));
+
+    QStringList tabOrder{"Button1", "Button2", "Panel1"};
+    for (int n = 1; n <= 12; ++n)
+        tabOrder << QStringLiteral("com%1").arg(n);
+    tabOrder += QStringList{"ComboBox1", "ScrollBar1", "ScrollBar2", "ProgressBar1"};
+    QStringList chain;
+    QWidget* focus = child<QWidget>(*window, "Button1");
+    do {
+        if (tabOrder.contains(focus->objectName()) && !chain.contains(focus->objectName()))
+            chain << focus->objectName();
+        focus = focus->nextInFocusChain();
+    } while (focus && focus != child<QWidget>(*window, "Button1"));
+    EXPECT_EQ(chain, tabOrder);
 }
 
 // ---- Zoom ----
 
 TEST(Zoom, SequencesOfPressesAndTheirMessage) {
-    enum Press { Out, In, Full };
     struct Row {
         const char* name;
-        int command;     // applied first, 0 = none
-        int startFactor; // set after that, 0 only when `setFactor`
-        bool setFactor;
-        std::vector<Press> presses;
-        std::vector<int> factors; // after each press
+        int command;                    // applied first, 0 = none
+        std::optional<int> startFactor; // set after that
+        const char* presses;            // keypad keys: '-' zooms out, '+' in, '*' to full size
+        std::vector<int> factors;       // after each press
         int messages;
     };
     const Row rows[] = {
-        {"out from 1", 0, 1, false, {Out, Out, Out, Out, Out, Out, Out, Out},
-         {2, 4, 8, 16, 32, 64, 128, 128}, 1},
-        {"out from 3", 3, 3, false, {Out, Out, Out, Out, Out, Out, Out},
-         {6, 12, 24, 48, 96, 192, 192}, 1},
-        {"in from 3", 3, 3, false, {In, In, In}, {1, 1, 1}, 0},
-        {"in from 5", 0, 5, true, {In, In}, {2, 1}, 0},
-        {"in from 128 and back out", 0, 128, true, {In, Out, Out}, {64, 128, 128}, 1},
-        {"factor 0", 1, 0, true, {Out, In, Full, Out}, {0, 0, 1, 2}, 0},
+        // The view of the 40-pixel mosaic is empty from factor 64 on.
+        {"out from 1", 0, {}, "--------", {2, 4, 8, 16, 32, 64, 128, 128}, 1},
+        {"out from 3", 3, {}, "-------", {6, 12, 24, 48, 96, 192, 192}, 1},
+        {"in from 3", 3, {}, "+++", {1, 1, 1}, 0},
+        {"in from 5", 0, 5, "++", {2, 1}, 0},
+        {"in from 128 and back out", 0, 128, "+--", {64, 128, 128}, 1},
+        {"factor 0", 1, 0, "-+*-", {0, 0, 1, 2}, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -375,71 +307,48 @@ TEST(Zoom, SequencesOfPressesAndTheirMessage) {
         auto window = startWindow(*folder);
         if (row.command)
             click(*window, QStringLiteral("com%1").arg(row.command).toLatin1());
-        if (row.setFactor)
-            window->model().setShrinkFactor(row.startFactor);
-        ASSERT_EQ(window->model().shrinkFactor(), row.startFactor);
-
+        if (row.startFactor)
+            window->model().setShrinkFactor(*row.startFactor);
         QStringList texts;
         ModalScript script;
         for (int i = 0; i < row.messages; ++i)
             script.message(&texts);
         const int side = static_cast<int>(window->model().mosaic().extent());
-        for (std::size_t i = 0; i < row.presses.size(); ++i) {
-            switch (row.presses[i]) {
-            case Out: click(*window, "Button1"); break;
-            case In: click(*window, "Button2"); break;
-            case Full:
+        for (std::size_t i = 0; i < row.factors.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "press " << i);
+            // The buttons for out and in, the key for full size.
+            if (row.presses[i] == '*')
                 QTest::keyClick(child<QWidget>(*window, "Button1"), Qt::Key_Asterisk,
                                 Qt::KeypadModifier);
-                break;
-            }
-            EXPECT_EQ(window->model().shrinkFactor(), row.factors[i]) << "press " << i;
-            const int viewSide = expectedViewSide(side, row.factors[i]);
-            EXPECT_EQ(window->viewImage().width(), viewSide) << "press " << i;
-            EXPECT_EQ(window->viewImage().height(), viewSide) << "press " << i;
+            else
+                click(*window, row.presses[i] == '-' ? "Button1" : "Button2");
+            const int f = row.factors[i];
+            EXPECT_EQ(window->model().shrinkFactor(), f);
+            const int viewSide = side <= f ? 0 : f <= 1 ? side : side / f;
+            EXPECT_EQ(window->viewImage().width(), viewSide);
+            EXPECT_EQ(window->viewImage().height(), viewSide);
+            EXPECT_EQ(child<QWidget>(*window, "Image1")->size(), QSize(viewSide, viewSide));
         }
+        EXPECT_FALSE(child<QWidget>(*window, "ScrollBar1")->isVisible());
         EXPECT_EQ(texts, QStringList(row.messages, text(messages::zoomPointless)));
     }
 }
 
-TEST(Zoom, AViewNoLargerThanTheFactorIsEmpty) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    for (int i = 0; i < 6; ++i) // factor 64 on a 40-pixel mosaic
-        click(*window, "Button1");
-    EXPECT_EQ(window->model().shrinkFactor(), 64);
-    EXPECT_TRUE(window->viewImage().isEmpty());
-    EXPECT_EQ(child<QWidget>(*window, "Image1")->size(), QSize(0, 0));
-    EXPECT_FALSE(child<QWidget>(*window, "ScrollBar1")->isVisible());
-    EXPECT_FALSE(child<QWidget>(*window, "ScrollBar2")->isVisible());
-}
-
 // ---- Keys ----
-
-// Keys go to the focused control, as the keyboard would send them.
-void key(QWidget* focused, Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : focused;
-    QTest::keyClick(target, k, modifiers);
-}
 
 TEST(Keys, ShortcutsActWhicheverControlHasTheFocus) {
     for (const char* focusName :
          {"Button1", "Button2", "com1", "com4", "ComboBox1", "ScrollBar1", "ScrollBar2"}) {
         SCOPED_TRACE(focusName);
         auto folder = standardFolder();
-        auto window = startWindow(*folder);
-        // A view larger than the control, so that the scroll bars show and can take the focus.
-        trigger(*window, "Nekluj1");
-        for (int i = 0; i < 4; ++i)
-            click(*window, "com1");
-        ASSERT_EQ(window->viewImage().width(), 640);
+        auto window = largeViewWindow(*folder); // the scroll bars show and can take the focus
         QWidget* focused = child<QWidget>(*window, focusName);
         focused->setFocus();
         ASSERT_TRUE(focused->hasFocus() || focused->isAncestorOf(QApplication::focusWidget()));
 
         key(focused, Qt::Key_Minus, Qt::KeypadModifier);
         EXPECT_EQ(window->model().shrinkFactor(), 2);
-        key(focused, Qt::Key_Minus); // the main keyboard's minus does nothing here
+        key(focused, Qt::Key_Minus); // the main keyboard's minus and plus do nothing here
         key(focused, Qt::Key_Plus);
         EXPECT_EQ(window->model().shrinkFactor(), 2);
         key(focused, Qt::Key_Plus, Qt::KeypadModifier);
@@ -448,9 +357,28 @@ TEST(Keys, ShortcutsActWhicheverControlHasTheFocus) {
         key(focused, Qt::Key_Asterisk, Qt::KeypadModifier);
         EXPECT_EQ(window->model().shrinkFactor(), 1);
 
-        // Without Ctrl, Insert, O, S and U do nothing.
-        for (Qt::Key k : {Qt::Key_Insert, Qt::Key_O, Qt::Key_S, Qt::Key_U})
-            key(focused, k);
+        // Ctrl with O, S, U and Insert brings up its dialog (cancelled here); alone, they do
+        // nothing. Ctrl comes up while the dialog has the keyboard, so the window never sees its
+        // release: once it is active again, Backspace must still undo rather than reset.
+        const std::pair<Qt::Key, const char*> dialogs[] = {{Qt::Key_O, "OpenDialog1"},
+                                                           {Qt::Key_S, "SavePictureDialog1"},
+                                                           {Qt::Key_U, "TForm3"},
+                                                           {Qt::Key_Insert, "TForm3"}};
+        for (const auto& [pressed, dialogName] : dialogs) {
+            QString seen;
+            ModalScript script;
+            script.then<QDialog>([&](QDialog& dialog) {
+                seen = dialog.objectName();
+                QTest::keyRelease(&dialog, Qt::Key_Control);
+                dialog.reject();
+            });
+            QTest::keyPress(keyTarget(focused), pressed, Qt::ControlModifier);
+            EXPECT_EQ(seen, QString::fromLatin1(dialogName));
+            QApplication::setActiveWindow(window.get());
+            QApplication::processEvents();
+            ASSERT_FALSE(window->ctrlDown()) << "or the plain key below would act as a shortcut";
+            key(focused, pressed);
+        }
         EXPECT_EQ(stackNumbers(*window), (std::vector<int>{1, 1, 1, 1}));
 
         // Backspace undoes the newest command; typed into the list it is also put back.
@@ -460,168 +388,73 @@ TEST(Keys, ShortcutsActWhicheverControlHasTheFocus) {
         // Delete removes the chosen (newest) command, Shift+Delete the ones above the chosen.
         key(focused, Qt::Key_Delete);
         EXPECT_EQ(stackNumbers(*window), (std::vector<int>{1, 1}));
-        QTest::keyPress(QApplication::focusWidget(), Qt::Key_Shift);
-        EXPECT_TRUE(window->shiftDown());
-        key(focused, Qt::Key_Delete, Qt::ShiftModifier);
-        QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Shift);
-        EXPECT_FALSE(window->shiftDown());
+        chord(*window, focused, Qt::Key_Delete, Qt::ShiftModifier);
         EXPECT_EQ(stackNumbers(*window), (std::vector<int>{1, 1})); // position 0: nothing above
-
-        // Ctrl+Backspace resets.
-        QTest::keyPress(QApplication::focusWidget(), Qt::Key_Control);
-        EXPECT_TRUE(window->ctrlDown());
-        key(focused, Qt::Key_Backspace, Qt::ControlModifier);
-        if (QApplication::focusWidget())
-            QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Control);
-        else
-            QTest::keyRelease(window.get(), Qt::Key_Control);
-        EXPECT_FALSE(window->ctrlDown());
-        EXPECT_TRUE(window->model().stack().empty());
+        chord(*window, focused, Qt::Key_Backspace, Qt::ControlModifier);
+        EXPECT_TRUE(window->model().stack().empty()) << "Ctrl+Backspace resets";
     }
-}
-
-TEST(Keys, CtrlShortcutsOpenTheirDialogs) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    click(*window, "com1");
-    QWidget* focused = child<QWidget>(*window, "com2");
-    focused->setFocus();
-    struct Row {
-        Qt::Key key;
-        const char* dialog; // object name of the dialog that must come up
-    };
-    const Row rows[] = {{Qt::Key_O, "OpenDialog1"}, {Qt::Key_S, "SavePictureDialog1"},
-                        {Qt::Key_U, "TForm3"}, {Qt::Key_Insert, "TForm3"}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.dialog);
-        QString seen;
-        ModalScript script;
-        script.then<QDialog>([&](QDialog& dialog) {
-            seen = dialog.objectName();
-            dialog.reject();
-        });
-        QTest::keyPress(focused, Qt::Key_Control);
-        QTest::keyClick(focused, row.key, Qt::ControlModifier);
-        QTest::keyRelease(focused, Qt::Key_Control);
-        EXPECT_EQ(seen, QString::fromLatin1(row.dialog));
-    }
-    // Cancelled choices changed nothing.
-    EXPECT_EQ(stackNumbers(*window), std::vector<int>{1});
-}
-
-TEST(Keys, CtrlLetGoOverADialogDoesNotTurnBackspaceIntoReset) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    click(*window, "com1");
-    click(*window, "com2");
-    QWidget* focused = child<QWidget>(*window, "Button1");
-    focused->setFocus();
-    ModalScript script;
-    script.then<QDialog>([](QDialog& dialog) {
-        QTest::keyRelease(&dialog, Qt::Key_Control);
-        dialog.reject();
-    });
-    // Ctrl+S goes down on the window; Ctrl comes up while the save dialog has the keyboard,
-    // so the window never sees its release.
-    QTest::keyPress(focused, Qt::Key_S, Qt::ControlModifier);
-    EXPECT_TRUE(script.done());
-    QApplication::setActiveWindow(window.get());
-    QApplication::processEvents();
-    EXPECT_FALSE(window->ctrlDown());
-    QTest::keyClick(focused, Qt::Key_Backspace);
-    EXPECT_EQ(stackNumbers(*window), std::vector<int>{1});
 }
 
 // ---- Resizing and scrolling ----
 
 TEST(View, ResizeLimitsTheImageAndBringsUpTheScrollBars) {
     auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    trigger(*window, "Nekluj1");
-    for (int i = 0; i < 4; ++i)
-        click(*window, "com1");
-    ASSERT_EQ(window->viewImage().width(), 640);
+    auto window = largeViewWindow(*folder);
     auto* image = child<QWidget>(*window, "Image1");
     auto* across = child<QScrollBar>(*window, "ScrollBar1");
     auto* down = child<QScrollBar>(*window, "ScrollBar2");
-
     struct Row {
-        QSize outer;
+        QSize asked;
+        QSize outer; // what the window keeps of it
         QSize image;
         int acrossMaximum; // -1: hidden
         int downMaximum;
     };
     const Row rows[] = {
-        {{525, 460}, {385, 385}, 255, 255},
-        {{700, 800}, {560, 640}, 80, -1},
-        {{1000, 900}, {640, 640}, -1, -1},
-        {{300, 500}, {160, 425}, 480, 215},
-        {{188, 460}, {48, 385}, 592, 255},
+        {{525, 460}, {525, 460}, {385, 385}, 255, 255},
+        {{700, 800}, {700, 800}, {560, 640}, 80, -1},
+        {{1000, 900}, {1000, 900}, {640, 640}, -1, -1},
+        {{300, 500}, {300, 500}, {160, 425}, 480, 215},
+        {{100, 100}, {188, 460}, {48, 385}, 592, 255}, // the smallest size
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(QStringLiteral("%1 x %2").arg(row.outer.width()).arg(row.outer.height()).toStdString());
-        window->resize(row.outer - (window->frameGeometry().size() - window->size()));
+        SCOPED_TRACE(testing::Message() << row.asked.width() << " x " << row.asked.height());
+        window->resize(row.asked - (window->frameGeometry().size() - window->size()));
         QApplication::processEvents();
         ASSERT_EQ(window->frameGeometry().size(), row.outer);
-        EXPECT_EQ(image->size(), row.image);
-        EXPECT_EQ(image->pos(), QPoint(112, 8));
+        EXPECT_EQ(image->geometry(), QRect(QPoint(112, 8), row.image));
         EXPECT_EQ(across->isVisible(), row.acrossMaximum >= 0);
         EXPECT_EQ(down->isVisible(), row.downMaximum >= 0);
         if (row.acrossMaximum >= 0) {
             EXPECT_EQ(across->maximum(), row.acrossMaximum);
-            EXPECT_EQ(across->geometry(), QRect(112, 8 + row.image.height(), row.outer.width() - 154, 17));
+            EXPECT_EQ(across->geometry(),
+                      QRect(112, 8 + row.image.height(), row.outer.width() - 154, 17));
         }
         if (row.downMaximum >= 0) {
             EXPECT_EQ(down->maximum(), row.downMaximum);
-            EXPECT_EQ(down->geometry(), QRect(112 + row.image.width(), 8, 16, row.outer.height() - 89));
+            EXPECT_EQ(down->geometry(),
+                      QRect(112 + row.image.width(), 8, 16, row.outer.height() - 89));
         }
-        expectShows(image, window->viewImage(), across->isVisible() ? across->value() : 0,
-                    down->isVisible() ? down->value() : 0);
+        expectShowsScrolled(*window);
     }
-}
 
-TEST(View, TheWindowKeepsItsSmallestSize) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    window->resize(100, 100);
-    QApplication::processEvents();
-    EXPECT_EQ(window->frameGeometry().size(), QSize(188, 460));
-    EXPECT_EQ(child<QWidget>(*window, "Image1")->maximumSize(), QSize(48, 385));
-}
-
-TEST(View, ScrollingMovesThePaintedViewByOnePixelPerStep) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    trigger(*window, "Nekluj1");
-    for (int i = 0; i < 3; ++i)
-        click(*window, "com2"); // stripes with gaps
-    auto* image = child<QWidget>(*window, "Image1");
-    auto* across = child<QScrollBar>(*window, "ScrollBar1");
-    auto* down = child<QScrollBar>(*window, "ScrollBar2");
-    ASSERT_TRUE(across->isVisible() && down->isVisible());
-
+    // Scrolling moves the painted view by one pixel per step, and a page is one pixel too.
     across->setFocus();
-    QTest::keyClick(across, Qt::Key_Right);
-    QTest::keyClick(across, Qt::Key_Right);
-    QTest::keyClick(across, Qt::Key_Left);
-    EXPECT_EQ(across->value(), 1);
+    for (Qt::Key k : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left})
+        QTest::keyClick(across, k);
     down->setFocus();
-    QTest::keyClick(down, Qt::Key_Down);
-    QTest::keyClick(down, Qt::Key_Down);
-    QTest::keyClick(down, Qt::Key_PageDown);
-    QTest::keyClick(down, Qt::Key_Up);
-    EXPECT_EQ(down->value(), 2); // a page is one pixel too
-    expectShows(image, window->viewImage(), 1, 2);
-
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_PageDown, Qt::Key_Up})
+        QTest::keyClick(down, k);
+    EXPECT_EQ(across->value(), 1);
+    EXPECT_EQ(down->value(), 2);
+    expectShowsScrolled(*window);
     across->setValue(across->maximum());
     down->setValue(down->maximum());
     expectShows(image, window->viewImage(), across->maximum(), down->maximum());
-
     // A smaller view pulls the positions back to the new maxima.
     click(*window, "Button1");
-    EXPECT_LE(across->value(), across->maximum());
-    expectShows(image, window->viewImage(), across->isVisible() ? across->value() : 0,
-                down->isVisible() ? down->value() : 0);
+    EXPECT_EQ(across->value(), across->maximum());
+    expectShowsScrolled(*window);
     // Enlarging the window until the view fits shows it from its top-left corner.
     window->resize(1600, 1200);
     QApplication::processEvents();
@@ -632,11 +465,8 @@ TEST(View, ScrollingMovesThePaintedViewByOnePixelPerStep) {
 TEST(View, ImagePaintsTheEngineViewPixelForPixel) {
     auto folder = standardFolder();
     auto window = startWindow(*folder);
-    click(*window, "com2");
-    click(*window, "com4");
-    click(*window, "com1");
-    click(*window, "Button2"); // factor 24 -> 12
-
+    for (const char* name : {"com2", "com4", "com1", "Button2"}) // factor 24, zoomed in to 12
+        click(*window, name);
     // The engine's own view of the same mosaic.
     ornamo::Bitmap mosaicImage;
     ornamo::Bitmap view;
@@ -654,7 +484,6 @@ TEST(Items, NoScaleShowsTheFullImageAndTheNextCommandMultipliesFromOne) {
     auto window = startWindow(*folder);
     click(*window, "com1");
     click(*window, "com1");
-    ASSERT_EQ(window->model().shrinkFactor(), 4);
     ASSERT_EQ(window->viewImage().width(), 40);
 
     QAction* noScale = action(*window, "Nekluj1");
@@ -688,89 +517,66 @@ TEST(Items, GapColourAfterOkAndAfterCancel) {
     auto folder = standardFolder();
     auto window = startWindow(*folder);
     click(*window, "com2"); // the middle row of three is a gap
-    const auto gapPixel = [&] { return window->mosaicImage().pixel(60, 60); };
-    EXPECT_EQ(gapPixel(), ornamo::makeColor(255, 255, 255));
-
     struct Row {
         const char* name;
+        QColor offered; // the colour last confirmed, white at first
         QColor chosen;
         bool ok;
         ornamo::Color expected;
     };
     const Row rows[] = {
-        {"red, OK", Qt::red, true, ornamo::makeColor(255, 0, 0)},
-        {"blue, Cancel", Qt::blue, false, ornamo::makeColor(255, 0, 0)},
-        {"green-ish, OK", QColor(10, 200, 30), true, ornamo::makeColor(10, 200, 30)},
-        {"untouched, Cancel", QColor(), false, ornamo::makeColor(10, 200, 30)},
+        {"red, OK", Qt::white, Qt::red, true, ornamo::makeColor(255, 0, 0)},
+        {"blue, Cancel", Qt::red, Qt::blue, false, ornamo::makeColor(255, 0, 0)},
+        {"green-ish, OK", Qt::red, QColor(10, 200, 30), true, ornamo::makeColor(10, 200, 30)},
+        {"untouched, Cancel", QColor(10, 200, 30), {}, false, ornamo::makeColor(10, 200, 30)},
     };
-    QColor offered;
+    EXPECT_EQ(window->mosaicImage().pixel(60, 60), ornamo::makeColor(255, 255, 255));
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         BusyCounter busy(child<QLabel>(*window, "Label2"));
         ModalScript script;
         script.then<QColorDialog>([&](QColorDialog& dialog) {
-            offered = dialog.currentColor();
+            EXPECT_EQ(dialog.currentColor(), row.offered);
             if (row.chosen.isValid())
                 dialog.setCurrentColor(row.chosen);
-            if (row.ok)
-                dialog.accept();
-            else
-                dialog.reject();
+            row.ok ? dialog.accept() : dialog.reject();
         });
         trigger(*window, "Farbamedzery1");
         EXPECT_EQ(window->model().mosaic().gapColor, row.expected);
-        EXPECT_EQ(gapPixel(), row.expected);
+        EXPECT_EQ(window->mosaicImage().pixel(60, 60), row.expected);
         EXPECT_EQ(busy.shown(messages::busyRendering), 1); // rendered once, after Cancel too
     }
-    // The dialog offers the colour last confirmed.
-    EXPECT_EQ(offered, QColor(10, 200, 30));
-}
-
-TEST(Items, TheDialogStartsWhite) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    QColor offered;
-    ModalScript script;
-    script.then<QColorDialog>([&](QColorDialog& dialog) {
-        offered = dialog.currentColor();
-        dialog.reject();
-    });
-    trigger(*window, "Farbamedzery1");
-    EXPECT_EQ(offered, QColor(Qt::white));
 }
 
 TEST(Items, AboutIsModalAndHelpIsOneModelessWindow) {
     auto folder = standardFolder();
     auto window = startWindow(*folder);
     bool modal = false;
-    bool mainBlocked = false;
     ModalScript script;
     script.then<AboutDialog>([&](AboutDialog& about) {
-        modal = about.isModal() && QApplication::activeModalWidget() == &about;
-        mainBlocked = window->isActiveWindow() == false;
+        modal = about.isModal() && QApplication::activeModalWidget() == &about &&
+                !window->isActiveWindow();
         child<QPushButton>(about, "Button1")->click();
     });
     trigger(*window, "Oprograme1");
     EXPECT_TRUE(modal);
-    EXPECT_TRUE(mainBlocked);
 
+    const auto visibleHelpWindows = [] {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        return std::count_if(windows.begin(), windows.end(), [](QWidget* w) {
+            return qobject_cast<HelpWindow*>(w) && w->isVisible();
+        });
+    };
     trigger(*window, "Ovldanie1");
     trigger(*window, "Ovldanie1");
-    int shown = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<HelpWindow*>(w) && w->isVisible())
-            ++shown;
-    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(visibleHelpWindows(), 1);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    // The main window goes on working beside it.
-    click(*window, "com1");
+    click(*window, "com1"); // the main window goes on working beside it
     EXPECT_EQ(stackNumbers(*window), std::vector<int>{1});
-
     // Closing the main window ends the program, help window and all.
     trigger(*window, "Close1");
     EXPECT_FALSE(window->isVisible());
-    for (QWidget* w : QApplication::topLevelWidgets())
-        EXPECT_FALSE(qobject_cast<HelpWindow*>(w) && w->isVisible());
+    EXPECT_EQ(visibleHelpWindows(), 0);
 }
 
 // ---- Holding input off during a render ----

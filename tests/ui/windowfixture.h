@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -43,8 +44,9 @@ inline ornamo::Bitmap numberedTile(int width, int height, std::uint8_t blue = 0x
     ornamo::Bitmap tile(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            tile.setPixel(x, y, ornamo::makeColor(static_cast<std::uint8_t>(x),
-                                                  static_cast<std::uint8_t>(y), blue));
+            tile.setPixel(x, y,
+                          ornamo::makeColor(static_cast<std::uint8_t>(x),
+                                            static_cast<std::uint8_t>(y), blue));
     return tile;
 }
 
@@ -85,32 +87,31 @@ private:
 
 /// Answers the modal dialogs that come up, in the order given: each step waits until a modal
 /// widget of its type is active and then runs its answer. Steps still waiting at the end of
-/// the script's life fail the test; a dialog still open after the patience has run out fails
-/// it too and is closed, so that a fault cannot hang the run.
+/// the script's life fail the test; a dialog still open ten seconds after the script was made
+/// or its last step added, expected or not, fails it too and is closed, so that a fault cannot
+/// hang the run.
 class ModalScript {
 public:
     using Step = std::pair<std::function<bool(QWidget*)>, std::function<void(QWidget*)>>;
 
-    explicit ModalScript(int patienceMs = 10000) {
+    ModalScript() {
         poll_.setInterval(5);
         QObject::connect(&poll_, &QTimer::timeout, [this] { tick(); });
         watchdog_.setSingleShot(true);
         QObject::connect(&watchdog_, &QTimer::timeout, [this] { giveUp(); });
-        patienceMs_ = patienceMs;
+        watchdog_.start(10000);
     }
     ~ModalScript() {
         if (!steps_.empty())
             ADD_FAILURE() << steps_.size() << " expected dialog(s) never came up";
     }
 
-    template <class Dialog>
-    ModalScript& then(std::function<void(Dialog&)> answer) {
-        steps_.emplace_back([](QWidget* w) { return qobject_cast<Dialog*>(w) != nullptr; },
-                            [answer = std::move(answer)](QWidget* w) {
-                                answer(*qobject_cast<Dialog*>(w));
-                            });
+    template <class Dialog> ModalScript& then(std::function<void(Dialog&)> answer) {
+        steps_.emplace_back(
+            [](QWidget* w) { return qobject_cast<Dialog*>(w) != nullptr; },
+            [answer = std::move(answer)](QWidget* w) { answer(*qobject_cast<Dialog*>(w)); });
         poll_.start();
-        watchdog_.start(patienceMs_);
+        watchdog_.start(10000);
         return *this;
     }
 
@@ -131,13 +132,10 @@ public:
         });
     }
 
-    bool done() const { return steps_.empty(); }
-
 private:
     void tick() {
         if (steps_.empty()) {
-            poll_.stop();
-            watchdog_.stop();
+            poll_.stop(); // the watchdog stays, for a dialog nobody expected
             return;
         }
         QWidget* modal = QApplication::activeModalWidget();
@@ -147,10 +145,11 @@ private:
         // over a file dialog), which this poll, still inside its own tick, could not see.
         auto answer = std::move(steps_.front().second);
         steps_.pop_front();
-        QTimer::singleShot(0, modal, [answer = std::move(answer), dialog = QPointer<QWidget>(modal)] {
-            if (dialog)
-                answer(dialog);
-        });
+        QTimer::singleShot(0, modal,
+                           [answer = std::move(answer), dialog = QPointer<QWidget>(modal)] {
+                               if (dialog)
+                                   answer(dialog);
+                           });
     }
     void giveUp() {
         poll_.stop();
@@ -169,7 +168,6 @@ private:
     std::deque<Step> steps_;
     QTimer poll_;
     QTimer watchdog_;
-    int patienceMs_ = 10000;
 };
 
 /// Counts how often the busy label shows a caption: each render shows "--- Počítam ---" once.
@@ -193,15 +191,16 @@ private:
     QStringList captions_;
 };
 
-template <class Widget>
-Widget* child(QWidget& window, const char* name) {
+template <class Widget> Widget* child(QWidget& window, const char* name) {
     auto* found = window.findChild<Widget*>(QString::fromLatin1(name));
     if (!found)
         ADD_FAILURE() << "no " << name << " in the window";
     return found;
 }
 
-inline QAction* action(QWidget& window, const char* name) { return child<QAction>(window, name); }
+inline QAction* action(QWidget& window, const char* name) {
+    return child<QAction>(window, name);
+}
 
 inline void click(QWidget& window, const char* name) {
     if (auto* target = child<QAbstractButton>(window, name))
