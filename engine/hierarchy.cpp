@@ -188,11 +188,16 @@ RecordRead readRecord(TextCursor& cursor, Command& command) {
     return RecordRead::Loaded;
 }
 
+// Reads fill the slots from the first, so the loaded ones run up to the last slot that is not
+// empty. A command may itself be named "--": an empty slot also has no parts.
 int loadedCount(const CommandSlots& commands) {
-    int count = 0;
-    while (count < static_cast<int>(commands.size()) &&
-           commands[static_cast<std::size_t>(count)].name != messages::emptySlotName)
-        ++count;
+    int count = static_cast<int>(commands.size());
+    while (count > 0) {
+        const Command& last = commands[static_cast<std::size_t>(count - 1)];
+        if (last.name != messages::emptySlotName || !last.pattern.placements.empty())
+            break;
+        --count;
+    }
     return count;
 }
 

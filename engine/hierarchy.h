@@ -55,7 +55,8 @@ HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands);
 
 /// Reads the file at `path` with readHierarchy(). When it cannot be opened or read, the slots
 /// are left unchanged and the message is "Zlyhalo otvorenie súboru " + fileName + " !!!";
-/// `count` is then the number of leading slots not named "--", the commands still loaded.
+/// `count` is then the number of commands still loaded: the slots up to the last one that is
+/// not empty (named "--" and without parts).
 HierarchyResult loadHierarchyFile(const std::filesystem::path& path, std::string_view fileName,
                                   CommandSlots& commands);
 

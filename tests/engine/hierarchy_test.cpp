@@ -250,16 +250,18 @@ TEST(HierarchyFile, ReadsAFileAndKeepsTheSlotsWhenItCannot) {
     const auto directory = std::filesystem::temp_directory_path() /
                            ("ornamo-hierarchy-" + std::to_string(std::random_device()()));
     std::filesystem::create_directories(directory);
-    std::ofstream(directory / "test.hrh", std::ios::binary) << exampleFile;
+    // A command named like an empty slot still counts as loaded.
+    std::ofstream(directory / "test.hrh", std::ios::binary)
+        << exampleFile + simple("--") + simple("C");
     CommandSlots slots;
     const auto read = loadHierarchyFile(directory / "test.hrh", "test.hrh", slots);
-    EXPECT_EQ(read.count, 2);
+    EXPECT_EQ(read.count, 4);
     EXPECT_EQ(read.message, "");
     for (const auto& path : {directory / "chýba.hrh", directory}) {
         const auto result = loadHierarchyFile(path, "chýba.hrh", slots);
         EXPECT_EQ(result.message, "Zlyhalo otvorenie súboru chýba.hrh !!!");
-        EXPECT_EQ(result.count, 2);
-        EXPECT_EQ(namesOf(slots), slotNames({"Stvorec", "Pruh"}));
+        EXPECT_EQ(result.count, 4);
+        EXPECT_EQ(namesOf(slots), slotNames({"Stvorec", "Pruh", "--", "C"}));
     }
     std::filesystem::remove_all(directory);
 }
