@@ -97,13 +97,15 @@ private:
     void Ovldanie1Click();
 
     // Drawing.
-    void DrawTile(DrawMode mode);
+    /// False when the work was not done (another render runs, or the images did not fit).
+    bool DrawTile(DrawMode mode);
     void ShowView();
 
     // View controls.
     void Button1Click();
     void Button2Click();
     void fullSize();
+    void zoomTo(std::int32_t factor);
     void FormResize();
     void ScrollBar1Change();
     void ScrollBar2Change();

@@ -34,13 +34,13 @@ std::uint16_t lowBits(std::int32_t factor) { return static_cast<std::uint16_t>(f
 
 // ---- DrawTile ----
 
-void MainWindow::DrawTile(DrawMode mode) {
+bool MainWindow::DrawTile(DrawMode mode) {
     if (mode == DrawMode::Show) {
         ShowView();
-        return;
+        return true;
     }
     if (busy_)
-        return;
+        return false;
     busy_ = true;
     updateActions();
 
@@ -73,6 +73,7 @@ void MainWindow::DrawTile(DrawMode mode) {
         closePending_ = false;
         QTimer::singleShot(0, this, &QWidget::close);
     }
+    return fits;
 }
 
 void MainWindow::ShowView() {
@@ -138,24 +139,28 @@ void MainWindow::Button1Click() {
         showMessage(ornamo::messages::zoomPointless);
         return;
     }
-    model_.setShrinkFactor(*factor);
-    DrawTile(DrawMode::Rescale);
+    zoomTo(*factor);
 }
 
 void MainWindow::Button2Click() {
     if (heldOff())
         return;
-    if (const std::optional<std::int32_t> factor = ornamo::zoomedIn(model_.shrinkFactor())) {
-        model_.setShrinkFactor(*factor);
-        DrawTile(DrawMode::Rescale);
-    }
+    if (const std::optional<std::int32_t> factor = ornamo::zoomedIn(model_.shrinkFactor()))
+        zoomTo(*factor);
 }
 
 void MainWindow::fullSize() {
     if (heldOff())
         return;
-    model_.setShrinkFactor(ornamo::fullSizeFactor);
-    DrawTile(DrawMode::Rescale);
+    zoomTo(ornamo::fullSizeFactor);
+}
+
+void MainWindow::zoomTo(std::int32_t factor) {
+    // A view that does not fit keeps the picture shown, so the factor stays the one it shows.
+    const std::int32_t before = model_.shrinkFactor();
+    model_.setShrinkFactor(factor);
+    if (!DrawTile(DrawMode::Rescale))
+        model_.setShrinkFactor(before);
 }
 
 // ---- Resizing and scrolling ----

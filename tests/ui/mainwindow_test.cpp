@@ -18,7 +18,16 @@
 #include <QRadioButton>
 #include <QScrollBar>
 
+#include <cmath>
+#include <fstream>
+#include <functional>
 #include <optional>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 using namespace windowtest;
 namespace messages = ornamo::messages;
@@ -333,6 +342,67 @@ TEST(Zoom, SequencesOfPressesAndTheirMessage) {
         EXPECT_EQ(texts, QStringList(row.messages, text(messages::zoomPointless)));
     }
 }
+
+#if defined(__GLIBC__)
+// A view that cannot be allocated (the address space is capped just above what the process
+// holds) ends the zoom with the memory message and leaves factor, switch and picture as shown.
+TEST(Zoom, AViewThatDoesNotFitChangesNothing) {
+    struct Row {
+        const char* name;
+        std::function<void(MainWindow&)> act;
+    };
+    const auto fullSizeKey = [](MainWindow& w) {
+        key(child<QWidget>(w, "Button1"), Qt::Key_Asterisk, Qt::KeypadModifier);
+    };
+    const Row rows[] = {
+        {"Zväčši", [](MainWindow& w) { click(w, "Button2"); }},
+        {"keypad *", fullSizeKey},
+        {"Neškáluj on", [](MainWindow& w) { trigger(w, "Nekluj1"); }},
+    };
+    // Large blocks are mapped and given back on release, and the full-size view is larger than
+    // all the memory the heap holds free and than the most a thread's heap can grow to (64 MB):
+    // a new view must take new address space.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    malloc_trim(0);
+    const double viewBytes =
+        double(std::max<std::size_t>(mallinfo2().fordblks, 64 << 20)) + double(8 << 20);
+    const int tileSide = static_cast<int>(std::ceil(std::sqrt(viewBytes / 3) / 4));
+    auto folder = std::make_unique<StartFolder>();
+    folder->writeTile(numberedTile(tileSide, tileSide));
+    folder->writeHierarchy(standardHierarchy);
+    auto window = startWindow(*folder);
+    click(*window, "com1"); // grid 2 twice: a mosaic four tiles across, factor 4
+    click(*window, "com1");
+    click(*window, "Button2");
+    const ornamo::Bitmap shown = window->viewImage(); // at factor 2
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QStringList texts;
+        ModalScript script;
+        script.message(&texts);
+        rlimit before{};
+        ASSERT_EQ(getrlimit(RLIMIT_AS, &before), 0);
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        ASSERT_GT(pages, 0);
+        rlimit capped = before;
+        capped.rlim_cur =
+            static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (2u << 20);
+        ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+        row.act(*window);
+        setrlimit(RLIMIT_AS, &before);
+        EXPECT_EQ(texts, QStringList{text(messages::notEnoughMemory)});
+        EXPECT_EQ(window->model().shrinkFactor(), 2);
+        EXPECT_FALSE(window->model().noScale());
+        EXPECT_FALSE(action(*window, "Nekluj1")->isChecked());
+        EXPECT_EQ(window->viewImage(), shown);
+        EXPECT_FALSE(child<QLabel>(*window, "Label2")->isVisible());
+    }
+    // Uncapped, the same key works.
+    fullSizeKey(*window);
+    EXPECT_EQ(window->viewImage(), window->mosaicImage());
+}
+#endif
 
 // ---- Keys ----
 
