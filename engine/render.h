@@ -11,30 +11,13 @@
 
 #include "bitmap.h"
 #include "ornamo.h"
+#include "progress.h"
 
 #include <cstdint>
 #include <new>
 #include <string_view>
 
 namespace ornamo {
-
-/// Where a long render or reduction reports how far it has got. Implemented by the window (the
-/// busy label and ProgressBar1) and by the command-line renderer.
-///
-/// Every call comes from the thread that called the routine. While a routine runs, the image it
-/// writes is in flux (it may even have been given a new buffer): step() must not read it. The
-/// window keeps showing what it painted before until the routine returns.
-class Progress {
-public:
-    virtual ~Progress() = default;
-    /// The work starts: show `caption` ("--- Počítam ---" or "---Škálujem---") and position 0.
-    virtual void StartProcessBar(std::string_view caption) = 0;
-    /// The work has ended (also when it ended by an exception).
-    virtual void EndProcessBar() = 0;
-    /// Position 0..100, never decreasing. Called about every 30 ms of work, never per pixel;
-    /// the window repaints and handles input here.
-    virtual void step(int position) = 0;
-};
 
 /// The image a routine here would have to allocate does not fit in the memory available.
 class NotEnoughImageMemory : public std::bad_alloc {
