@@ -5,6 +5,7 @@
 #include "hierarchy.h"
 #include "imagefile.h"
 #include "messages.h"
+#include "mosaicview.h"
 #include "names.h"
 #include "render.h"
 #include "terminalprogress.h"
@@ -54,12 +55,15 @@ void listCommands(const CommandSlots& commands, int count, std::FILE* out) {
     }
 }
 
-// What the editor's view holds: the mosaic image reduced by a factor, or (after a render with
-// the no-scaling switch on) the mosaic image itself.
-using ViewReduction = std::optional<std::int32_t>;
+// The view at another factor, as the zoom buttons make it.
+void zoom(std::int32_t factor, CommandStackModel& model, MosaicView& view) {
+    if (!view.rescale(factor))
+        throw std::bad_alloc();
+    model.setShrinkFactor(factor);
+}
 
 // Runs one step as the editor's handler would; a refusal ends the run.
-void runStep(const Step& step, CommandStackModel& model, ViewReduction& view) {
+void runStep(const Step& step, CommandStackModel& model, MosaicView& view) {
     Outcome outcome;
     switch (step.kind) {
     case Step::Kind::Apply:
@@ -92,65 +96,49 @@ void runStep(const Step& step, CommandStackModel& model, ViewReduction& view) {
         outcome = model.insertBeforeChosen(step.value);
         break;
     case Step::Kind::ZoomOut:
-        if (const auto factor = zoomedOut(model.shrinkFactor())) {
-            model.setShrinkFactor(*factor);
-            view = *factor;
-        } else {
+        if (const auto factor = zoomedOut(model.shrinkFactor()))
+            zoom(*factor, model, view);
+        else
             outcome.message = std::string(messages::zoomPointless);
-        }
         break;
     case Step::Kind::ZoomIn:
-        if (const auto factor = zoomedIn(model.shrinkFactor())) {
-            model.setShrinkFactor(*factor);
-            view = *factor;
-        }
+        if (const auto factor = zoomedIn(model.shrinkFactor()))
+            zoom(*factor, model, view);
         break;
     case Step::Kind::FullSize:
-        model.setShrinkFactor(fullSizeFactor);
-        view = fullSizeFactor;
+        zoom(fullSizeFactor, model, view);
         break;
     case Step::Kind::NoScale: {
         const NoScaleToggle toggle = toggledNoScale(model.noScale());
         model.setNoScale(toggle.noScale);
         model.setShrinkFactor(toggle.shrinkFactor);
         if (toggle.redraw)
-            view = toggle.shrinkFactor;
+            zoom(toggle.shrinkFactor, model, view);
         break;
     }
     }
     if (!outcome.message.empty())
         throw Failure{outcome.message};
-    if (outcome.render)
-        view = model.noScale() ? ViewReduction{} : ViewReduction{model.shrinkFactor()};
+    if (outcome.render &&
+        !view.render(model.mosaic(), model.shrinkFactor(), model.noScale()))
+        throw std::bad_alloc();
 }
 
-Bitmap picture(const Options& options, const CommandStackModel& model, ViewReduction view,
-               std::FILE* errors) {
-    TerminalProgress progress(errors);
-    Bitmap mosaicImage;
-    renderMosaic(model.mosaic(), mosaicImage, &progress);
-    std::optional<int> factor;
-    switch (options.picture) {
-    case Picture::View:
-        if (view)
-            factor = static_cast<std::uint16_t>(*view);
-        break;
-    case Picture::Full:
-        break;
-    case Picture::Shrunk:
-        factor = options.shrink;
-        break;
-    }
-    if (!factor)
-        return mosaicImage;
-    Bitmap reduced;
-    const auto f = static_cast<std::uint16_t>(*factor);
-    ShrinkBitmap(f, f, mosaicImage, reduced, &progress);
-    if (reduced.isEmpty())
+// The picture asked for: the editor's view as the steps left it, or the mosaic it shows at
+// full size or reduced by --shrink.
+const MosaicView& picture(const Options& options, const MosaicView& editorView,
+                          MosaicView& other) {
+    if (options.picture == Picture::View)
+        return editorView;
+    const bool full = options.picture == Picture::Full;
+    if (!other.render(editorView.mosaic(), full ? 1 : options.shrink, full))
+        throw std::bad_alloc();
+    if (other.side() == 0)
         throw Failure{"the picture would be empty: the mosaic image of " +
-                      std::to_string(mosaicImage.width()) +
-                      " pixels is not larger than the reduction factor " + std::to_string(f)};
-    return reduced;
+                      std::to_string(editorView.mosaic().extent()) +
+                      " pixels is not larger than the reduction factor " +
+                      std::to_string(static_cast<std::uint16_t>(options.shrink))};
+    return other;
 }
 
 void writePlacements(const QString& fileName, const CommandStackModel& model) {
@@ -188,8 +176,11 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
             std::fprintf(out, "%s\n", read.message.c_str());
     }
 
-    // The view starts as the tile itself, shown unreduced.
-    ViewReduction view;
+    // The view starts as the tile itself, shown unreduced. Nothing of it is kept: the picture
+    // is computed band by band as it is written.
+    MosaicView view(ViewLimits{0, 0});
+    if (!view.render(model.mosaic(), 1, true))
+        throw std::bad_alloc();
     for (std::size_t i = 0; i < options.steps.size(); ++i) {
         const Step& step = options.steps[i];
         try {
@@ -200,14 +191,16 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
         }
     }
 
-    std::optional<Bitmap> image;
+    MosaicView other(ViewLimits{0, 0});
+    const MosaicView* image = nullptr;
     if (!options.output.isEmpty())
-        image = picture(options, model, view, errors);
+        image = &picture(options, view, other);
     if (!options.placementsFile.isEmpty())
         writePlacements(options.placementsFile, model);
     if (image) {
         const bool png = options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
-        if (!saveBitmapFile(*image, options.output,
+        TerminalProgress progress(errors);
+        if (!saveBitmapFile(image->toBitmap(), options.output,
                             png ? ImageFileFormat::Png : ImageFileFormat::Bmp)) {
             if (!options.placementsFile.isEmpty())
                 QFile::remove(options.placementsFile);

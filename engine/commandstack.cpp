@@ -2,6 +2,7 @@
 
 #include "memory.h"
 #include "messages.h"
+#include "mosaicview.h"
 
 #include <algorithm>
 #include <limits>
@@ -95,7 +96,8 @@ void undoSubstitution(const Mosaic& pattern, Mosaic& mosaic) {
 CommandStackModel::CommandStackModel()
     : editText_(messages::emptyStackLower),
       memoryCheck_([](std::int64_t extent, std::int32_t shrinkFactor, bool noScale) {
-          return fitsInMemory(renderBytes(extent, shrinkFactor, noScale));
+          return fitsInMemory(
+              MosaicView::heldBytesFor(MosaicView::sideFor(extent, shrinkFactor, noScale)));
       }) {
     state_.mosaic.tiles = std::make_shared<TileSet>();
     ResetMosaic(state_.mosaic);

@@ -50,8 +50,9 @@ inline constexpr int cancelledChoice = 13;
 
 class CommandStackModel {
 public:
-    /// Decides whether the images of a render fit: the mosaic image of side `extent` and the
-    /// view the factor and the switch give. Defaults to fitsInMemory(renderBytes(...)).
+    /// Decides whether the view of a mosaic of side `extent`, at the factor and with the
+    /// switch given, fits in memory. Defaults to whether the memory the view keeps
+    /// (MosaicView::heldBytesFor) is available.
     using MemoryCheck =
         std::function<bool(std::int64_t extent, std::int32_t shrinkFactor, bool noScale)>;
 

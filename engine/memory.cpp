@@ -33,22 +33,6 @@ std::optional<std::uint64_t> availableMemory() {
 #endif
 }
 
-std::int64_t viewSide(std::int64_t mosaicSide, std::int32_t shrinkFactor, bool noScale) {
-    if (noScale)
-        return mosaicSide;
-    const std::int64_t f = static_cast<std::uint16_t>(shrinkFactor);
-    if (mosaicSide <= f)
-        return 0;
-    if (f <= 1)
-        return mosaicSide;
-    return mosaicSide / f;
-}
-
-std::uint64_t renderBytes(std::int64_t mosaicSide, std::int32_t shrinkFactor, bool noScale) {
-    const std::int64_t view = viewSide(mosaicSide, shrinkFactor, noScale);
-    return Bitmap::bytesFor(mosaicSide, mosaicSide) + Bitmap::bytesFor(view, view);
-}
-
 bool fitsInMemory(std::uint64_t needed, std::uint64_t held) {
     if (needed <= held)
         return true;

@@ -3,6 +3,7 @@
 #include "memory.h"
 #include "messages.h"
 #include "parallel.h"
+#include "reducer.h"
 #include "vectorclones.h"
 
 #include <algorithm>
@@ -84,10 +85,6 @@ struct Visible {
     std::int32_t firstBand, lastBand;    // the bands its visible rows touch
 };
 
-bool coversWholeRows(const Visible& v, std::int32_t side) {
-    return v.fromX == 0 && v.toX == side;
-}
-
 // Copies `count` pixels of the colour at `pixel` to `to`.
 void replicatePixel(const std::uint8_t* pixel, std::uint8_t* to, std::int64_t count) {
     if (count <= 8) {
@@ -117,15 +114,18 @@ void enlargeRow(const std::uint8_t* source, const Visible& v, std::uint8_t* to) 
     }
 }
 
-// Rows [firstRow, firstRow + rows) of the image, drawn at `pixels`, `stride` bytes apart: the
-// image itself or a buffer standing in for one band of it.
+// Rows [firstRow, firstRow + rows) of the window, columns from `firstColumn`, drawn at `pixels`,
+// `stride` bytes apart: the target itself or a buffer standing in for one band of it.
 struct Band {
     std::uint8_t* pixels;
     std::ptrdiff_t stride;
     std::int32_t firstRow;
     std::int32_t rows;
+    std::int32_t firstColumn;
 
-    std::uint8_t* row(std::int32_t y) const { return pixels + (y - firstRow) * stride; }
+    std::uint8_t* at(std::int32_t x, std::int32_t y) const {
+        return pixels + (y - firstRow) * stride + std::ptrdiff_t{x - firstColumn} * 3;
+    }
 };
 
 // Draws the rows [fromRow, toRow) of one placement.
@@ -135,7 +135,7 @@ void drawRows(const Visible& v, const Band& band, std::int32_t fromRow, std::int
     const std::int64_t offset = std::int64_t{fromRow} - v.top;
     auto sourceRow = static_cast<int>(v.factorY == 1 ? offset : offset / v.factorY);
     auto repeat = static_cast<std::int32_t>(v.factorY == 1 ? 0 : offset % v.factorY);
-    std::uint8_t* to = band.row(fromRow) + std::ptrdiff_t{v.fromX} * 3;
+    std::uint8_t* to = band.at(v.fromX, fromRow);
     if (v.factorX == 1) {
         const std::ptrdiff_t intoTile = (std::ptrdiff_t{v.fromX} - v.left) * 3;
         const std::uint8_t* from = v.tilePixels + sourceRow * v.tileStride + intoTile;
@@ -174,17 +174,18 @@ void drawRows(const Visible& v, const Band& band, std::int32_t fromRow, std::int
 struct WorkerScratch {
     std::vector<std::uint32_t> touching; // placements touching the current band, in list order
     std::vector<std::uint32_t> merged;   // the next band's list while it is being made
-    std::vector<std::uint8_t> covered;   // one byte per column: see markCovered
-    std::vector<std::uint8_t> band;      // one band, when the image is streamed
+    std::vector<std::uint8_t> covered;   // one byte per column: see fillGaps
+    std::vector<std::uint8_t> band;      // one band, when it is not drawn into the target
 };
 
-// Everything a render needs besides the image, prepared before the image is touched so that
-// nothing can fail once drawing has begun.
+// Everything a drawing of one window of the full-size image needs besides the target,
+// prepared before the target is touched so that nothing can fail once drawing has begun.
+// The window is the columns [left, right) and the rows [top, bottom) of the full-size image;
+// it is drawn in bands of bandRows rows from its top.
 struct RenderPlan {
-    std::int32_t side = 0;
+    std::int32_t left = 0, right = 0, top = 0, bottom = 0;
     std::int32_t bandRows = 1;
     std::int32_t bandCount = 0;
-    std::int32_t bandsPerPiece = 1;
     std::int32_t longestSpan = 0; // most bands one placement touches, minus one
     std::vector<Visible> visible; // in list order
     // visible placements by the first band they touch, list order kept within each band
@@ -192,20 +193,31 @@ struct RenderPlan {
     std::vector<std::uint32_t> startingHere;
     std::vector<std::uint32_t> next; // scratch for filling startingHere
     std::vector<std::uint8_t> gapRow;
-    bool streamed = false; // bands are drawn in a buffer and streamed out to the image
     std::vector<WorkerScratch> workers;
+
+    std::int32_t width() const { return right - left; }
+    std::int32_t bandTop(std::int32_t band) const { return top + band * bandRows; }
 };
 
-// Fills `plan` for a render of the mosaic at side x side pixels. The plan's buffers are kept
-// from one render to the next, so that a render does not pay for fresh pages.
-void planRender(const Mosaic& mosaic, std::int32_t side, RenderPlan& plan) {
-    plan.side = side;
+// Rows a band of the window holds: enough to fill `bandBytes`, at most maxBandRows.
+std::int32_t rowsPerBand(std::int64_t width) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(bandBytes / std::max<std::int64_t>(width * 3, 1), 1, maxBandRows));
+}
+
+// Fills `plan` for drawing the window of the mosaic. The plan's buffers are kept from one
+// drawing to the next, so that a render does not pay for fresh pages; `scratchBands` asks for a
+// band buffer for every worker.
+void planRender(const Mosaic& mosaic, const ViewRect& window, std::int32_t bandRows,
+                bool scratchBands, RenderPlan& plan) {
+    plan.left = window.x;
+    plan.right = window.x + window.width;
+    plan.top = window.y;
+    plan.bottom = window.y + window.height;
     plan.longestSpan = 0;
     plan.visible.clear();
-    const std::int64_t rowBytes = std::int64_t{side} * 3;
-    plan.bandRows = static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(bandBytes / std::max<std::int64_t>(rowBytes, 1), 1, maxBandRows));
-    plan.bandCount = (side + plan.bandRows - 1) / plan.bandRows;
+    plan.bandRows = bandRows;
+    plan.bandCount = (window.height + bandRows - 1) / bandRows;
 
     if (mosaic.tiles) {
         plan.visible.reserve(mosaic.placements.size());
@@ -218,14 +230,14 @@ void planRender(const Mosaic& mosaic, std::int32_t side, RenderPlan& plan) {
                 continue;
             const std::int64_t right = std::int64_t{p.x} + std::int64_t{p.width} * tile.width();
             const std::int64_t bottom = std::int64_t{p.y} + std::int64_t{p.height} * tile.height();
-            const auto fromX = static_cast<std::int32_t>(std::max<std::int64_t>(p.x, 0));
-            const auto fromY = static_cast<std::int32_t>(std::max<std::int64_t>(p.y, 0));
-            const auto toX = static_cast<std::int32_t>(std::min<std::int64_t>(right, side));
-            const auto toY = static_cast<std::int32_t>(std::min<std::int64_t>(bottom, side));
+            const auto fromX = static_cast<std::int32_t>(std::max<std::int64_t>(p.x, plan.left));
+            const auto fromY = static_cast<std::int32_t>(std::max<std::int64_t>(p.y, plan.top));
+            const auto toX = static_cast<std::int32_t>(std::min<std::int64_t>(right, plan.right));
+            const auto toY = static_cast<std::int32_t>(std::min<std::int64_t>(bottom, plan.bottom));
             if (fromX >= toX || fromY >= toY)
                 continue;
-            const std::int32_t firstBand = fromY / plan.bandRows;
-            const std::int32_t lastBand = (toY - 1) / plan.bandRows;
+            const std::int32_t firstBand = (fromY - plan.top) / bandRows;
+            const std::int32_t lastBand = (toY - 1 - plan.top) / bandRows;
             plan.visible.push_back({tile.bits(), tile.stride(), p.x, p.y, p.width, p.height, fromX,
                                     toX, fromY, toY, firstBand, lastBand});
             plan.longestSpan = std::max(plan.longestSpan, lastBand - firstBand);
@@ -244,22 +256,19 @@ void planRender(const Mosaic& mosaic, std::int32_t side, RenderPlan& plan) {
     for (std::uint32_t i = 0; i < plan.visible.size(); ++i)
         plan.startingHere[plan.next[static_cast<std::size_t>(plan.visible[i].firstBand)]++] = i;
 
-    plan.gapRow.resize(static_cast<std::size_t>(rowBytes));
-    fillPixels(plan.gapRow.data(), static_cast<std::size_t>(side), mosaic.gapColor);
+    const auto width = static_cast<std::size_t>(plan.width());
+    plan.gapRow.resize(width * 3);
+    fillPixels(plan.gapRow.data(), width, mosaic.gapColor);
 
-    // Enough pieces of contiguous bands for the cores to share the work evenly, each long
-    // enough to pay for gathering the placements that reach into its first band.
     const auto workers = static_cast<std::size_t>(detail::workerCount());
-    plan.bandsPerPiece = std::max(1, plan.bandCount / (static_cast<std::int32_t>(workers) * 16));
-    const std::int64_t stride = Bitmap::strideFor(side);
-    plan.streamed = stride * side >= streamedImageBytes;
+    const std::int64_t stride = Bitmap::strideFor(plan.width());
     plan.workers.resize(workers);
     for (WorkerScratch& w : plan.workers) {
         w.touching.reserve(plan.visible.size());
         w.merged.reserve(plan.visible.size());
-        w.covered.resize(static_cast<std::size_t>(side));
-        if (plan.streamed)
-            w.band.resize(static_cast<std::size_t>(stride * plan.bandRows));
+        w.covered.resize(width);
+        if (scratchBands)
+            w.band.resize(static_cast<std::size_t>(stride * bandRows));
     }
 }
 
@@ -267,30 +276,33 @@ void planRender(const Mosaic& mosaic, std::int32_t side, RenderPlan& plan) {
 // placement covers on every row of the band. `covered` is scratch of one byte per column.
 void fillGaps(const RenderPlan& plan, const std::vector<std::uint32_t>& touching, const Band& band,
               std::uint8_t* covered) {
-    const auto side = static_cast<std::size_t>(plan.side);
-    std::memset(covered, 0, side);
+    const auto width = static_cast<std::size_t>(plan.width());
+    std::memset(covered, 0, width);
     for (const std::uint32_t i : touching) {
         const Visible& v = plan.visible[i];
         if (v.fromY <= band.firstRow && v.toY >= band.firstRow + band.rows)
-            std::memset(covered + v.fromX, 1, static_cast<std::size_t>(v.toX - v.fromX));
+            std::memset(covered + (v.fromX - plan.left), 1,
+                        static_cast<std::size_t>(v.toX - v.fromX));
     }
     std::size_t x = 0;
-    while (x < side) {
-        const void* gap = std::memchr(covered + x, 0, side - x);
+    while (x < width) {
+        const void* gap = std::memchr(covered + x, 0, width - x);
         if (!gap)
             break;
         const auto from = static_cast<std::size_t>(static_cast<const std::uint8_t*>(gap) - covered);
-        const void* end = std::memchr(covered + from, 1, side - from);
+        const void* end = std::memchr(covered + from, 1, width - from);
         const std::size_t to =
-            end ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - covered) : side;
+            end ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - covered) : width;
+        const auto column = static_cast<std::int32_t>(from) + plan.left;
         for (std::int32_t y = band.firstRow; y < band.firstRow + band.rows; ++y)
-            std::memcpy(band.row(y) + from * 3, plan.gapRow.data() + from * 3, (to - from) * 3);
+            std::memcpy(band.at(column, y), plan.gapRow.data() + from * 3, (to - from) * 3);
         x = to;
     }
 }
 
 // Draws one band: the gap colour first, then every placement touching it in list order,
 // starting at the last one that covers the whole band (what lies under it would not show).
+// `touching` may hold placements that miss the band's rows; they are passed over.
 ORNAMO_VECTOR_CLONES ORNAMO_INLINE_CALLEES void drawBand(const RenderPlan& plan,
                                                          const std::vector<std::uint32_t>& touching,
                                                          const Band& band, std::uint8_t* covered) {
@@ -299,7 +311,7 @@ ORNAMO_VECTOR_CLONES ORNAMO_INLINE_CALLEES void drawBand(const RenderPlan& plan,
     std::size_t first = touching.size();
     while (first > 0) {
         const Visible& v = plan.visible[touching[first - 1]];
-        if (coversWholeRows(v, plan.side) && v.fromY <= fromRow && v.toY >= toRow)
+        if (v.fromX == plan.left && v.toX == plan.right && v.fromY <= fromRow && v.toY >= toRow)
             break;
         --first;
     }
@@ -309,58 +321,123 @@ ORNAMO_VECTOR_CLONES ORNAMO_INLINE_CALLEES void drawBand(const RenderPlan& plan,
         --first;
     for (std::size_t i = first; i < touching.size(); ++i) {
         const Visible& v = plan.visible[touching[i]];
-        drawRows(v, band, std::max(fromRow, v.fromY), std::min(toRow, v.toY));
+        const std::int32_t from = std::max(fromRow, v.fromY);
+        const std::int32_t to = std::min(toRow, v.toY);
+        if (from < to)
+            drawRows(v, band, from, to);
     }
 }
 
-// Draws the bands of one piece, keeping the list of placements that touch the current band
-// up to date as it moves down.
-void drawPiece(RenderPlan& plan, std::int64_t piece, Bitmap& image) {
-    WorkerScratch& scratch = plan.workers[static_cast<std::size_t>(detail::workerIndex())];
-    std::vector<std::uint32_t>& touching = scratch.touching;
-    std::vector<std::uint32_t>& merged = scratch.merged;
-    const auto firstBand = static_cast<std::int32_t>(piece * plan.bandsPerPiece);
-    const std::int32_t endBand = std::min(plan.bandCount, firstBand + plan.bandsPerPiece);
+// Keeps the list of the placements that touch a band, in list order, as the band moves down.
+class TouchingList {
+public:
+    TouchingList(const RenderPlan& plan, WorkerScratch& scratch)
+        : plan_(plan), touching_(scratch.touching), merged_(scratch.merged) {}
 
-    // Placements that reach into the first band: they start at most longestSpan bands above.
-    touching.clear();
-    const std::int32_t earliest = std::max(0, firstBand - plan.longestSpan);
-    for (auto k = plan.startOffsets[static_cast<std::size_t>(earliest)];
-         k < plan.startOffsets[static_cast<std::size_t>(firstBand) + 1]; ++k) {
-        const std::uint32_t i = plan.startingHere[k];
-        if (plan.visible[i].lastBand >= firstBand)
-            touching.push_back(i);
+    const std::vector<std::uint32_t>& at(std::int32_t band) {
+        if (band != current_ + 1 || current_ < 0)
+            gather(band);
+        else
+            advance(band);
+        current_ = band;
+        return touching_;
     }
-    std::sort(touching.begin(), touching.end());
 
-    for (std::int32_t band = firstBand; band < endBand; ++band) {
-        if (band > firstBand) {
-            // Drop the placements that ended above, merge in those starting here.
-            merged.clear();
-            auto starting =
-                plan.startingHere.begin() + plan.startOffsets[static_cast<std::size_t>(band)];
-            const auto startingEnd =
-                plan.startingHere.begin() + plan.startOffsets[static_cast<std::size_t>(band) + 1];
-            for (const std::uint32_t i : touching) {
-                if (plan.visible[i].lastBand < band)
-                    continue;
-                while (starting != startingEnd && *starting < i)
-                    merged.push_back(*starting++);
-                merged.push_back(i);
-            }
-            merged.insert(merged.end(), starting, startingEnd);
-            touching.swap(merged);
+private:
+    // Placements that reach into the band: they start at most longestSpan bands above.
+    void gather(std::int32_t band) {
+        touching_.clear();
+        const std::int32_t earliest = std::max(0, band - plan_.longestSpan);
+        for (auto k = plan_.startOffsets[static_cast<std::size_t>(earliest)];
+             k < plan_.startOffsets[static_cast<std::size_t>(band) + 1]; ++k) {
+            const std::uint32_t i = plan_.startingHere[k];
+            if (plan_.visible[i].lastBand >= band)
+                touching_.push_back(i);
         }
-        const std::int32_t fromRow = band * plan.bandRows;
-        const std::int32_t rows = std::min(plan.side - fromRow, plan.bandRows);
-        if (plan.streamed) {
-            const Band buffer{scratch.band.data(), image.stride(), fromRow, rows};
-            drawBand(plan, touching, buffer, scratch.covered.data());
-            streamBytes(image.row(fromRow), buffer.pixels,
-                        static_cast<std::size_t>(image.stride() * rows));
+        std::sort(touching_.begin(), touching_.end());
+    }
+
+    // Drops the placements that ended above, merges in those starting here.
+    void advance(std::int32_t band) {
+        merged_.clear();
+        auto starting =
+            plan_.startingHere.begin() + plan_.startOffsets[static_cast<std::size_t>(band)];
+        const auto startingEnd =
+            plan_.startingHere.begin() + plan_.startOffsets[static_cast<std::size_t>(band) + 1];
+        for (const std::uint32_t i : touching_) {
+            if (plan_.visible[i].lastBand < band)
+                continue;
+            while (starting != startingEnd && *starting < i)
+                merged_.push_back(*starting++);
+            merged_.push_back(i);
+        }
+        merged_.insert(merged_.end(), starting, startingEnd);
+        touching_.swap(merged_);
+    }
+
+    const RenderPlan& plan_;
+    std::vector<std::uint32_t>& touching_;
+    std::vector<std::uint32_t>& merged_;
+    std::int32_t current_ = -1;
+};
+
+// The target of a drawing: rows of the window, `stride` bytes apart, from the window's top row.
+struct Target {
+    std::uint8_t* pixels;
+    std::ptrdiff_t stride;
+    bool streamed; // large: draw each band in scratch and stream it out past the cache
+};
+
+// Draws the bands [firstBand, endBand) of the window into the target, unreduced.
+void drawBands(RenderPlan& plan, std::int32_t firstBand, std::int32_t endBand,
+               const Target& target) {
+    WorkerScratch& scratch = plan.workers[static_cast<std::size_t>(detail::workerIndex())];
+    TouchingList touching(plan, scratch);
+    for (std::int32_t band = firstBand; band < endBand; ++band) {
+        const std::int32_t fromRow = plan.bandTop(band);
+        const std::int32_t rows = std::min(plan.bottom - fromRow, plan.bandRows);
+        std::uint8_t* targetRow = target.pixels + (fromRow - plan.top) * target.stride;
+        if (target.streamed) {
+            const Band buffer{scratch.band.data(), target.stride, fromRow, rows, plan.left};
+            drawBand(plan, touching.at(band), buffer, scratch.covered.data());
+            streamBytes(targetRow, buffer.pixels, static_cast<std::size_t>(target.stride * rows));
         } else {
-            drawBand(plan, touching, {image.row(fromRow), image.stride(), fromRow, rows},
+            drawBand(plan, touching.at(band), {targetRow, target.stride, fromRow, rows, plan.left},
                      scratch.covered.data());
+        }
+    }
+}
+
+// Draws the full-size rows behind the view rows [fromViewRow, toViewRow) of the window (view
+// rows counted from the window's top) band by band in scratch, and reduces each band into the
+// target as soon as it is drawn. With `whole` blocks, every block row lies within one band.
+void drawReducedRows(RenderPlan& plan, std::int32_t factor, std::int32_t fromViewRow,
+                     std::int32_t toViewRow, detail::Reducer& reducer, bool whole,
+                     const Target& target) {
+    const int worker = detail::workerIndex();
+    WorkerScratch& scratch = plan.workers[static_cast<std::size_t>(worker)];
+    TouchingList touching(plan, scratch);
+    const std::ptrdiff_t stride = Bitmap::strideFor(plan.width());
+    const std::int32_t fromRow = plan.top + fromViewRow * factor;
+    const std::int32_t toRow = plan.top + toViewRow * factor;
+    for (std::int32_t band = (fromRow - plan.top) / plan.bandRows;
+         band * plan.bandRows + plan.top < toRow; ++band) {
+        const std::int32_t first = std::max(fromRow, plan.bandTop(band));
+        const std::int32_t end = std::min(toRow, plan.bandTop(band) + plan.bandRows);
+        const Band buffer{scratch.band.data(), stride, first, end - first, plan.left};
+        drawBand(plan, touching.at(band), buffer, scratch.covered.data());
+        for (std::int32_t row = first; row < end;) {
+            const std::int32_t block = (row - plan.top) / factor;
+            const std::int32_t blockTop = plan.top + block * factor;
+            const std::int32_t rows = std::min(end, blockTop + factor) - row;
+            std::uint8_t* out = target.pixels + block * target.stride;
+            const std::uint8_t* source = buffer.at(plan.left, row);
+            if (whole)
+                reducer.row(source, stride, out, worker);
+            else
+                reducer.addRows(source, stride, rows, row == blockTop, row + rows == blockTop + factor,
+                                out, worker);
+            row += rows;
         }
     }
 }
@@ -376,6 +453,12 @@ std::uint64_t growthFor(std::int64_t width, std::int64_t height, const Bitmap& i
     return bytes > image.capacityBytes() ? bytes : 0;
 }
 
+// Kept between drawings on this thread (a few bytes per placement), like the images.
+RenderPlan& keptPlan() {
+    thread_local RenderPlan kept;
+    return kept;
+}
+
 } // namespace
 
 void renderMosaic(const Mosaic& mosaic, Bitmap& mosaicImage, Progress* progress) {
@@ -383,59 +466,54 @@ void renderMosaic(const Mosaic& mosaic, Bitmap& mosaicImage, Progress* progress)
     if (!fitsInMemory(growthFor(extent, extent, mosaicImage)))
         throw NotEnoughImageMemory();
     const auto side = static_cast<std::int32_t>(extent);
-    // Kept between renders on this thread (a few bytes per placement), like the images.
-    thread_local RenderPlan kept;
-    RenderPlan& plan = kept; // the workers must see this thread's plan, not their own
-    planRender(mosaic, side, plan);
-
     detail::BusyCaption busy(progress, messages::busyRendering);
     mosaicImage.resizeForOverwrite(side, side);
-    if (side == 0)
+    renderViewRect(mosaic, 1, {0, 0, side, side}, mosaicImage.bits(), mosaicImage.stride(),
+                   progress);
+}
+
+void renderViewRect(const Mosaic& mosaic, std::int32_t factor, const ViewRect& rect,
+                    std::uint8_t* out, std::ptrdiff_t stride, Progress* progress) {
+    if (rect.isEmpty() || factor < 1)
         return;
-    const std::int64_t pieces = (plan.bandCount + plan.bandsPerPiece - 1) / plan.bandsPerPiece;
-    detail::runPieces(pieces, progress,
-                      [&](std::int64_t piece) { drawPiece(plan, piece, mosaicImage); });
-}
+    const ViewRect window{rect.x * factor, rect.y * factor, rect.width * factor,
+                          rect.height * factor};
+    RenderPlan& plan = keptPlan(); // the workers must see this thread's plan, not their own
+    const auto workers = static_cast<std::int64_t>(detail::workerCount());
 
-bool renderView(const Mosaic& mosaic, std::int32_t shrinkFactor, bool noScale, Bitmap& mosaicImage,
-                Bitmap& viewImage, Progress* progress) {
-    try {
-        const std::int64_t extent = mosaic.extent();
-        const std::int64_t view = viewSide(extent, shrinkFactor, noScale);
-        if (!fitsInMemory(growthFor(extent, extent, mosaicImage) +
-                          growthFor(view, view, viewImage)))
-            return false;
-        // A view that needs a larger buffer gets it before the mosaic image changes, so that
-        // a failure leaves both images as they were.
-        Bitmap grownView;
-        if (growthFor(view, view, viewImage) > 0)
-            grownView.resizeForOverwrite(static_cast<int>(view), static_cast<int>(view));
-        Bitmap& viewTarget = grownView.capacityBytes() > 0 ? grownView : viewImage;
-
-        renderMosaic(mosaic, mosaicImage, progress);
-        if (noScale)
-            viewTarget = mosaicImage;
-        else
-            ShrinkBitmap(static_cast<std::uint16_t>(shrinkFactor),
-                         static_cast<std::uint16_t>(shrinkFactor), mosaicImage, viewTarget,
-                         progress);
-        if (&viewTarget == &grownView)
-            viewImage = std::move(grownView);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
+    if (factor == 1) {
+        const std::int32_t bandRows = rowsPerBand(window.width);
+        const bool streamed = stride * rect.height >= streamedImageBytes;
+        planRender(mosaic, window, bandRows, streamed, plan);
+        // Enough pieces of contiguous bands for the cores to share the work evenly, each long
+        // enough to pay for gathering the placements that reach into its first band.
+        const std::int32_t bandsPerPiece =
+            std::max<std::int32_t>(1, plan.bandCount / static_cast<std::int32_t>(workers * 16));
+        const Target target{out, stride, streamed};
+        const std::int64_t pieces = (plan.bandCount + bandsPerPiece - 1) / bandsPerPiece;
+        detail::runPieces(pieces, progress, [&](std::int64_t piece) {
+            const auto first = static_cast<std::int32_t>(piece * bandsPerPiece);
+            drawBands(plan, first, std::min(plan.bandCount, first + bandsPerPiece), target);
+        });
+        return;
     }
-}
 
-bool rescaleView(const Bitmap& mosaicImage, std::int32_t shrinkFactor, Bitmap& viewImage,
-                 Progress* progress) {
-    try {
-        const auto f = static_cast<std::uint16_t>(shrinkFactor);
-        ShrinkBitmap(f, f, mosaicImage, viewImage, progress);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    // Whole block rows in every band where they fit, so that the 2 x 2 and 3 x 3 kernels apply.
+    const std::int32_t fitting = rowsPerBand(window.width);
+    const bool whole = factor <= fitting;
+    const std::int32_t bandRows = whole ? fitting / factor * factor : fitting;
+    planRender(mosaic, window, bandRows, true, plan);
+    const std::unique_ptr<detail::Reducer> reducer =
+        detail::makeReducer(factor, factor, rect.width, static_cast<int>(workers), !whole);
+    const std::int32_t viewRowsPerPiece = std::max<std::int32_t>(
+        std::max(1, bandRows / factor), rect.height / static_cast<std::int32_t>(workers * 16));
+    const Target target{out, stride, false};
+    const std::int64_t pieces = (rect.height + viewRowsPerPiece - 1) / viewRowsPerPiece;
+    detail::runPieces(pieces, progress, [&](std::int64_t piece) {
+        const auto first = static_cast<std::int32_t>(piece * viewRowsPerPiece);
+        drawReducedRows(plan, factor, first, std::min(rect.height, first + viewRowsPerPiece),
+                        *reducer, whole, target);
+    });
 }
 
 } // namespace ornamo

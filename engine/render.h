@@ -4,14 +4,14 @@
 // by block means into the view image.
 //
 // Running out of memory: before an image is allocated, the routines here check that it fits in
-// the memory the machine has available. When it does not, renderMosaic and ShrinkBitmap throw
-// NotEnoughImageMemory (a std::bad_alloc) and renderView and rescaleView return false; in both
-// cases nothing has changed. An allocation that fails anyway throws std::bad_alloc, also before
-// anything has changed. Either way the window shows messages::notEnoughMemory.
+// the memory the machine has available. When it does not, they throw NotEnoughImageMemory (a
+// std::bad_alloc) and nothing has changed. An allocation that fails anyway throws
+// std::bad_alloc, also before anything has changed.
 
 #include "bitmap.h"
 #include "ornamo.h"
 #include "progress.h"
+#include "viewrect.h"
 
 #include <cstdint>
 #include <new>
@@ -51,17 +51,16 @@ void renderMosaic(const Mosaic& mosaic, Bitmap& mosaicImage, Progress* progress 
 void ShrinkBitmap(std::uint16_t factorX, std::uint16_t factorY, const Bitmap& source,
                   Bitmap& destination, Progress* progress = nullptr);
 
-/// The image work of a render (DrawTile mode 2): renderMosaic into `mosaicImage`, then
-/// `viewImage` := a copy of it when `noScale` is set, otherwise ShrinkBitmap of it with both
-/// factors the low 16 bits of `shrinkFactor`. Both images are checked to fit in memory before
-/// either changes; returns false, with nothing changed, when they do not.
-[[nodiscard]] bool renderView(const Mosaic& mosaic, std::int32_t shrinkFactor, bool noScale,
-                              Bitmap& mosaicImage, Bitmap& viewImage, Progress* progress = nullptr);
-
-/// The image work of a rescale (DrawTile mode 1): `viewImage` := ShrinkBitmap of `mosaicImage`
-/// with both factors the low 16 bits of `shrinkFactor`. Returns false, with nothing changed,
-/// when the view does not fit in memory.
-[[nodiscard]] bool rescaleView(const Bitmap& mosaicImage, std::int32_t shrinkFactor,
-                               Bitmap& viewImage, Progress* progress = nullptr);
+/// Writes the view pixels of `rect` of the mosaic's view at `factor` (at least 1) to `out`, one
+/// row every `stride` bytes: view pixel (X, Y) is, per channel, the sum over the full-size
+/// image's block [X f, X f + f) x [Y f, Y f + f) divided by f x f and truncated, exactly what
+/// renderMosaic followed by ShrinkBitmap gives (factor 1: the full-size pixels themselves). The
+/// rect must lie within the view, whose side is the extent div factor. The full-size rows behind
+/// the rect are drawn in bands that stay in the cache and reduced as they are drawn, so memory
+/// follows the rect's width, not the mosaic's area; the time follows the full-size area behind
+/// the rect. Reports steps (no caption) to `progress`. Throws std::bad_alloc before writing
+/// anything when its scratch cannot be had.
+void renderViewRect(const Mosaic& mosaic, std::int32_t factor, const ViewRect& rect,
+                    std::uint8_t* out, std::ptrdiff_t stride, Progress* progress = nullptr);
 
 } // namespace ornamo

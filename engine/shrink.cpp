@@ -1,6 +1,7 @@
 // ShrinkBitmap: the reduction of the mosaic image into the view by exact block means.
 
 #include "render.h"
+#include "reducer.h"
 
 #include "memory.h"
 #include "messages.h"
@@ -104,15 +105,17 @@ void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t
     }
 }
 
-// sums[i] := the sum of byte i over `rows` rows from `first`, for i < n.
+// sums[i] := (sums[i], or 0 when `restart`) + the sum of byte i over `rows` rows from `top`,
+// `stride` bytes apart, for i < n.
 template <class Sum>
-void sumRows(const Bitmap& source, int first, int rows, std::size_t n, Sum* sums) {
+void sumRows(const std::uint8_t* top, std::ptrdiff_t stride, int rows, bool restart, std::size_t n,
+             Sum* sums) {
     for (int r = 0; r < rows; r += 4) {
         const int count = std::min(4, rows - r);
         const std::uint8_t* group[4] = {};
         for (int k = 0; k < count; ++k)
-            group[k] = source.row(first + r + k);
-        addRows(group, count, r == 0, n, sums);
+            group[k] = top + (r + k) * stride;
+        addRows(group, count, restart && r == 0, n, sums);
     }
 }
 
@@ -214,12 +217,7 @@ void reduceColumns(const Sum* sums, int outWidth, int factor, Divide divide, std
     }
 }
 
-class Reducer {
-public:
-    virtual ~Reducer() = default;
-    /// Writes output row y.
-    virtual void row(const Bitmap& source, int y, std::uint8_t* out, int worker) = 0;
-};
+using detail::Reducer;
 
 // Square blocks of side 2 or 3.
 template <int Factor> class SmallBlockReducer final : public Reducer {
@@ -229,15 +227,17 @@ public:
           count_(static_cast<std::size_t>(outWidth) * Factor * 3 - (Factor - 1) * 3),
           means_(count_ * static_cast<std::size_t>(workers)) {}
 
-    void row(const Bitmap& source, int y, std::uint8_t* out, int worker) override {
+    void row(const std::uint8_t* top, std::ptrdiff_t stride, std::uint8_t* out,
+             int worker) override {
         std::uint8_t* means = means_.data() + count_ * static_cast<std::size_t>(worker);
-        const int top = y * Factor;
         if constexpr (Factor == 2)
-            blockMeans2(source.row(top), source.row(top + 1), count_, means);
+            blockMeans2(top, top + stride, count_, means);
         else
-            blockMeans3(source.row(top), source.row(top + 1), source.row(top + 2), count_, means);
+            blockMeans3(top, top + stride, top + 2 * stride, count_, means);
         pickPixels(means, count_, Factor, outWidth_, out);
     }
+    void addRows(const std::uint8_t*, std::ptrdiff_t, int, bool, bool, std::uint8_t*,
+                 int) override {}
 
 private:
     int outWidth_;
@@ -252,10 +252,18 @@ public:
           count_(static_cast<std::size_t>(outWidth) * factorX * 3),
           sums_(count_ * static_cast<std::size_t>(workers)) {}
 
-    void row(const Bitmap& source, int y, std::uint8_t* out, int worker) override {
+    void row(const std::uint8_t* top, std::ptrdiff_t stride, std::uint8_t* out,
+             int worker) override {
         Sum* sums = sums_.data() + count_ * static_cast<std::size_t>(worker);
-        sumRows(source, y * factorY_, factorY_, count_, sums);
+        sumRows(top, stride, factorY_, true, count_, sums);
         reduceColumns<Total>(sums, outWidth_, factorX_, divide_, out);
+    }
+    void addRows(const std::uint8_t* top, std::ptrdiff_t stride, int rows, bool restart, bool last,
+                 std::uint8_t* out, int worker) override {
+        Sum* sums = sums_.data() + count_ * static_cast<std::size_t>(worker);
+        sumRows(top, stride, rows, restart, count_, sums);
+        if (last)
+            reduceColumns<Total>(sums, outWidth_, factorX_, divide_, out);
     }
 
 private:
@@ -282,16 +290,21 @@ std::unique_ptr<Reducer> reducerFor(int fx, int fy, int outWidth, int workers) {
                                                                            DividePlain{d}, workers);
 }
 
-std::unique_ptr<Reducer> reducerFor(int fx, int fy, int outWidth, int workers) {
-    if (fx == 2 && fy == 2)
+} // namespace
+
+std::unique_ptr<Reducer> detail::makeReducer(int fx, int fy, int outWidth, int workers,
+                                             bool incremental) {
+    if (fx == 2 && fy == 2 && !incremental)
         return std::make_unique<SmallBlockReducer<2>>(outWidth, workers);
-    if (fx == 3 && fy == 3)
+    if (fx == 3 && fy == 3 && !incremental)
         return std::make_unique<SmallBlockReducer<3>>(outWidth, workers);
     // Column sums over factorY rows: 16 bits hold 255 x 257.
     if (fy <= 257)
         return reducerFor<std::uint16_t>(fx, fy, outWidth, workers);
     return reducerFor<std::uint32_t>(fx, fy, outWidth, workers);
 }
+
+namespace {
 
 void checkFits(std::int64_t width, std::int64_t height, const Bitmap& image) {
     if (width <= 0 || height <= 0)
@@ -328,13 +341,14 @@ void ShrinkBitmap(std::uint16_t factorX, std::uint16_t factorY, const Bitmap& so
     const int outHeight = height / factorY;
     checkFits(outWidth, outHeight, destination);
     const std::unique_ptr<Reducer> reducer =
-        reducerFor(factorX, factorY, outWidth, detail::workerCount());
+        detail::makeReducer(factorX, factorY, outWidth, detail::workerCount(), false);
 
     detail::BusyCaption busy(progress, messages::busyShrinking);
     destination.resizeForOverwrite(outWidth, outHeight);
     detail::runPieces(outHeight, progress, [&](std::int64_t y) {
         const auto row = static_cast<int>(y);
-        reducer->row(source, row, destination.row(row), detail::workerIndex());
+        reducer->row(source.row(row * factorY), source.stride(), destination.row(row),
+                     detail::workerIndex());
     });
 }
 

@@ -4,7 +4,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <cstring>
 
 ImageView::ImageView(QWidget* parent)
     : QWidget(parent), surface_(surfaceWidth, surfaceHeight, QImage::Format_RGB888) {
@@ -13,16 +12,13 @@ ImageView::ImageView(QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void ImageView::drawView(const ornamo::Bitmap& view, int hpos, int vpos) {
-    // Only the shown part of the surface can be seen; the view's pixels go there row by row,
-    // exactly as they are.
-    const int right = std::min({surfaceWidth, width(), view.width() - hpos});
-    const int bottom = std::min({surfaceHeight, height(), view.height() - vpos});
-    if (hpos >= 0 && vpos >= 0 && right > 0 && bottom > 0) {
-        const auto bytes = static_cast<std::size_t>(right) * 3;
-        for (int y = 0; y < bottom; ++y)
-            std::memcpy(surface_.scanLine(y), view.row(y + vpos) + std::size_t(hpos) * 3, bytes);
-    }
+void ImageView::drawView(const ornamo::MosaicView& view, int hpos, int vpos) {
+    // Only the shown part of the surface can be seen; the view's pixels go there exactly as
+    // they are.
+    const int right = std::min({surfaceWidth, width(), view.side() - hpos});
+    const int bottom = std::min({surfaceHeight, height(), view.side() - vpos});
+    if (hpos >= 0 && vpos >= 0 && right > 0 && bottom > 0)
+        view.read({hpos, vpos, right, bottom}, surface_.bits(), surface_.bytesPerLine());
     update();
 }
 

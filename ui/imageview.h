@@ -2,7 +2,7 @@
 
 // Image1: the mosaic view of the main window.
 
-#include "bitmap.h"
+#include "mosaicview.h"
 
 #include <QImage>
 #include <QWidget>
@@ -21,8 +21,10 @@ public:
 
     /// Draws `view` onto the surface with its top-left corner at (-hpos, -vpos), clipped to the
     /// surface and to the part of it the control shows now (the rest is drawn again whenever
-    /// the control grows, since only the window's showing step sizes it), and repaints.
-    void drawView(const ornamo::Bitmap& view, int hpos, int vpos);
+    /// the control grows, since only the window's showing step sizes it), and repaints. Only
+    /// the part drawn is asked of the view. Throws std::bad_alloc when the view cannot
+    /// compute it.
+    void drawView(const ornamo::MosaicView& view, int hpos, int vpos);
 
     /// The surface, as painted so far.
     const QImage& surface() const { return surface_; }

@@ -334,8 +334,6 @@ void MainWindow::FormCreate() {
     try {
         if (tile->width() != tile->height())
             cropDialog().cropTile(*tile);
-        mosaicImage_ = *tile;
-        viewImage_ = *tile;
     } catch (const std::bad_alloc&) {
         showMessage(ornamo::messages::notEnoughMemory);
         return;
@@ -344,6 +342,11 @@ void MainWindow::FormCreate() {
     // without gaps or overlaps.
     if (const ornamo::Outcome built = model_.changeBaseTile(*tile); !built.message.empty()) {
         showMessage(built.message);
+        return;
+    }
+    // The view starts as the tile itself, at its own size.
+    if (!view_.render(model_.mosaic(), 1, true)) {
+        showMessage(ornamo::messages::notEnoughMemory);
         return;
     }
     startedUp_ = true;
@@ -368,8 +371,7 @@ void MainWindow::FormClose() {
     // The program ends with the main window, help window open or not.
     if (TForm5)
         TForm5->close();
-    mosaicImage_.release();
-    viewImage_.release();
+    view_.clear();
 }
 
 void MainWindow::Close1Click() { close(); }

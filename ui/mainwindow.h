@@ -4,13 +4,14 @@
 // command stack list, twelve command buttons), the mosaic view and the menu.
 //
 // The window is thin: the mosaic, the command slots, the stack and the view factor live in the
-// engine's CommandStackModel; the window keeps the two images, maps the model onto its widgets
-// and runs the renders. While a render or reduction runs, the window keeps repainting and lets
+// engine's CommandStackModel, and the picture shown in the engine's MosaicView; the window maps
+// them onto its widgets and asks for the renders. While a render or reduction runs, the window keeps repainting and lets
 // the user scroll and resize, but every input that would change the mosaic, the images or the
 // view factor is ignored until the work has ended.
 
 #include "bitmap.h"
 #include "commandstack.h"
+#include "mosaicview.h"
 #include "render.h"
 
 #include <QColor>
@@ -55,8 +56,8 @@ public:
     const ornamo::CommandStackModel& model() const { return model_; }
     /// Tests use this to refuse renders at will (setMemoryCheck).
     ornamo::CommandStackModel& model() { return model_; }
-    const ornamo::Bitmap& mosaicImage() const { return mosaicImage_; }
-    const ornamo::Bitmap& viewImage() const { return viewImage_; }
+    /// The picture shown: the mosaic of the last render at the factor of the last zoom.
+    const ornamo::MosaicView& view() const { return view_; }
     bool ctrlDown() const { return ctrlDown_; }
     bool shiftDown() const { return shiftDown_; }
     /// A render or a reduction is under way.
@@ -193,8 +194,7 @@ private:
 
     // The state of the run besides the model.
     ornamo::CommandStackModel model_;
-    ornamo::Bitmap mosaicImage_;
-    ornamo::Bitmap viewImage_;
+    ornamo::MosaicView view_;
     bool ctrlDown_ = false;
     bool shiftDown_ = false;
     std::optional<ornamo::Bitmap> openedTile_; // the file confirmed in OpenDialog1, if it loaded

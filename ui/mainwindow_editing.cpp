@@ -248,6 +248,6 @@ void MainWindow::UloBitmapu1Click() {
 
 void MainWindow::SavePictureDialog1CanClose(const QString& path) {
     const std::string name = ornamo::withBmpExtension(path.toStdString());
-    if (!saveBitmapFile(viewImage_, QString::fromStdString(name)))
+    if (!saveBitmapFile(view_.toBitmap(), QString::fromStdString(name)))
         showMessage(ornamo::messages::saveFailed(name), SavePictureDialog1);
 }

@@ -28,8 +28,6 @@ constexpr int imageHeightMargin = 75;
 constexpr int horizontalBarMargin = 525 - 371;
 constexpr int verticalBarMargin = 460 - 371;
 
-std::uint16_t lowBits(std::int32_t factor) { return static_cast<std::uint16_t>(factor & 0xFFFF); }
-
 } // namespace
 
 // ---- DrawTile ----
@@ -46,21 +44,9 @@ bool MainWindow::DrawTile(DrawMode mode) {
 
     // The new view is made beside the old one, so that the window can go on showing, scrolling
     // and resizing the old view while the work processes pending input.
-    bool fits = true;
-    try {
-        if (mode == DrawMode::Render)
-            ornamo::renderMosaic(model_.mosaic(), mosaicImage_, this);
-        ornamo::Bitmap view;
-        if (mode == DrawMode::Render && model_.noScale()) {
-            view = mosaicImage_;
-        } else {
-            const std::uint16_t f = lowBits(model_.shrinkFactor());
-            ornamo::ShrinkBitmap(f, f, mosaicImage_, view, this);
-        }
-        viewImage_ = std::move(view);
-    } catch (const std::bad_alloc&) {
-        fits = false;
-    }
+    const bool fits = mode == DrawMode::Render
+                          ? view_.render(model_.mosaic(), model_.shrinkFactor(), model_.noScale(), this)
+                          : view_.rescale(model_.shrinkFactor(), this);
 
     // Hide the busy indicator even when the work ended early.
     EndProcessBar();
@@ -83,11 +69,12 @@ void MainWindow::ShowView() {
         return;
     showingView_ = true;
 
-    Image1->resize(viewImage_.width(), viewImage_.height()); // clamped to its maximum size
+    const int side = view_.side();
+    Image1->resize(side, side); // clamped to its maximum size
 
     int hpos = 0;
-    if (viewImage_.width() > Image1->width()) {
-        ScrollBar1->setMaximum(viewImage_.width() - Image1->width());
+    if (side > Image1->width()) {
+        ScrollBar1->setMaximum(side - Image1->width());
         ScrollBar1->move(ScrollBar1->x(), Image1->y() + Image1->height());
         ScrollBar1->show();
         hpos = ScrollBar1->value();
@@ -96,8 +83,8 @@ void MainWindow::ShowView() {
     }
 
     int vpos = 0;
-    if (viewImage_.height() > Image1->height()) {
-        ScrollBar2->setMaximum(viewImage_.height() - Image1->height());
+    if (side > Image1->height()) {
+        ScrollBar2->setMaximum(side - Image1->height());
         ScrollBar2->move(Image1->x() + Image1->width(), ScrollBar2->y());
         ScrollBar2->show();
         vpos = ScrollBar2->value();
@@ -105,7 +92,13 @@ void MainWindow::ShowView() {
         ScrollBar2->hide();
     }
 
-    Image1->drawView(viewImage_, hpos, vpos);
+    try {
+        Image1->drawView(view_, hpos, vpos);
+    } catch (const std::bad_alloc&) {
+        showingView_ = false;
+        showMessage(ornamo::messages::notEnoughMemory);
+        return;
+    }
     showingView_ = false;
 }
 

@@ -201,30 +201,80 @@ TEST(Progress, RenderAndReductionReportTheirCaptionAndRisingPositions) {
 
 TEST(Render, ImageTooLargeChangesNothing) {
     std::mt19937 rng(7);
-    Bitmap image(4, 4, 0x112233), view(2, 2, 0x445566);
-    const Bitmap imageBefore = image, viewBefore = view;
+    Bitmap image(4, 4, 0x112233);
+    const Bitmap imageBefore = image;
     RecordingProgress progress;
     // 65535 x 30000 pixels on a side: far beyond any memory.
     const Mosaic m = mosaicOf(30000, 65535, randomTiles(1, rng), {{1, 1, 0, 0, Orientation::R0}});
     EXPECT_THROW(renderMosaic(m, image, &progress), NotEnoughImageMemory);
     EXPECT_TRUE(progress.captions.empty());
-    EXPECT_FALSE(renderView(m, 1, false, image, view));
     EXPECT_EQ(image, imageBefore);
-    EXPECT_EQ(view, viewBefore);
 }
 
-TEST(Render, ViewIsTheReducedMosaicOrTheMosaicItself) {
-    std::mt19937 rng(8);
-    const Mosaic m = mosaicOf(4, 10, randomTiles(10, rng),
-                              {{1, 1, 0, 0, Orientation::R0}, {2, 2, 20, 10, Orientation::R90}});
-    Bitmap image, view;
-    ASSERT_TRUE(renderView(m, 4, false, image, view));
-    EXPECT_EQ(image, referenceRender(m));
-    EXPECT_EQ(view, referenceShrink(4, 4, image));
-    ASSERT_TRUE(renderView(m, 4, true, image, view));
-    EXPECT_EQ(view, image);
-    ASSERT_TRUE(rescaleView(image, 3, view));
-    EXPECT_EQ(view, referenceShrink(3, 3, image));
+// Random placements over a side x side mosaic: stretched, overlapping, some off the edges and
+// at negative positions, some spanning the whole height.
+Mosaic randomMosaic(std::mt19937& rng, int scale, int tileSize, int count) {
+    const int side = scale * tileSize;
+    std::vector<Placement> placements(static_cast<std::size_t>(count));
+    for (Placement& p : placements) {
+        p.width = 1 + static_cast<int>(rng() % 4);
+        p.height = rng() % 9 == 0 ? scale + 1 : 1 + static_cast<int>(rng() % 4);
+        p.x = static_cast<int>(rng() % (side + 4 * tileSize)) - 2 * tileSize;
+        p.y = static_cast<int>(rng() % (side + 4 * tileSize)) - 2 * tileSize;
+        p.orientation = static_cast<Orientation>(rng() % 8);
+    }
+    return mosaicOf(scale, tileSize, randomTiles(tileSize, rng), placements, rng() & 0xFFFFFF);
+}
+
+// Rect r of the view, as renderViewRect writes it into a buffer of its own.
+Bitmap viewRect(const Mosaic& m, int factor, ViewRect r) {
+    Bitmap out(r.width, r.height, 0xA5A5A5);
+    renderViewRect(m, factor, r, out.bits(), out.stride());
+    return out;
+}
+
+Bitmap cropped(const Bitmap& image, ViewRect r) {
+    Bitmap out(r.width, r.height);
+    out.draw(image, -r.x, -r.y);
+    return out;
+}
+
+TEST(Render, ViewRectsMatchTheWholeImageReduced) {
+    struct Case {
+        const char* name;
+        int scale, tileSize, count;
+        std::vector<int> factors;
+    };
+    // Wide mosaics make bands too short for a whole block row, so blocks are summed across bands.
+    const Case cases[] = {
+        {"small, factors that do and do not divide the side", 12, 7, 60, {1, 2, 3, 4, 5, 9, 83}},
+        {"side not above the factor gives nothing to ask for", 3, 5, 4, {15, 16}},
+        {"wide, blocks across bands", 100, 31, 300, {2, 3, 40, 97, 700}},
+    };
+    for (const Case& c : cases) {
+        std::mt19937 rng(c.scale);
+        const Mosaic m = randomMosaic(rng, c.scale, c.tileSize, c.count);
+        Bitmap full;
+        renderMosaic(m, full);
+        for (const int f : c.factors) {
+            Bitmap reduced = full;
+            if (f > 1)
+                ShrinkBitmap(static_cast<std::uint16_t>(f), static_cast<std::uint16_t>(f), full,
+                             reduced);
+            const int side = m.extent() <= f ? 0 : static_cast<int>(m.extent() / f);
+            ASSERT_EQ(reduced.width(), side);
+            SCOPED_TRACE(std::string(c.name) + ", factor " + std::to_string(f));
+            if (side == 0)
+                continue;
+            EXPECT_EQ(viewRect(m, f, {0, 0, side, side}), reduced);
+            for (int i = 0; i < 6; ++i) {
+                const int x = static_cast<int>(rng() % side), y = static_cast<int>(rng() % side);
+                const ViewRect r{x, y, 1 + static_cast<int>(rng() % (side - x)),
+                                 1 + static_cast<int>(rng() % (side - y))};
+                EXPECT_EQ(viewRect(m, f, r), cropped(reduced, r));
+            }
+        }
+    }
 }
 
 // ---- Reduction ----

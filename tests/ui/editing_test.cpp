@@ -148,10 +148,10 @@ TEST(Stack, ApplyUndoAndResetInTurn) {
         EXPECT_EQ(stackNumbers(*window), step.stack);
         EXPECT_EQ(window->model().shrinkFactor(), step.factor);
         EXPECT_EQ(window->model().mosaic().placements, substituted(*window, step.stack));
-        EXPECT_EQ(window->mosaicImage().width(), 40 * window->model().mosaic().scale);
+        EXPECT_EQ(window->view().mosaic().extent(), 40 * window->model().mosaic().scale);
         expectList(*window, step.stack, step.text, !step.stack.empty());
     }
-    EXPECT_EQ(window->viewImage(), numberedTile(40, 40));
+    EXPECT_EQ(window->view().toBitmap(), numberedTile(40, 40));
 }
 
 // ---- Choosing and editing at a chosen entry ----
@@ -259,7 +259,7 @@ TEST(Stack, RefusalsSayWhyAndChangeNothing) {
             window->model().setMemoryCheck([](std::int64_t, std::int32_t, bool) { return false; });
         const auto placements = window->model().mosaic().placements;
         const auto factor = window->model().shrinkFactor();
-        const ornamo::Bitmap view = window->viewImage();
+        const ornamo::Bitmap view = window->view().toBitmap();
 
         QStringList texts;
         BusyCounter busy(child<QLabel>(*window, "Label2"));
@@ -272,7 +272,7 @@ TEST(Stack, RefusalsSayWhyAndChangeNothing) {
         EXPECT_EQ(stackNumbers(*window), row.before);
         EXPECT_EQ(listTexts(*window).size(), static_cast<qsizetype>(row.before.size()));
         EXPECT_EQ(window->model().shrinkFactor(), factor);
-        EXPECT_EQ(window->viewImage(), view);
+        EXPECT_EQ(window->view().toBitmap(), view);
     }
 }
 
@@ -348,7 +348,7 @@ TEST(Hierarchy, TheQuestionComesOnlyWithCommandsOnTheStack) {
             EXPECT_EQ(window->model().shrinkFactor(), 1);
             EXPECT_EQ(busy.shown(messages::busyRendering), 1);
             expectList(*window, {}, emptyUpper, false);
-            EXPECT_EQ(window->viewImage(), numberedTile(40, 40));
+            EXPECT_EQ(window->view().toBitmap(), numberedTile(40, 40));
         } else {
             EXPECT_EQ(stackNumbers(*window), numbers);
             EXPECT_TRUE(busy.captions().isEmpty());
@@ -404,7 +404,7 @@ TEST(Tile, ANewTileIsCroppedAndRescalesThePositionsOrIsRefused) {
                       (std::vector<ornamo::Placement>{{1, 1, 120, 40, ornamo::Orientation::R90}}));
         }
         const auto placements = window->model().mosaic().placements;
-        const ornamo::Bitmap view = window->viewImage();
+        const ornamo::Bitmap view = window->view().toBitmap();
 
         QStringList texts;
         QWidget* over = nullptr;
@@ -434,13 +434,13 @@ TEST(Tile, ANewTileIsCroppedAndRescalesThePositionsOrIsRefused) {
             EXPECT_EQ(
                 window->model().mosaic().placements,
                 (std::vector<ornamo::Placement>{{1, 1, 3 * side, side, ornamo::Orientation::R90}}));
-            EXPECT_EQ(window->mosaicImage().width(), 4 * side);
-            EXPECT_EQ(window->viewImage().width(), side); // the factor stays 4
+            EXPECT_EQ(window->view().mosaic().extent(), 4 * side);
+            EXPECT_EQ(window->view().toBitmap().width(), side); // the factor stays 4
         } else {
             EXPECT_EQ(window->model().mosaic().tileSize, 40);
             EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedTile(40, 40));
             EXPECT_EQ(window->model().mosaic().placements, placements);
-            EXPECT_EQ(window->viewImage(), view);
+            EXPECT_EQ(window->view().toBitmap(), view);
         }
         EXPECT_EQ(stackNumbers(*window), std::vector<int>{command});
         trigger(*window, "Zruposlednoperciu1");
@@ -485,7 +485,7 @@ TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
             trigger(*window, "Nekluj1");
         for (int i = 0; i < row.zoomOuts; ++i)
             click(*window, "Button1");
-        const ornamo::Bitmap view = window->viewImage();
+        const ornamo::Bitmap view = window->view().toBitmap();
         const QString written = folder->file(row.written);
 
         QStringList texts;
@@ -495,7 +495,7 @@ TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
         if (!row.width)
             script.message(&texts, QMessageBox::Ok, &over);
         trigger(*window, "UloBitmapu1");
-        EXPECT_EQ(window->viewImage(), view);
+        EXPECT_EQ(window->view().toBitmap(), view);
         EXPECT_EQ(QFile::exists(folder->file(row.typed)),
                   std::string_view(row.typed) == row.written && row.width);
         if (!row.width) {

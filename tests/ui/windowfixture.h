@@ -7,6 +7,7 @@
 #include "bitmap.h"
 #include "imagefile.h"
 #include "mainwindow.h"
+#include "render.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -213,6 +214,13 @@ inline void trigger(QWidget& window, const char* name) {
 }
 
 /// The slot numbers on the stack, oldest first.
+/// The full-size image of the mosaic the window last rendered, drawn by the engine's renderer.
+inline ornamo::Bitmap fullImage(const MainWindow& window) {
+    ornamo::Bitmap image;
+    ornamo::renderMosaic(window.view().mosaic(), image);
+    return image;
+}
+
 inline std::vector<int> stackNumbers(const MainWindow& window) {
     std::vector<int> numbers;
     for (const ornamo::StackEntry& entry : window.model().stack())
