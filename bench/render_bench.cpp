@@ -116,6 +116,18 @@ void Shrink(benchmark::State& state) {
     });
 }
 
+// The whole view at a factor, computed from the placements as the window and ornamo-render do:
+// what render-then-reduce made before.
+void View(benchmark::State& state) {
+    const auto factor = static_cast<std::int32_t>(state.range(0));
+    const int side = static_cast<int>(benchMosaic().extent() / factor);
+    Bitmap view(side, side);
+    timed(state, [&] {
+        renderViewRect(benchMosaic(), factor, {0, 0, side, side}, view.bits(), view.stride());
+        benchmark::DoNotOptimize(view.bits());
+    });
+}
+
 void Substitute(benchmark::State& state) {
     const Mosaic before = mosaicAfter(4);
     const Mosaic pattern = ninePartCommand();
@@ -142,6 +154,15 @@ BENCHMARK(Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(Render)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(RenderCold)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(Shrink)
+    ->Arg(2)
+    ->Arg(3)
+    ->Arg(9)
+    ->Arg(81)
+    ->Arg(243)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+BENCHMARK(View)
     ->Arg(2)
     ->Arg(3)
     ->Arg(9)

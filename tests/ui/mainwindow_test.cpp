@@ -529,6 +529,29 @@ TEST(View, ResizeLimitsTheImageAndBringsUpTheScrollBars) {
     expectShows(image, window->view().toBitmap(), 0, 0);
 }
 
+TEST(View, AViewTooLargeToKeepIsComputedWhereScrollingShowsIt) {
+    // A 2500-pixel tile after "Stvorec" is a 5000-pixel mosaic: its full-size view (75 MB) is
+    // not kept, only the part on screen is computed.
+    auto folder = std::make_unique<StartFolder>();
+    folder->writeTile(numberedTile(2500, 2500));
+    folder->writeHierarchy(standardHierarchy);
+    auto window = startWindow(*folder);
+    click(*window, "com1");
+    key(child<QWidget>(*window, "Button1"), Qt::Key_Asterisk, Qt::KeypadModifier);
+    ASSERT_EQ(window->view().side(), 5000);
+    EXPECT_FALSE(window->view().isHeld());
+    const ornamo::Bitmap full = fullImage(*window);
+    auto* image = child<QWidget>(*window, "Image1");
+    auto* across = child<QScrollBar>(*window, "ScrollBar1");
+    auto* down = child<QScrollBar>(*window, "ScrollBar2");
+    for (const QPoint at : {QPoint(0, 0), QPoint(2480, 17), QPoint(1, 2600), QPoint(2480, 17),
+                            QPoint(across->maximum(), down->maximum())}) {
+        across->setValue(at.x());
+        down->setValue(at.y());
+        expectShows(image, full, at.x(), at.y());
+    }
+}
+
 TEST(View, ImagePaintsTheEngineViewPixelForPixel) {
     auto folder = standardFolder();
     auto window = startWindow(*folder);

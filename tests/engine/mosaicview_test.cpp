@@ -1,0 +1,111 @@
+#include "mosaicview.h"
+#include "randomimage.h"
+#include "render.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace ornamo;
+using ornamo::testimages::randomImage;
+
+namespace {
+
+// A mosaic of stretched, overlapping placements, some beyond the edges, with gaps between.
+Mosaic randomMosaic(std::mt19937& rng, int scale, int tileSize) {
+    Mosaic m;
+    m.scale = static_cast<std::uint16_t>(scale);
+    m.tileSize = static_cast<std::uint16_t>(tileSize);
+    m.gapColor = rng() & 0xFFFFFF;
+    m.tiles = std::make_shared<TileSet>();
+    BuildTileSet(*m.tiles, randomImage(tileSize, tileSize, rng));
+    m.placements.resize(40);
+    for (Placement& p : m.placements)
+        p = {1 + static_cast<int>(rng() % 3), 1 + static_cast<int>(rng() % 3),
+             static_cast<int>(rng() % scale) * tileSize - tileSize,
+             static_cast<int>(rng() % scale) * tileSize, static_cast<Orientation>(rng() % 8)};
+    return m;
+}
+
+// What the view shows at that factor: the whole image reduced, or the image itself.
+Bitmap expectedView(const Bitmap& full, std::int32_t shrinkFactor, bool noScale) {
+    const auto f = static_cast<std::uint16_t>(shrinkFactor);
+    Bitmap view = full;
+    if (!noScale)
+        ShrinkBitmap(f, f, full, view);
+    return view;
+}
+
+struct Captions : Progress {
+    std::vector<std::string> shown;
+    void StartProcessBar(std::string_view caption) override { shown.emplace_back(caption); }
+    void EndProcessBar() override {}
+    void step(int) override {}
+};
+
+} // namespace
+
+TEST(MosaicView, KeptAndTiledViewsShowTheSamePixelsAsTheWholeImageReduced) {
+    std::mt19937 rng(3);
+    const Mosaic m = randomMosaic(rng, 23, 27); // 621 pixels across
+    Bitmap full;
+    renderMosaic(m, full);
+    // A step: render (with the switch) or rescale, to this factor.
+    struct Step {
+        bool render;
+        std::int32_t factor;
+        bool noScale;
+        const char* caption; // shown on the busy label, or none
+    };
+    const Step steps[] = {
+        {true, 4, false, "--- Počítam ---"}, {false, 3, false, "---Škálujem---"},
+        {false, 1, false, nullptr},          {true, 7, true, "--- Počítam ---"},
+        {false, 0, false, nullptr},          {false, 0x10005, false, "---Škálujem---"},
+        {false, 621, false, nullptr},        {false, 2, false, "---Škálujem---"},
+    };
+    // Kept whole, and tiled with room for only a few tiles, so that scrolling back computes
+    // tiles again.
+    MosaicView kept;
+    MosaicView tiled(ViewLimits{0, 3 * 256 * 256 * 3});
+    for (const Step& s : steps) {
+        const Bitmap expected = expectedView(full, s.factor, s.render && s.noScale);
+        SCOPED_TRACE("factor " + std::to_string(s.factor));
+        for (MosaicView* view : {&kept, &tiled}) {
+            Captions captions;
+            ASSERT_TRUE(s.render ? view->render(m, s.factor, s.noScale, &captions)
+                                 : view->rescale(s.factor, &captions));
+            EXPECT_EQ(captions.shown,
+                      s.caption ? std::vector<std::string>{s.caption} : std::vector<std::string>{});
+            ASSERT_EQ(view->side(), expected.width());
+            EXPECT_EQ(view->toBitmap(), expected);
+            if (expected.isEmpty())
+                continue;
+            // Scattered rectangles, as scrolling asks for them, and bands, as a save does.
+            for (int i = 0; i < 8; ++i) {
+                const int side = view->side();
+                const int x = static_cast<int>(rng() % side), y = static_cast<int>(rng() % side);
+                const ViewRect r{x, y, 1 + static_cast<int>(rng() % (side - x)),
+                                 1 + static_cast<int>(rng() % (side - y))};
+                Bitmap part(r.width, r.height), want(r.width, r.height);
+                view->read(r, part.bits(), part.stride());
+                want.draw(expected, -r.x, -r.y);
+                EXPECT_EQ(part, want);
+            }
+            Bitmap band(view->side(), 5);
+            view->picture().readRows(view->side() - 5, 5, band.bits(), band.stride());
+            Bitmap want(view->side(), 5);
+            want.draw(expected, 0, 5 - view->side());
+            EXPECT_EQ(band, want);
+        }
+    }
+    EXPECT_TRUE(kept.isHeld());
+    EXPECT_FALSE(tiled.isHeld());
+}
+
+TEST(MosaicView, RescaleNeedsARender) {
+    MosaicView view;
+    EXPECT_FALSE(view.rescale(2));
+    EXPECT_EQ(view.side(), 0);
+}
