@@ -164,6 +164,7 @@ void MainWindow::createControls() {
     Image1 = new ImageView(client);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(112, 8, ImageView::surfaceWidth, ImageView::surfaceHeight);
+    Image1->installEventFilter(this); // the wheel and dragging move the view
 
     ScrollBar1 = new QScrollBar(Qt::Horizontal, client);
     ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));

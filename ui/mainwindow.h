@@ -17,6 +17,7 @@
 #include <QColor>
 #include <QDir>
 #include <QMainWindow>
+#include <QPoint>
 
 #include <array>
 #include <cstdint>
@@ -39,6 +40,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QScrollBar;
+class QWheelEvent;
 
 class MainWindow : public QMainWindow, public ornamo::Progress {
     Q_OBJECT
@@ -110,6 +112,11 @@ private:
     void FormResize();
     void ScrollBar1Change();
     void ScrollBar2Change();
+    /// The wheel over the picture or a scroll bar scrolls an eighth of the shown side a notch
+    /// (across with Shift or over the horizontal bar); with Ctrl it zooms.
+    bool wheelOverView(const QWheelEvent& event, bool overHorizontalBar);
+    /// Dragging the picture with the left button pans it. True when the event was its own.
+    bool panView(const QEvent& event);
     void FormKeyDown(const QKeyEvent& event);
     void FormKeyUp(const QKeyEvent& event);
 
@@ -205,5 +212,9 @@ private:
     bool closePending_ = false;
     bool showingView_ = false;
     bool outerSizeFitted_ = false;
+    int wheelRest_ = 0; // wheel movement short of a whole notch
+    bool panning_ = false;
+    QPoint panFrom_;  // where the drag started, on the screen
+    QPoint panStart_; // the scroll positions when it started
     QColor gapColorChoice_{Qt::white};
 };

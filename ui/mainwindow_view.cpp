@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,10 +19,13 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdlib>
 #include <new>
 
 namespace {
 
+// A notch of the wheel scrolls this fraction of the shown side.
+constexpr int wheelStepsPerSide = 8;
 // How far the image control may reach: the window's outer size less these.
 constexpr int imageWidthMargin = 140;
 constexpr int imageHeightMargin = 75;
@@ -177,9 +182,74 @@ void MainWindow::ScrollBar1Change() { DrawTile(DrawMode::Show); }
 
 void MainWindow::ScrollBar2Change() { DrawTile(DrawMode::Show); }
 
+// ---- Wheel and panning ----
+
+bool MainWindow::wheelOverView(const QWheelEvent& event, bool overHorizontalBar) {
+    // Whole notches of 120; finer wheels and touchpads add up until they make one.
+    const QPoint delta = event.angleDelta();
+    const bool horizontalWheel = delta.y() == 0 && delta.x() != 0;
+    wheelRest_ += horizontalWheel ? delta.x() : delta.y();
+    const int notches = wheelRest_ / QWheelEvent::DefaultDeltasPerStep;
+    wheelRest_ %= QWheelEvent::DefaultDeltasPerStep;
+    if (notches == 0)
+        return true;
+    if (event.modifiers().testFlag(Qt::ControlModifier)) {
+        for (int i = 0; i < std::abs(notches); ++i)
+            notches > 0 ? Button2Click() : Button1Click();
+        return true;
+    }
+    const bool across = overHorizontalBar || horizontalWheel ||
+                        event.modifiers().testFlag(Qt::ShiftModifier);
+    QScrollBar* bar = across ? ScrollBar1 : ScrollBar2;
+    if (bar->isVisible()) {
+        const int shown = across ? Image1->width() : Image1->height();
+        bar->setValue(bar->value() - notches * std::max(1, shown / wheelStepsPerSide));
+    }
+    return true;
+}
+
+bool MainWindow::panView(const QEvent& event) {
+    switch (event.type()) {
+    case QEvent::MouseButtonPress: {
+        const auto& press = static_cast<const QMouseEvent&>(event);
+        if (press.button() != Qt::LeftButton)
+            return false;
+        panFrom_ = press.globalPosition().toPoint();
+        panStart_ = {ScrollBar1->value(), ScrollBar2->value()};
+        panning_ = true;
+        Image1->setCursor(Qt::ClosedHandCursor);
+        return true;
+    }
+    case QEvent::MouseMove: {
+        if (!panning_)
+            return false;
+        const QPoint moved = static_cast<const QMouseEvent&>(event).globalPosition().toPoint() - panFrom_;
+        if (ScrollBar1->isVisible())
+            ScrollBar1->setValue(panStart_.x() - moved.x());
+        if (ScrollBar2->isVisible())
+            ScrollBar2->setValue(panStart_.y() - moved.y());
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        if (!panning_ || static_cast<const QMouseEvent&>(event).button() != Qt::LeftButton)
+            return false;
+        panning_ = false;
+        Image1->unsetCursor();
+        return true;
+    default:
+        return false;
+    }
+}
+
 // ---- Keyboard commands ----
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Image1 || watched == ScrollBar1 || watched == ScrollBar2) {
+        if (event->type() == QEvent::Wheel)
+            return wheelOverView(static_cast<QWheelEvent&>(*event), watched == ScrollBar1);
+        if (watched == Image1 && panView(*event))
+            return true;
+    }
     // The controls hand their keys to the window first and still handle them themselves.
     if (event->type() == QEvent::KeyPress)
         FormKeyDown(static_cast<const QKeyEvent&>(*event));

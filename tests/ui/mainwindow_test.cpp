@@ -14,9 +14,11 @@
 #include <QColorDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <fstream>
@@ -527,6 +529,56 @@ TEST(View, ResizeLimitsTheImageAndBringsUpTheScrollBars) {
     QApplication::processEvents();
     EXPECT_FALSE(across->isVisible());
     expectShows(image, window->view().toBitmap(), 0, 0);
+}
+
+TEST(View, WheelScrollsZoomsAndDraggingPans) {
+    auto folder = standardFolder();
+    auto window = largeViewWindow(*folder);
+    auto* image = child<QWidget>(*window, "Image1");
+    auto* across = child<QScrollBar>(*window, "ScrollBar1");
+    auto* down = child<QScrollBar>(*window, "ScrollBar2");
+    const int step = image->height() / 8;
+    const auto wheel = [](QWidget* over, int delta, Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(QPointF(5, 5), over->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &event);
+    };
+    struct Row {
+        const char* name;
+        QWidget* over;
+        int delta;
+        Qt::KeyboardModifiers modifiers;
+        QPoint position; // of the scroll bars afterwards
+    };
+    const Row rows[] = {
+        {"two notches down over the picture", image, -240, Qt::NoModifier, {0, 2 * step}},
+        {"a notch up", image, 120, Qt::NoModifier, {0, step}},
+        {"half a notch does nothing yet", image, -60, Qt::NoModifier, {0, step}},
+        {"the other half makes it one", image, -60, Qt::NoModifier, {0, 2 * step}},
+        {"Shift scrolls across", image, -120, Qt::ShiftModifier, {step, 2 * step}},
+        {"over the horizontal bar", across, -120, Qt::NoModifier, {2 * step, 2 * step}},
+        {"over the vertical bar", down, 120, Qt::NoModifier, {2 * step, step}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        wheel(row.over, row.delta, row.modifiers);
+        EXPECT_EQ(QPoint(across->value(), down->value()), row.position);
+        expectShowsScrolled(*window);
+    }
+    // Dragging the picture right and up moves the view left and down.
+    QTest::mousePress(image, Qt::LeftButton, {}, QPoint(50, 50));
+    QMouseEvent move(QEvent::MouseMove, QPointF(70, 40), image->mapToGlobal(QPointF(70, 40)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(image, &move);
+    QTest::mouseRelease(image, Qt::LeftButton, {}, QPoint(70, 40));
+    EXPECT_EQ(QPoint(across->value(), down->value()), QPoint(2 * step - 20, step + 10));
+    expectShowsScrolled(*window);
+    // Ctrl zooms: out a notch, then in.
+    wheel(image, -120, Qt::ControlModifier);
+    EXPECT_EQ(window->model().shrinkFactor(), 2);
+    EXPECT_EQ(window->view().side(), 320);
+    wheel(image, 120, Qt::ControlModifier);
+    EXPECT_EQ(window->model().shrinkFactor(), 1);
 }
 
 TEST(View, AViewTooLargeToKeepIsComputedWhereScrollingShowsIt) {
