@@ -195,6 +195,11 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
     const MosaicView* image = nullptr;
     if (!options.output.isEmpty())
         image = &picture(options, view, other);
+    else
+        std::fprintf(out, "mosaic %lld x %lld pixels, %zu placements, view %d x %d pixels\n",
+                     static_cast<long long>(model.mosaic().extent()),
+                     static_cast<long long>(model.mosaic().extent()),
+                     model.mosaic().placements.size(), view.side(), view.side());
     if (!options.placementsFile.isEmpty())
         writePlacements(options.placementsFile, model);
     if (image) {

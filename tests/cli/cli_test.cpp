@@ -67,6 +67,14 @@ protected:
     QTemporaryDir directory;
 };
 
+TEST_F(RenderProgram, WithoutAnOutputItSaysWhatItWouldDraw) {
+    const Result r = render({"1", "2", "zoom-in"});
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    // Two commands: 6 tiles of 40 across, 4 x 2 placements, factor 2 x 3 halved to 3.
+    EXPECT_EQ(r.out, "mosaic 240 x 240 pixels, 8 placements, view 80 x 80 pixels\n");
+    EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).size(), 2); // nothing written
+}
+
 TEST_F(RenderProgram, WorkedExampleTwice) {
     const Result r = render({"--placements", "placements.txt", "-o", "out.bmp", "1", "1"});
     ASSERT_EQ(r.exitCode, 0) << r.errors;
