@@ -15,19 +15,25 @@ namespace ornamo {
 
 namespace {
 
-// Whether `path` names (through any symbolic links) an existing device node, FIFO or socket,
-// which is written into directly. A name that cannot be examined is not one: the temporary
-// file path then reports whatever is wrong with it.
-bool isSpecialFile(const QString& path) {
+enum class Kind {
+    Plain,   // a regular file, a name that does not exist yet, or a link to either
+    Special, // a device node, FIFO or socket, or a link to one: written into directly
+    Loop,    // a circle of symbolic links, which QSaveFile would replace by a regular file
+};
+
+// What `path` names, through any symbolic links. A name that cannot be examined for another
+// reason counts as plain: the temporary file path then reports whatever is wrong with it.
+Kind kindOf(const QString& path) {
 #ifdef Q_OS_UNIX
     struct stat status {};
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return false;
-    return S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) || S_ISFIFO(status.st_mode) ||
-           S_ISSOCK(status.st_mode);
+        return errno == ELOOP ? Kind::Loop : Kind::Plain;
+    const bool special = S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ||
+                         S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode);
+    return special ? Kind::Special : Kind::Plain;
 #else
     Q_UNUSED(path);
-    return false;
+    return Kind::Plain;
 #endif
 }
 
@@ -62,7 +68,10 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::open(const QString& path) {
     discard();
-    direct_ = isSpecialFile(path);
+    const Kind kind = kindOf(path);
+    if (kind == Kind::Loop)
+        return false;
+    direct_ = kind == Kind::Special;
     if (direct_) {
         // ExistingOnly: should the device have gone meanwhile, no regular file takes its name.
         auto file = std::make_unique<QFile>(path);

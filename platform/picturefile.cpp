@@ -252,8 +252,12 @@ bool savePicture(const QString& path, const PictureSource& picture, ImageFileFor
                  Progress* progress) {
     if (!fitsFormat(picture, format))
         return false;
-    OutputFile file;
-    return file.open(path) && writePicture(file, picture, format, progress) && file.commit();
+    try {
+        OutputFile file; // discards what it has not committed
+        return file.open(path) && writePicture(file, picture, format, progress) && file.commit();
+    } catch (const std::bad_alloc&) { // from Qt's side of the file
+        return false;
+    }
 }
 
 } // namespace ornamo
