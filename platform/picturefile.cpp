@@ -17,12 +17,12 @@ namespace {
 // A band holds this many bytes of rows, and at least one row.
 constexpr std::size_t bandBytes = std::size_t{2} << 20;
 
-// Measured on rendered mosaics (a 40-pixel tile under a 3 x 3 nine-part command, up to
-// 9720 x 9720 pixels, full size and reduced): a mosaic repeats its tile byte for byte, which
-// deflate finds best in unfiltered rows. The PNG filters made the files up to 45 % larger,
-// except Up on the largest mosaic (4 % smaller). Level 6 gave files 15 to 40 % smaller than
-// level 3 in two to three times the time (about 3 s for 283 MB of pixels); levels 8 and 9
-// saved up to another 40 % in two to six times as long.
+// Measured on rendered mosaics (a drawn and a random 40-pixel tile under a 3 x 3 nine-part
+// command, up to 9720 x 9720 pixels, full size and reduced): a mosaic repeats its tile byte
+// for byte, which deflate finds best in unfiltered rows. The PNG filters made the files up to
+// 45 % larger, except Up on the largest mosaic (4 % smaller). Level 6 gave files 5 to 40 %
+// smaller than level 3 in 1.7 to 3 times the time (3 s for 283 MB of pixels); levels 8 and 9
+// saved up to another 40 % in up to six times as long.
 constexpr int pngCompressionLevel = 6;
 constexpr int pngFilters = PNG_FILTER_NONE;
 
