@@ -1,10 +1,9 @@
 #include "imagefile.h"
+#include "picturefile.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QImageReader>
-#include <QImageWriter>
-#include <QSaveFile>
 
 #include <array>
 #include <cstdlib>
@@ -130,20 +129,7 @@ std::optional<ornamo::Bitmap> loadBitmapFile(const QString& path) {
 }
 
 bool saveBitmapFile(const ornamo::Bitmap& image, const QString& path, ImageFileFormat format) {
-    if (image.isEmpty())
-        return false;
-    const QImage picture = wrapBitmap(image);
-    if (picture.isNull() || picture.format() != QImage::Format_RGB888)
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QImageWriter writer(&file, format == ImageFileFormat::Png ? "png" : "bmp");
-    if (!writer.write(picture)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return ornamo::savePicture(path, ornamo::BitmapPicture(image), format);
 }
 
 QImage wrapBitmap(const ornamo::Bitmap& image) {

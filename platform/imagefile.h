@@ -21,7 +21,8 @@ std::optional<ornamo::Bitmap> loadBitmapFile(const QString& path);
 
 /// Writes the image as a 24-bit BMP file (or a 24-bit PNG file), atomically: the file is
 /// written beside the target and renamed over it, so a failed save leaves an existing file as
-/// it was and no partial file behind. False on any failure, and for an empty image.
+/// it was and no partial file behind. False on any failure, and for an empty image. The
+/// writers of picturefile.h do the work (a link stays a link, a device is written into).
 bool saveBitmapFile(const ornamo::Bitmap& image, const QString& path,
                     ImageFileFormat format = ImageFileFormat::Bmp);
 

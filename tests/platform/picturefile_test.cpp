@@ -1,0 +1,183 @@
+#include "../engine/randomimage.h"
+#include "picturefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <tuple>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+using namespace ornamo;
+
+namespace {
+
+std::uint32_t field(const std::array<std::uint8_t, 54>& header, int at) {
+    return header[at] | header[at + 1] << 8 | header[at + 2] << 16 | unsigned{header[at + 3]} << 24;
+}
+
+TEST(BmpHeader, SizeFieldsEitherSideOfTwoAndFourGiB) {
+    const struct {
+        int width, height;
+        std::uint32_t fileSize; // 0: does not fit
+    } cases[] = {{5, 3, 102},
+                 {16384, 43690, 2147450934u},
+                 {16384, 43691, 2147500086u},
+                 {16384, 87381, 4294950966u},
+                 {16384, 87382, 0},
+                 {1, 1073741810, 4294967294u},
+                 {1, 1073741811, 0}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(bmpFits(c.width, c.height), c.fileSize != 0) << c.width << " x " << c.height;
+        if (const auto h = bmpHeader(c.width, c.height); c.fileSize != 0) {
+            EXPECT_EQ(
+                std::tuple(field(h, 2), field(h, 18), field(h, 22), field(h, 34)),
+                std::tuple(c.fileSize, unsigned(c.width), unsigned(c.height), c.fileSize - 54));
+        }
+    }
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(SavePicture, RoundTripsThroughQtPixelExact) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out");
+    for (const auto& [width, height] :
+         {std::pair{1, 1}, {5, 3}, {7, 2}, {300, 1}, {1, 300}, {1021, 1100}})
+        for (const ImageFileFormat format : {ImageFileFormat::Bmp, ImageFileFormat::Png}) {
+            SCOPED_TRACE(testing::Message()
+                         << width << " x " << height << " format " << int(format));
+            std::mt19937 rng(static_cast<unsigned>(width * 7 + height));
+            const Bitmap image = testimages::randomImage(width, height, rng);
+            ASSERT_TRUE(savePicture(path, BitmapPicture(image), format));
+            QImage back(path, format == ImageFileFormat::Bmp ? "bmp" : "png");
+            ASSERT_EQ(back.size(), QSize(width, height));
+            back.convertTo(QImage::Format_RGB888);
+            for (int y = 0; y < height; ++y)
+                ASSERT_EQ(std::memcmp(back.constScanLine(y), image.row(y), width * 3), 0) << y;
+            if (format == ImageFileFormat::Bmp) {
+                EXPECT_EQ(QFileInfo(path).size(), field(bmpHeader(width, height), 2));
+            }
+        }
+}
+
+// A picture of any size that counts its readRows calls and throws std::bad_alloc from the one
+// numbered `failingCall`.
+struct FakePicture final : PictureSource {
+    FakePicture(int w, int h, int failingCall = 0) : w(w), h(h), failingCall(failingCall) {}
+    int width() const override { return w; }
+    int height() const override { return h; }
+    void readRows(int first, int count, std::uint8_t* rows, std::ptrdiff_t stride) const override {
+        if (++calls == failingCall)
+            throw std::bad_alloc();
+        for (int y = 0; y < count; ++y)
+            std::memset(rows + y * stride, (first + y) & 0xFF, std::size_t(w) * 3);
+    }
+    int w, h, failingCall;
+    mutable int calls = 0;
+};
+
+// A temporary folder holding out.bmp, which a failed save must leave alone.
+struct Folder {
+    QTemporaryDir dir;
+    QString old = dir.filePath("out.bmp");
+    Folder() {
+        QFile file(old);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write("old contents") == 12);
+    }
+    void expectUntouched() const {
+        EXPECT_EQ(readFile(old), QByteArray("old contents"));
+        EXPECT_EQ(
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{"out.bmp"});
+    }
+};
+
+TEST(SavePicture, FailureReportsFalseAndLeavesTheOldFile) {
+    const struct {
+        const char* name;
+        FakePicture picture;
+        ImageFileFormat format;
+        int calls; // readRows calls made
+    } cases[] = {{"BMP, second band fails", {1100, 1000, 2}, ImageFileFormat::Bmp, 2},
+                 {"PNG, second band fails", {1100, 1000, 2}, ImageFileFormat::Png, 2},
+                 {"BMP beyond 4 GiB", {65535, 30000}, ImageFileFormat::Bmp, 0},
+                 {"no width", {0, 5}, ImageFileFormat::Png, 0}};
+    for (const auto& c : cases) {
+        Folder folder;
+        EXPECT_FALSE(savePicture(folder.old, c.picture, c.format)) << c.name;
+        EXPECT_EQ(c.picture.calls, c.calls) << c.name;
+        folder.expectUntouched();
+    }
+}
+
+TEST(SavePicture, UnwritableFolderFails) {
+    Folder folder;
+    const auto permissions = QFile::permissions(folder.dir.path());
+    ASSERT_TRUE(QFile::setPermissions(folder.dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    QFile probe(folder.dir.filePath("probe"));
+    const bool writable = probe.open(QIODevice::WriteOnly) && probe.remove();
+    const bool saved =
+        !writable && savePicture(folder.old, FakePicture(3, 3), ImageFileFormat::Bmp);
+    ASSERT_TRUE(QFile::setPermissions(folder.dir.path(), permissions));
+    if (writable)
+        GTEST_SKIP() << "these rights write into a read-only folder";
+    EXPECT_FALSE(saved);
+    folder.expectUntouched();
+}
+
+#ifdef Q_OS_UNIX
+TEST(SavePicture, SymbolicLinkStaysALinkAndItsTargetGetsThePicture) {
+    Folder folder;
+    const QString link = folder.dir.filePath("link.bmp");
+    ASSERT_TRUE(QFile::link("out.bmp", link));
+    const Bitmap image(3, 2, 0x123456);
+    ASSERT_TRUE(savePicture(link, BitmapPicture(image), ImageFileFormat::Bmp));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(loadBitmapFile(folder.old), image);
+}
+
+// A FIFO is written into directly and stays a FIFO; a reader that goes away fails the save.
+TEST(SavePicture, FifoIsWrittenIntoDirectly) {
+    std::signal(SIGPIPE, SIG_IGN); // writing to a pipe nobody reads then fails with EPIPE
+    QTemporaryDir dir;
+    const FakePicture picture(1100, 1000);
+    const QString plain = dir.filePath("plain.bmp");
+    ASSERT_TRUE(savePicture(plain, picture, ImageFileFormat::Bmp));
+    for (const bool readAll : {true, false}) {
+        const QByteArray fifo = QFile::encodeName(dir.filePath(readAll ? "all" : "none"));
+        ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+        auto received = std::make_shared<QByteArray>();
+        std::thread reader([fifo, received, readAll] {
+            QFile file(QFile::decodeName(fifo));
+            if (file.open(QIODevice::ReadOnly) && readAll)
+                *received = file.readAll();
+        });
+        const bool saved = savePicture(QFile::decodeName(fifo), picture, ImageFileFormat::Bmp);
+        struct stat status {};
+        if (::stat(fifo.constData(), &status) != 0 || !S_ISFIFO(status.st_mode)) {
+            reader.detach(); // it may wait for a writer forever
+            FAIL() << "the FIFO was replaced";
+        }
+        reader.join();
+        EXPECT_EQ(saved, readAll);
+        EXPECT_EQ(*received, readAll ? readFile(plain) : QByteArray());
+    }
+}
+#endif
+
+} // namespace
