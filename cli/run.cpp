@@ -7,12 +7,13 @@
 #include "messages.h"
 #include "mosaicview.h"
 #include "names.h"
+#include "outputfile.h"
+#include "picturefile.h"
 #include "render.h"
 #include "terminalprogress.h"
 #include "zoom.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <new>
 #include <optional>
@@ -141,7 +142,8 @@ const MosaicView& picture(const Options& options, const MosaicView& editorView,
     return other;
 }
 
-void writePlacements(const QString& fileName, const CommandStackModel& model) {
+// The placements file: the scale, the tile size and the factor, then one line per placement.
+std::string placementsText(const CommandStackModel& model) {
     std::string text;
     const Mosaic& m = model.mosaic();
     text += std::to_string(m.scale) + ' ' + std::to_string(m.tileSize) + ' ' +
@@ -150,12 +152,38 @@ void writePlacements(const QString& fileName, const CommandStackModel& model) {
         text += std::to_string(p.width) + ' ' + std::to_string(p.height) + ' ' +
                 std::to_string(p.x) + ' ' + std::to_string(p.y) + ' ' +
                 std::to_string(static_cast<int>(p.orientation)) + '\n';
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit())
-        throw Failure{"cannot write the placements to " + utf8(fileName)};
+    return text;
+}
+
+// Writes the outputs asked for all or nothing: each is written beside its target first, and
+// the targets are replaced only once every one of them has been written.
+void writeOutputs(const Options& options, const CommandStackModel& model, const MosaicView* image,
+                  std::FILE* errors) {
+    OutputFile placements;
+    if (!options.placementsFile.isEmpty()) {
+        const std::string text = placementsText(model);
+        if (!placements.open(options.placementsFile) || !placements.write(text.data(), text.size()) ||
+            !placements.finish())
+            throw Failure{"cannot write the placements to " + utf8(options.placementsFile)};
+    }
+    OutputFile picture;
+    if (image) {
+        const bool png = options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
+        TerminalProgress progress(errors);
+        progress.StartProcessBar(messages::busySaving);
+        const bool written =
+            picture.open(options.output) &&
+            writePicture(picture, image->picture(), png ? ImageFileFormat::Png : ImageFileFormat::Bmp,
+                         &progress) &&
+            picture.finish();
+        progress.EndProcessBar();
+        if (!written)
+            throw Failure{messages::saveFailed(utf8(options.output))};
+    }
+    if (image && !picture.commit())
+        throw Failure{messages::saveFailed(utf8(options.output))};
+    if (!options.placementsFile.isEmpty() && !placements.commit())
+        throw Failure{"cannot write the placements to " + utf8(options.placementsFile)};
 }
 
 int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
@@ -195,23 +223,13 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
     const MosaicView* image = nullptr;
     if (!options.output.isEmpty())
         image = &picture(options, view, other);
-    else
-        std::fprintf(out, "mosaic %lld x %lld pixels, %zu placements, view %d x %d pixels\n",
+    else if (!options.list)
+        std::fprintf(out, "mosaic %lld x %lld pixels, %zu placement%s, view %d x %d pixels\n",
                      static_cast<long long>(model.mosaic().extent()),
                      static_cast<long long>(model.mosaic().extent()),
-                     model.mosaic().placements.size(), view.side(), view.side());
-    if (!options.placementsFile.isEmpty())
-        writePlacements(options.placementsFile, model);
-    if (image) {
-        const bool png = options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
-        TerminalProgress progress(errors);
-        if (!saveBitmapFile(image->toBitmap(), options.output,
-                            png ? ImageFileFormat::Png : ImageFileFormat::Bmp)) {
-            if (!options.placementsFile.isEmpty())
-                QFile::remove(options.placementsFile);
-            throw Failure{messages::saveFailed(utf8(options.output))};
-        }
-    }
+                     model.mosaic().placements.size(),
+                     model.mosaic().placements.size() == 1 ? "" : "s", view.side(), view.side());
+    writeOutputs(options, model, image, errors);
     return 0;
 }
 

@@ -9,6 +9,7 @@ namespace ornamo::messages {
 
 inline constexpr std::string_view busyRendering = "--- Počítam ---";
 inline constexpr std::string_view busyShrinking = "---Škálujem---";
+inline constexpr std::string_view busySaving = "--- Ukladám ---";
 inline constexpr std::string_view emptyStackLower = "-- prázdny --";
 inline constexpr std::string_view emptyStackUpper = "-- Prázdny --";
 inline constexpr std::string_view emptySlotName = "--";
@@ -20,6 +21,8 @@ inline constexpr std::string_view mosaicTooLarge = "Mozaika by bola príliš ve�
 inline constexpr std::string_view notEnoughMemory = "Na túto mozaiku nie je dosť pamäte.";
 inline constexpr std::string_view badFormat = "Chybný formát súboru!";
 inline constexpr std::string_view zoomPointless = "Myslíš, že to má ešte zmysel?";
+inline constexpr std::string_view tooLargeForBmp =
+    "Tento obrázok je pre formát BMP príliš veľký (najviac 4 GB). Uložte ho ako PNG.";
 inline constexpr std::string_view tileUnusable = "Táto dlaždica sa nedá použiť.";
 inline constexpr std::string_view defaultTileMissing =
     "Nemôžem nahrať súbor default.bmp z adresára dlazdice !!!";

@@ -217,6 +217,7 @@ void MainWindow::createMenus() {
     Files1->setObjectName(QStringLiteral("Files1"));
     OpenImage1 = item(Files1, "OpenImage1", QStringLiteral("Otvor Bitmapu"));
     UloBitmapu1 = item(Files1, "UloBitmapu1", QStringLiteral("Ulož Bitmapu"));
+    Exportujobrazok1 = item(Files1, "Exportujobrazok1", QStringLiteral("Exportuj obrázok…"));
     Natajhierarchiu1 = item(Files1, "Natajhierarchiu1", QStringLiteral("Načítaj hierarchiu"));
     N1 = separator(Files1, "N1");
     Close1 = item(Files1, "Close1", QStringLiteral("Koniec"));
@@ -258,6 +259,7 @@ void MainWindow::createActions() {
 
     connect(OpenImage1, &QAction::triggered, this, &MainWindow::OpenImage1Click);
     connect(UloBitmapu1, &QAction::triggered, this, &MainWindow::UloBitmapu1Click);
+    connect(Exportujobrazok1, &QAction::triggered, this, &MainWindow::Exportujobrazok1Click);
     connect(Natajhierarchiu1, &QAction::triggered, this, &MainWindow::Natajhierarchiu1Click);
     connect(Close1, &QAction::triggered, this, &MainWindow::Close1Click);
     connect(Reset1, &QAction::triggered, this, &MainWindow::Reset1Click);
@@ -286,7 +288,8 @@ void MainWindow::updateActions() {
     // factor are greyed out; the buttons, the list and the keys stay as they are (so that the
     // focus does not jump) and their handlers ignore the input instead.
     const bool idle = !busy_;
-    for (QAction* action : {OpenImage1, UloBitmapu1, Natajhierarchiu1, Reset1, Zruposlednoperciu1,
+    for (QAction* action : {OpenImage1, UloBitmapu1, Exportujobrazok1, Natajhierarchiu1, Reset1,
+                            Zruposlednoperciu1,
                             Zrusvybrany1, Zrupovybranprkaz1, Zameprkaz1, Vloprkaz1,
                             Farbamedzery1, Nekluj1})
         action->setEnabled(idle);

@@ -11,6 +11,7 @@
 
 #include "bitmap.h"
 #include "commandstack.h"
+#include "imagefile.h"
 #include "mosaicview.h"
 #include "render.h"
 
@@ -28,6 +29,7 @@ class AboutDialog;
 class ChoiceDialog;
 class ConfirmingFileDialog;
 class CropDialog;
+class ExportDialog;
 class HelpWindow;
 class ImageView;
 class PictureSaveDialog;
@@ -147,6 +149,12 @@ private:
     void OpenDialog1Close();
     void UloBitmapu1Click();
     void SavePictureDialog1CanClose(const QString& path);
+    void Exportujobrazok1Click();
+    void ExportDialog1CanClose(const QString& path);
+    /// Writes the picture to `name` with the busy label and the progress bar, over `over`;
+    /// false when it could not be written (the file is then as it was).
+    bool savePictureFile(const ornamo::PictureSource& picture, const QString& name,
+                         ImageFileFormat format);
 
     /// The one way failures reach the user: a message box with the text, one OK button and the
     /// caption "Ornamo", over `over` (the window itself when null).
@@ -174,6 +182,7 @@ private:
     QMenu* Pomoc1 = nullptr;
     QAction* OpenImage1 = nullptr;
     QAction* UloBitmapu1 = nullptr;
+    QAction* Exportujobrazok1 = nullptr;
     QAction* Natajhierarchiu1 = nullptr;
     QAction* N1 = nullptr;
     QAction* Close1 = nullptr;
@@ -196,6 +205,7 @@ private:
     AboutDialog* TForm4 = nullptr;
     ConfirmingFileDialog* OpenDialog1 = nullptr;
     PictureSaveDialog* SavePictureDialog1 = nullptr;
+    ExportDialog* ExportDialog1 = nullptr;
     ConfirmingFileDialog* OpenDialog2 = nullptr;
     QColorDialog* ColorDialog1 = nullptr;
 

@@ -6,11 +6,13 @@
 
 #include "choice.h"
 #include "dialog.h"
+#include "exportdialog.h"
 #include "filedialogs.h"
 #include "filenames.h"
 #include "imagefile.h"
 #include "messages.h"
 #include "names.h"
+#include "picturefile.h"
 
 #include <QComboBox>
 #include <QMessageBox>
@@ -248,6 +250,47 @@ void MainWindow::UloBitmapu1Click() {
 
 void MainWindow::SavePictureDialog1CanClose(const QString& path) {
     const std::string name = ornamo::withBmpExtension(path.toStdString());
-    if (!saveBitmapFile(view_.toBitmap(), QString::fromStdString(name)))
+    if (!savePictureFile(view_.picture(), QString::fromStdString(name), ImageFileFormat::Bmp))
         showMessage(ornamo::messages::saveFailed(name), SavePictureDialog1);
+}
+
+void MainWindow::Exportujobrazok1Click() {
+    if (heldOff())
+        return;
+    if (!ExportDialog1) {
+        ExportDialog1 = new ExportDialog(this);
+        ExportDialog1->setConfirmHandler([this](const QString& path) { ExportDialog1CanClose(path); });
+    }
+    ExportDialog1->run();
+}
+
+void MainWindow::ExportDialog1CanClose(const QString& path) {
+    const QString name = ExportDialog1->withExtension(path);
+    // The full-size mosaic is computed band by band as it is written, like a view too large to
+    // keep; nothing of it is held.
+    ornamo::MosaicView fullSize(ornamo::ViewLimits{0, 0});
+    if (ExportDialog1->fullSize() && !fullSize.render(view_.mosaic(), 1, true)) {
+        showMessage(ornamo::messages::notEnoughMemory, ExportDialog1);
+        return;
+    }
+    const ornamo::MosaicView& picture = ExportDialog1->fullSize() ? fullSize : view_;
+    const ImageFileFormat format = ExportDialog1->format();
+    if (format == ImageFileFormat::Bmp && !ornamo::bmpFits(picture.side(), picture.side())) {
+        showMessage(ornamo::messages::tooLargeForBmp, ExportDialog1);
+        return;
+    }
+    if (!savePictureFile(picture.picture(), name, format))
+        showMessage(ornamo::messages::saveFailed(name.toStdString()), ExportDialog1);
+}
+
+bool MainWindow::savePictureFile(const ornamo::PictureSource& picture, const QString& name,
+                                 ImageFileFormat format) {
+    busy_ = true;
+    updateActions();
+    StartProcessBar(ornamo::messages::busySaving);
+    const bool saved = ornamo::savePicture(name, picture, format, this);
+    EndProcessBar();
+    busy_ = false;
+    updateActions();
+    return saved;
 }

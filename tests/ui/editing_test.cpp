@@ -10,10 +10,12 @@
 
 #include <QAbstractItemView>
 #include <QFileDialog>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 
+#include <cstring>
 #include <optional>
 
 using namespace windowtest;
@@ -509,6 +511,66 @@ TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
         ASSERT_TRUE(saved.has_value());
         EXPECT_EQ(saved->width(), row.width);
         EXPECT_EQ(*saved, view);
+    }
+}
+
+TEST(Save, ExportWritesTheFullSizeMosaicOrTheViewInTheChosenFormat) {
+    // One part stretched over a grid of 1000: a 40000-pixel mosaic, too large for a BMP file.
+    auto folder = std::make_unique<StartFolder>();
+    folder->writeTile(numberedTile(40, 40));
+    folder->writeHierarchy(standardHierarchy + "\nVelka\nscale: 1000\nitem: 1\n0 0 1000 1000 R90\n");
+    auto window = startWindow(*folder);
+    click(*window, "com1"); // grid 2: the full-size mosaic is 80 pixels across, the view 40
+    const ornamo::Bitmap full = fullImage(*window);
+    const ornamo::Bitmap view = window->view().toBitmap();
+    struct Row {
+        const char* typed;
+        const char* filter;
+        bool fullSize;
+        const char* written;
+        const ornamo::Bitmap* expected; // none: refused with the message
+    };
+    const Row rows[] = {
+        {"plna", "Obrázky PNG (*.png)", true, "plna.png", &full},
+        {"plna.PNG", "Obrázky PNG (*.png)", true, "plna.PNG", &full},
+        {"pohlad.png", "Súbory BMP (*.bmp)", false, "pohlad.png.bmp", &view},
+        {"velka", "Súbory BMP (*.bmp)", true, "velka.bmp", nullptr},
+        {"velka", "Súbory BMP (*.bmp)", false, "velka.bmp", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.written);
+        if (!row.expected && row.fullSize) { // the 40000-pixel mosaic, its view 40 across
+            trigger(*window, "Reset1");
+            click(*window, "com6");
+        }
+        QStringList texts;
+        ModalScript script;
+        script.then<QFileDialog>([&](QFileDialog& dialog) {
+            EXPECT_EQ(dialog.objectName(), QStringLiteral("ExportDialog1"));
+            dialog.selectNameFilter(text(row.filter));
+            dialog.findChild<QRadioButton*>(row.fullSize ? "fullSize" : "view")->setChecked(true);
+            dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+                ->setText(folder->file(row.typed));
+            static_cast<QDialog&>(dialog).accept();
+        });
+        if (!row.expected && row.fullSize)
+            script.message(&texts);
+        trigger(*window, "Exportujobrazok1");
+        const QString written = folder->file(row.written);
+        if (!row.expected && row.fullSize) {
+            EXPECT_EQ(texts, QStringList{text("Tento obrázok je pre formát BMP príliš veľký "
+                                              "(najviac 4 GB). Uložte ho ako PNG.")});
+            EXPECT_FALSE(QFile::exists(written));
+            continue;
+        }
+        const QImage saved = QImage(written).convertToFormat(QImage::Format_RGB888);
+        const ornamo::Bitmap& expected = row.expected ? *row.expected : window->view().toBitmap();
+        ASSERT_EQ(saved.size(), QSize(expected.width(), expected.height()));
+        for (int y = 0; y < saved.height(); ++y)
+            ASSERT_EQ(std::memcmp(saved.constScanLine(y), expected.row(y),
+                                  static_cast<std::size_t>(expected.width()) * 3),
+                      0)
+                << "row " << y;
     }
 }
 
