@@ -3,34 +3,29 @@
 // Running the independent pieces of a long image job on every core while the calling thread
 // keeps reporting progress.
 
-#include "render.h"
+#include "progress.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string_view>
-
-#if defined(_OPENMP)
-#include <omp.h>
-#endif
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace ornamo::detail {
 
+/// The threads a job runs on: one a core.
 inline int workerCount() {
-#if defined(_OPENMP)
-    return std::max(1, omp_get_max_threads());
-#else
-    return 1;
-#endif
+    static const int count = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return count;
 }
 
-inline int workerIndex() {
-#if defined(_OPENMP)
-    return omp_get_thread_num();
-#else
-    return 0;
-#endif
-}
+/// Which of a job's threads runs the calling code: 0 for the thread that started the job,
+/// 1 .. workerCount() - 1 for the others. Indexes the per-thread scratch of a job.
+inline thread_local int currentWorker = 0;
+inline int workerIndex() { return currentWorker; }
 
 /// Shows the busy caption for the lifetime of the object, and takes it away again however the
 /// job ends.
@@ -51,39 +46,41 @@ private:
     Progress* progress_;
 };
 
-/// Calls piece(i) for every i in [0, count), spread over all cores with dynamic scheduling.
-/// The pieces run in groups; between groups the calling thread reports (100 x done) div count
-/// to `progress`, about every 30 ms. Group sizes adapt so that a group takes about 10 ms.
-/// `piece` must not throw.
+/// Calls piece(i) for every i in [0, count), on every core: each thread takes the next piece
+/// not yet taken. The calling thread works too, and between its pieces reports (100 x done)
+/// div count to `progress`, about every 30 ms, so progress comes from the calling thread only.
+/// Threads that the system cannot start are done without. `piece` must not throw.
 template <class Piece> void runPieces(std::int64_t count, Progress* progress, Piece&& piece) {
     using Clock = std::chrono::steady_clock;
-    constexpr auto groupTime = std::chrono::milliseconds(10);
     constexpr auto stepTime = std::chrono::milliseconds(30);
-    const std::int64_t workers = workerCount();
-    std::int64_t done = 0;
-    std::int64_t group = progress ? workers * 2 : count;
-    auto lastStep = Clock::now();
-    while (done < count) {
-        const std::int64_t end = std::min(count, done + group);
-        const auto started = Clock::now();
-#if defined(_OPENMP)
-#pragma omp parallel for schedule(dynamic, 1) if (end - done > 1)
-#endif
-        for (std::int64_t i = done; i < end; ++i)
+    std::atomic<std::int64_t> next{0};
+    std::atomic<std::int64_t> done{0};
+    const auto work = [&](int worker, Progress* reporting) {
+        const int outer = currentWorker; // a job started while reporting progress nests
+        currentWorker = worker;
+        auto lastStep = Clock::now();
+        for (std::int64_t i = next++; i < count; i = next++) {
             piece(i);
-        const auto finished = Clock::now();
-        const auto spent = std::max<std::int64_t>(
-            1, std::chrono::duration_cast<std::chrono::microseconds>(finished - started).count());
-        const std::int64_t perGroup =
-            std::chrono::duration_cast<std::chrono::microseconds>(groupTime).count() *
-            (end - done) / spent;
-        group = std::max(workers, perGroup);
-        done = end;
-        if (progress && finished - lastStep >= stepTime && done < count) {
-            progress->step(static_cast<int>(100 * done / count));
-            lastStep = Clock::now();
+            const std::int64_t finished = ++done;
+            if (reporting && finished < count && Clock::now() - lastStep >= stepTime) {
+                reporting->step(static_cast<int>(100 * finished / count));
+                lastStep = Clock::now();
+            }
+        }
+        currentWorker = outer;
+    };
+    std::vector<std::thread> helpers;
+    const auto wanted = std::min<std::int64_t>(workerCount(), count);
+    for (int worker = 1; worker < wanted; ++worker) {
+        try {
+            helpers.emplace_back(work, worker, nullptr);
+        } catch (const std::system_error&) {
+            break;
         }
     }
+    work(0, progress);
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 } // namespace ornamo::detail

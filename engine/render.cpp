@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -453,11 +454,34 @@ std::uint64_t growthFor(std::int64_t width, std::int64_t height, const Bitmap& i
     return bytes > image.capacityBytes() ? bytes : 0;
 }
 
-// Kept between drawings on this thread (a few bytes per placement), like the images.
-RenderPlan& keptPlan() {
-    thread_local RenderPlan kept;
-    return kept;
-}
+// A plan kept between drawings on this thread (a few bytes per placement), so that a drawing
+// does not pay for fresh pages. A drawing started while another runs on the same thread (the
+// window handles input while it reports progress) takes a plan of its own.
+class KeptPlan {
+public:
+    KeptPlan() {
+        std::vector<std::unique_ptr<RenderPlan>>& free = pool();
+        if (free.empty()) {
+            plan_ = std::make_unique<RenderPlan>();
+        } else {
+            plan_ = std::move(free.back());
+            free.pop_back();
+        }
+    }
+    ~KeptPlan() { pool().push_back(std::move(plan_)); }
+    KeptPlan(const KeptPlan&) = delete;
+    KeptPlan& operator=(const KeptPlan&) = delete;
+
+    RenderPlan& operator*() { return *plan_; }
+
+private:
+    static std::vector<std::unique_ptr<RenderPlan>>& pool() {
+        thread_local std::vector<std::unique_ptr<RenderPlan>> free;
+        return free;
+    }
+
+    std::unique_ptr<RenderPlan> plan_;
+};
 
 } // namespace
 
@@ -478,7 +502,8 @@ void renderViewRect(const Mosaic& mosaic, std::int32_t factor, const ViewRect& r
         return;
     const ViewRect window{rect.x * factor, rect.y * factor, rect.width * factor,
                           rect.height * factor};
-    RenderPlan& plan = keptPlan(); // the workers must see this thread's plan, not their own
+    KeptPlan kept;
+    RenderPlan& plan = *kept; // the workers see this thread's plan, not one of their own
     const auto workers = static_cast<std::int64_t>(detail::workerCount());
 
     if (factor == 1) {

@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 #include <string>
 #include <utility>
 
@@ -52,10 +54,15 @@ protected:
 
     // Runs the program in the test's directory, with the test's tile and rules unless the
     // arguments say otherwise.
-    Result render(QStringList arguments, bool defaults = true) const {
+    Result render(QStringList arguments, bool defaults = true, rlim_t addressSpace = 0) const {
         if (defaults)
             arguments = QStringList{"-t", "tile.bmp", "-r", "rules.hrh"} + arguments;
         QProcess process;
+        if (addressSpace)
+            process.setChildProcessModifier([addressSpace] {
+                const rlimit limit{addressSpace, addressSpace};
+                setrlimit(RLIMIT_AS, &limit);
+            });
         process.setWorkingDirectory(directory.path());
         process.start(QStringLiteral(ORNAMO_RENDER), arguments);
         process.waitForFinished(60000);
@@ -90,6 +97,39 @@ TEST_F(RenderProgram, WorkedExampleTwice) {
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width(), 40); // 160 pixels reduced by 4
     EXPECT_EQ(image->pixel(20, 20), Color{0x336699});
+}
+
+TEST_F(RenderProgram, AFailedSaveLeavesEveryOutputAsItWas) {
+    writeFile("p.txt", "old placements\n");
+    const Result r = render({"--placements", "p.txt", "-o", "nowhere/out.bmp", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.errors.find("Zlyhalo uloženie súboru nowhere/out.bmp !!!"), std::string::npos)
+        << r.errors;
+    EXPECT_EQ(readFile("p.txt"), "old placements\n");
+    EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).size(), 3); // no temporary left
+}
+
+// However little memory there is, a save either writes the whole picture or leaves the old
+// file as it was, and says which.
+TEST_F(RenderProgram, UnderAMemoryLimitASaveIsWholeOrNothing) {
+    const QStringList steps{"--full", "-o", "out.bmp", "1", "1", "1", "1", "1", "1", "1"};
+    ASSERT_EQ(render(steps).exitCode, 0);
+    const std::string picture = readFile("out.bmp"); // 5120 pixels across, 75 MB
+    ASSERT_EQ(picture.size(), 54u + 5120u * 5120u * 3u);
+    int saved = 0;
+    for (const rlim_t megabytes : {64, 128, 192, 256, 384, 1024}) {
+        SCOPED_TRACE(std::to_string(megabytes) + " MB");
+        writeFile("out.bmp", "old picture");
+        const Result r = render(steps, true, megabytes << 20);
+        const std::string now = readFile("out.bmp");
+        if (r.exitCode == 0) {
+            ++saved;
+            EXPECT_TRUE(now == picture);
+        } else {
+            EXPECT_EQ(now, "old picture") << r.errors;
+        }
+    }
+    EXPECT_GT(saved, 0); // the picture needs bands, not the whole of it
 }
 
 struct FailureCase {
