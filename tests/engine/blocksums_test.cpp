@@ -46,7 +46,8 @@ Mosaic randomMosaic(const Recipe& r, std::mt19937& rng, bool wild = true) {
         p.x = pick(-r.maxStretch * r.tileSize, side);
         p.y = pick(-r.maxStretch * r.tileSize, side);
         p.orientation = static_cast<Orientation>(pick(0, 8)); // 8 draws nothing
-        switch (pick(0, wild ? 15 : 1)) {
+        const int kind = pick(0, 15);
+        switch (wild || kind < 2 ? kind : -1) {
         case 0: p.width = pick(-2, 0); break;
         case 1: p.height = pick(-2, 0); break;
         case 2: p.x = pick(1 << 20, 1 << 30); break;
