@@ -1,6 +1,7 @@
 #include "blocksums.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace ornamo {
@@ -75,14 +76,19 @@ int segmentsOf(std::int64_t u0, std::int64_t u1, std::int64_t stretch, Segment* 
 
 // A drawable placement clipped to the window of one call.
 struct Clipped {
-    std::int64_t left, top, right, bottom; // the visible part within the window
-    std::uint32_t drawn;                   // index into the drawn placements
+    std::int32_t left, top, right, bottom; // the visible part, relative to the window
+    std::int64_t originX, originY;         // the placement's top-left corner, likewise
+    std::int64_t stretchX, stretchY;
+    // the summed-area table of its tile image: one of the two, rows rowEntries values apart
+    const std::uint32_t* narrow;
+    const std::uint64_t* wide;
+    std::int64_t rowEntries;
 };
 
 // A visible piece of one slab: columns [from, to), shown by `owner` (an index into the clipped
 // placements) or by the gap (owner < 0).
 struct Piece {
-    std::int64_t from, to;
+    std::int32_t from, to;
     std::int32_t owner;
 };
 
@@ -189,73 +195,85 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
         std::int64_t{rect.y} + rect.height > side)
         throw std::invalid_argument("view rectangle outside the view");
 
-    const std::int64_t f = factor;
-    const std::int64_t x0 = rect.x * f, x1 = (std::int64_t{rect.x} + rect.width) * f;
-    const std::int64_t y0 = rect.y * f, y1 = (std::int64_t{rect.y} + rect.height) * f;
+    // The window: the full-size pixels of the rect. Coordinates from here on are relative to
+    // its top-left corner; the window lies within the image, so they fit in 32 bits.
+    const std::int32_t f = factor;
+    const std::int64_t x0 = std::int64_t{rect.x} * f, y0 = std::int64_t{rect.y} * f;
+    const std::int32_t windowWidth = rect.width * f, windowHeight = rect.height * f;
 
     // The drawn placements that reach into the window, clipped to it, in list order.
+    const auto& tables = tables_;
     std::vector<Clipped> clipped;
-    for (std::size_t i = 0; i < drawn_.size(); ++i) {
-        const Drawn& d = drawn_[i];
-        const std::int64_t l = std::max(d.left, x0), r = std::min(d.right, x1);
-        const std::int64_t t = std::max(d.top, y0), b = std::min(d.bottom, y1);
+    for (const Drawn& d : drawn_) {
+        const std::int64_t l = std::max<std::int64_t>(d.left - x0, 0);
+        const std::int64_t r = std::min<std::int64_t>(d.right - x0, windowWidth);
+        const std::int64_t t = std::max<std::int64_t>(d.top - y0, 0);
+        const std::int64_t b = std::min<std::int64_t>(d.bottom - y0, windowHeight);
         if (l < r && t < b)
-            clipped.push_back({l, t, r, b, static_cast<std::uint32_t>(i)});
+            clipped.push_back(
+                {static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
+                 static_cast<std::int32_t>(r), static_cast<std::int32_t>(b), d.left - x0,
+                 d.top - y0, d.stretchX, d.stretchY,
+                 tables[d.orientation].narrow.empty() ? nullptr
+                                                      : tables[d.orientation].narrow.data(),
+                 tables[d.orientation].wide.empty() ? nullptr : tables[d.orientation].wide.data(),
+                 std::int64_t{tables[d.orientation].width + 1} * 3});
     }
 
     // Slabs: the rows between consecutive distinct top and bottom edges. Within a slab the same
-    // placements cover every row, so its visible pieces are the same on every row.
-    std::vector<std::int64_t> edges;
-    edges.reserve(clipped.size() * 2 + 2);
-    edges.push_back(y0);
-    edges.push_back(y1);
+    // placements cover every row, so its visible pieces are the same on every row. Edges are
+    // marked per row, and the placements sorted by their top row by counting, list order kept.
+    std::vector<std::uint32_t> startsAt(static_cast<std::size_t>(windowHeight) + 2, 0);
+    std::vector<std::uint8_t> isEdge(static_cast<std::size_t>(windowHeight) + 1, 0);
+    isEdge.front() = isEdge.back() = 1;
     for (const Clipped& c : clipped) {
-        edges.push_back(c.top);
-        edges.push_back(c.bottom);
+        isEdge[static_cast<std::size_t>(c.top)] = 1;
+        isEdge[static_cast<std::size_t>(c.bottom)] = 1;
+        ++startsAt[static_cast<std::size_t>(c.top) + 1];
     }
-    std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-
+    for (std::size_t r = 1; r < startsAt.size(); ++r)
+        startsAt[r] += startsAt[r - 1];
     std::vector<std::uint32_t> byTop(clipped.size());
-    for (std::uint32_t i = 0; i < byTop.size(); ++i)
-        byTop[i] = i;
-    std::stable_sort(byTop.begin(), byTop.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return clipped[a].top < clipped[b].top;
-    });
+    {
+        std::vector<std::uint32_t> fill(startsAt.begin(), startsAt.end() - 1);
+        for (std::uint32_t i = 0; i < clipped.size(); ++i)
+            byTop[fill[static_cast<std::size_t>(clipped[i].top)]++] = i;
+    }
+    std::vector<std::int32_t> edges;
+    for (std::int32_t r = 0; r <= windowHeight; ++r)
+        if (isEdge[static_cast<std::size_t>(r)])
+            edges.push_back(r);
 
     const auto columns = static_cast<std::size_t>(rect.width);
     std::vector<std::uint64_t> sums(columns * 3, 0); // the current row of blocks
-    std::vector<std::uint32_t> active, arriving, merged; // in list order
-    std::vector<std::int64_t> xs;
+    std::vector<std::uint32_t> active, merged;       // in list order
+    std::vector<std::int32_t> xs;                    // the slab's distinct column edges
+    std::vector<std::uint32_t> indexAt(static_cast<std::size_t>(windowWidth) + 1); // of xs
     std::vector<std::uint32_t> next; // union-find: the first uncovered interval at or after
     std::vector<Piece> pieces;
     const std::uint64_t gap[3] = {redOf(gapColor_), greenOf(gapColor_), blueOf(gapColor_)};
     const std::uint64_t blockArea = static_cast<std::uint64_t>(f) * static_cast<std::uint64_t>(f);
-    std::size_t nextArrival = 0;
 
     for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
-        const std::int64_t slabTop = edges[e], slabBottom = edges[e + 1];
+        const std::int32_t slabTop = edges[e], slabBottom = edges[e + 1];
 
         // The placements covering the slab, in list order.
         active.erase(std::remove_if(active.begin(), active.end(),
                                     [&](std::uint32_t a) { return clipped[a].bottom <= slabTop; }),
                      active.end());
-        arriving.clear();
-        while (nextArrival < byTop.size() && clipped[byTop[nextArrival]].top <= slabTop)
-            arriving.push_back(byTop[nextArrival++]);
-        if (!arriving.empty()) {
-            std::sort(arriving.begin(), arriving.end());
-            merged.resize(active.size() + arriving.size());
-            std::merge(active.begin(), active.end(), arriving.begin(), arriving.end(),
-                       merged.begin());
+        const auto arrivingFrom = byTop.begin() + startsAt[static_cast<std::size_t>(slabTop)];
+        const auto arrivingTo = byTop.begin() + startsAt[static_cast<std::size_t>(slabTop) + 1];
+        if (arrivingFrom != arrivingTo) {
+            merged.resize(active.size() + static_cast<std::size_t>(arrivingTo - arrivingFrom));
+            std::merge(active.begin(), active.end(), arrivingFrom, arrivingTo, merged.begin());
             std::swap(active, merged);
         }
 
         // Visible pieces: walk from the last placement to the first, each one taking the
         // intervals of the slab that no later one covers; what is left shows the gap.
         xs.clear();
-        xs.push_back(x0);
-        xs.push_back(x1);
+        xs.push_back(0);
+        xs.push_back(windowWidth);
         for (std::uint32_t a : active) {
             xs.push_back(clipped[a].left);
             xs.push_back(clipped[a].right);
@@ -264,18 +282,16 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
         xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
         const auto intervals = static_cast<std::uint32_t>(xs.size() - 1);
         next.resize(intervals + 1);
-        for (std::uint32_t k = 0; k <= intervals; ++k)
+        for (std::uint32_t k = 0; k <= intervals; ++k) {
             next[k] = k;
+            indexAt[static_cast<std::size_t>(xs[k])] = k;
+        }
         const auto find = [&](std::uint32_t k) {
             while (next[k] != k) {
                 next[k] = next[next[k]];
                 k = next[k];
             }
             return k;
-        };
-        const auto indexOf = [&](std::int64_t x) {
-            return static_cast<std::uint32_t>(std::lower_bound(xs.begin(), xs.end(), x) -
-                                              xs.begin());
         };
         pieces.clear();
         const auto take = [&](std::uint32_t from, std::uint32_t to, std::int32_t owner) {
@@ -292,71 +308,134 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
             }
         };
         for (auto it = active.rbegin(); it != active.rend(); ++it)
-            take(indexOf(clipped[*it].left), indexOf(clipped[*it].right),
+            take(indexAt[static_cast<std::size_t>(clipped[*it].left)],
+                 indexAt[static_cast<std::size_t>(clipped[*it].right)],
                  static_cast<std::int32_t>(*it));
         take(0, intervals, -1);
 
         // Add every piece to the blocks it meets, one row of blocks at a time; a row of blocks
         // is written out when the slab reaches its bottom.
-        std::int64_t rowTop = y0 + (slabTop - y0) / f * f;
-        for (; rowTop < slabBottom; rowTop += f) {
-            const std::int64_t ya = std::max(slabTop, rowTop);
-            const std::int64_t yb = std::min(slabBottom, rowTop + f);
+        for (std::int32_t rowTop = slabTop / f * f; rowTop < slabBottom; rowTop += f) {
+            const std::int32_t ya = std::max(slabTop, rowTop);
+            const std::int32_t yb = std::min(slabBottom, rowTop + f);
             for (const Piece& piece : pieces) {
-                std::int64_t column = (piece.from - x0) / f;
-                std::int64_t blockLeft = x0 + column * f;
+                std::int32_t column = piece.from / f;
+                std::int32_t blockLeft = column * f;
+                std::uint64_t* sum = &sums[static_cast<std::size_t>(column) * 3];
                 if (piece.owner < 0) {
-                    for (; blockLeft < piece.to; blockLeft += f, ++column) {
-                        const std::int64_t xa = std::max(piece.from, blockLeft);
-                        const std::int64_t xb = std::min(piece.to, blockLeft + f);
-                        const auto area = static_cast<std::uint64_t>((xb - xa) * (yb - ya));
-                        std::uint64_t* sum = &sums[static_cast<std::size_t>(column) * 3];
+                    for (; blockLeft < piece.to; blockLeft += f, sum += 3) {
+                        const std::int32_t xa = std::max(piece.from, blockLeft);
+                        const std::int32_t xb = std::min(piece.to, blockLeft + f);
+                        const auto area = static_cast<std::uint64_t>(xb - xa) *
+                                          static_cast<std::uint64_t>(yb - ya);
                         for (int k = 0; k < 3; ++k)
                             sum[k] += gap[k] * area;
                     }
                     continue;
                 }
-                const Drawn& d = drawn_[clipped[static_cast<std::size_t>(piece.owner)].drawn];
-                const Table& table = tables_[d.orientation];
-                const std::int64_t rowEntries = std::int64_t{table.width + 1} * 3;
+                const Clipped& c = clipped[static_cast<std::size_t>(piece.owner)];
                 Segment rows[3];
-                const int rowCount = segmentsOf(ya - d.top, yb - d.top, d.stretchY, rows);
-                for (; blockLeft < piece.to; blockLeft += f, ++column) {
-                    const std::int64_t xa = std::max(piece.from, blockLeft);
-                    const std::int64_t xb = std::min(piece.to, blockLeft + f);
+                const int rowCount = segmentsOf(ya - c.originY, yb - c.originY, c.stretchY, rows);
+                for (; blockLeft < piece.to; blockLeft += f, sum += 3) {
+                    const std::int32_t xa = std::max(piece.from, blockLeft);
+                    const std::int32_t xb = std::min(piece.to, blockLeft + f);
                     Segment cols[3];
-                    const int colCount = segmentsOf(xa - d.left, xb - d.left, d.stretchX, cols);
-                    std::uint64_t* sum = &sums[static_cast<std::size_t>(column) * 3];
+                    const int colCount =
+                        segmentsOf(xa - c.originX, xb - c.originX, c.stretchX, cols);
                     for (int r = 0; r < rowCount; ++r)
-                        for (int c = 0; c < colCount; ++c) {
+                        for (int k = 0; k < colCount; ++k) {
                             const auto weight =
-                                static_cast<std::uint64_t>(rows[r].weight * cols[c].weight);
-                            if (!table.narrow.empty())
-                                addRect(table.narrow.data(), rowEntries, cols[c].from, cols[c].to,
+                                static_cast<std::uint64_t>(rows[r].weight * cols[k].weight);
+                            if (c.narrow)
+                                addRect(c.narrow, c.rowEntries, cols[k].from, cols[k].to,
                                         rows[r].from, rows[r].to, weight, sum);
                             else
-                                addRect(table.wide.data(), rowEntries, cols[c].from, cols[c].to,
+                                addRect(c.wide, c.rowEntries, cols[k].from, cols[k].to,
                                         rows[r].from, rows[r].to, weight, sum);
                         }
                 }
             }
             if (yb == rowTop + f) {
-                std::uint8_t* to = out + (rowTop - y0) / f * stride;
+                std::uint8_t* to = out + rowTop / f * stride;
                 for (std::size_t i = 0; i < columns * 3; ++i) {
                     to[i] = static_cast<std::uint8_t>(sums[i] / blockArea);
                     sums[i] = 0;
                 }
             }
-            if (yb < rowTop + f)
-                break; // the next slab goes on in this row of blocks
         }
     }
 }
 
+namespace {
+
+// The time of one compute() is a sum of counts, each times the nanoseconds one unit of it takes
+// (measured on the 2-core development machine, Release build).
+struct CostCounts {
+    double calls = 1;       // fixed cost of a call
+    double drawn = 0;       // placements looked at
+    double sorted = 0;      // placements in the window, times the log of their number (sorts)
+    double slabActive = 0;  // (slab, placement covering it) pairs: the painter's walk
+    double pieceBlocks = 0; // (piece, block) pairs, a piece counted again in each slab
+    double lookups = 0;     // rectangle sums read from the tables
+    double pixels = 0;      // view pixels written
+};
+
+constexpr CostCounts nanosecondsPer{2000, 1.0, 2.0, 25.0, 6.0, 3.0, 3.0};
+
+double dot(const CostCounts& a, const CostCounts& b) {
+    return a.calls * b.calls + a.drawn * b.drawn + a.sorted * b.sorted +
+           a.slabActive * b.slabActive + a.pieceBlocks * b.pieceBlocks + a.lookups * b.lookups +
+           a.pixels * b.pixels;
+}
+
+} // namespace
+
 double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
-    (void)factor;
-    (void)rect;
-    return 0;
+    if (factor < 2 || rect.isEmpty())
+        return 0;
+    const std::int64_t f = factor;
+    const std::int64_t x0 = rect.x * f, x1 = (std::int64_t{rect.x} + rect.width) * f;
+    const std::int64_t y0 = rect.y * f, y1 = (std::int64_t{rect.y} + rect.height) * f;
+    CostCounts counts;
+    counts.drawn = static_cast<double>(drawn_.size());
+    counts.pixels = static_cast<double>(rect.width) * rect.height;
+
+    // Distinct row edges, marked in one byte per window row (at most 65536).
+    std::vector<std::uint8_t> edge(static_cast<std::size_t>(y1 - y0) + 1, 0);
+    double clipped = 0;
+    for (const Drawn& d : drawn_) {
+        const std::int64_t t = std::max(d.top, y0), b = std::min(d.bottom, y1);
+        if (std::max(d.left, x0) >= std::min(d.right, x1) || t >= b)
+            continue;
+        edge[static_cast<std::size_t>(t - y0)] = 1;
+        edge[static_cast<std::size_t>(b - y0)] = 1;
+        ++clipped;
+    }
+    edge.front() = edge.back() = 1;
+    double slabs = -1;
+    for (std::uint8_t e : edge)
+        slabs += e;
+    const double slabsPerRow = slabs / static_cast<double>(y1 - y0);
+    counts.sorted = clipped * std::log2(clipped + 2);
+
+    // Every placement as if nothing covered it: its pieces in each slab it crosses, times the
+    // blocks they meet.
+    double gapBlocks = static_cast<double>(rect.width) * rect.height;
+    for (const Drawn& d : drawn_) {
+        const std::int64_t l = std::max(d.left, x0), r = std::min(d.right, x1);
+        const std::int64_t t = std::max(d.top, y0), b = std::min(d.bottom, y1);
+        if (l >= r || t >= b)
+            continue;
+        const double crossed = std::max(1.0, static_cast<double>(b - t) * slabsPerRow);
+        const double columns = static_cast<double>((r - 1 - x0) / f - (l - x0) / f + 1);
+        const double rows = static_cast<double>((b - 1 - y0) / f - (t - y0) / f + 1);
+        const double pairs = columns * (rows + crossed - 1);
+        counts.slabActive += crossed;
+        counts.pieceBlocks += pairs;
+        counts.lookups += pairs * (d.stretchX > 1 ? 2 : 1) * (d.stretchY > 1 ? 2 : 1);
+    }
+    counts.pieceBlocks += std::min(gapBlocks, slabs * rect.width);
+    return dot(counts, nanosecondsPer);
 }
 
 } // namespace ornamo

@@ -48,12 +48,24 @@ Mosaic randomMosaic(const Recipe& r, std::mt19937& rng, bool wild = true) {
         p.orientation = static_cast<Orientation>(pick(0, 8)); // 8 draws nothing
         const int kind = pick(0, 15);
         switch (wild || kind < 2 ? kind : -1) {
-        case 0: p.width = pick(-2, 0); break;
-        case 1: p.height = pick(-2, 0); break;
-        case 2: p.x = pick(1 << 20, 1 << 30); break;
-        case 3: p.y = -pick(1 << 20, 1 << 30); break;
-        case 4: p.width = pick(1 << 16, 1 << 30); p.x = -pick(0, 1 << 30); break;
-        default: break;
+        case 0:
+            p.width = pick(-2, 0);
+            break;
+        case 1:
+            p.height = pick(-2, 0);
+            break;
+        case 2:
+            p.x = pick(1 << 20, 1 << 30);
+            break;
+        case 3:
+            p.y = -pick(1 << 20, 1 << 30);
+            break;
+        case 4:
+            p.width = pick(1 << 16, 1 << 30);
+            p.x = -pick(0, 1 << 30);
+            break;
+        default:
+            break;
         }
         m.placements.push_back(p);
     }
@@ -63,7 +75,8 @@ Mosaic randomMosaic(const Recipe& r, std::mt19937& rng, bool wild = true) {
 Bitmap referenceView(const Mosaic& m, int factor) {
     Bitmap image, view;
     renderMosaic(m, image);
-    ShrinkBitmap(static_cast<std::uint16_t>(factor), static_cast<std::uint16_t>(factor), image, view);
+    ShrinkBitmap(static_cast<std::uint16_t>(factor), static_cast<std::uint16_t>(factor), image,
+                 view);
     return view;
 }
 
