@@ -23,6 +23,10 @@ struct Recipe {
     std::vector<int> factors;
 };
 
+void PrintTo(const Recipe& r, std::ostream* out) {
+    *out << r.name;
+}
+
 // `wild` adds placements far outside the mosaic or stretched past it.
 Mosaic randomMosaic(const Recipe& r, std::mt19937& rng, bool wild = true) {
     Mosaic m;
