@@ -140,9 +140,7 @@ BlockSums::BlockSums(const Mosaic& mosaic)
                           static_cast<std::uint8_t>(p.orientation)});
     }
 
-    std::array<bool, 8> used{};
-    for (const Drawn& d : drawn_)
-        used[d.orientation] = true;
+    const std::array<bool, 8> used = usedImages(mosaic); // as tableBytes counts them
     for (unsigned o = 0; o < 8; ++o) {
         if (!used[o])
             continue;
@@ -185,14 +183,20 @@ std::int64_t BlockSums::viewSide(int factor) const {
     return extent_ / factor;
 }
 
+bool BlockSums::inView(int factor, ViewRect rect) const {
+    const std::int64_t side = viewSide(factor);
+    return rect.x >= 0 && rect.y >= 0 && std::int64_t{rect.x} + rect.width <= side &&
+           std::int64_t{rect.y} + rect.height <= side;
+}
+
 void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdiff_t stride) const {
     if (factor < 2)
         throw std::invalid_argument("view factor below 2");
     if (rect.isEmpty())
         return;
-    const std::int64_t side = viewSide(factor);
-    if (rect.x < 0 || rect.y < 0 || std::int64_t{rect.x} + rect.width > side ||
-        std::int64_t{rect.y} + rect.height > side)
+    if (extent_ > maxExtent)
+        throw std::invalid_argument("mosaic larger than the model holds");
+    if (!inView(factor, rect))
         throw std::invalid_argument("view rectangle outside the view");
 
     // The window: the full-size pixels of the rect. Coordinates from here on are relative to
@@ -409,7 +413,7 @@ double dot(const CostCounts& a, const CostCounts& b) {
 } // namespace
 
 double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
-    if (factor < 2 || rect.isEmpty())
+    if (factor < 2 || rect.isEmpty() || extent_ > maxExtent || !inView(factor, rect))
         return 0;
     const std::int64_t f = factor;
     const std::int64_t x0 = rect.x * f, x1 = (std::int64_t{rect.x} + rect.width) * f;

@@ -29,19 +29,23 @@ public:
     explicit BlockSums(const Mosaic& mosaic);
 
     /// Estimated single-thread time in nanoseconds on this kind of machine to compute `rect` at
-    /// `factor`; O(placements). Used to choose between this and rendering full-size strips.
+    /// `factor`; O(placements + rows of the rect x factor). Used to choose between this and
+    /// rendering full-size strips. 0 for an empty rect or one that compute() would refuse.
     double estimatedNanoseconds(int factor, ViewRect rect) const;
 
     /// Writes the view pixels of `rect` as R,G,B rows, `stride` bytes apart, to `out`: byte for
     /// byte what renderMosaic followed by ShrinkBitmap(factor, factor) gives. `factor` must be 2
     /// or more and `rect` must lie within the view (side extent div factor); otherwise throws
-    /// std::invalid_argument. An empty rect writes nothing. Thread-safe.
+    /// std::invalid_argument, as for a mosaic wider than maxExtent. An empty rect writes nothing.
+    /// Thread-safe: any number of threads may compute at once.
     void compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdiff_t stride) const;
 
     /// Side of the view at `factor` (2 or more): extent div factor, 0 when extent <= factor.
     std::int64_t viewSide(int factor) const;
 
 private:
+    bool inView(int factor, ViewRect rect) const;
+
     // A drawable placement: its whole rectangle in full-size pixels, [left, right) x [top,
     // bottom), before clipping; the enlargement and the tile image it shows.
     struct Drawn {
