@@ -163,11 +163,11 @@ const Mosaic& stretchedMosaic() {
 }
 
 // The whole view at `factor`, computed from the placements on `threads` threads taking groups
-// of rows in turn.
+// of rows in turn: two groups a thread, since each call looks at every placement once.
 void computeView(const BlockSums& sums, int factor, int threads, Bitmap& view) {
     const int side = static_cast<int>(sums.viewSide(factor));
     view.resizeForOverwrite(side, side);
-    const int groupRows = std::max(1, side / (threads * 8));
+    const int groupRows = std::max(1, (side + threads * 2 - 1) / (threads * 2));
     std::atomic<int> nextRow{0};
     const auto work = [&] {
         for (int row; (row = nextRow.fetch_add(groupRows)) < side;) {
