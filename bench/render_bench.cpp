@@ -2,15 +2,18 @@
 // placements on a 9720 x 9720 image (283 MB). Each result also shows its time as a ratio to a
 // single-threaded memcpy of a buffer of the image's size, measured first in the same run.
 
+#include "blocksums.h"
 #include "ornamo.h"
 #include "render.h"
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <thread>
 #include <vector>
 
 using namespace ornamo;
@@ -148,6 +151,70 @@ void Substitute(benchmark::State& state) {
     state.counters["ms"] = seconds * 1000;
 }
 
+// A 64000-pixel mosaic: a 4 x 4 command of sixteen single cells applied three times to a
+// 40-pixel tile, then a 25 x 25 grid whose one part covers it whole, so that each of the 4096
+// placements is stretched 25 times each way.
+const Mosaic& stretchedMosaic() {
+    static const Mosaic mosaic = [] {
+        Mosaic m = mosaicAfter(0);
+        Mosaic sixteen;
+        sixteen.scale = 4;
+        sixteen.placements.clear();
+        for (int i = 0; i < 16; ++i)
+            sixteen.placements.push_back(
+                {1, 1, i % 4, i / 4, static_cast<Orientation>((i * 3) % 8)});
+        for (int i = 0; i < 3; ++i)
+            SubstituteCommand(sixteen, m);
+        Mosaic whole;
+        whole.scale = 25;
+        whole.placements = {{25, 25, 0, 0, Orientation::R0}};
+        SubstituteCommand(whole, m);
+        return m;
+    }();
+    return mosaic;
+}
+
+// The whole view at `factor`, computed from the placements on `threads` threads taking groups
+// of rows in turn: two groups a thread, since each call looks at every placement once.
+void computeView(const BlockSums& sums, int factor, int threads, Bitmap& view) {
+    const int side = static_cast<int>(sums.viewSide(factor));
+    view.resizeForOverwrite(side, side);
+    const int groupRows = std::max(1, (side + threads * 2 - 1) / (threads * 2));
+    std::atomic<int> nextRow{0};
+    const auto work = [&] {
+        for (int row; (row = nextRow.fetch_add(groupRows)) < side;) {
+            const int rows = std::min(groupRows, side - row);
+            sums.compute(factor, {0, row, side, rows}, view.row(row), view.stride());
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& t : helpers)
+        t.join();
+}
+
+void direct(benchmark::State& state, const Mosaic& mosaic) {
+    const int factor = static_cast<int>(state.range(0));
+    const int threads = static_cast<int>(state.range(1));
+    const BlockSums sums(mosaic);
+    Bitmap view;
+    timed(state, [&] {
+        computeView(sums, factor, threads, view);
+        benchmark::DoNotOptimize(view.bits());
+    });
+    const int side = view.width();
+    state.counters["estimate_ms"] = sums.estimatedNanoseconds(factor, {0, 0, side, side}) / 1e6;
+}
+
+void DirectView(benchmark::State& state) {
+    direct(state, benchMosaic());
+}
+void DirectStretchedView(benchmark::State& state) {
+    direct(state, stretchedMosaic());
+}
+
 } // namespace
 
 BENCHMARK(Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
@@ -168,6 +235,16 @@ BENCHMARK(View)
     ->Arg(9)
     ->Arg(81)
     ->Arg(243)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+BENCHMARK(DirectView)
+    ->ArgsProduct({{9, 81, 243}, {2, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+BENCHMARK(DirectStretchedView)
+    ->ArgsProduct({{1600, 800, 400, 100}, {2, 1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(1.0);

@@ -1,0 +1,76 @@
+#pragma once
+
+// Views of a mosaic computed straight from its placements, without the full-size image: each
+// view pixel is the mean of a factor x factor block of the full-size image, and the sum over a
+// block is added up from the visible pieces of the placements that cover it, each piece read
+// from a summed-area table of its tile image. The cost follows the view pixels asked for and
+// the placements that touch them, not the area of the mosaic.
+
+#include "ornamo.h"
+#include "viewrect.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace ornamo {
+
+/// Tables for computing views of one mosaic straight from its placements (summed-area tables of
+/// the tile images it uses), built once per mosaic and then shared by any number of threads.
+class BlockSums {
+public:
+    /// Bytes the tables for this mosaic would take.
+    static std::uint64_t tableBytes(const Mosaic& mosaic);
+
+    /// Keeps a copy of the placements and the tile set pointer, and builds a table for every
+    /// tile image a drawable placement uses. May throw std::bad_alloc.
+    explicit BlockSums(const Mosaic& mosaic);
+
+    /// Estimated single-thread time in nanoseconds on this kind of machine to compute `rect` at
+    /// `factor`; O(placements + rows of the rect x factor). Used to choose between this and
+    /// rendering full-size strips. 0 for an empty rect or one that compute() would refuse.
+    double estimatedNanoseconds(int factor, ViewRect rect) const;
+
+    /// Writes the view pixels of `rect` as R,G,B rows, `stride` bytes apart, to `out`: byte for
+    /// byte what renderMosaic followed by ShrinkBitmap(factor, factor) gives. `factor` must be 2
+    /// or more and `rect` must lie within the view (side extent div factor); otherwise throws
+    /// std::invalid_argument, as for a mosaic wider than maxExtent. An empty rect writes nothing.
+    /// Thread-safe: any number of threads may compute at once.
+    void compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdiff_t stride) const;
+
+    /// Side of the view at `factor` (2 or more): extent div factor, 0 when extent <= factor.
+    std::int64_t viewSide(int factor) const;
+
+private:
+    bool inView(int factor, ViewRect rect) const;
+
+    // A drawable placement: its whole rectangle in full-size pixels, [left, right) x [top,
+    // bottom), before clipping; the enlargement and the tile image it shows.
+    struct Drawn {
+        std::int64_t left, top, right, bottom;
+        std::int64_t stretchX, stretchY;
+        std::uint32_t order; // position in the placement list
+        std::uint8_t orientation;
+    };
+
+    // The summed-area table of one tile image: (width + 1) x (height + 1) entries of three
+    // channel sums, the entry at (i, j) summing columns [0, i) of rows [0, j). 32-bit entries
+    // when the sum of the whole image fits, otherwise 64-bit.
+    struct Table {
+        int width = 0;
+        int height = 0;
+        std::vector<std::uint32_t> narrow;
+        std::vector<std::uint64_t> wide;
+    };
+
+    std::shared_ptr<TileSet> tiles_;
+    std::vector<Placement> placements_;
+    std::vector<Drawn> drawn_; // in list order
+    std::array<Table, 8> tables_;
+    std::int64_t extent_ = 0;
+    Color gapColor_ = 0;
+};
+
+} // namespace ornamo
