@@ -1,0 +1,106 @@
+// The editor on a 64000-pixel mosaic (4096 placements): how long full size (keypad *) takes to
+// show, how much memory the editor then holds, and how long a scroll step takes. Runs the real
+// window on Qt's offscreen platform; prints one line a figure.
+
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+// The peak and the current resident memory of this process, in MB.
+std::pair<long, long> residentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long peak = 0, now = 0;
+    while (status >> key) {
+        if (key == "VmHWM:")
+            status >> peak;
+        else if (key == "VmRSS:")
+            status >> now;
+    }
+    return {peak / 1024, now / 1024};
+}
+
+QString hierarchy() {
+    QString text = QStringLiteral("Sestnast\nscale: 4\nitem: 16\n");
+    const char* orientations[] = {"R0", "R90", "R180", "R270", "MR0", "MR90", "MR180", "MR270"};
+    for (int i = 0; i < 16; ++i)
+        text += QStringLiteral("%1 %2 1 1 %3\n").arg(i % 4).arg(i / 4).arg(orientations[i % 8]);
+    return text + QStringLiteral("\nVelky\nscale: 25\nitem: 1\n0 0 25 25 R0\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const QString data = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("data");
+    QTemporaryDir folder;
+    QDir(folder.path()).mkpath(QStringLiteral("dlazdice"));
+    QFile::copy(data + QStringLiteral("/dlazdice/default.bmp"),
+                folder.filePath(QStringLiteral("dlazdice/default.bmp")));
+    QFile rules(folder.filePath(QStringLiteral("default.hrh")));
+    if (!rules.open(QIODevice::WriteOnly) || rules.write(hierarchy().toLatin1()) < 0)
+        return 1;
+    rules.close();
+
+    MainWindow window(folder.path());
+    if (!window.startedUp())
+        return 1;
+    window.show();
+    window.resize(1600 + 140, 1200 + 75); // the whole drawing surface in sight
+    QApplication::processEvents();
+    const auto button = [&](const char* name) {
+        return window.findChild<QPushButton*>(QString::fromLatin1(name));
+    };
+    for (const char* name : {"com1", "com1", "com1", "com2"})
+        QTest::mouseClick(button(name), Qt::LeftButton);
+    QApplication::processEvents();
+    std::printf("mosaic %d pixels across at factor %d\n",
+                static_cast<int>(window.view().mosaic().extent()), window.view().factor());
+
+    QElapsedTimer timer;
+    timer.start();
+    QTest::keyClick(button("Button1"), Qt::Key_Asterisk, Qt::KeypadModifier);
+    QApplication::processEvents();
+    std::printf("full size (%d pixels across) on screen: %lld ms\n", window.view().side(),
+                static_cast<long long>(timer.elapsed()));
+    const auto [peak, now] = residentMegabytes();
+    std::printf("editor resident: %ld MB now, %ld MB at most\n", now, peak);
+
+    // Steps of a wheel notch (an eighth of the shown side) and of a whole screen, each way.
+    auto* across = window.findChild<QScrollBar*>(QStringLiteral("ScrollBar1"));
+    auto* down = window.findChild<QScrollBar*>(QStringLiteral("ScrollBar2"));
+    for (const int step : {150, 1200}) {
+        qint64 slowest = 0, total = 0;
+        const int steps = 40;
+        for (int i = 0; i < steps; ++i) {
+            QScrollBar* bar = i % 2 ? across : down;
+            timer.restart();
+            bar->setValue(bar->value() + step);
+            QApplication::processEvents();
+            const qint64 spent = timer.nsecsElapsed();
+            slowest = std::max(slowest, spent);
+            total += spent;
+        }
+        std::printf("scroll steps of %d pixels: %.1f ms on average, %.1f ms at most\n", step,
+                    total / 1e6 / steps, slowest / 1e6);
+    }
+    const auto [peakAfter, nowAfter] = residentMegabytes();
+    std::printf("editor resident after scrolling: %ld MB now, %ld MB at most\n", nowAfter,
+                peakAfter);
+    return 0;
+}
