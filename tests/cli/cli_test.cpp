@@ -4,10 +4,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <string>
 #include <utility>
@@ -107,6 +111,28 @@ TEST_F(RenderProgram, AFailedSaveLeavesEveryOutputAsItWas) {
         << r.errors;
     EXPECT_EQ(readFile("p.txt"), "old placements\n");
     EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).size(), 3); // no temporary left
+}
+
+// Outputs that are not regular files stay what they are: a device node is written into, a
+// link keeps pointing at its target, which gets the picture.
+TEST_F(RenderProgram, OutputsThatAreNotRegularFilesStayWhatTheyAre) {
+    ASSERT_TRUE(QFile::link(path("target.bmp"), path("link.bmp")));
+    ASSERT_EQ(render({"-o", "link.bmp", "1"}).exitCode, 0);
+    EXPECT_TRUE(QFileInfo(path("link.bmp")).isSymLink());
+    const auto picture = loadBitmapFile(path("target.bmp"));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width(), 40);
+    if (geteuid() != 0)
+        GTEST_SKIP() << "device nodes are made by root only";
+    // The null device's numbers: whatever is written goes nowhere.
+    ASSERT_EQ(mknod(QFile::encodeName(path("null.bmp")).constData(), S_IFCHR | 0666,
+                    makedev(1, 3)),
+              0);
+    const Result r = render({"--placements", "null.bmp", "-o", "null.bmp", "1"});
+    EXPECT_EQ(r.exitCode, 0) << r.errors;
+    struct stat node {};
+    ASSERT_EQ(stat(QFile::encodeName(path("null.bmp")).constData(), &node), 0);
+    EXPECT_TRUE(S_ISCHR(node.st_mode));
 }
 
 // However little memory there is, a save either writes the whole picture or leaves the old
