@@ -1,5 +1,6 @@
 #include "imagefile.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QImageReader>
@@ -87,8 +88,22 @@ std::optional<ornamo::Bitmap> loadBitmapFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const std::array<int, 3> widths = channelWidths(file.peek(66));
-    QImageReader reader(&file, "bmp");
+    return loadBitmapFile(file);
+}
+
+std::optional<ornamo::Bitmap> loadBitmapFile(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return loadBitmapFile(buffer);
+}
+
+std::optional<ornamo::Bitmap> loadBitmapFile(QIODevice& device) {
+    if (!device.isReadable())
+        return std::nullopt;
+    const std::array<int, 3> widths = channelWidths(device.peek(66));
+    QImageReader reader(&device, "bmp");
     reader.setAutoDetectImageFormat(false);
     reader.setDecideFormatFromContent(false);
     if (!reader.canRead())
