@@ -33,8 +33,7 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
         return;
     const QByteArray line = text.toLocal8Bit();
     if (context.category && *context.category && qstrcmp(context.category, "default") != 0)
-        std::fprintf(stderr, "[qt %s %s] %s\n", kindName(type), context.category,
-                     line.constData());
+        std::fprintf(stderr, "[qt %s %s] %s\n", kindName(type), context.category, line.constData());
     else
         std::fprintf(stderr, "[qt %s] %s\n", kindName(type), line.constData());
     std::fflush(stderr);
