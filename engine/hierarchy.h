@@ -62,10 +62,10 @@ HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands);
 
 /// Reads the file at `path` with readHierarchy(), taking its bytes only as far as the records
 /// need: after the twelfth record, at a fault or at a limit the rest is left unread, so a
-/// device or a pipe that never ends is read no further than the limits. When it cannot be opened or
-/// read, the slots are left unchanged and the message is "Zlyhalo otvorenie súboru " + fileName + "
-/// !!!"; `count` is then the number of commands still loaded: the slots up to the last one that is
-/// not empty (named "--" and without parts).
+/// device or a pipe that never ends is read no further than the limits. When the file cannot
+/// be opened or read, the slots are left unchanged and the message is
+/// "Zlyhalo otvorenie súboru " + fileName + " !!!"; `count` is then the number of commands
+/// still loaded: the slots up to the last one that is not empty (named "--" and without parts).
 HierarchyResult loadHierarchyFile(const std::filesystem::path& path, std::string_view fileName,
                                   CommandSlots& commands);
 
