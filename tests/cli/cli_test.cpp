@@ -115,6 +115,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"FullAndShrink", {"--full", "--shrink", "2"}, 2, "exclude"},
         FailureCase{"ShrinkZero", {"--shrink", "0"}, 2, "--shrink"},
         FailureCase{"ShortGapColour", {"--gap", "12345"}, 2, "--gap"},
+        FailureCase{"LongGapColour", {"--gap", "FF88000"}, 2, "--gap"},
+        FailureCase{"GapColourWith0x", {"--gap", "0x1234"}, 2, "--gap"},
+        FailureCase{"GapColourWithHash", {"--gap", "#FF8800"}, 2, "--gap"},
+        FailureCase{"GapColourWithBlank", {"--gap", " FFFFF"}, 2, "--gap"},
+        FailureCase{"GapColourWithSign", {"--gap", "+FFFFF"}, 2, "--gap"},
+        FailureCase{"GapColourNotHex", {"--gap", "FF88G0"}, 2, "--gap"},
         FailureCase{"BadCrop", {"--crop", "top"}, 2, "--crop"},
         FailureCase{"UnknownOption", {"--nonsense"}, 2, "nonsense"},
         FailureCase{"RefusedCommand", {"1", "3"}, 1, "step 2 (3): Tento príkaz sa nedá použiť."},
@@ -218,11 +224,47 @@ TEST_F(RenderProgram, CropChoicesAndGapColour) {
         EXPECT_EQ(image->pixel(0, 0), makeColor(static_cast<std::uint8_t>(firstColumn * 4), 0, 0));
     }
 
-    ASSERT_EQ(render({"--gap", "0000FF", "--full", "-o", "out.bmp", "2"}).exitCode, 0);
+    for (const char* gap : {"FF8800", "ff8800", "fF8800"}) {
+        ASSERT_EQ(render({"--gap", gap, "--full", "-o", "out.bmp", "2"}).exitCode, 0) << gap;
+        const auto image = loadBitmapFile(path("out.bmp"));
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->pixel(60, 60), makeColor(0xFF, 0x88, 0)) << gap; // the empty middle row
+        EXPECT_EQ(image->pixel(60, 10), Color{0x336699});
+    }
+}
+
+// A hierarchy on an endless device ends at once as a damaged file.
+TEST_F(RenderProgram, EndlessHierarchyIsAFormatError) {
+    const Result r = render({"-t", "tile.bmp", "-r", "/dev/zero", "--list"}, false);
+    EXPECT_EQ(r.exitCode, 0) << r.errors;
+    EXPECT_EQ(r.out, "Chybný formát súboru!\n");
+    EXPECT_EQ(r.errors, "ornamo-render: warning: Chybný formát súboru!\n");
+}
+
+// A one-bit tile of 8 x 8 pixels whose header claims 256 palette entries while the file holds
+// two: Qt alone would print a warning for each missing entry.
+TEST_F(RenderProgram, DamagedPaletteTileLoadsWithoutQtText) {
+    std::string b = "BM";
+    const auto field = [&b](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            b += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    for (const std::uint32_t value : {62u + 32u, 0u, 62u, 40u, 8u, 8u})
+        field(value, 4);
+    field(1, 2); // planes
+    field(1, 2); // bits per pixel
+    for (const std::uint32_t value : {0u, 32u, 2835u, 2835u, 256u, 0u, 0x0000FFu, 0xFFFFFFu})
+        field(value, 4);
+    for (int y = 0; y < 8; ++y)
+        field(y % 2 ? 0xAAu : 0x55u, 4); // each row one byte of pixels and its padding
+    writeFile("damaged.bmp", b);
+    const Result r =
+        render({"-t", "damaged.bmp", "-r", "rules.hrh", "--full", "-o", "out.bmp", "1"}, false);
+    EXPECT_EQ(r.exitCode, 0) << r.errors;
+    EXPECT_EQ(r.errors, "");
     const auto image = loadBitmapFile(path("out.bmp"));
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->pixel(60, 60), makeColor(0, 0, 255)); // the empty middle row
-    EXPECT_EQ(image->pixel(60, 10), Color{0x336699});
+    EXPECT_EQ(image->width(), 16);
 }
 
 } // namespace
