@@ -104,9 +104,9 @@ namespace {
 
 // The palette size a file of at most 8 bits per pixel may use: no more entries than its pixels
 // can index, and no more than fit between the headers and the pixels. Qt reads as many entries
-// as the header claims (a one-bit image keeps two, and Qt warns about every other), so a damaged
-// header is mended before Qt sees it; indices beyond the shortened palette take its first
-// colour. nullopt when the header needs no mending.
+// as the header claims, and the pixels right after them (a one-bit image keeps two entries, and
+// Qt warns about every other), so a damaged header is mended before Qt sees it; indices beyond
+// the shortened palette take its first colour. nullopt when the header needs no mending.
 std::optional<std::uint32_t> shortenedPalette(const QByteArray& head) {
     constexpr qsizetype fileHeader = 14;
     if (head.size() < fileHeader + 40 || head[0] != 'B' || head[1] != 'M')
