@@ -30,11 +30,15 @@ bench: deps
 	@build/bench/bench/window-bench data
 	@bash bench/big-mosaics.sh build/bench
 
-fuzz: deps
+# Each fuzzer runs for FUZZ_SECONDS, keeping what it finds in its corpus under build/fuzz.
+FUZZ_SECONDS ?= 600
+fuzz:
+	@bash scripts/install-deps.sh fuzz
 	@cmake --preset fuzz >/dev/null
-	@cmake --build --preset fuzz -j $(JOBS)
-	@mkdir -p build/fuzz/corpus
-	build/fuzz/fuzz/hierarchy-fuzzer -max_total_time=600 -dict=fuzz/hrh.dict build/fuzz/corpus fuzz/corpus
+	@cmake --build --preset fuzz -j $(JOBS) --target hierarchy-fuzzer tile-fuzzer
+	@mkdir -p build/fuzz/corpus build/fuzz/tile-corpus
+	build/fuzz/fuzz/hierarchy-fuzzer -max_total_time=$(FUZZ_SECONDS) -dict=fuzz/hrh.dict build/fuzz/corpus fuzz/corpus
+	build/fuzz/fuzz/tile-fuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 build/fuzz/tile-corpus tests/data/bmpsuite
 
 clean:
 	rm -rf build

@@ -2,12 +2,15 @@
 
 #include "about.h"
 #include "mainwindow.h"
+#include "messagelog.h"
 
 #include <QApplication>
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // Qt's own messages stay off the terminal (ORNAMO_DEBUG=1 shows them).
+    ornamo::installMessageHandler();
 #if defined(Q_OS_LINUX)
     // Without a display Qt would abort; say so in one line instead.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&

@@ -1,5 +1,6 @@
 // ornamo-render: builds a mosaic from the command line, as the editor would.
 
+#include "messagelog.h"
 #include "options.h"
 #include "run.h"
 
@@ -9,6 +10,8 @@
 #include <variant>
 
 int main(int argc, char* argv[]) {
+    // Qt's own messages stay off the terminal (ORNAMO_DEBUG=1 shows them).
+    ornamo::installMessageHandler();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ornamo-render"));
 

@@ -44,15 +44,21 @@ std::optional<int> number(const QString& text, int lowest, int highest) {
     return value;
 }
 
-std::optional<Color> parseColor(QString text) {
-    if (text.startsWith(QLatin1Char('#')))
-        text.remove(0, 1);
+// Exactly six hexadecimal digits RRGGBB, either case; no prefix, sign or blank.
+std::optional<Color> parseColor(const QString& text) {
     if (text.size() != 6)
         return std::nullopt;
-    bool ok = false;
-    const uint rgb = text.toUInt(&ok, 16);
-    if (!ok || text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-')))
-        return std::nullopt;
+    std::uint32_t rgb = 0;
+    for (const QChar c : text) {
+        const char32_t u = c.unicode();
+        const int digit = u >= '0' && u <= '9'   ? static_cast<int>(u - '0')
+                          : u >= 'a' && u <= 'f' ? static_cast<int>(u - 'a' + 10)
+                          : u >= 'A' && u <= 'F' ? static_cast<int>(u - 'A' + 10)
+                                                 : -1;
+        if (digit < 0)
+            return std::nullopt;
+        rgb = rgb << 4 | static_cast<std::uint32_t>(digit);
+    }
     return makeColor(static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
                      static_cast<std::uint8_t>(rgb));
 }

@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <limits>
 #include <new>
 #include <optional>
+#include <streambuf>
+#include <string>
 
 namespace ornamo {
 
@@ -17,40 +18,91 @@ namespace {
 constexpr char endOfFile = 26;         // Ctrl+Z
 constexpr std::size_t labelLength = 6; // "scale:" and "item: " are skipped unread
 
-// A cursor over the text, with the line and token reads the format is defined by.
+// A cursor over the text, with the line and token reads the format is defined by. It takes
+// bytes from the source only as the reads need them, so a file is read no further than its
+// records go, and a source without end (a device, a pipe) is read no further than the limits.
+// Past a limit the text ends and the cursor has overrun: whatever was being read is a fault.
 class TextCursor {
 public:
-    explicit TextCursor(std::string_view text) : text_(text) {}
+    explicit TextCursor(std::streambuf& source) : source_(source) {}
 
-    bool atEnd() const { return position_ >= text_.size(); }
+    bool atEnd() { return peek() == end; }
+    bool overran() const { return overran_; }
 
     // The rest of the current line without its LF or CR LF; moves to the next line.
-    std::string_view readLine() {
-        const std::size_t start = position_;
-        const std::size_t newline = text_.find('\n', start);
-        std::size_t end = newline == std::string_view::npos ? text_.size() : newline;
-        position_ = newline == std::string_view::npos ? text_.size() : newline + 1;
-        if (newline != std::string_view::npos && end > start && text_[end - 1] == '\r')
-            --end;
-        return text_.substr(start, end - start);
+    std::string readLine() {
+        std::string line;
+        for (int c = peek(); c != end; c = peek()) {
+            take();
+            if (c == '\n') {
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                break;
+            }
+            line += static_cast<char>(c);
+        }
+        return line;
     }
 
     // The next run of bytes above 32, skipping the bytes of 32 or less (line ends included)
     // before it; stops in front of the byte that ends it. Empty at the end of the text.
-    std::string_view readToken() {
-        while (!atEnd() && isSeparator(text_[position_]))
-            ++position_;
-        const std::size_t start = position_;
-        while (!atEnd() && !isSeparator(text_[position_]))
-            ++position_;
-        return text_.substr(start, position_ - start);
+    std::string readToken() {
+        while (peek() != end && isSeparator(peek()))
+            take();
+        std::string token;
+        for (int c = peek(); c != end && !isSeparator(c); c = peek()) {
+            token += static_cast<char>(c);
+            take();
+        }
+        return token;
     }
 
 private:
-    static bool isSeparator(char c) { return static_cast<unsigned char>(c) <= 32; }
+    static constexpr int end = -1;
+    using Traits = std::streambuf::traits_type;
 
-    std::string_view text_;
-    std::size_t position_ = 0;
+    static bool isSeparator(int c) { return c <= 32; }
+
+    // The next byte (0..255) without taking it, or `end`.
+    int peek() {
+        if (ended_)
+            return end;
+        const Traits::int_type c = source_.sgetc();
+        if (Traits::eq_int_type(c, Traits::eof()) || c == endOfFile) {
+            ended_ = true;
+            return end;
+        }
+        if (taken_ == hierarchyFileLimit) {
+            ended_ = overran_ = true;
+            return end;
+        }
+        return c;
+    }
+
+    void take() {
+        const Traits::int_type c = source_.sbumpc();
+        ++taken_;
+        if (c == '\n')
+            column_ = 0;
+        else if (++column_ > hierarchyLineLimit)
+            ended_ = overran_ = true;
+    }
+
+    std::streambuf& source_;
+    std::size_t taken_ = 0;
+    std::size_t column_ = 0;
+    bool ended_ = false;
+    bool overran_ = false;
+};
+
+// The bytes of a text in memory as a read-only stream buffer.
+class ViewBuffer : public std::streambuf {
+public:
+    explicit ViewBuffer(std::string_view text) {
+        // The get area is only read from.
+        char* first = const_cast<char*>(text.data());
+        setg(first, first, first + text.size());
+    }
 };
 
 int hexDigit(char c) {
@@ -157,10 +209,12 @@ std::optional<Placement> readPart(TextCursor& cursor) {
 enum class RecordRead { Loaded, Dropped, Faulty };
 
 RecordRead readRecord(TextCursor& cursor, Command& command) {
-    std::string_view name;
+    std::string name;
     do
         name = cursor.readLine();
     while (name.empty() && !cursor.atEnd());
+    if (cursor.overran())
+        return RecordRead::Faulty;
     if (cursor.atEnd())
         return RecordRead::Dropped; // a name on the last line, or trailing empty lines
 
@@ -183,7 +237,10 @@ RecordRead readRecord(TextCursor& cursor, Command& command) {
             return RecordRead::Faulty;
         pattern.placements.push_back(*part);
     }
-    command.name = std::string(name);
+    // A record cut off by a limit may read as a valid one ("R0" of "R0x", "1" of "12").
+    if (cursor.overran())
+        return RecordRead::Faulty;
+    command.name = std::move(name);
     command.pattern = std::move(pattern);
     return RecordRead::Loaded;
 }
@@ -201,50 +258,55 @@ int loadedCount(const CommandSlots& commands) {
     return count;
 }
 
-} // namespace
-
-HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands) {
-    const std::size_t end = bytes.find(endOfFile);
-    TextCursor cursor(bytes.substr(0, end));
-
-    CommandSlots read;
+// Reads the records into `read` (all twelve slots empty before).
+HierarchyResult readRecords(TextCursor& cursor, CommandSlots& read) {
     HierarchyResult result;
-    while (!cursor.atEnd() && result.count < static_cast<int>(read.size())) {
+    while (result.count < static_cast<int>(read.size()) && !cursor.atEnd()) {
         const RecordRead outcome = readRecord(cursor, read[static_cast<std::size_t>(result.count)]);
         if (outcome == RecordRead::Faulty) {
             result.message = std::string(messages::badFormat);
-            break;
+            return result;
         }
         if (outcome == RecordRead::Dropped)
             break;
         ++result.count;
     }
+    // Text beyond the file limit between two records.
+    if (cursor.overran())
+        result.message = std::string(messages::badFormat);
+    return result;
+}
+
+} // namespace
+
+HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands) {
+    ViewBuffer buffer(bytes);
+    TextCursor cursor(buffer);
+    CommandSlots read;
+    HierarchyResult result = readRecords(cursor, read);
     commands = std::move(read);
     return result;
 }
 
 HierarchyResult loadHierarchyFile(const std::filesystem::path& path, std::string_view fileName,
                                   CommandSlots& commands) {
-    std::string bytes;
-    bool readable = false;
+    // A directory opens on some systems but reads nothing and fails.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return {loadedCount(commands), messages::openFailed(fileName)};
     try {
-        std::ifstream file(path, std::ios::binary);
-        if (file) {
-            bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-            readable = !file.bad();
-            // A directory opens on some systems but reads nothing and fails.
-            std::error_code error;
-            if (std::filesystem::is_directory(path, error))
-                readable = false;
+        std::filebuf file;
+        if (file.open(path, std::ios::in | std::ios::binary)) {
+            TextCursor cursor(file);
+            CommandSlots read;
+            HierarchyResult result = readRecords(cursor, read);
+            commands = std::move(read);
+            return result;
         }
     } catch (const std::bad_alloc&) {
-        readable = false;
     } catch (const std::ios_base::failure&) {
-        readable = false;
     }
-    if (!readable)
-        return {loadedCount(commands), messages::openFailed(fileName)};
-    return readHierarchy(bytes, commands);
+    return {loadedCount(commands), messages::openFailed(fileName)};
 }
 
 } // namespace ornamo

@@ -6,6 +6,7 @@
 #include "ornamo.h"
 
 #include <array>
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -33,6 +34,11 @@ struct HierarchyResult {
     std::string message;
 };
 
+/// Limits no real hierarchy file reaches: the bytes of the text (up to a Ctrl+Z) and of one line
+/// (its LF not counted). The reader never reads past them.
+inline constexpr std::size_t hierarchyFileLimit = std::size_t{1} << 20;
+inline constexpr std::size_t hierarchyLineLimit = std::size_t{1} << 16;
+
 /// Reads the bytes of a hierarchy file into all twelve slots: slots 1..n get the n records
 /// read, in file order, and the others are emptied.
 ///
@@ -45,18 +51,21 @@ struct HierarchyResult {
 /// the rest of the fourth integer's line with spaces trimmed, matched with its case.
 /// Grid sizes and part fields keep the low 16 bits of their values, taken unsigned.
 ///
-/// Reading stops at the end of the text, after the twelfth record (a further record is
-/// ignored), or at the first fault; a fault, a negative part count or a part count larger
-/// than the parts the text can hold included, drops the faulty record, keeps the ones before
-/// it and gives the message "Chybný formát súboru!". A name on the last line with nothing
+/// Reading stops at the end of the text, after the twelfth record (a further record is not
+/// read), or at the first fault; a fault, a negative part count, a part count larger than the
+/// parts the text can hold, and a record that needs text beyond hierarchyFileLimit or a line
+/// longer than hierarchyLineLimit included, drops the faulty record, keeps the ones before it
+/// and gives the message "Chybný formát súboru!". A name on the last line with nothing
 /// after it is dropped without a message. Commands without parts, with grid size 0 or with
 /// parts of size 0 are loaded as read (applying them is refused later).
 HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands);
 
-/// Reads the file at `path` with readHierarchy(). When it cannot be opened or read, the slots
-/// are left unchanged and the message is "Zlyhalo otvorenie súboru " + fileName + " !!!";
-/// `count` is then the number of commands still loaded: the slots up to the last one that is
-/// not empty (named "--" and without parts).
+/// Reads the file at `path` with readHierarchy(), taking its bytes only as far as the records
+/// need: after the twelfth record, at a fault or at a limit the rest is left unread, so a
+/// device or a pipe that never ends is read no further than the limits. When the file cannot
+/// be opened or read, the slots are left unchanged and the message is
+/// "Zlyhalo otvorenie súboru " + fileName + " !!!"; `count` is then the number of commands
+/// still loaded: the slots up to the last one that is not empty (named "--" and without parts).
 HierarchyResult loadHierarchyFile(const std::filesystem::path& path, std::string_view fileName,
                                   CommandSlots& commands);
 

@@ -1,10 +1,12 @@
 #include "imagefile.h"
 #include "picturefile.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QImageReader>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -86,8 +88,50 @@ std::optional<ornamo::Bitmap> loadBitmapFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const std::array<int, 3> widths = channelWidths(file.peek(66));
-    QImageReader reader(&file, "bmp");
+    return loadBitmapFile(file);
+}
+
+std::optional<ornamo::Bitmap> loadBitmapFile(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return loadBitmapFile(buffer);
+}
+
+namespace {
+
+// The palette size a file of at most 8 bits per pixel may use: no more entries than its pixels
+// can index, and no more than fit between the headers and the pixels. Qt reads as many entries
+// as the header claims, and the pixels right after them (a one-bit image keeps two entries, and
+// Qt warns about every other), so a damaged header is mended before Qt sees it; indices beyond
+// the shortened palette take its first colour. nullopt when the header needs no mending.
+std::optional<std::uint32_t> shortenedPalette(const QByteArray& head) {
+    constexpr qsizetype fileHeader = 14;
+    if (head.size() < fileHeader + 40 || head[0] != 'B' || head[1] != 'M')
+        return std::nullopt;
+    const std::uint32_t headerSize = littleEndian(head, 14, 4);
+    const std::uint32_t bitCount = littleEndian(head, 28, 2);
+    const std::uint32_t claimed = littleEndian(head, 46, 4);
+    // More than 256 entries Qt refuses by itself.
+    if (headerSize < 40 || (bitCount != 1 && bitCount != 4 && bitCount != 8) || claimed == 0 ||
+        claimed > 256)
+        return std::nullopt;
+    std::uint32_t entries = std::min(claimed, std::uint32_t{1} << bitCount);
+    // Pixels that start inside the headers give no room at all: that offset is simply wrong.
+    const std::uint32_t pixelOffset = littleEndian(head, 10, 4);
+    const std::uint64_t headers = std::uint64_t{fileHeader} + headerSize;
+    if (pixelOffset >= headers + 4)
+        entries = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(entries, (pixelOffset - headers) / 4));
+    if (entries == claimed)
+        return std::nullopt;
+    return entries;
+}
+
+std::optional<ornamo::Bitmap> decodeBitmap(QIODevice& device) {
+    const std::array<int, 3> widths = channelWidths(device.peek(66));
+    QImageReader reader(&device, "bmp");
     reader.setAutoDetectImageFormat(false);
     reader.setDecideFormatFromContent(false);
     if (!reader.canRead())
@@ -110,6 +154,13 @@ std::optional<ornamo::Bitmap> loadBitmapFile(const QString& path) {
     image.fill(0);
     if (!reader.read(&image) || image.isNull() || image.size() != size)
         return std::nullopt;
+    // Indices beyond a short palette take its first colour.
+    if (const int entries = image.depth() <= 8 ? 1 << image.depth() : 0;
+        image.colorCount() > 0 && image.colorCount() < entries) {
+        QList<QRgb> table = image.colorTable();
+        table.resize(entries, table.front());
+        image.setColorTable(table);
+    }
 
     image.convertTo(QImage::Format_RGB888);
     if (image.isNull())
@@ -126,6 +177,29 @@ std::optional<ornamo::Bitmap> loadBitmapFile(const QString& path) {
     for (int y = 0; y < image.height(); ++y)
         std::memcpy(bitmap.row(y), image.constScanLine(y), rowBytes);
     return bitmap;
+}
+
+} // namespace
+
+std::optional<ornamo::Bitmap> loadBitmapFile(QIODevice& device) {
+    if (!device.isReadable())
+        return std::nullopt;
+    const auto palette = shortenedPalette(device.peek(54));
+    if (!palette)
+        return decodeBitmap(device);
+    // The file is read into memory and its header mended there; no usable bitmap is larger
+    // than the pixels of Qt's allocation limit, its headers and a full palette.
+    const qint64 limitBytes = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
+    const qint64 largestFile = (limitBytes > 0 ? limitBytes : qint64{1} << 30) + 65536;
+    QByteArray bytes = device.read(largestFile);
+    if (bytes.size() < 54)
+        return std::nullopt;
+    for (int i = 0; i < 4; ++i)
+        bytes[46 + i] = static_cast<char>((*palette >> (8 * i)) & 0xFF);
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return decodeBitmap(buffer);
 }
 
 bool saveBitmapFile(const ornamo::Bitmap& image, const QString& path, ImageFileFormat format) {

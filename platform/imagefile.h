@@ -4,10 +4,13 @@
 
 #include "bitmap.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
 #include <optional>
+
+class QIODevice;
 
 enum class ImageFileFormat { Bmp, Png };
 
@@ -18,6 +21,13 @@ enum class ImageFileFormat { Bmp, Png };
 /// pixels. nullopt when the file cannot be opened or read, is not a bitmap, has no pixels, is
 /// wider or higher than 65535, or is larger than Qt's image allocation limit.
 std::optional<ornamo::Bitmap> loadBitmapFile(const QString& path);
+
+/// The same, reading the bitmap from a device already open for reading, from its current
+/// position.
+std::optional<ornamo::Bitmap> loadBitmapFile(QIODevice& device);
+
+/// The same, reading the bitmap from the bytes of a file held in memory.
+std::optional<ornamo::Bitmap> loadBitmapFile(const QByteArray& bytes);
 
 /// Writes the image as a 24-bit BMP file (or a 24-bit PNG file), atomically: the file is
 /// written beside the target and renamed over it, so a failed save leaves an existing file as

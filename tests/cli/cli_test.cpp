@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -58,10 +59,13 @@ protected:
 
     // Runs the program in the test's directory, with the test's tile and rules unless the
     // arguments say otherwise.
-    Result render(QStringList arguments, bool defaults = true, rlim_t addressSpace = 0) const {
+    Result render(QStringList arguments, bool defaults = true,
+                  const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                  rlim_t addressSpace = 0) const {
         if (defaults)
             arguments = QStringList{"-t", "tile.bmp", "-r", "rules.hrh"} + arguments;
         QProcess process;
+        process.setProcessEnvironment(environment);
         if (addressSpace)
             process.setChildProcessModifier([addressSpace] {
                 const rlimit limit{addressSpace, addressSpace};
@@ -146,7 +150,7 @@ TEST_F(RenderProgram, UnderAMemoryLimitASaveIsWholeOrNothing) {
     for (const rlim_t megabytes : {64, 128, 192, 256, 384, 1024}) {
         SCOPED_TRACE(std::to_string(megabytes) + " MB");
         writeFile("out.bmp", "old picture");
-        const Result r = render(steps, true, megabytes << 20);
+        const Result r = render(steps, true, QProcessEnvironment::systemEnvironment(), megabytes << 20);
         const std::string now = readFile("out.bmp");
         if (r.exitCode == 0) {
             ++saved;
@@ -189,6 +193,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"FullAndShrink", {"--full", "--shrink", "2"}, 2, "exclude"},
         FailureCase{"ShrinkZero", {"--shrink", "0"}, 2, "--shrink"},
         FailureCase{"ShortGapColour", {"--gap", "12345"}, 2, "--gap"},
+        FailureCase{"GapColourWith0x", {"--gap", "0x1234"}, 2, "--gap"},
+        FailureCase{"GapColourWithHash", {"--gap", "#FF8800"}, 2, "--gap"},
+        FailureCase{"GapColourWithBlank", {"--gap", " FFFFF"}, 2, "--gap"},
+        FailureCase{"GapColourWithSign", {"--gap", "+FFFFF"}, 2, "--gap"},
         FailureCase{"BadCrop", {"--crop", "top"}, 2, "--crop"},
         FailureCase{"UnknownOption", {"--nonsense"}, 2, "nonsense"},
         FailureCase{"RefusedCommand", {"1", "3"}, 1, "step 2 (3): Tento príkaz sa nedá použiť."},
@@ -292,11 +300,45 @@ TEST_F(RenderProgram, CropChoicesAndGapColour) {
         EXPECT_EQ(image->pixel(0, 0), makeColor(static_cast<std::uint8_t>(firstColumn * 4), 0, 0));
     }
 
-    ASSERT_EQ(render({"--gap", "0000FF", "--full", "-o", "out.bmp", "2"}).exitCode, 0);
-    const auto image = loadBitmapFile(path("out.bmp"));
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->pixel(60, 60), makeColor(0, 0, 255)); // the empty middle row
-    EXPECT_EQ(image->pixel(60, 10), Color{0x336699});
+    for (const char* gap : {"FF8800", "ff8800"}) {
+        ASSERT_EQ(render({"--gap", gap, "--full", "-o", "out.bmp", "2"}).exitCode, 0) << gap;
+        const auto image = loadBitmapFile(path("out.bmp"));
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->pixel(60, 60), makeColor(0xFF, 0x88, 0)) << gap; // the empty middle row
+        EXPECT_EQ(image->pixel(60, 10), Color{0x336699});
+    }
+}
+
+// A hierarchy on an endless device ends at once as a damaged file.
+TEST_F(RenderProgram, EndlessHierarchyIsAFormatError) {
+    const Result r = render({"-t", "tile.bmp", "-r", "/dev/zero", "--list"}, false);
+    EXPECT_EQ(r.exitCode, 0) << r.errors;
+    EXPECT_EQ(r.out, "Chybný formát súboru!\n");
+    EXPECT_EQ(r.errors, "ornamo-render: warning: Chybný formát súboru!\n");
+}
+
+// pal1 (127 x 64, one bit) with a header claiming 256 palette entries while the file holds two:
+// Qt alone would print a warning for each missing entry.
+TEST_F(RenderProgram, DamagedPaletteTileLoadsWithoutQtText) {
+    QFile pal1(QStringLiteral(ORNAMO_TEST_DATA "/bmpsuite/g/pal1.bmp"));
+    ASSERT_TRUE(pal1.open(QIODevice::ReadOnly));
+    QByteArray bytes = pal1.readAll();
+    bytes[46] = 0;
+    bytes[47] = 1;
+    writeFile("damaged.bmp", bytes.toStdString());
+    const Result r = render({"-t", "damaged.bmp", "-r", "rules.hrh", "-o", "out.bmp", "1"}, false);
+    EXPECT_EQ(r.exitCode, 0) << r.errors;
+    EXPECT_EQ(r.errors, "");
+}
+
+// Qt's own messages (here its debug output, switched on for every category) reach stderr only
+// with ORNAMO_DEBUG=1.
+TEST_F(RenderProgram, QtTextOnlyInTheDebugLog) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_LOGGING_RULES", "*.debug=true");
+    EXPECT_EQ(render({"--list"}, true, environment).errors, "");
+    environment.insert("ORNAMO_DEBUG", "1");
+    EXPECT_NE(render({"--list"}, true, environment).errors.find("[qt "), std::string::npos);
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace ornamo {
 namespace {
 
@@ -90,6 +92,13 @@ std::vector<ReadCase> readCases() {
         if (i <= 12)
             twelve.push_back(name);
     }
+    const std::string twelveRecords = thirteen.substr(0, thirteen.size() - simple("c13").size());
+    // Record B padded with empty lines before its part to end exactly at the file limit.
+    const std::string head = simple("A") + "B\nscale: 2\nitem: 1\n";
+    const std::string part = "0 0 2 2 R0\n";
+    const std::string filled =
+        head + std::string(hierarchyFileLimit - head.size() - part.size(), '\n') + part;
+    const std::string longest(hierarchyLineLimit, 'n');
     std::string crlf;
     for (char ch : exampleFile)
         crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
@@ -148,6 +157,16 @@ std::vector<ReadCase> readCases() {
         {"HugeItemCount", withParts("0 0 1 1 R0\n", 2000000000), {}, badFormat},
         {"LargestItemCount", withParts("0 0 1 1 R0\n", 2147483647), {}, badFormat},
         {"ThirteenthRecordIgnored", thirteen, twelve, ""},
+        // Limits: what lies past them is a fault, but only when the records reach it.
+        {"LongestLine", simple("A") + simple(longest), {"A", longest}, ""},
+        {"LineBeyondLimit", simple("A") + simple(longest + "n"), {"A"}, badFormat},
+        {"TextUpToFileLimit", filled, {"A", "B"}, ""},
+        {"TextBeyondFileLimit", filled + "\n", {"A", "B"}, badFormat},
+        {"RecordBeyondFileLimit", filled + simple("C"), {"A", "B"}, badFormat},
+        // "R0 " within the limit, "x" beyond it
+        {"KeywordCutByFileLimit", filled.substr(0, filled.size() - 1) + " x\n", {"A"}, badFormat},
+        {"TwelveRecordsThenEndlessLine", twelveRecords + std::string(2 * hierarchyFileLimit, '\0'),
+         twelve, ""},
     };
 }
 
@@ -264,6 +283,22 @@ TEST(HierarchyFile, ReadsAFileAndKeepsTheSlotsWhenItCannot) {
         EXPECT_EQ(namesOf(slots), slotNames({"Stvorec", "Pruh", "--", "C"}));
     }
     std::filesystem::remove_all(directory);
+}
+
+// A pipe still open after twelve records would block a read beyond them.
+TEST(HierarchyFile, PipeReadOnlyAsFarAsTwelveRecords) {
+    CommandSlots slots;
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::string twelve;
+    for (int i = 0; i < 12; ++i)
+        twelve += simple("P");
+    ASSERT_EQ(write(ends[1], twelve.data(), twelve.size()), static_cast<ssize_t>(twelve.size()));
+    const auto piped = loadHierarchyFile("/dev/fd/" + std::to_string(ends[0]), "rura.hrh", slots);
+    EXPECT_EQ(piped.count, 12);
+    EXPECT_EQ(piped.message, "");
+    close(ends[0]);
+    close(ends[1]);
 }
 
 TEST(HierarchyFile, ShippedDefaultFile) {

@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QMap>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -181,6 +182,31 @@ TEST(LoadBitmap, RefusesWhatIsNoUsableBitmap) {
     }
     EXPECT_FALSE(loadBitmapFile(dir.path()).has_value()) << "a folder";
     EXPECT_FALSE(loadBitmapFile(suiteFile("b/reallybig")).has_value()) << "enormous declared size";
+}
+
+int qtMessages = 0;
+
+// A palette size in the header that the file does not hold is damage, not a reason for Qt to
+// complain: claiming 256 entries (pal1 holds 2, pal4 12, pal8 252) changes nothing, and claiming
+// one gives every pixel the first colour. Nothing is printed.
+TEST(LoadBitmap, DamagedPaletteSizesLoadQuietly) {
+    qtMessages = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString&) { ++qtMessages; });
+    for (const char* name : {"g/pal1", "g/pal4", "g/pal8"})
+        for (const std::uint32_t claimed : {256u, 1u}) {
+            QByteArray bytes = readFile(suiteFile(name));
+            qToLittleEndian(claimed, bytes.data() + 46);
+            if (claimed == 1) // a first colour other than the original black
+                qToLittleEndian(std::uint32_t{0x123456}, bytes.data() + 54);
+            const auto image = loadBitmapFile(bytes);
+            ASSERT_TRUE(image) << name;
+            EXPECT_EQ(*image, claimed == 1 ? Bitmap(image->width(), image->height(), 0x563412)
+                                           : loaded(name))
+                << name << " claiming " << claimed;
+        }
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(qtMessages, 0);
 }
 
 // ---- Saving ----
