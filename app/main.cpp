@@ -2,6 +2,7 @@
 
 #include "about.h"
 #include "mainwindow.h"
+#include "translation.h"
 
 #include <QApplication>
 
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Ornamo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("ornamo"));
     QApplication::setWindowIcon(programIcon());
+    installSlovakQtTranslation(application);
 
     // The default tile and hierarchy are read from the current directory.
     MainWindow window;

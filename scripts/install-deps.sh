@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra
+  qt6-translations-l10n
+  desktop-file-utils appstream dpkg-dev
 )
 
 missing=()

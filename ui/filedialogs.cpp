@@ -13,7 +13,9 @@ ConfirmingFileDialog::ConfirmingFileDialog(QWidget* parent, const QString& filte
     : QFileDialog(parent) {
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(mode);
-    setFileMode(mode == AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // A typed name of a file that is not there is handed on too, so that the program's own
+    // message about it follows rather than Qt's.
+    setFileMode(QFileDialog::AnyFile);
     setNameFilter(filter);
     // Dialogs of the main window never end the program.
     setAttribute(Qt::WA_QuitOnClose, false);
