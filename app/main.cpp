@@ -5,6 +5,9 @@
 #include "translation.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -25,10 +28,23 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(programIcon());
     installSlovakQtTranslation(application);
 
+    // ornamo [TILE.bmp] [RULES.hrh]: opened once the window is up, as the menu opens them.
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("súbory"),
+                                 QStringLiteral("Bitmapa dlaždice (.bmp) a hierarchia (.hrh)."),
+                                 QStringLiteral("[DLAŽDICA.bmp] [PRAVIDLÁ.hrh]"));
+    parser.process(application);
+    QStringList startFiles;
+    for (const QString& file : parser.positionalArguments())
+        startFiles << QFileInfo(file).absoluteFilePath();
+
     // The default tile and hierarchy are read from the current directory.
     MainWindow window;
     if (!window.startedUp())
         return 1;
     window.show();
+    if (!startFiles.isEmpty())
+        QTimer::singleShot(0, &window, [&window, startFiles] { window.openFiles(startFiles); });
     return application.exec();
 }

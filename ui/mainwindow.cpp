@@ -87,6 +87,8 @@ MainWindow::MainWindow(const QString& folder, QWidget* parent)
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
+    // Tiles and hierarchies dropped on the window are opened as the menu opens them.
+    setAcceptDrops(true);
 
     createControls();
     createMenus();

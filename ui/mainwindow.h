@@ -51,6 +51,12 @@ public:
 
     bool startedUp() const { return startedUp_; }
 
+    /// Opens files as "Otvor Bitmapu" and "Načítaj hierarchiu" open a confirmed file, one after
+    /// another: a name ending in ".hrh" (any case) is read as a hierarchy, after the question
+    /// when commands are on the stack; any other file is loaded as the base tile, cropped when
+    /// not square. Failures bring the menu items' messages. Ignored while a render runs.
+    void openFiles(const QStringList& paths);
+
     // The state of the run, for whoever needs to look (tests, accessibility).
     const ornamo::CommandStackModel& model() const { return model_; }
     /// Tests use this to refuse renders at will (setMemoryCheck).
@@ -74,6 +80,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -128,6 +137,10 @@ private:
     void Vloprkaz1Click();
     void ComboBox1Change();
     void Natajhierarchiu1Click();
+    /// Asks before another hierarchy replaces the mosaic, when commands are on the stack.
+    bool hierarchyMayReplaceMosaic();
+    void openHierarchyFile(const QString& path);
+    void openTileFile(const QString& path);
     void OpenDialog2CanClose(const QString& path);
     int chooseRule();
     void showStackList();
