@@ -338,6 +338,7 @@ void MainWindow::FormCreate() {
             cropDialog().cropTile(*tile);
         mosaicImage_ = *tile;
         viewImage_ = *tile;
+        defaultTile_ = *tile;
     } catch (const std::bad_alloc&) {
         showMessage(ornamo::messages::notEnoughMemory);
         return;
@@ -393,6 +394,7 @@ void MainWindow::Farbamedzery1Click() {
     model_.setGapColor(ornamo::makeColor(static_cast<std::uint8_t>(c.red()),
                                          static_cast<std::uint8_t>(c.green()),
                                          static_cast<std::uint8_t>(c.blue())));
+    updateRuleTips();
     DrawTile(DrawMode::Render);
 }
 

@@ -126,6 +126,10 @@ private:
     /// the file `fileName` and appear over `over` (the window when null).
     void LoadCommands(const QString& path, const QString& fileName, QWidget* over = nullptr);
     void labelCommandButtons(int count);
+    /// The tooltips of the command buttons and the stack list's entries (ruleToolTip), drawn
+    /// again when the commands or the gap colour change.
+    void updateRuleTips();
+    void tipStackEntries();
     void commandClick(int number);
     void ApplyCommand(int number);
     void ZrusPoslednyPrikaz();
@@ -211,6 +215,8 @@ private:
     bool ctrlDown_ = false;
     bool shiftDown_ = false;
     std::optional<ornamo::Bitmap> openedTile_; // the file confirmed in OpenDialog1, if it loaded
+    ornamo::Bitmap defaultTile_;               // the squared default tile, for the rule tips
+    std::array<QString, 12> ruleTips_;         // of the command slots
 
     QDir folder_;
     bool startedUp_ = false;

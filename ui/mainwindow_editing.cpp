@@ -11,6 +11,7 @@
 #include "imagefile.h"
 #include "messages.h"
 #include "names.h"
+#include "ruletips.h"
 
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -64,6 +65,40 @@ void MainWindow::labelCommandButtons(int count) {
             button->setText(text(ornamo::messages::emptySlotName));
             button->setEnabled(false);
         }
+    }
+    updateRuleTips();
+}
+
+void MainWindow::updateRuleTips() {
+    const ornamo::CommandSlots& loaded = model_.commands();
+    const ornamo::Color gap = model_.mosaic().gapColor;
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
+        // A disabled button ("--") has nothing to show.
+        ruleTips_[i] = com[i]->isEnabled()
+                           ? ruleToolTip(loaded[i].name, loaded[i].pattern, defaultTile_, gap)
+                           : QString();
+        com[i]->setToolTip(ruleTips_[i]);
+    }
+    tipStackEntries();
+}
+
+void MainWindow::tipStackEntries() {
+    // The list shows the stack newest first; an entry made from the command now in its slot
+    // shares the slot's tip.
+    const auto& stack = model_.stack();
+    const ornamo::CommandSlots& loaded = model_.commands();
+    const int count = std::min(ComboBox1->count(), static_cast<int>(stack.size()));
+    for (int i = 0; i < count; ++i) {
+        const ornamo::StackEntry& entry = stack[stack.size() - 1 - static_cast<std::size_t>(i)];
+        const std::size_t slot = entry.command - 1u;
+        const bool asSlot = slot < loaded.size() && loaded[slot].name == entry.name &&
+                            loaded[slot].pattern.placements == entry.pattern.placements &&
+                            loaded[slot].pattern.scale == entry.pattern.scale;
+        ComboBox1->setItemData(
+            i,
+            asSlot ? ruleTips_[slot]
+                   : ruleToolTip(entry.name, entry.pattern, defaultTile_, model_.mosaic().gapColor),
+            Qt::ToolTipRole);
     }
 }
 
@@ -154,6 +189,7 @@ void MainWindow::showStackList() {
     if (shown != names) {
         ComboBox1->clear();
         ComboBox1->addItems(names);
+        tipStackEntries();
     }
     const int current =
         names.isEmpty() ? -1 : std::clamp(model_.selectedIndex(), 0, int(names.size()) - 1);
