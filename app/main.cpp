@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
 #endif
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ornamo"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("ornamo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("sk.ornamo.Ornamo"));
     QApplication::setWindowIcon(programIcon());
     installSlovakQtTranslation(application);
 

@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
@@ -60,7 +61,8 @@ QFont windowFont(int pixelSize, FontWeight weight = FontWeight::Normal) {
 QFont commandButtonFont() {
     QFont font;
     font.setFamilies({QStringLiteral("MS Serif"), QStringLiteral("Times New Roman"),
-                      QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif Condensed")});
+                      QStringLiteral("Liberation Serif"),
+                      QStringLiteral("DejaVu Serif Condensed")});
     font.setStyleHint(QFont::Serif);
     font.setPixelSize(11);
     return font;
@@ -79,7 +81,8 @@ QString text(std::string_view utf8) {
 } // namespace
 
 MainWindow::MainWindow(const QString& folder, QWidget* parent)
-    : QMainWindow(parent), folder_(folder.isEmpty() ? QDir::current() : QDir(folder)) {
+    : QMainWindow(parent), folder_(folder.isEmpty() ? QDir::current() : QDir(folder)),
+      folderGiven_(!folder.isEmpty()) {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("Ornamo"));
     setWindowIcon(programIcon());
@@ -157,8 +160,8 @@ void MainWindow::createControls() {
         auto* button = new QPushButton(text(ornamo::messages::emptySlotName), Panel1);
         button->setObjectName(QStringLiteral("com%1").arg(number));
         button->setFont(commandFont);
-        button->setGeometry(QRect(commandButtonPosition(number),
-                                  QSize(commandButtonWidth, commandButtonHeight)));
+        button->setGeometry(
+            QRect(commandButtonPosition(number), QSize(commandButtonWidth, commandButtonHeight)));
         button->setEnabled(false);
         com[static_cast<std::size_t>(number - 1)] = button;
     }
@@ -225,9 +228,11 @@ void MainWindow::createMenus() {
     Mosaic1 = menuBar()->addMenu(QStringLiteral("Mozaika"));
     Mosaic1->setObjectName(QStringLiteral("Mosaic1"));
     Reset1 = item(Mosaic1, "Reset1", QStringLiteral("Reset"));
-    Zruposlednoperciu1 = item(Mosaic1, "Zruposlednoperciu1", QStringLiteral("Zruš posledný príkaz"));
+    Zruposlednoperciu1 =
+        item(Mosaic1, "Zruposlednoperciu1", QStringLiteral("Zruš posledný príkaz"));
     Zrusvybrany1 = item(Mosaic1, "Zrusvybrany1", QStringLiteral("Zruš vybraný príkaz"));
-    Zrupovybranprkaz1 = item(Mosaic1, "Zrupovybranprkaz1", QStringLiteral("Zruš po vybraný príkaz"));
+    Zrupovybranprkaz1 =
+        item(Mosaic1, "Zrupovybranprkaz1", QStringLiteral("Zruš po vybraný príkaz"));
     Zameprkaz1 = item(Mosaic1, "Zameprkaz1", QStringLiteral("Zameň vybraný príkaz"));
     Vloprkaz1 = item(Mosaic1, "Vloprkaz1", QStringLiteral("Vlož pred vybraný príkaz"));
     Farbamedzery1 = item(Mosaic1, "Farbamedzery1", QStringLiteral("Farba medzery"));
@@ -287,9 +292,9 @@ void MainWindow::updateActions() {
     // factor are greyed out; the buttons, the list and the keys stay as they are (so that the
     // focus does not jump) and their handlers ignore the input instead.
     const bool idle = !busy_;
-    for (QAction* action : {OpenImage1, UloBitmapu1, Natajhierarchiu1, Reset1, Zruposlednoperciu1,
-                            Zrusvybrany1, Zrupovybranprkaz1, Zameprkaz1, Vloprkaz1,
-                            Farbamedzery1, Nekluj1})
+    for (QAction* action :
+         {OpenImage1, UloBitmapu1, Natajhierarchiu1, Reset1, Zruposlednoperciu1, Zrusvybrany1,
+          Zrupovybranprkaz1, Zameprkaz1, Vloprkaz1, Farbamedzery1, Nekluj1})
         action->setEnabled(idle);
 }
 
@@ -328,7 +333,7 @@ void MainWindow::FormCreate() {
     shiftDown_ = false;
 
     std::optional<ornamo::Bitmap> tile =
-        loadBitmapFile(folder_.filePath(QStringLiteral("dlazdice/default.bmp")));
+        loadBitmapFile(startFile(QStringLiteral("dlazdice/default.bmp")));
     if (!tile) {
         showMessage(ornamo::messages::defaultTileMissing);
         return;
@@ -351,9 +356,24 @@ void MainWindow::FormCreate() {
     }
     startedUp_ = true;
 
-    LoadCommands(folder_.filePath(QStringLiteral("default.hrh")), QStringLiteral("default.hrh"));
+    LoadCommands(startFile(QStringLiteral("default.hrh")), QStringLiteral("default.hrh"));
     showStackList();
     DrawTile(DrawMode::Show);
+}
+
+QString MainWindow::startFile(const QString& name) const {
+    const QString here = folder_.filePath(name);
+    if (folderGiven_ || QFileInfo::exists(here))
+        return here;
+    // Installed: share/ornamo beside the program's bin folder wherever the tree was put, or
+    // where it was installed to.
+    const QStringList installed{QDir(QCoreApplication::applicationDirPath())
+                                    .filePath(QStringLiteral(ORNAMO_DATA_FROM_BIN "/") + name),
+                                QStringLiteral(ORNAMO_DATA_DIR "/") + name};
+    for (const QString& path : installed)
+        if (QFileInfo::exists(path))
+            return path;
+    return here;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -375,7 +395,9 @@ void MainWindow::FormClose() {
     viewImage_.release();
 }
 
-void MainWindow::Close1Click() { close(); }
+void MainWindow::Close1Click() {
+    close();
+}
 
 void MainWindow::Farbamedzery1Click() {
     if (heldOff())

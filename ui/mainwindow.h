@@ -42,10 +42,12 @@ class QScrollBar;
 class MainWindow : public QMainWindow, public ornamo::Progress {
     Q_OBJECT
 public:
-    /// Creates the window, hidden, and runs its start-up in `folder` (the current directory
-    /// when empty): the default tile "dlazdice/default.bmp" and the commands of "default.hrh"
-    /// are read from there. When the default tile cannot be loaded the start-up reports it and
-    /// stops; startedUp() is then false and the window must not be shown.
+    /// Creates the window, hidden, and runs its start-up in `folder`: the default tile
+    /// "dlazdice/default.bmp" and the commands of "default.hrh" are read from there. When
+    /// `folder` is empty each of the two is taken from the current directory, or, when it is
+    /// not there, from the program's installed data folder (share/ornamo). When the default tile
+    /// cannot be loaded the start-up reports it and stops; startedUp() is then false and the window
+    /// must not be shown.
     explicit MainWindow(const QString& folder = QString(), QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -218,7 +220,11 @@ private:
     ornamo::Bitmap defaultTile_;               // the squared default tile, for the rule tips
     std::array<QString, 12> ruleTips_;         // of the command slots
 
+    /// Where the start-up file `name` (relative to the start folder) is read from.
+    QString startFile(const QString& name) const;
+
     QDir folder_;
+    bool folderGiven_ = false;
     bool startedUp_ = false;
     bool busy_ = false;
     bool closePending_ = false;
