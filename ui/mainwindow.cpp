@@ -25,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <algorithm>
@@ -67,6 +68,21 @@ QFont commandButtonFont() {
     font.setPixelSize(11);
     return font;
 }
+
+// Entries of a list drawn as usual but with a height of their own.
+class FixedHeightDelegate : public QStyledItemDelegate {
+public:
+    FixedHeightDelegate(int height, QObject* parent)
+        : QStyledItemDelegate(parent), height_(height) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
+    }
+
+private:
+    int height_;
+};
+
+constexpr int stackItemHeight = 13;
 
 // A label sized in the form, widened when the stand-in face needs a few pixels more.
 void fitLabel(QLabel* label, const QRect& designed) {
@@ -147,6 +163,8 @@ void MainWindow::createControls() {
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setGeometry(8, 208, 97, 21);
     ComboBox1->setEditText(text(ornamo::messages::emptyStackLower));
+    // The entries of the drop-down list are 13 pixels high.
+    ComboBox1->setItemDelegate(new FixedHeightDelegate(stackItemHeight, ComboBox1));
     ComboBox1->setEnabled(false);
 
     Panel1 = new QFrame(client);

@@ -6,6 +6,7 @@
 #include "dialog.h"
 #include "messages.h"
 
+#include <QAbstractItemView>
 #include <QMimeData>
 #include <QPainter>
 #include <QRadioButton>
@@ -161,4 +162,18 @@ TEST(Desktop, RuleTooltipsDrawTheRule) {
             EXPECT_EQ(wrong, 0);
         }
     }
+}
+
+// The entries of the stack list are 13 pixels high.
+TEST(Desktop, StackListEntriesAreThirteenPixelsHigh) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    click(*window, "com1");
+    click(*window, "com2");
+    auto* list = child<QComboBox>(*window, "ComboBox1");
+    list->showPopup();
+    QAbstractItemView* view = list->view();
+    for (int row = 0; row < 2; ++row)
+        EXPECT_EQ(view->visualRect(view->model()->index(row, 0)).height(), 13);
+    list->hidePopup();
 }
