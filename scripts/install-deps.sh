@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra
   qt6-translations-l10n
   desktop-file-utils appstream dpkg-dev
+  xvfb xauth xdotool
 )
 
 missing=()
