@@ -28,14 +28,16 @@ QByteArray pngOf(const ornamo::Bitmap& picture) {
 
 QString ruleToolTip(const std::string& name, const ornamo::Mosaic& pattern,
                     const ornamo::Bitmap& tile, ornamo::Color gapColor) {
-    QString tip =
-        QStringLiteral("<p style=\"white-space:pre\"><b>%1</b><br>Mriežka %2 × %2, %3</p>")
-            .arg(displayName(name).toHtmlEscaped())
-            .arg(pattern.scale)
-            .arg(partCount(pattern.placements.size()));
+    // The picture goes on a line of its own under the texts. One arg() call, so that a "%1" in
+    // a command's name stays as it is.
     const ornamo::Bitmap picture = ornamo::rulePicture(pattern, tile, gapColor);
-    if (!picture.isEmpty())
-        tip += QStringLiteral("<img src=\"data:image/png;base64,%1\">")
-                   .arg(QString::fromLatin1(pngOf(picture).toBase64()));
+    const QString image = picture.isEmpty()
+                              ? QString()
+                              : QStringLiteral("<br><img src=\"data:image/png;base64,%1\">")
+                                    .arg(QString::fromLatin1(pngOf(picture).toBase64()));
+    const QString tip =
+        QStringLiteral("<p style=\"white-space:pre\"><b>%1</b><br>Mriežka %2 × %2, %3%4</p>")
+            .arg(displayName(name).toHtmlEscaped(), QString::number(pattern.scale),
+                 partCount(pattern.placements.size()), image);
     return tip;
 }
