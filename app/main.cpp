@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
     for (const QString& file : parser.positionalArguments())
         startFiles << QFileInfo(file).absoluteFilePath();
 
-    // The default tile and hierarchy are read from the current directory.
+    // The default tile and hierarchy are read from the current directory, or else from the
+    // installed data folder.
     MainWindow window;
     if (!window.startedUp())
         return 1;
