@@ -1,7 +1,7 @@
 # Entry points for a fresh machine: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test package bench fuzz clean
 
 all: build
 
@@ -22,6 +22,10 @@ test: deps
 	@cmake --build --preset asan -j $(JOBS)
 	ctest --preset default -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+
+package: build
+	@cd build/default && cpack -G DEB
+	@ls build/default/*.deb
 
 bench: deps
 	@cmake --preset bench >/dev/null

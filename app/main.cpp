@@ -3,8 +3,12 @@
 #include "about.h"
 #include "mainwindow.h"
 #include "messagelog.h"
+#include "translation.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -23,13 +27,28 @@ int main(int argc, char** argv) {
 #endif
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ornamo"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("ornamo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("sk.ornamo.Ornamo"));
     QApplication::setWindowIcon(programIcon());
+    installSlovakQtTranslation(application);
 
-    // The default tile and hierarchy are read from the current directory.
+    // ornamo [TILE.bmp] [RULES.hrh]: opened once the window is up, as the menu opens them.
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("súbory"),
+                                 QStringLiteral("Bitmapa dlaždice (.bmp) a hierarchia (.hrh)."),
+                                 QStringLiteral("[DLAŽDICA.bmp] [PRAVIDLÁ.hrh]"));
+    parser.process(application);
+    QStringList startFiles;
+    for (const QString& file : parser.positionalArguments())
+        startFiles << QFileInfo(file).absoluteFilePath();
+
+    // The default tile and hierarchy are read from the current directory, or else from the
+    // installed data folder.
     MainWindow window;
     if (!window.startedUp())
         return 1;
     window.show();
+    if (!startFiles.isEmpty())
+        QTimer::singleShot(0, &window, [&window, startFiles] { window.openFiles(startFiles); });
     return application.exec();
 }

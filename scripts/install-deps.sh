@@ -8,6 +8,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra
+  qt6-translations-l10n
+  desktop-file-utils appstream dpkg-dev
+  xvfb xauth xdotool
 )
 # `install-deps.sh fuzz` adds the compiler and runtime of the libFuzzer targets.
 if [ "${1:-}" = fuzz ]; then

@@ -4,6 +4,7 @@
 #include "messages.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -79,6 +80,26 @@ void ChoiceDialog::reject() {
 void ChoiceDialog::showEvent(QShowEvent* event) {
     FormShow();
     QDialog::showEvent(event);
+}
+
+void ChoiceDialog::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        // The dialog has no cancel button of its own: only "Zruš" and the caption cancel.
+        event->accept();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool ChoiceDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -12,7 +12,7 @@ class QPushButton;
 /// Lists the names of the loaded commands and hands back the number of the one chosen, or 13
 /// when the user cancelled. Each showing starts afresh: the list is rebuilt from the names given
 /// and nothing is selected. "OK" (or a double-click in the list) with no entry selected leaves
-/// the dialog open; "Zruš", the caption's close button and Escape end it with 13.
+/// the dialog open; "Zruš" and the caption's close button end it with 13.
 class ChoiceDialog : public QDialog {
     Q_OBJECT
 public:
@@ -26,11 +26,13 @@ public:
     /// Ends the dialog with `ruleChoice` whatever `result` says; 0 (no entry was selected)
     /// keeps it open.
     void done(int result) override;
-    /// The caption's close button and Escape cancel.
+    /// The caption's close button cancels.
     void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    /// Escape does nothing; Enter presses the button that has the focus.
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

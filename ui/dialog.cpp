@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -85,6 +86,14 @@ ornamo::CropChoice CropDialog::choice() const {
 void CropDialog::done(int result) {
     FormClose();
     QDialog::done(result);
+}
+
+void CropDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CropDialog::showEvent(QShowEvent* event) {

@@ -32,9 +32,11 @@ public:
     /// The crop the radio buttons select now.
     ornamo::CropChoice choice() const;
 
-    /// Every way the dialog ends (OK, the close button, Escape) comes here, so the tile is
+    /// Every way the dialog ends (OK, the close button) comes here, so the tile is
     /// always cropped.
     void done(int result) override;
+    /// Escape does nothing: the dialog has no cancel, it ends with "OK" or the caption.
+    void keyPressEvent(QKeyEvent* event) override;
 
 protected:
     void showEvent(QShowEvent* event) override;

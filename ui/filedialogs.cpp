@@ -4,6 +4,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
+#include <QStandardPaths>
 
 namespace {
 constexpr int previewSide = 160;
@@ -13,8 +14,13 @@ ConfirmingFileDialog::ConfirmingFileDialog(QWidget* parent, const QString& filte
     : QFileDialog(parent) {
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(mode);
-    setFileMode(mode == AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // A typed name of a file that is not there is handed on too, so that the program's own
+    // message about it follows rather than Qt's.
+    setFileMode(QFileDialog::AnyFile);
     setNameFilter(filter);
+    // The user's pictures, or the home folder, to start with; afterwards the folder last used.
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    setDirectory(!pictures.isEmpty() && QDir(pictures).exists() ? pictures : QDir::homePath());
     // Dialogs of the main window never end the program.
     setAttribute(Qt::WA_QuitOnClose, false);
 }
@@ -59,8 +65,8 @@ void PictureSaveDialog::showPreview(const QString& path) {
         return;
     }
     // Read only as many pixels as the preview shows.
-    reader.setScaledSize(size.scaled(previewSide, previewSide, Qt::KeepAspectRatio)
-                             .boundedTo(size));
+    reader.setScaledSize(
+        size.scaled(previewSide, previewSide, Qt::KeepAspectRatio).boundedTo(size));
     const QImage picture = reader.read();
     if (picture.isNull())
         preview_->clear();

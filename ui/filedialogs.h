@@ -23,7 +23,8 @@ public:
         onConfirm_ = std::move(handler);
     }
 
-    /// Shows the dialog modally from the platform's default folder, without a file chosen.
+    /// Shows the dialog modally, without a file chosen, in the folder last shown (at first the
+    /// user's pictures folder, or the home folder when there is none).
     /// Returns whether a file was confirmed.
     bool run();
 

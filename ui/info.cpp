@@ -2,7 +2,12 @@
 
 #include "formfont.h"
 
+#include <QFontMetricsF>
+#include <QScrollBar>
 #include <QTextEdit>
+
+#include <algorithm>
+#include <cmath>
 
 #include <array>
 
@@ -83,8 +88,30 @@ void HelpWindow::createControls() {
     RichEdit1->setPlainText(helpText());
     RichEdit1->setReadOnly(true);
     RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    RichEdit1->setLineWrapMode(QTextEdit::WidgetWidth);
-    RichEdit1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    // The lines were broken by hand for the box's width: they are shown as written, never
+    // wrapped again, in the window's face narrowed (or, failing that, made smaller) until the
+    // longest line fits the box.
+    RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    fitTextToBox();
+}
+
+void HelpWindow::fitTextToBox() {
+    const int available = RichEdit1->width() - 2 * RichEdit1->frameWidth() -
+                          RichEdit1->verticalScrollBar()->sizeHint().width() -
+                          2 * static_cast<int>(std::ceil(RichEdit1->document()->documentMargin()));
+    auto widest = [](const QFont& font) {
+        const QFontMetricsF metrics(font);
+        qreal width = 0;
+        for (const char* line : helpLines) // trailing blanks hang past the edge
+            width = std::max(width, metrics.horizontalAdvance(QString::fromUtf8(line).trimmed()));
+        return width;
+    };
+    QFont font = RichEdit1->font();
+    for (int stretch = 100; stretch >= 75 && widest(font) > available; stretch -= 5)
+        font.setStretch(stretch);
+    while (font.pixelSize() > 6 && widest(font) > available)
+        font.setPixelSize(font.pixelSize() - 1);
+    RichEdit1->setFont(font);
 }

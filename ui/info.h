@@ -16,6 +16,7 @@ public:
 
 private:
     void createControls();
+    void fitTextToBox();
 
     QTextEdit* RichEdit1 = nullptr;
 };

@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
@@ -24,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <algorithm>
@@ -60,11 +62,27 @@ QFont windowFont(int pixelSize, FontWeight weight = FontWeight::Normal) {
 QFont commandButtonFont() {
     QFont font;
     font.setFamilies({QStringLiteral("MS Serif"), QStringLiteral("Times New Roman"),
-                      QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif Condensed")});
+                      QStringLiteral("Liberation Serif"),
+                      QStringLiteral("DejaVu Serif Condensed")});
     font.setStyleHint(QFont::Serif);
     font.setPixelSize(11);
     return font;
 }
+
+// Entries of a list drawn as usual but with a height of their own.
+class FixedHeightDelegate : public QStyledItemDelegate {
+public:
+    FixedHeightDelegate(int height, QObject* parent)
+        : QStyledItemDelegate(parent), height_(height) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
+    }
+
+private:
+    int height_;
+};
+
+constexpr int stackItemHeight = 13;
 
 // A label sized in the form, widened when the stand-in face needs a few pixels more.
 void fitLabel(QLabel* label, const QRect& designed) {
@@ -79,7 +97,8 @@ QString text(std::string_view utf8) {
 } // namespace
 
 MainWindow::MainWindow(const QString& folder, QWidget* parent)
-    : QMainWindow(parent), folder_(folder.isEmpty() ? QDir::current() : QDir(folder)) {
+    : QMainWindow(parent), folder_(folder.isEmpty() ? QDir::current() : QDir(folder)),
+      folderGiven_(!folder.isEmpty()) {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("Ornamo"));
     setWindowIcon(programIcon());
@@ -87,6 +106,8 @@ MainWindow::MainWindow(const QString& folder, QWidget* parent)
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
+    // Tiles and hierarchies dropped on the window are opened as the menu opens them.
+    setAcceptDrops(true);
 
     createControls();
     createMenus();
@@ -142,6 +163,8 @@ void MainWindow::createControls() {
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setGeometry(8, 208, 97, 21);
     ComboBox1->setEditText(text(ornamo::messages::emptyStackLower));
+    // The entries of the drop-down list are 13 pixels high.
+    ComboBox1->setItemDelegate(new FixedHeightDelegate(stackItemHeight, ComboBox1));
     ComboBox1->setEnabled(false);
 
     Panel1 = new QFrame(client);
@@ -155,8 +178,8 @@ void MainWindow::createControls() {
         auto* button = new QPushButton(text(ornamo::messages::emptySlotName), Panel1);
         button->setObjectName(QStringLiteral("com%1").arg(number));
         button->setFont(commandFont);
-        button->setGeometry(QRect(commandButtonPosition(number),
-                                  QSize(commandButtonWidth, commandButtonHeight)));
+        button->setGeometry(
+            QRect(commandButtonPosition(number), QSize(commandButtonWidth, commandButtonHeight)));
         button->setEnabled(false);
         com[static_cast<std::size_t>(number - 1)] = button;
     }
@@ -225,9 +248,11 @@ void MainWindow::createMenus() {
     Mosaic1 = menuBar()->addMenu(QStringLiteral("Mozaika"));
     Mosaic1->setObjectName(QStringLiteral("Mosaic1"));
     Reset1 = item(Mosaic1, "Reset1", QStringLiteral("Reset"));
-    Zruposlednoperciu1 = item(Mosaic1, "Zruposlednoperciu1", QStringLiteral("Zruš posledný príkaz"));
+    Zruposlednoperciu1 =
+        item(Mosaic1, "Zruposlednoperciu1", QStringLiteral("Zruš posledný príkaz"));
     Zrusvybrany1 = item(Mosaic1, "Zrusvybrany1", QStringLiteral("Zruš vybraný príkaz"));
-    Zrupovybranprkaz1 = item(Mosaic1, "Zrupovybranprkaz1", QStringLiteral("Zruš po vybraný príkaz"));
+    Zrupovybranprkaz1 =
+        item(Mosaic1, "Zrupovybranprkaz1", QStringLiteral("Zruš po vybraný príkaz"));
     Zameprkaz1 = item(Mosaic1, "Zameprkaz1", QStringLiteral("Zameň vybraný príkaz"));
     Vloprkaz1 = item(Mosaic1, "Vloprkaz1", QStringLiteral("Vlož pred vybraný príkaz"));
     Farbamedzery1 = item(Mosaic1, "Farbamedzery1", QStringLiteral("Farba medzery"));
@@ -288,10 +313,9 @@ void MainWindow::updateActions() {
     // factor are greyed out; the buttons, the list and the keys stay as they are (so that the
     // focus does not jump) and their handlers ignore the input instead.
     const bool idle = !busy_;
-    for (QAction* action : {OpenImage1, UloBitmapu1, Exportujobrazok1, Natajhierarchiu1, Reset1,
-                            Zruposlednoperciu1,
-                            Zrusvybrany1, Zrupovybranprkaz1, Zameprkaz1, Vloprkaz1,
-                            Farbamedzery1, Nekluj1})
+    for (QAction* action :
+         {OpenImage1, UloBitmapu1, Exportujobrazok1, Natajhierarchiu1, Reset1, Zruposlednoperciu1,
+          Zrusvybrany1, Zrupovybranprkaz1, Zameprkaz1, Vloprkaz1, Farbamedzery1, Nekluj1})
         action->setEnabled(idle);
 }
 
@@ -330,7 +354,7 @@ void MainWindow::FormCreate() {
     shiftDown_ = false;
 
     std::optional<ornamo::Bitmap> tile =
-        loadBitmapFile(folder_.filePath(QStringLiteral("dlazdice/default.bmp")));
+        loadBitmapFile(startFile(QStringLiteral("dlazdice/default.bmp")));
     if (!tile) {
         showMessage(ornamo::messages::defaultTileMissing);
         return;
@@ -338,6 +362,7 @@ void MainWindow::FormCreate() {
     try {
         if (tile->width() != tile->height())
             cropDialog().cropTile(*tile);
+        defaultTile_ = *tile;
     } catch (const std::bad_alloc&) {
         showMessage(ornamo::messages::notEnoughMemory);
         return;
@@ -355,9 +380,24 @@ void MainWindow::FormCreate() {
     }
     startedUp_ = true;
 
-    LoadCommands(folder_.filePath(QStringLiteral("default.hrh")), QStringLiteral("default.hrh"));
+    LoadCommands(startFile(QStringLiteral("default.hrh")), QStringLiteral("default.hrh"));
     showStackList();
     DrawTile(DrawMode::Show);
+}
+
+QString MainWindow::startFile(const QString& name) const {
+    const QString here = folder_.filePath(name);
+    if (folderGiven_ || QFileInfo::exists(here))
+        return here;
+    // Installed: share/ornamo beside the program's bin folder wherever the tree was put, or
+    // where it was installed to.
+    const QStringList installed{QDir(QCoreApplication::applicationDirPath())
+                                    .filePath(QStringLiteral(ORNAMO_DATA_FROM_BIN "/") + name),
+                                QStringLiteral(ORNAMO_DATA_DIR "/") + name};
+    for (const QString& path : installed)
+        if (QFileInfo::exists(path))
+            return path;
+    return here;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -378,7 +418,9 @@ void MainWindow::FormClose() {
     view_.clear();
 }
 
-void MainWindow::Close1Click() { close(); }
+void MainWindow::Close1Click() {
+    close();
+}
 
 void MainWindow::Farbamedzery1Click() {
     if (heldOff())
@@ -397,6 +439,7 @@ void MainWindow::Farbamedzery1Click() {
     model_.setGapColor(ornamo::makeColor(static_cast<std::uint8_t>(c.red()),
                                          static_cast<std::uint8_t>(c.green()),
                                          static_cast<std::uint8_t>(c.blue())));
+    updateRuleTips();
     DrawTile(DrawMode::Render);
 }
 

@@ -47,14 +47,22 @@ class QWheelEvent;
 class MainWindow : public QMainWindow, public ornamo::Progress {
     Q_OBJECT
 public:
-    /// Creates the window, hidden, and runs its start-up in `folder` (the current directory
-    /// when empty): the default tile "dlazdice/default.bmp" and the commands of "default.hrh"
-    /// are read from there. When the default tile cannot be loaded the start-up reports it and
-    /// stops; startedUp() is then false and the window must not be shown.
+    /// Creates the window, hidden, and runs its start-up in `folder`: the default tile
+    /// "dlazdice/default.bmp" and the commands of "default.hrh" are read from there. When
+    /// `folder` is empty each of the two is taken from the current directory, or, when it is
+    /// not there, from the program's installed data folder (share/ornamo). When the default tile
+    /// cannot be loaded the start-up reports it and stops; startedUp() is then false and the window
+    /// must not be shown.
     explicit MainWindow(const QString& folder = QString(), QWidget* parent = nullptr);
     ~MainWindow() override;
 
     bool startedUp() const { return startedUp_; }
+
+    /// Opens files as "Otvor Bitmapu" and "Načítaj hierarchiu" open a confirmed file, one after
+    /// another: a name ending in ".hrh" (any case) is read as a hierarchy, after the question
+    /// when commands are on the stack; any other file is loaded as the base tile, cropped when
+    /// not square. Failures bring the menu items' messages. Ignored while a render runs.
+    void openFiles(const QStringList& paths);
 
     // The state of the run, for whoever needs to look (tests, accessibility).
     const ornamo::CommandStackModel& model() const { return model_; }
@@ -79,6 +87,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -127,6 +138,10 @@ private:
     /// the file `fileName` and appear over `over` (the window when null).
     void LoadCommands(const QString& path, const QString& fileName, QWidget* over = nullptr);
     void labelCommandButtons(int count);
+    /// The tooltips of the command buttons and the stack list's entries (ruleToolTip), drawn
+    /// again when the commands or the gap colour change.
+    void updateRuleTips();
+    void tipStackEntries();
     void commandClick(int number);
     void ApplyCommand(int number);
     void ZrusPoslednyPrikaz();
@@ -138,6 +153,10 @@ private:
     void Vloprkaz1Click();
     void ComboBox1Change();
     void Natajhierarchiu1Click();
+    /// Asks before another hierarchy replaces the mosaic, when commands are on the stack.
+    bool hierarchyMayReplaceMosaic();
+    void openHierarchyFile(const QString& path);
+    void openTileFile(const QString& path);
     void OpenDialog2CanClose(const QString& path);
     int chooseRule();
     void showStackList();
@@ -215,8 +234,14 @@ private:
     bool ctrlDown_ = false;
     bool shiftDown_ = false;
     std::optional<ornamo::Bitmap> openedTile_; // the file confirmed in OpenDialog1, if it loaded
+    ornamo::Bitmap defaultTile_;               // the squared default tile, for the rule tips
+    std::array<QString, 12> ruleTips_;         // of the command slots
+
+    /// Where the start-up file `name` (relative to the start folder) is read from.
+    QString startFile(const QString& name) const;
 
     QDir folder_;
+    bool folderGiven_ = false;
     bool startedUp_ = false;
     bool busy_ = false;
     bool closePending_ = false;

@@ -13,11 +13,17 @@
 #include "messages.h"
 #include "names.h"
 #include "picturefile.h"
+#include "ruletips.h"
 
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -62,6 +68,40 @@ void MainWindow::labelCommandButtons(int count) {
             button->setEnabled(false);
         }
     }
+    updateRuleTips();
+}
+
+void MainWindow::updateRuleTips() {
+    const ornamo::CommandSlots& loaded = model_.commands();
+    const ornamo::Color gap = model_.mosaic().gapColor;
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
+        // A disabled button ("--") has nothing to show.
+        ruleTips_[i] = com[i]->isEnabled()
+                           ? ruleToolTip(loaded[i].name, loaded[i].pattern, defaultTile_, gap)
+                           : QString();
+        com[i]->setToolTip(ruleTips_[i]);
+    }
+    tipStackEntries();
+}
+
+void MainWindow::tipStackEntries() {
+    // The list shows the stack newest first; an entry made from the command now in its slot
+    // shares the slot's tip.
+    const auto& stack = model_.stack();
+    const ornamo::CommandSlots& loaded = model_.commands();
+    const int count = std::min(ComboBox1->count(), static_cast<int>(stack.size()));
+    for (int i = 0; i < count; ++i) {
+        const ornamo::StackEntry& entry = stack[stack.size() - 1 - static_cast<std::size_t>(i)];
+        const std::size_t slot = entry.command - 1u;
+        const bool asSlot = slot < loaded.size() && loaded[slot].name == entry.name &&
+                            loaded[slot].pattern.placements == entry.pattern.placements &&
+                            loaded[slot].pattern.scale == entry.pattern.scale;
+        ComboBox1->setItemData(
+            i,
+            asSlot ? ruleTips_[slot]
+                   : ruleToolTip(entry.name, entry.pattern, defaultTile_, model_.mosaic().gapColor),
+            Qt::ToolTipRole);
+    }
 }
 
 // ---- The command stack ----
@@ -72,9 +112,13 @@ void MainWindow::commandClick(int number) {
     ApplyCommand(number);
 }
 
-void MainWindow::ApplyCommand(int number) { finish(model_.applyCommand(number)); }
+void MainWindow::ApplyCommand(int number) {
+    finish(model_.applyCommand(number));
+}
 
-void MainWindow::ZrusPoslednyPrikaz() { finish(model_.undoLast()); }
+void MainWindow::ZrusPoslednyPrikaz() {
+    finish(model_.undoLast());
+}
 
 void MainWindow::Reset1Click() {
     if (heldOff())
@@ -147,8 +191,10 @@ void MainWindow::showStackList() {
     if (shown != names) {
         ComboBox1->clear();
         ComboBox1->addItems(names);
+        tipStackEntries();
     }
-    const int current = names.isEmpty() ? -1 : std::clamp(model_.selectedIndex(), 0, int(names.size()) - 1);
+    const int current =
+        names.isEmpty() ? -1 : std::clamp(model_.selectedIndex(), 0, int(names.size()) - 1);
     if (ComboBox1->currentIndex() != current)
         ComboBox1->setCurrentIndex(current);
     const QString edit = displayName(model_.editText());
@@ -167,17 +213,19 @@ void MainWindow::finish(const ornamo::Outcome& outcome) {
 
 // ---- Another hierarchy ----
 
+bool MainWindow::hierarchyMayReplaceMosaic() {
+    if (model_.stack().empty())
+        return true;
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
+                         text(ornamo::messages::loadHierarchyQuestion),
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+    question.setObjectName(QStringLiteral("question"));
+    return question.exec() == QMessageBox::Yes;
+}
+
 void MainWindow::Natajhierarchiu1Click() {
-    if (heldOff())
+    if (heldOff() || !hierarchyMayReplaceMosaic())
         return;
-    if (!model_.stack().empty()) {
-        QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
-                             text(ornamo::messages::loadHierarchyQuestion),
-                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
-        question.setObjectName(QStringLiteral("question"));
-        if (question.exec() != QMessageBox::Yes)
-            return;
-    }
     if (!OpenDialog2) {
         OpenDialog2 = new ConfirmingFileDialog(this, QStringLiteral("Súbory HRH (*.hrh)"),
                                                QFileDialog::AcceptOpen);
@@ -189,7 +237,16 @@ void MainWindow::Natajhierarchiu1Click() {
     finish(model_.resetAfterHierarchyLoad());
 }
 
-void MainWindow::OpenDialog2CanClose(const QString& path) { LoadCommands(path, path, OpenDialog2); }
+void MainWindow::OpenDialog2CanClose(const QString& path) {
+    LoadCommands(path, path, OpenDialog2);
+}
+
+void MainWindow::openHierarchyFile(const QString& path) {
+    if (heldOff() || !hierarchyMayReplaceMosaic())
+        return;
+    LoadCommands(path, path);
+    finish(model_.resetAfterHierarchyLoad());
+}
 
 // ---- A new base tile ----
 
@@ -204,6 +261,14 @@ void MainWindow::OpenImage1Click() {
     }
     openedTile_.reset();
     OpenDialog1->run();
+    OpenDialog1Close();
+}
+
+void MainWindow::openTileFile(const QString& path) {
+    if (heldOff())
+        return;
+    openedTile_.reset();
+    OpenDialog1CanClose(path);
     OpenDialog1Close();
 }
 
@@ -233,6 +298,59 @@ void MainWindow::OpenDialog1Close() {
     if (!outcome.message.empty())
         showMessage(outcome.message);
     DrawTile(DrawMode::Render);
+}
+
+// ---- Files given on the command line or dropped on the window ----
+
+namespace {
+
+bool isHierarchyName(const QString& path) {
+    return path.endsWith(QStringLiteral(".hrh"), Qt::CaseInsensitive);
+}
+
+// The local .bmp and .hrh files among dropped data; other files and links are not taken.
+QStringList droppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls()) {
+        const QString path = url.toLocalFile();
+        if (!path.isEmpty() &&
+            (isHierarchyName(path) || path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)))
+            files << path;
+    }
+    return files;
+}
+
+} // namespace
+
+void MainWindow::openFiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        if (isHierarchyName(path))
+            openHierarchyFile(path);
+        else
+            openTileFile(path);
+    }
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!heldOff() && !droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!heldOff() && !droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QStringList files = droppedFiles(event->mimeData());
+    if (heldOff() || files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The files are opened once the drop has ended: the dialogs they may bring up must not
+    // run inside the drag source's wait.
+    QTimer::singleShot(0, this, [this, files] { openFiles(files); });
 }
 
 // ---- Saving ----

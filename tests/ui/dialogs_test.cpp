@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 
 using namespace windowtest;
 
@@ -23,14 +24,29 @@ namespace {
 void closeByCaption(QDialog& shown) {
     shown.close();
 }
-void pressEscape(QDialog& shown) {
-    QTest::keyClick(&shown, Qt::Key_Escape);
-}
 void pressOk(QDialog& shown) {
     click(shown, "Button1");
 }
 void pressCancel(QDialog& shown) {
     click(shown, "Button2");
+}
+// Neither dialog has a cancel button: Escape leaves it open, and OK ends it.
+void pressEscapeThenOk(QDialog& shown) {
+    QTest::keyClick(&shown, Qt::Key_Escape);
+    EXPECT_TRUE(shown.isVisible()) << "Escape does nothing";
+    pressOk(shown);
+}
+// Enter presses the button that has the focus.
+void enterOn(QDialog& shown, const char* name) {
+    auto* button = child<QPushButton>(shown, name);
+    button->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(button, Qt::Key_Return);
+}
+void enterOnOk(QDialog& shown) {
+    enterOn(shown, "Button1");
+}
+void enterOnCancel(QDialog& shown) {
+    enterOn(shown, "Button2");
 }
 
 // ---- Crop dialog ----
@@ -52,7 +68,7 @@ TEST(CropDialog, CropsAsChosenHoweverItEndsAndOffersTheLastChoice) {
     const Showing showings[] = {
         {"wide, cut away the left, OK", 100, 60, 1, 1, pressOk, 40, 0},
         {"wide, cut away the right, close button", 100, 60, 1, 2, closeByCaption, 0, 0},
-        {"wide, keep the middle, Escape", 100, 60, 2, 3, pressEscape, 20, 0},
+        {"wide, keep the middle, Escape, OK", 100, 60, 2, 3, pressEscapeThenOk, 20, 0},
         {"tall, cut away the top, close button", 60, 101, 3, 1, closeByCaption, 0, 41},
         {"tall, cut away the bottom, OK", 60, 101, 1, 2, pressOk, 0, 0},
         // An odd difference leaves one row more off the bottom.
@@ -143,7 +159,9 @@ TEST(ChoiceDialog, EveryWayOfEndingIt) {
         {"double-click on the seventh entry", false, 6, doubleClick, 7},
         {"Zruš with an entry selected", false, 5, pressCancel, 13},
         {"close button with an entry selected", false, 5, closeByCaption, 13},
-        {"Escape with an entry selected", false, 5, pressEscape, 13},
+        {"Escape with an entry selected, then OK", false, 5, pressEscapeThenOk, 6},
+        {"Enter on the focused OK", false, 3, enterOnOk, 4},
+        {"Enter on the focused Zruš", false, 3, enterOnCancel, 13},
         {"close button after an empty OK", true, -1, closeByCaption, 13},
     };
     for (const Row& row : rows) {
@@ -365,7 +383,14 @@ TEST(HelpWindow, HoldsTheLinesReadOnlySelectableAndKeepsItsPlace) {
     EXPECT_EQ(edit->textCursor().selectedText(), text(helpLines[0]));
     EXPECT_TRUE(edit->textInteractionFlags() & Qt::TextSelectableByMouse);
 
-    EXPECT_EQ(edit->horizontalScrollBar()->maximum(), 0) << "long lines wrap";
+    // Each line is shown as written, on one line that fits the box, whatever the font.
+    for (int line = 0; line < 39; ++line) {
+        const QTextLayout* layout = edit->document()->findBlockByNumber(line).layout();
+        ASSERT_EQ(layout->lineCount(), 1) << "line " << line + 1;
+        EXPECT_LE(layout->lineAt(0).naturalTextWidth(),
+                  edit->viewport()->width() - 2 * edit->document()->documentMargin())
+            << "line " << line + 1;
+    }
     QScrollBar* bar = edit->verticalScrollBar();
     EXPECT_TRUE(bar->isVisible());
     bar->setValue(bar->maximum() / 2);

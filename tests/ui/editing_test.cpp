@@ -86,21 +86,6 @@ void answerChoice(ModalScript& script, int number, QStringList* offered) {
     });
 }
 
-// Answers a file dialog with `path` (empty: Cancel).
-void answerFile(ModalScript& script, const QString& path, const char* dialogName) {
-    script.then<QFileDialog>([path, dialogName](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.objectName(), QString::fromLatin1(dialogName));
-        EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
-        if (path.isEmpty())
-            return dialog.reject();
-        // Typed into the name field whole, as a user may do; the dialog takes it from there.
-        dialog.selectFile(path);
-        if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-            name->setText(path);
-        static_cast<QDialog&>(dialog).accept();
-    });
-}
-
 } // namespace
 
 // ---- Applying, undoing, resetting ----
@@ -379,6 +364,7 @@ TEST(Tile, ANewTileIsCroppedAndRescalesThePositionsOrIsRefused) {
     folder.writeFile("notes.txt", "no picture here\n");
     const std::string loadFailed = messages::tileLoadFailed(folder.file("notes.txt").toStdString());
     const std::string tooLarge(messages::mosaicTooLarge);
+    const std::string missing = messages::tileLoadFailed(folder.file("missing.bmp").toStdString());
     const Row rows[] = {
         {"square", {80, 80}, "new.bmp", nullptr, 0, {}, nullptr},
         {"wide, cut away the left", {100, 60}, "new.bmp", "RadioButton1", 40, {}, nullptr},
@@ -386,6 +372,7 @@ TEST(Tile, ANewTileIsCroppedAndRescalesThePositionsOrIsRefused) {
         {"wide, keep the middle", {100, 60}, "new.bmp", "RadioButton3", 20, {}, nullptr},
         {"text file", {}, "notes.txt", nullptr, 0, loadFailed, "OpenDialog1"},
         {"cancelled", {}, nullptr, nullptr, 0, {}, nullptr},
+        {"typed name of no file", {}, "missing.bmp", nullptr, 0, missing, "OpenDialog1"},
         // 4000 pixels; 100 tiles of 656 pixels would not fit the model.
         {"too large", {656, 656}, "new.bmp", nullptr, 0, tooLarge, "TForm1", true},
     };

@@ -1,5 +1,7 @@
 // One QApplication for every window test; GoogleTest runs the cases inside it.
 
+#include "translation.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -9,5 +11,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
+    // Qt's own texts in Slovak, as the program shows them.
+    installSlovakQtTranslation(application);
     return RUN_ALL_TESTS();
 }

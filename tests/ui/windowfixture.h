@@ -15,7 +15,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -170,6 +172,21 @@ private:
     QTimer poll_;
     QTimer watchdog_;
 };
+
+// Answers a file dialog with `path` (empty: Cancel).
+inline void answerFile(ModalScript& script, const QString& path, const char* dialogName) {
+    script.then<QFileDialog>([path, dialogName](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.objectName(), QString::fromLatin1(dialogName));
+        EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+        if (path.isEmpty())
+            return dialog.reject();
+        // Typed into the name field whole, as a user may do; the dialog takes it from there.
+        dialog.selectFile(path);
+        if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            name->setText(path);
+        static_cast<QDialog&>(dialog).accept();
+    });
+}
 
 /// Counts how often the busy label shows a caption: each render shows "--- Počítam ---" once.
 class BusyCounter : public QObject {
