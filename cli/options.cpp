@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -111,6 +112,15 @@ bool parseStep(const QString& text, Step& step) {
     return false;
 }
 
+namespace {
+
+bool isDeviceOrPipe(const QString& name) {
+    const QFileInfo info(name);
+    return info.exists() && !info.isFile() && !info.isDir();
+}
+
+} // namespace
+
 std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(description));
@@ -148,20 +158,30 @@ std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList&
                                   QStringLiteral("Print the loaded commands."));
     const QCommandLineOption output(
         {QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("The picture to write: a .png name gives PNG, any other BMP."),
+        QStringLiteral("The picture to write, a .bmp or a .png file (a device or a pipe, such "
+                       "as /dev/stdout, gets BMP)."),
         QStringLiteral("OUT.bmp"));
     parser.addOptions({help, tile, rules, gap, crop, full, shrink, placements, list, output});
     parser.addPositionalArgument(QStringLiteral("STEP"),
                                  QStringLiteral("The editor's operations, in order."),
                                  QStringLiteral("[STEP...]"));
 
-    const auto usageError = [&](const QString& reason) {
-        return UsageError{reason, parser.helpText()};
+    // Qt names the program as it was started, path and all; the usage names the program.
+    const auto helpText = [&] {
+        QString text = parser.helpText();
+        const qsizetype name = text.indexOf(QLatin1String("Usage: "));
+        if (name >= 0) {
+            const qsizetype from = name + 7;
+            text.replace(from, text.indexOf(QLatin1Char(' '), from) - from,
+                         QStringLiteral("ornamo-render"));
+        }
+        return text;
     };
+    const auto usageError = [&](const QString& reason) { return UsageError{reason, helpText()}; };
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(help))
-        return HelpRequest{parser.helpText()};
+        return HelpRequest{helpText()};
 
     Options options;
     if (parser.isSet(tile)) {
@@ -209,6 +229,12 @@ std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList&
     options.output = parser.value(output);
     if (parser.isSet(output) && options.output.isEmpty())
         return usageError(QStringLiteral("-o wants a file name"));
+    // The format follows the name; a device or a pipe (/dev/stdout) takes a BMP picture.
+    if (!options.output.isEmpty() && !options.output.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive) &&
+        !options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
+        !isDeviceOrPipe(options.output))
+        return usageError(
+            QStringLiteral("-o wants a name ending in .bmp or .png, not '%1'").arg(options.output));
 
     for (const QString& text : parser.positionalArguments()) {
         Step step{Step::Kind::Apply, 0, text};
