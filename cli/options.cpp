@@ -230,7 +230,8 @@ std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList&
     if (parser.isSet(output) && options.output.isEmpty())
         return usageError(QStringLiteral("-o wants a file name"));
     // The format follows the name; a device or a pipe (/dev/stdout) takes a BMP picture.
-    if (!options.output.isEmpty() && !options.output.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive) &&
+    if (!options.output.isEmpty() &&
+        !options.output.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive) &&
         !options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
         !isDeviceOrPipe(options.output))
         return usageError(

@@ -120,15 +120,13 @@ void runStep(const Step& step, CommandStackModel& model, MosaicView& view) {
     }
     if (!outcome.message.empty())
         throw Failure{outcome.message};
-    if (outcome.render &&
-        !view.render(model.mosaic(), model.shrinkFactor(), model.noScale()))
+    if (outcome.render && !view.render(model.mosaic(), model.shrinkFactor(), model.noScale()))
         throw std::bad_alloc();
 }
 
 // The picture asked for: the editor's view as the steps left it, or the mosaic it shows at
 // full size or reduced by --shrink.
-const MosaicView& picture(const Options& options, const MosaicView& editorView,
-                          MosaicView& other) {
+const MosaicView& picture(const Options& options, const MosaicView& editorView, MosaicView& other) {
     if (options.picture == Picture::View)
         return editorView;
     const bool full = options.picture == Picture::Full;
@@ -162,8 +160,8 @@ void writeOutputs(const Options& options, const CommandStackModel& model, const 
     OutputFile placements;
     if (!options.placementsFile.isEmpty()) {
         const std::string text = placementsText(model);
-        if (!placements.open(options.placementsFile) || !placements.write(text.data(), text.size()) ||
-            !placements.finish())
+        if (!placements.open(options.placementsFile) ||
+            !placements.write(text.data(), text.size()) || !placements.finish())
             throw Failure{"cannot write the placements to " + utf8(options.placementsFile)};
     }
     OutputFile picture;
@@ -173,8 +171,8 @@ void writeOutputs(const Options& options, const CommandStackModel& model, const 
         progress.StartProcessBar(messages::busySaving);
         const bool written =
             picture.open(options.output) &&
-            writePicture(picture, image->picture(), png ? ImageFileFormat::Png : ImageFileFormat::Bmp,
-                         &progress) &&
+            writePicture(picture, image->picture(),
+                         png ? ImageFileFormat::Png : ImageFileFormat::Bmp, &progress) &&
             picture.finish();
         progress.EndProcessBar();
         if (!written)

@@ -38,13 +38,13 @@ public:
         // Row groups for every core; each group looks at every placement once, so there are
         // only as many as keep the cores busy and the progress moving.
         const double estimate = sums->estimatedNanoseconds(factor, rect);
-        const auto groups = static_cast<int>(
-            std::clamp<double>(std::max(estimate / groupNanoseconds, 2.0 * detail::workerCount()),
-                               1, rect.height));
+        const auto groups = static_cast<int>(std::clamp<double>(
+            std::max(estimate / groupNanoseconds, 2.0 * detail::workerCount()), 1, rect.height));
         const int rows = (rect.height + groups - 1) / groups;
         detail::runPieces((rect.height + rows - 1) / rows, progress, [&](std::int64_t group) {
             const int first = static_cast<int>(group) * rows;
-            sums->compute(factor, {rect.x, rect.y + first, rect.width, std::min(rows, rect.height - first)},
+            sums->compute(factor,
+                          {rect.x, rect.y + first, rect.width, std::min(rows, rect.height - first)},
                           out + first * stride, stride);
         });
     }
@@ -115,8 +115,8 @@ private:
 
     const Bitmap& tileAt(const ViewComputer& computer, std::int32_t factor, int side, int tx,
                          int ty) {
-        const std::uint64_t key = (std::uint64_t(static_cast<std::uint32_t>(ty)) << 32) |
-                                  static_cast<std::uint32_t>(tx);
+        const std::uint64_t key =
+            (std::uint64_t(static_cast<std::uint32_t>(ty)) << 32) | static_cast<std::uint32_t>(tx);
         if (const auto found = tiles_.find(key); found != tiles_.end()) {
             uses_.splice(uses_.begin(), uses_, found->second.use);
             return found->second.tile;
@@ -269,7 +269,9 @@ void MosaicView::clear() {
     side_ = 0;
 }
 
-const PictureSource& MosaicView::picture() const { return *picture_; }
+const PictureSource& MosaicView::picture() const {
+    return *picture_;
+}
 
 Bitmap MosaicView::toBitmap() const {
     Bitmap image;

@@ -25,7 +25,9 @@ inline int workerCount() {
 /// Which of a job's threads runs the calling code: 0 for the thread that started the job,
 /// 1 .. workerCount() - 1 for the others. Indexes the per-thread scratch of a job.
 inline thread_local int currentWorker = 0;
-inline int workerIndex() { return currentWorker; }
+inline int workerIndex() {
+    return currentWorker;
+}
 
 /// Shows the busy caption for the lifetime of the object, and takes it away again however the
 /// job ends.

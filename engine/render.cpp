@@ -436,8 +436,8 @@ void drawReducedRows(RenderPlan& plan, std::int32_t factor, std::int32_t fromVie
             if (whole)
                 reducer.row(source, stride, out, worker);
             else
-                reducer.addRows(source, stride, rows, row == blockTop, row + rows == blockTop + factor,
-                                out, worker);
+                reducer.addRows(source, stride, rows, row == blockTop,
+                                row + rows == blockTop + factor, out, worker);
             row += rows;
         }
     }

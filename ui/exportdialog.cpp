@@ -33,7 +33,9 @@ ImageFileFormat ExportDialog::format() const {
     return selectedNameFilter() == bmpFilter ? ImageFileFormat::Bmp : ImageFileFormat::Png;
 }
 
-bool ExportDialog::fullSize() const { return fullSize_->isChecked(); }
+bool ExportDialog::fullSize() const {
+    return fullSize_->isChecked();
+}
 
 QString ExportDialog::withExtension(const QString& path) const {
     const QString extension =

@@ -377,7 +377,8 @@ void MainWindow::Exportujobrazok1Click() {
         return;
     if (!ExportDialog1) {
         ExportDialog1 = new ExportDialog(this);
-        ExportDialog1->setConfirmHandler([this](const QString& path) { ExportDialog1CanClose(path); });
+        ExportDialog1->setConfirmHandler(
+            [this](const QString& path) { ExportDialog1CanClose(path); });
     }
     ExportDialog1->run();
 }

@@ -10,13 +10,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QMouseEvent>
-#include <QWheelEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cstdlib>
@@ -49,9 +49,10 @@ bool MainWindow::DrawTile(DrawMode mode) {
 
     // The new view is made beside the old one, so that the window can go on showing, scrolling
     // and resizing the old view while the work processes pending input.
-    const bool fits = mode == DrawMode::Render
-                          ? view_.render(model_.mosaic(), model_.shrinkFactor(), model_.noScale(), this)
-                          : view_.rescale(model_.shrinkFactor(), this);
+    const bool fits =
+        mode == DrawMode::Render
+            ? view_.render(model_.mosaic(), model_.shrinkFactor(), model_.noScale(), this)
+            : view_.rescale(model_.shrinkFactor(), this);
 
     // Hide the busy indicator even when the work ended early.
     EndProcessBar();
@@ -178,9 +179,13 @@ void MainWindow::FormResize() {
     DrawTile(DrawMode::Show);
 }
 
-void MainWindow::ScrollBar1Change() { DrawTile(DrawMode::Show); }
+void MainWindow::ScrollBar1Change() {
+    DrawTile(DrawMode::Show);
+}
 
-void MainWindow::ScrollBar2Change() { DrawTile(DrawMode::Show); }
+void MainWindow::ScrollBar2Change() {
+    DrawTile(DrawMode::Show);
+}
 
 // ---- Wheel and panning ----
 
@@ -198,8 +203,8 @@ bool MainWindow::wheelOverView(const QWheelEvent& event, bool overHorizontalBar)
             notches > 0 ? Button2Click() : Button1Click();
         return true;
     }
-    const bool across = overHorizontalBar || horizontalWheel ||
-                        event.modifiers().testFlag(Qt::ShiftModifier);
+    const bool across =
+        overHorizontalBar || horizontalWheel || event.modifiers().testFlag(Qt::ShiftModifier);
     QScrollBar* bar = across ? ScrollBar1 : ScrollBar2;
     if (bar->isVisible()) {
         const int shown = across ? Image1->width() : Image1->height();
@@ -223,7 +228,8 @@ bool MainWindow::panView(const QEvent& event) {
     case QEvent::MouseMove: {
         if (!panning_)
             return false;
-        const QPoint moved = static_cast<const QMouseEvent&>(event).globalPosition().toPoint() - panFrom_;
+        const QPoint moved =
+            static_cast<const QMouseEvent&>(event).globalPosition().toPoint() - panFrom_;
         if (ScrollBar1->isVisible())
             ScrollBar1->setValue(panStart_.x() - moved.x());
         if (ScrollBar2->isVisible())

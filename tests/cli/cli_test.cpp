@@ -129,8 +129,7 @@ TEST_F(RenderProgram, OutputsThatAreNotRegularFilesStayWhatTheyAre) {
     if (geteuid() != 0)
         GTEST_SKIP() << "device nodes are made by root only";
     // The null device's numbers: whatever is written goes nowhere.
-    ASSERT_EQ(mknod(QFile::encodeName(path("null.bmp")).constData(), S_IFCHR | 0666,
-                    makedev(1, 3)),
+    ASSERT_EQ(mknod(QFile::encodeName(path("null.bmp")).constData(), S_IFCHR | 0666, makedev(1, 3)),
               0);
     const Result r = render({"--placements", "null.bmp", "-o", "null.bmp", "1"});
     EXPECT_EQ(r.exitCode, 0) << r.errors;
@@ -150,7 +149,8 @@ TEST_F(RenderProgram, UnderAMemoryLimitASaveIsWholeOrNothing) {
     for (const rlim_t megabytes : {64, 128, 192, 256, 384, 1024}) {
         SCOPED_TRACE(std::to_string(megabytes) + " MB");
         writeFile("out.bmp", "old picture");
-        const Result r = render(steps, true, QProcessEnvironment::systemEnvironment(), megabytes << 20);
+        const Result r =
+            render(steps, true, QProcessEnvironment::systemEnvironment(), megabytes << 20);
         const std::string now = readFile("out.bmp");
         if (r.exitCode == 0) {
             ++saved;
@@ -199,7 +199,9 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"GapColourWithSign", {"--gap", "+FFFFF"}, 2, "--gap"},
         FailureCase{"BadCrop", {"--crop", "top"}, 2, "--crop"},
         FailureCase{"UnknownOption", {"--nonsense"}, 2, "nonsense"},
-        FailureCase{"UsageNamesTheProgramNotItsPath", {"--nonsense"}, 2,
+        FailureCase{"UsageNamesTheProgramNotItsPath",
+                    {"--nonsense"},
+                    2,
                     "\nUsage: ornamo-render [options]"},
         FailureCase{"OutputNeitherBmpNorPng", {"-o", "x.jpg"}, 2, ".bmp or .png"},
         FailureCase{"RefusedCommand", {"1", "3"}, 1, "step 2 (3): Tento príkaz sa nedá použiť."},

@@ -505,7 +505,8 @@ TEST(Save, ExportWritesTheFullSizeMosaicOrTheViewInTheChosenFormat) {
     // One part stretched over a grid of 1000: a 40000-pixel mosaic, too large for a BMP file.
     auto folder = std::make_unique<StartFolder>();
     folder->writeTile(numberedTile(40, 40));
-    folder->writeHierarchy(standardHierarchy + "\nVelka\nscale: 1000\nitem: 1\n0 0 1000 1000 R90\n");
+    folder->writeHierarchy(standardHierarchy +
+                           "\nVelka\nscale: 1000\nitem: 1\n0 0 1000 1000 R90\n");
     auto window = startWindow(*folder);
     click(*window, "com1"); // grid 2: the full-size mosaic is 80 pixels across, the view 40
     const ornamo::Bitmap full = fullImage(*window);

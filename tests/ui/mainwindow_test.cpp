@@ -273,10 +273,12 @@ TEST(StartUp, InitialStateOfEveryControlAndMenuItem) {
             menus += ' ' + item->objectName();
         menus += '\n';
     }
-    EXPECT_EQ(menus, text("Files1(Súbor): OpenImage1 UloBitmapu1 Exportujobrazok1 Natajhierarchiu1 N1 Close1\n"
-                          "Mosaic1(Mozaika): Reset1 Zruposlednoperciu1 Zrusvybrany1 "
-                          "Zrupovybranprkaz1 Zameprkaz1 Vloprkaz1 Farbamedzery1 N2 Nekluj1\n"
-                          "Pomoc1(Pomoc): Ovldanie1 Oprograme1\n"));
+    EXPECT_EQ(
+        menus,
+        text("Files1(Súbor): OpenImage1 UloBitmapu1 Exportujobrazok1 Natajhierarchiu1 N1 Close1\n"
+             "Mosaic1(Mozaika): Reset1 Zruposlednoperciu1 Zrusvybrany1 "
+             "Zrupovybranprkaz1 Zameprkaz1 Vloprkaz1 Farbamedzery1 N2 Nekluj1\n"
+             "Pomoc1(Pomoc): Ovldanie1 Oprograme1\n"));
 
     QStringList tabOrder{"Button1", "Button2", "Panel1"};
     for (int n = 1; n <= 12; ++n)
