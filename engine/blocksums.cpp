@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
+#include <type_traits>
 
 namespace ornamo {
 
@@ -32,46 +34,27 @@ std::array<bool, 8> usedImages(const Mosaic& mosaic) {
     return used;
 }
 
-// A run of tile columns (or rows) [from, to) that all have the same weight: the number of
-// pixels of each enlarged column that fall in the block.
-struct Segment {
-    std::int64_t from, to, weight;
+// Four lanes of sums: the three channel sums of a table entry, and a fourth that holds whatever
+// value follows the entry and is never used. Unsigned arithmetic wraps, so lanes narrower than
+// the table entries still give exact block sums whenever the true sum fits in a lane.
+typedef std::uint32_t Lanes32 __attribute__((vector_size(16)));
+typedef std::uint64_t Lanes64 __attribute__((vector_size(32)));
+template <class T> struct LanesOf;
+template <> struct LanesOf<std::uint32_t> {
+    using type = Lanes32;
+};
+template <> struct LanesOf<std::uint64_t> {
+    using type = Lanes64;
 };
 
-// The tile columns behind the enlarged columns [u0, u1) of a placement stretched `stretch`
-// times (offsets from its left edge, u0 < u1), as at most three runs of equal weight: a partial
-// first column, the whole ones, a partial last column. Returns the number of runs.
-int segmentsOf(std::int64_t u0, std::int64_t u1, std::int64_t stretch, Segment* out) {
-    if (stretch == 1) {
-        out[0] = {u0, u1, 1};
-        return 1;
-    }
-    const std::int64_t first = u0 / stretch;
-    const std::int64_t last = (u1 - 1) / stretch;
-    if (first == last) {
-        out[0] = {first, first + 1, u1 - u0};
-        return 1;
-    }
-    const std::int64_t firstWeight = stretch - u0 % stretch;
-    const std::int64_t lastWeight = (u1 - 1) % stretch + 1;
-    int n = 0;
-    std::int64_t wholeFrom = first + 1;
-    std::int64_t wholeTo = last;
-    if (firstWeight == stretch)
-        wholeFrom = first;
+// The entry at `p` (and the value after it) as lanes of Sum, wide entries cut to their low bits.
+template <class Sum, class Entry> inline void load(const Entry* p, typename LanesOf<Sum>::type& out) {
+    typename LanesOf<Entry>::type entry;
+    std::memcpy(&entry, p, sizeof entry);
+    if constexpr (std::is_same_v<Sum, Entry>)
+        out = entry;
     else
-        out[n++] = {first, first + 1, firstWeight};
-    if (lastWeight == stretch)
-        wholeTo = last + 1;
-    if (wholeFrom < wholeTo)
-        out[n++] = {wholeFrom, wholeTo, stretch};
-    if (lastWeight != stretch) {
-        if (n > 0 && out[n - 1].weight == lastWeight && out[n - 1].to == last)
-            out[n - 1].to = last + 1;
-        else
-            out[n++] = {last, last + 1, lastWeight};
-    }
-    return n;
+        out = __builtin_convertvector(entry, typename LanesOf<Sum>::type);
 }
 
 // A drawable placement clipped to the window of one call.
@@ -79,6 +62,7 @@ struct Clipped {
     std::int32_t left, top, right, bottom; // the visible part, relative to the window
     std::int64_t originX, originY;         // the placement's top-left corner, likewise
     std::int64_t stretchX, stretchY;
+    std::int64_t stepColumns, stepRest; // factor div and mod stretchX
     // the summed-area table of its tile image: one of the two, rows rowEntries values apart
     const std::uint32_t* narrow;
     const std::uint64_t* wide;
@@ -86,25 +70,100 @@ struct Clipped {
 };
 
 // A visible piece of one slab: columns [from, to), shown by `owner` (an index into the clipped
-// placements) or by the gap (owner < 0).
+// placements) or by the gap (owner < 0); `column` is the block column of `from`.
 struct Piece {
     std::int32_t from, to;
     std::int32_t owner;
+    std::int32_t column;
 };
 
-// Sums of the tile rectangle [i0, i1) x [j0, j1) from a summed-area table whose rows are
-// `rowEntries` values apart, added times `weight` to sum.
-template <class Entry>
-inline void addRect(const Entry* table, std::int64_t rowEntries, std::int64_t i0, std::int64_t i1,
-                    std::int64_t j0, std::int64_t j1, std::uint64_t weight, std::uint64_t* sum) {
-    const Entry* a = table + j1 * rowEntries + i1 * 3;
-    const Entry* b = table + j0 * rowEntries + i1 * 3;
-    const Entry* c = table + j1 * rowEntries + i0 * 3;
-    const Entry* d = table + j0 * rowEntries + i0 * 3;
-    for (int k = 0; k < 3; ++k) {
-        // Unsigned arithmetic wraps, and the true sum fits in Entry, so the result is exact.
-        const Entry s = static_cast<Entry>(a[k] - b[k] - c[k] + d[k]);
-        sum[k] += weight * static_cast<std::uint64_t>(s);
+// Adds the part of a piece within the rows [ya, yb) of one row of blocks to the blocks' sums.
+// The sum over a block is a difference of prefix sums at its left and right edges, each edge
+// shared with the next block: P(x) sums the piece's rows [ya, yb) over its columns left of x.
+template <class Sum, class Entry>
+void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int32_t ya,
+              std::int32_t yb, std::int32_t f, typename LanesOf<Sum>::type* sums) {
+    using Lanes = typename LanesOf<Sum>::type;
+    const std::int64_t rowEntries = c.rowEntries;
+    Lanes* sum = sums + piece.column;
+    std::int32_t next = std::min(piece.to, (piece.column + 1) * f);
+    Lanes before, after;
+
+    if (c.stretchX == 1 && c.stretchY == 1) {
+        // P(x) is the difference of two table rows at column x - originX.
+        const std::int64_t hi = (yb - c.originY) * rowEntries - c.originX * 3;
+        const std::int64_t lo = (ya - c.originY) * rowEntries - c.originX * 3;
+        const auto prefix = [&](std::int32_t x, Lanes& v) {
+            Lanes below;
+            load<Sum>(table + (hi + std::int64_t{x} * 3), v);
+            load<Sum>(table + (lo + std::int64_t{x} * 3), below);
+            v -= below;
+        };
+        prefix(piece.from, before);
+        for (;;) {
+            prefix(next, after);
+            *sum += after - before;
+            if (next == piece.to)
+                return;
+            before = after;
+            ++sum;
+            next = std::min(piece.to, next + f);
+        }
+    }
+
+    // Enlarged rows [0, v), v = q sy + r, sum to (sy - r) x table row q + r x table row q + 1,
+    // and likewise for columns: P is a weighted sum of at most eight entries.
+    const std::int64_t sx = c.stretchX, sy = c.stretchY;
+    const std::int64_t v0 = ya - c.originY, v1 = yb - c.originY;
+    const std::int64_t q0 = v0 / sy, r0 = v0 % sy, q1 = v1 / sy, r1 = v1 % sy;
+    const Entry* const rows[4] = {table + q1 * rowEntries, table + (q1 + (r1 > 0)) * rowEntries,
+                                  table + q0 * rowEntries, table + (q0 + (r0 > 0)) * rowEntries};
+    const Sum weights[4] = {static_cast<Sum>(sy - r1), static_cast<Sum>(r1),
+                            static_cast<Sum>(sy - r0), static_cast<Sum>(r0)};
+    const auto column = [&](std::int64_t i, Lanes& v) {
+        Lanes e0, e1, e2, e3;
+        load<Sum>(rows[0] + i * 3, e0);
+        load<Sum>(rows[1] + i * 3, e1);
+        load<Sum>(rows[2] + i * 3, e2);
+        load<Sum>(rows[3] + i * 3, e3);
+        v = e0 * weights[0] + e1 * weights[1] - e2 * weights[2] - e3 * weights[3];
+    };
+    const auto prefix = [&](std::int64_t q, std::int64_t r, Lanes& v) {
+        column(q, v);
+        v *= static_cast<Sum>(sx - r);
+        if (r > 0) {
+            Lanes more;
+            column(q + 1, more);
+            v += more * static_cast<Sum>(r);
+        }
+    };
+    std::int64_t u = piece.from - c.originX;
+    std::int64_t q = u / sx, r = u % sx;
+    prefix(q, r, before);
+    u = next - c.originX;
+    q = u / sx;
+    r = u % sx;
+    for (;;) {
+        prefix(q, r, after);
+        *sum += after - before;
+        if (next == piece.to)
+            return;
+        before = after;
+        ++sum;
+        if (next + f <= piece.to) {
+            next += f;
+            q += c.stepColumns;
+            r += c.stepRest;
+            if (r >= sx) {
+                r -= sx;
+                ++q;
+            }
+        } else {
+            next = piece.to;
+            u = next - c.originX;
+            q = u / sx;
+            r = u % sx;
+        }
     }
 }
 
@@ -118,7 +177,8 @@ std::uint64_t BlockSums::tableBytes(const Mosaic& mosaic) {
             continue;
         const Bitmap& tile = (*mosaic.tiles)[o];
         const std::uint64_t entries = static_cast<std::uint64_t>(tile.width() + 1) *
-                                      static_cast<std::uint64_t>(tile.height() + 1) * 3;
+                                          static_cast<std::uint64_t>(tile.height() + 1) * 3 +
+                                      1;
         bytes += entries * (fitsNarrow(tile.width(), tile.height()) ? 4 : 8);
     }
     return bytes;
@@ -149,7 +209,7 @@ BlockSums::BlockSums(const Mosaic& mosaic)
         table.width = tile.width();
         table.height = tile.height();
         const auto rowEntries = static_cast<std::size_t>(table.width + 1) * 3;
-        const std::size_t entries = rowEntries * static_cast<std::size_t>(table.height + 1);
+        const std::size_t entries = rowEntries * static_cast<std::size_t>(table.height + 1) + 1;
         const bool narrow = fitsNarrow(table.width, table.height);
         if (narrow)
             table.narrow.assign(entries, 0);
@@ -198,7 +258,16 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
         throw std::invalid_argument("mosaic larger than the model holds");
     if (!inView(factor, rect))
         throw std::invalid_argument("view rectangle outside the view");
+    // 255 x 2048^2 is below 2^32, and block means by the 64-bit multiply below stay exact.
+    if (factor <= 2048)
+        computeWith<std::uint32_t>(factor, rect, out, stride);
+    else
+        computeWith<std::uint64_t>(factor, rect, out, stride);
+}
 
+template <class Sum>
+void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
+                            std::ptrdiff_t stride) const {
     // The window: the full-size pixels of the rect. Coordinates from here on are relative to
     // its top-left corner; the window lies within the image, so they fit in 32 bits.
     const std::int32_t f = factor;
@@ -217,7 +286,7 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
             clipped.push_back(
                 {static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
                  static_cast<std::int32_t>(r), static_cast<std::int32_t>(b), d.left - x0,
-                 d.top - y0, d.stretchX, d.stretchY,
+                 d.top - y0, d.stretchX, d.stretchY, f / d.stretchX, f % d.stretchX,
                  tables[d.orientation].narrow.empty() ? nullptr
                                                       : tables[d.orientation].narrow.data(),
                  tables[d.orientation].wide.empty() ? nullptr : tables[d.orientation].wide.data(),
@@ -248,15 +317,28 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
         if (isEdge[static_cast<std::size_t>(r)])
             edges.push_back(r);
 
+    using Lanes = typename LanesOf<Sum>::type;
     const auto columns = static_cast<std::size_t>(rect.width);
-    std::vector<std::uint64_t> sums(columns * 3, 0); // the current row of blocks
+    std::vector<Lanes> sums(columns, Lanes{}); // the current row of blocks
     std::vector<std::uint32_t> active, merged;       // in list order
     std::vector<std::int32_t> xs;                    // the slab's distinct column edges
     std::vector<std::uint32_t> indexAt(static_cast<std::size_t>(windowWidth) + 1); // of xs
     std::vector<std::uint32_t> next; // union-find: the first uncovered interval at or after
     std::vector<Piece> pieces;
-    const std::uint64_t gap[3] = {redOf(gapColor_), greenOf(gapColor_), blueOf(gapColor_)};
-    const double area = static_cast<double>(f) * static_cast<double>(f);
+    const Lanes gap = {static_cast<Sum>(redOf(gapColor_)), static_cast<Sum>(greenOf(gapColor_)),
+                       static_cast<Sum>(blueOf(gapColor_)), 0};
+    const std::uint64_t area = std::uint64_t(f) * std::uint64_t(f);
+    // With 32-bit sums (area at most 2^22), the mean of a sum s < 256 area is (s m) >> k for
+    // the least k with 2^k >= 256 area^2 and m = ceil(2^k / area) = (2^k + e) / area, e < area:
+    // s m / 2^k exceeds s / area by s e / (area 2^k) < 256 area^2 / (area 2^k) <= 1 / area,
+    // too little to reach the next integer; and s m < 256 area (512 area + 1) < 2^63.
+    int shift = 0;
+    std::uint64_t multiplier = 0;
+    if constexpr (std::is_same_v<Sum, std::uint32_t>) {
+        while ((std::uint64_t{1} << shift) < 256 * area * area)
+            ++shift;
+        multiplier = ((std::uint64_t{1} << shift) + area - 1) / area;
+    }
 
     for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
         const std::int32_t slabTop = edges[e], slabBottom = edges[e + 1];
@@ -306,7 +388,7 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
                     next[k] = to;
                     ++k;
                 } while (k < to && next[k] == k);
-                pieces.push_back({xs[start], xs[k], owner});
+                pieces.push_back({xs[start], xs[k], owner, xs[start] / f});
                 if (k < to)
                     k = find(k);
             }
@@ -323,52 +405,40 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
             const std::int32_t ya = std::max(slabTop, rowTop);
             const std::int32_t yb = std::min(slabBottom, rowTop + f);
             for (const Piece& piece : pieces) {
-                std::int32_t column = piece.from / f;
-                std::int32_t blockLeft = column * f;
-                std::uint64_t* sum = &sums[static_cast<std::size_t>(column) * 3];
-                if (piece.owner < 0) {
-                    for (; blockLeft < piece.to; blockLeft += f, sum += 3) {
-                        const std::int32_t xa = std::max(piece.from, blockLeft);
-                        const std::int32_t xb = std::min(piece.to, blockLeft + f);
-                        const auto area = static_cast<std::uint64_t>(xb - xa) *
-                                          static_cast<std::uint64_t>(yb - ya);
-                        for (int k = 0; k < 3; ++k)
-                            sum[k] += gap[k] * area;
-                    }
+                if (piece.owner >= 0) {
+                    const Clipped& c = clipped[static_cast<std::size_t>(piece.owner)];
+                    if (c.narrow)
+                        addPiece<Sum>(c.narrow, c, piece, ya, yb, f, sums.data());
+                    else
+                        addPiece<Sum>(c.wide, c, piece, ya, yb, f, sums.data());
                     continue;
                 }
-                const Clipped& c = clipped[static_cast<std::size_t>(piece.owner)];
-                Segment rows[3];
-                const int rowCount = segmentsOf(ya - c.originY, yb - c.originY, c.stretchY, rows);
-                for (; blockLeft < piece.to; blockLeft += f, sum += 3) {
-                    const std::int32_t xa = std::max(piece.from, blockLeft);
-                    const std::int32_t xb = std::min(piece.to, blockLeft + f);
-                    Segment cols[3];
-                    const int colCount =
-                        segmentsOf(xa - c.originX, xb - c.originX, c.stretchX, cols);
-                    for (int r = 0; r < rowCount; ++r)
-                        for (int k = 0; k < colCount; ++k) {
-                            const auto weight =
-                                static_cast<std::uint64_t>(rows[r].weight * cols[k].weight);
-                            if (c.narrow)
-                                addRect(c.narrow, c.rowEntries, cols[k].from, cols[k].to,
-                                        rows[r].from, rows[r].to, weight, sum);
-                            else
-                                addRect(c.wide, c.rowEntries, cols[k].from, cols[k].to,
-                                        rows[r].from, rows[r].to, weight, sum);
-                        }
+                Lanes* sum = &sums[static_cast<std::size_t>(piece.column)];
+                for (std::int32_t xa = piece.from; xa < piece.to; ++sum) {
+                    const std::int32_t xb = std::min(piece.to, (xa / f + 1) * f);
+                    *sum += gap * static_cast<Sum>(std::int64_t{xb - xa} * (yb - ya));
+                    xa = xb;
                 }
             }
             if (yb == rowTop + f) {
                 std::uint8_t* to = out + rowTop / f * stride;
-                // A sum is below 2^40 and the area at most 2^32, so the quotient in double
-                // precision, truncated, is the exact floor: a quotient below an integer k <= 256
-                // is at least 1 / area >= 2^-32 away from it, far more than half a unit in the
-                // last place there (2^-45); and double division is much faster than integer.
-                for (std::size_t i = 0; i < columns * 3; ++i) {
-                    to[i] = static_cast<std::uint8_t>(static_cast<double>(sums[i]) / area);
-                    sums[i] = 0;
+                if constexpr (std::is_same_v<Sum, std::uint32_t>) {
+                    for (std::size_t i = 0; i < columns; ++i)
+                        for (int k = 0; k < 3; ++k)
+                            to[i * 3 + k] = static_cast<std::uint8_t>(
+                                (std::uint64_t{sums[i][k]} * multiplier) >> shift);
+                } else {
+                    // A sum is below 2^40 and the area below 2^32, so the quotient in double
+                    // precision, truncated, is the exact floor: a quotient below an integer
+                    // k <= 256 is at least 1 / area > 2^-32 away from it, far more than half a
+                    // unit in the last place there (2^-45).
+                    const double divisor = static_cast<double>(area);
+                    for (std::size_t i = 0; i < columns; ++i)
+                        for (int k = 0; k < 3; ++k)
+                            to[i * 3 + k] =
+                                static_cast<std::uint8_t>(static_cast<double>(sums[i][k]) / divisor);
                 }
+                std::fill(sums.begin(), sums.end(), Lanes{});
             }
         }
     }

@@ -46,6 +46,11 @@ public:
 private:
     bool inView(int factor, ViewRect rect) const;
 
+    // compute() with block sums kept in Sum (std::uint32_t or std::uint64_t), which must hold
+    // 255 x factor^2.
+    template <class Sum>
+    void computeWith(int factor, ViewRect rect, std::uint8_t* out, std::ptrdiff_t stride) const;
+
     // A drawable placement: its whole rectangle in full-size pixels, [left, right) x [top,
     // bottom), before clipping; the enlargement and the tile image it shows.
     struct Drawn {
@@ -56,8 +61,9 @@ private:
     };
 
     // The summed-area table of one tile image: (width + 1) x (height + 1) entries of three
-    // channel sums, the entry at (i, j) summing columns [0, i) of rows [0, j). 32-bit entries
-    // when the sum of the whole image fits, otherwise 64-bit.
+    // channel sums, the entry at (i, j) summing columns [0, i) of rows [0, j), and one more
+    // entry of padding, so that four values can be read from any entry. 32-bit entries when the
+    // sum of the whole image fits, otherwise 64-bit.
     struct Table {
         int width = 0;
         int height = 0;
