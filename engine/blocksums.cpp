@@ -1,6 +1,7 @@
 #include "blocksums.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -46,6 +47,10 @@ template <> struct LanesOf<std::uint32_t> {
 template <> struct LanesOf<std::uint64_t> {
     using type = Lanes64;
 };
+
+// Sums below 2^31 as signed lanes, and their means.
+typedef std::int32_t Ints4 __attribute__((vector_size(16)));
+typedef double Doubles4 __attribute__((vector_size(32)));
 
 // The entry at `p` (and the value after it) as lanes of Sum, wide entries cut to their low bits.
 template <class Sum, class Entry> inline void load(const Entry* p, typename LanesOf<Sum>::type& out) {
@@ -277,6 +282,7 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
     // The drawn placements that reach into the window, clipped to it, in list order.
     const auto& tables = tables_;
     std::vector<Clipped> clipped;
+    clipped.reserve(drawn_.size());
     for (const Drawn& d : drawn_) {
         const std::int64_t l = std::max<std::int64_t>(d.left - x0, 0);
         const std::int64_t r = std::min<std::int64_t>(d.right - x0, windowWidth);
@@ -322,22 +328,26 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
     std::vector<Lanes> sums(columns, Lanes{}); // the current row of blocks
     std::vector<std::uint32_t> active, merged;       // in list order
     std::vector<std::int32_t> xs;                    // the slab's distinct column edges
+    std::vector<std::uint64_t> edgeBits(static_cast<std::size_t>(windowWidth) / 64 + 1, 0);
     std::vector<std::uint32_t> indexAt(static_cast<std::size_t>(windowWidth) + 1); // of xs
     std::vector<std::uint32_t> next; // union-find: the first uncovered interval at or after
     std::vector<Piece> pieces;
     const Lanes gap = {static_cast<Sum>(redOf(gapColor_)), static_cast<Sum>(greenOf(gapColor_)),
                        static_cast<Sum>(blueOf(gapColor_)), 0};
     const std::uint64_t area = std::uint64_t(f) * std::uint64_t(f);
-    // With 32-bit sums (area at most 2^22), the mean of a sum s < 256 area is (s m) >> k for
-    // the least k with 2^k >= 256 area^2 and m = ceil(2^k / area) = (2^k + e) / area, e < area:
-    // s m / 2^k exceeds s / area by s e / (area 2^k) < 256 area^2 / (area 2^k) <= 1 / area,
-    // too little to reach the next integer; and s m < 256 area (512 area + 1) < 2^63.
-    int shift = 0;
-    std::uint64_t multiplier = 0;
+    // With 32-bit sums (area at most 2^22), the mean of a sum s < 256 area is s times
+    // m / 2^k, truncated, in double precision, for the least k with 2^k >= 512 area^2 and
+    // m = ceil(2^k / area) = (2^k + e) / area, e < area (m / 2^k is a double, m < 2^53). The
+    // exact product exceeds s / area by s e / (area 2^k) < 256 area^2 / (area 2^k) <= 1 / (2 area),
+    // which leaves it at least 1 / (2 area) >= 2^-23 below the next integer, far more than the
+    // rounding of the product (2^-45 near 256); rounding cannot take it below s / area's floor.
+    double reciprocal = 0;
     if constexpr (std::is_same_v<Sum, std::uint32_t>) {
-        while ((std::uint64_t{1} << shift) < 256 * area * area)
+        int shift = 0;
+        while ((std::uint64_t{1} << shift) < 512 * area * area)
             ++shift;
-        multiplier = ((std::uint64_t{1} << shift) + area - 1) / area;
+        const std::uint64_t multiplier = ((std::uint64_t{1} << shift) + area - 1) / area;
+        reciprocal = std::ldexp(static_cast<double>(multiplier), -shift);
     }
 
     for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
@@ -357,15 +367,34 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
 
         // Visible pieces: walk from the last placement to the first, each one taking the
         // intervals of the slab that no later one covers; what is left shows the gap.
+        // Their distinct column edges, in order: sorted, or read from a bitmap when there are
+        // enough of them to pay for reading all of its words.
         xs.clear();
-        xs.push_back(0);
-        xs.push_back(windowWidth);
-        for (std::uint32_t a : active) {
-            xs.push_back(clipped[a].left);
-            xs.push_back(clipped[a].right);
+        if (active.size() * 16 >= edgeBits.size()) {
+            const auto mark = [&](std::int32_t x) {
+                edgeBits[static_cast<std::size_t>(x) >> 6] |= std::uint64_t{1} << (x & 63);
+            };
+            mark(0);
+            mark(windowWidth);
+            for (std::uint32_t a : active) {
+                mark(clipped[a].left);
+                mark(clipped[a].right);
+            }
+            for (std::size_t w = 0; w < edgeBits.size(); ++w) {
+                for (std::uint64_t bits = edgeBits[w]; bits != 0; bits &= bits - 1)
+                    xs.push_back(static_cast<std::int32_t>(w * 64) + std::countr_zero(bits));
+                edgeBits[w] = 0;
+            }
+        } else {
+            xs.push_back(0);
+            xs.push_back(windowWidth);
+            for (std::uint32_t a : active) {
+                xs.push_back(clipped[a].left);
+                xs.push_back(clipped[a].right);
+            }
+            std::sort(xs.begin(), xs.end());
+            xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
         }
-        std::sort(xs.begin(), xs.end());
-        xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
         const auto intervals = static_cast<std::uint32_t>(xs.size() - 1);
         next.resize(intervals + 1);
         for (std::uint32_t k = 0; k <= intervals; ++k) {
@@ -423,22 +452,29 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
             if (yb == rowTop + f) {
                 std::uint8_t* to = out + rowTop / f * stride;
                 if constexpr (std::is_same_v<Sum, std::uint32_t>) {
-                    for (std::size_t i = 0; i < columns; ++i)
+                    for (std::size_t i = 0; i < columns; ++i) {
+                        const Doubles4 mean =
+                            __builtin_convertvector(__builtin_convertvector(sums[i], Ints4),
+                                                    Doubles4) *
+                            reciprocal;
+                        const Ints4 bytes = __builtin_convertvector(mean, Ints4);
                         for (int k = 0; k < 3; ++k)
-                            to[i * 3 + k] = static_cast<std::uint8_t>(
-                                (std::uint64_t{sums[i][k]} * multiplier) >> shift);
+                            to[i * 3 + k] = static_cast<std::uint8_t>(bytes[k]);
+                        sums[i] = Lanes{};
+                    }
                 } else {
                     // A sum is below 2^40 and the area below 2^32, so the quotient in double
                     // precision, truncated, is the exact floor: a quotient below an integer
                     // k <= 256 is at least 1 / area > 2^-32 away from it, far more than half a
                     // unit in the last place there (2^-45).
                     const double divisor = static_cast<double>(area);
-                    for (std::size_t i = 0; i < columns; ++i)
+                    for (std::size_t i = 0; i < columns; ++i) {
                         for (int k = 0; k < 3; ++k)
-                            to[i * 3 + k] =
-                                static_cast<std::uint8_t>(static_cast<double>(sums[i][k]) / divisor);
+                            to[i * 3 + k] = static_cast<std::uint8_t>(
+                                static_cast<double>(sums[i][k]) / divisor);
+                        sums[i] = Lanes{};
+                    }
                 }
-                std::fill(sums.begin(), sums.end(), Lanes{});
             }
         }
     }
