@@ -51,6 +51,7 @@ template <> struct LanesOf<std::uint64_t> {
 // Sums below 2^31 as signed lanes, and their means.
 typedef std::int32_t Ints4 __attribute__((vector_size(16)));
 typedef double Doubles4 __attribute__((vector_size(32)));
+typedef std::uint8_t Bytes4 __attribute__((vector_size(4)));
 
 // The entry at `p` (and the value after it) as lanes of Sum, wide entries cut to their low bits.
 template <class Sum, class Entry> inline void load(const Entry* p, typename LanesOf<Sum>::type& out) {
@@ -62,10 +63,15 @@ template <class Sum, class Entry> inline void load(const Entry* p, typename Lane
         out = __builtin_convertvector(entry, typename LanesOf<Sum>::type);
 }
 
-// A drawable placement clipped to the window of one call.
+// The visible rectangle of a drawable placement clipped to the window of one call, relative
+// to the window.
+struct Box {
+    std::int32_t left, top, right, bottom;
+};
+
+// The rest of what is known of a clipped placement.
 struct Clipped {
-    std::int32_t left, top, right, bottom; // the visible part, relative to the window
-    std::int64_t originX, originY;         // the placement's top-left corner, likewise
+    std::int64_t originX, originY; // the placement's top-left corner, relative to the window
     std::int64_t stretchX, stretchY;
     std::int64_t stepColumns, stepRest; // factor div and mod stretchX
     // the summed-area table of its tile image: one of the two, rows rowEntries values apart
@@ -75,16 +81,50 @@ struct Clipped {
 };
 
 // A visible piece of one slab: columns [from, to), shown by `owner` (an index into the clipped
-// placements) or by the gap (owner < 0); `column` is the block column of `from`.
+// placements) or by the gap (owner < 0); `column` is the block column of `from`. For a piece of
+// an unstretched placement with a 32-bit table, what addPlain reads, copied here so that the
+// blocks of a slab read the pieces one after the other: the table, and the offset of the value
+// for the column x of the row y, less 3 x + rowEntries y.
 struct Piece {
     std::int32_t from, to;
     std::int32_t owner;
     std::int32_t column;
+    const std::uint32_t* plain;
+    std::int64_t offset, rowEntries;
 };
 
 // Adds the part of a piece within the rows [ya, yb) of one row of blocks to the blocks' sums.
 // The sum over a block is a difference of prefix sums at its left and right edges, each edge
 // shared with the next block: P(x) sums the piece's rows [ya, yb) over its columns left of x.
+// Here, for plain pieces, P(x) is the difference of two table rows at one column.
+template <class Sum>
+void addPlain(const Piece& piece, std::int32_t ya, std::int32_t yb, std::int32_t f,
+              typename LanesOf<Sum>::type* sums) {
+    using Lanes = typename LanesOf<Sum>::type;
+    Lanes* sum = sums + piece.column;
+    std::int32_t next = std::min(piece.to, (piece.column + 1) * f);
+    const std::int64_t hi = piece.offset + piece.rowEntries * yb;
+    const std::int64_t lo = piece.offset + piece.rowEntries * ya;
+    const auto prefix = [&](std::int32_t x, Lanes& v) {
+        Lanes below;
+        load<Sum>(piece.plain + (hi + std::int64_t{x} * 3), v);
+        load<Sum>(piece.plain + (lo + std::int64_t{x} * 3), below);
+        v -= below;
+    };
+    Lanes before, after;
+    prefix(piece.from, before);
+    for (;;) {
+        prefix(next, after);
+        *sum += after - before;
+        if (next == piece.to)
+            return;
+        before = after;
+        ++sum;
+        next = std::min(piece.to, next + f);
+    }
+}
+
+// addPlain for any piece of a placement.
 template <class Sum, class Entry>
 void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int32_t ya,
               std::int32_t yb, std::int32_t f, typename LanesOf<Sum>::type* sums) {
@@ -93,28 +133,6 @@ void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int
     Lanes* sum = sums + piece.column;
     std::int32_t next = std::min(piece.to, (piece.column + 1) * f);
     Lanes before, after;
-
-    if (c.stretchX == 1 && c.stretchY == 1) {
-        // P(x) is the difference of two table rows at column x - originX.
-        const std::int64_t hi = (yb - c.originY) * rowEntries - c.originX * 3;
-        const std::int64_t lo = (ya - c.originY) * rowEntries - c.originX * 3;
-        const auto prefix = [&](std::int32_t x, Lanes& v) {
-            Lanes below;
-            load<Sum>(table + (hi + std::int64_t{x} * 3), v);
-            load<Sum>(table + (lo + std::int64_t{x} * 3), below);
-            v -= below;
-        };
-        prefix(piece.from, before);
-        for (;;) {
-            prefix(next, after);
-            *sum += after - before;
-            if (next == piece.to)
-                return;
-            before = after;
-            ++sum;
-            next = std::min(piece.to, next + f);
-        }
-    }
 
     // Enlarged rows [0, v), v = q sy + r, sum to (sy - r) x table row q + r x table row q + 1,
     // and likewise for columns: P is a weighted sum of at most eight entries.
@@ -281,17 +299,20 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
 
     // The drawn placements that reach into the window, clipped to it, in list order.
     const auto& tables = tables_;
+    std::vector<Box> boxes;
     std::vector<Clipped> clipped;
+    boxes.reserve(drawn_.size());
     clipped.reserve(drawn_.size());
     for (const Drawn& d : drawn_) {
         const std::int64_t l = std::max<std::int64_t>(d.left - x0, 0);
         const std::int64_t r = std::min<std::int64_t>(d.right - x0, windowWidth);
         const std::int64_t t = std::max<std::int64_t>(d.top - y0, 0);
         const std::int64_t b = std::min<std::int64_t>(d.bottom - y0, windowHeight);
-        if (l < r && t < b)
-            clipped.push_back(
-                {static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
-                 static_cast<std::int32_t>(r), static_cast<std::int32_t>(b), d.left - x0,
+        if (l >= r || t >= b)
+            continue;
+        boxes.push_back({static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
+                         static_cast<std::int32_t>(r), static_cast<std::int32_t>(b)});
+        clipped.push_back({d.left - x0,
                  d.top - y0, d.stretchX, d.stretchY, f / d.stretchX, f % d.stretchX,
                  tables[d.orientation].narrow.empty() ? nullptr
                                                       : tables[d.orientation].narrow.data(),
@@ -305,7 +326,7 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
     std::vector<std::uint32_t> startsAt(static_cast<std::size_t>(windowHeight) + 2, 0);
     std::vector<std::uint8_t> isEdge(static_cast<std::size_t>(windowHeight) + 1, 0);
     isEdge.front() = isEdge.back() = 1;
-    for (const Clipped& c : clipped) {
+    for (const Box& c : boxes) {
         isEdge[static_cast<std::size_t>(c.top)] = 1;
         isEdge[static_cast<std::size_t>(c.bottom)] = 1;
         ++startsAt[static_cast<std::size_t>(c.top) + 1];
@@ -316,7 +337,7 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
     {
         std::vector<std::uint32_t> fill(startsAt.begin(), startsAt.end() - 1);
         for (std::uint32_t i = 0; i < clipped.size(); ++i)
-            byTop[fill[static_cast<std::size_t>(clipped[i].top)]++] = i;
+            byTop[fill[static_cast<std::size_t>(boxes[i].top)]++] = i;
     }
     std::vector<std::int32_t> edges;
     for (std::int32_t r = 0; r <= windowHeight; ++r)
@@ -355,7 +376,7 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
 
         // The placements covering the slab, in list order.
         active.erase(std::remove_if(active.begin(), active.end(),
-                                    [&](std::uint32_t a) { return clipped[a].bottom <= slabTop; }),
+                                    [&](std::uint32_t a) { return boxes[a].bottom <= slabTop; }),
                      active.end());
         const auto arrivingFrom = byTop.begin() + startsAt[static_cast<std::size_t>(slabTop)];
         const auto arrivingTo = byTop.begin() + startsAt[static_cast<std::size_t>(slabTop) + 1];
@@ -377,8 +398,8 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
             mark(0);
             mark(windowWidth);
             for (std::uint32_t a : active) {
-                mark(clipped[a].left);
-                mark(clipped[a].right);
+                mark(boxes[a].left);
+                mark(boxes[a].right);
             }
             for (std::size_t w = 0; w < edgeBits.size(); ++w) {
                 for (std::uint64_t bits = edgeBits[w]; bits != 0; bits &= bits - 1)
@@ -389,8 +410,8 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
             xs.push_back(0);
             xs.push_back(windowWidth);
             for (std::uint32_t a : active) {
-                xs.push_back(clipped[a].left);
-                xs.push_back(clipped[a].right);
+                xs.push_back(boxes[a].left);
+                xs.push_back(boxes[a].right);
             }
             std::sort(xs.begin(), xs.end());
             xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
@@ -417,14 +438,23 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
                     next[k] = to;
                     ++k;
                 } while (k < to && next[k] == k);
-                pieces.push_back({xs[start], xs[k], owner, xs[start] / f});
+                Piece piece{xs[start], xs[k], owner, xs[start] / f, nullptr, 0, 0};
+                if (owner >= 0) {
+                    const Clipped& c = clipped[static_cast<std::size_t>(owner)];
+                    if (c.narrow && c.stretchX == 1 && c.stretchY == 1) {
+                        piece.plain = c.narrow;
+                        piece.rowEntries = c.rowEntries;
+                        piece.offset = -c.originX * 3 - c.originY * c.rowEntries;
+                    }
+                }
+                pieces.push_back(piece);
                 if (k < to)
                     k = find(k);
             }
         };
         for (auto it = active.rbegin(); it != active.rend(); ++it)
-            take(indexAt[static_cast<std::size_t>(clipped[*it].left)],
-                 indexAt[static_cast<std::size_t>(clipped[*it].right)],
+            take(indexAt[static_cast<std::size_t>(boxes[*it].left)],
+                 indexAt[static_cast<std::size_t>(boxes[*it].right)],
                  static_cast<std::int32_t>(*it));
         take(0, intervals, -1);
 
@@ -434,6 +464,10 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
             const std::int32_t ya = std::max(slabTop, rowTop);
             const std::int32_t yb = std::min(slabBottom, rowTop + f);
             for (const Piece& piece : pieces) {
+                if (piece.plain) {
+                    addPlain<Sum>(piece, ya, yb, f, sums.data());
+                    continue;
+                }
                 if (piece.owner >= 0) {
                     const Clipped& c = clipped[static_cast<std::size_t>(piece.owner)];
                     if (c.narrow)
@@ -452,14 +486,16 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
             if (yb == rowTop + f) {
                 std::uint8_t* to = out + rowTop / f * stride;
                 if constexpr (std::is_same_v<Sum, std::uint32_t>) {
+                    // Four bytes a column, the fourth overwritten by the next column, except
+                    // for the last.
                     for (std::size_t i = 0; i < columns; ++i) {
                         const Doubles4 mean =
                             __builtin_convertvector(__builtin_convertvector(sums[i], Ints4),
                                                     Doubles4) *
                             reciprocal;
-                        const Ints4 bytes = __builtin_convertvector(mean, Ints4);
-                        for (int k = 0; k < 3; ++k)
-                            to[i * 3 + k] = static_cast<std::uint8_t>(bytes[k]);
+                        const Bytes4 bytes = __builtin_convertvector(
+                            __builtin_convertvector(mean, Ints4), Bytes4);
+                        std::memcpy(to + i * 3, &bytes, i + 1 < columns ? 4 : 3);
                         sums[i] = Lanes{};
                     }
                 } else {
