@@ -7,6 +7,10 @@
 #include <stdexcept>
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ornamo {
 
 namespace {
@@ -51,7 +55,21 @@ template <> struct LanesOf<std::uint64_t> {
 // Sums below 2^31 as signed lanes, and their means.
 typedef std::int32_t Ints4 __attribute__((vector_size(16)));
 typedef double Doubles4 __attribute__((vector_size(32)));
-typedef std::uint8_t Bytes4 __attribute__((vector_size(4)));
+
+// The lanes 0 to 2 of `v`, each from 0 to 255, as the first three bytes of a word in memory
+// (the fourth unspecified).
+inline std::uint32_t lowBytes(const Ints4& v) {
+#if defined(__SSE2__)
+    const __m128i halves = _mm_packs_epi32(reinterpret_cast<const __m128i&>(v), __m128i{});
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(halves, halves)));
+#else
+    std::uint8_t bytes[4] = {static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]),
+                             static_cast<std::uint8_t>(v[2]), 0};
+    std::uint32_t word;
+    std::memcpy(&word, bytes, 4);
+    return word;
+#endif
+}
 
 // The entry at `p` (and the value after it) as lanes of Sum, wide entries cut to their low bits.
 template <class Sum, class Entry> inline void load(const Entry* p, typename LanesOf<Sum>::type& out) {
@@ -80,17 +98,24 @@ struct Clipped {
     std::int64_t rowEntries;
 };
 
+// What addPlain reads of an unstretched placement with a 32-bit table (table is null for any
+// other): the table, and the offset of the value for the column x of the row y of the window,
+// less 3 x + rowEntries y. Kept apart from Clipped, so that making the pieces of a slab reads
+// few bytes a placement.
+struct PlainRef {
+    const std::uint32_t* table;
+    std::int64_t offset, rowEntries;
+};
+
 // A visible piece of one slab: columns [from, to), shown by `owner` (an index into the clipped
-// placements) or by the gap (owner < 0); `column` is the block column of `from`. For a piece of
-// an unstretched placement with a 32-bit table, what addPlain reads, copied here so that the
-// blocks of a slab read the pieces one after the other: the table, and the offset of the value
-// for the column x of the row y, less 3 x + rowEntries y.
+// placements) or by the gap (owner < 0); `column` is the block column of `from`; and the
+// owner's PlainRef, copied here so that the rows of blocks of a slab read the pieces one after
+// the other.
 struct Piece {
     std::int32_t from, to;
     std::int32_t owner;
     std::int32_t column;
-    const std::uint32_t* plain;
-    std::int64_t offset, rowEntries;
+    PlainRef plain;
 };
 
 // Adds the part of a piece within the rows [ya, yb) of one row of blocks to the blocks' sums.
@@ -103,12 +128,13 @@ void addPlain(const Piece& piece, std::int32_t ya, std::int32_t yb, std::int32_t
     using Lanes = typename LanesOf<Sum>::type;
     Lanes* sum = sums + piece.column;
     std::int32_t next = std::min(piece.to, (piece.column + 1) * f);
-    const std::int64_t hi = piece.offset + piece.rowEntries * yb;
-    const std::int64_t lo = piece.offset + piece.rowEntries * ya;
+    const std::uint32_t* const table = piece.plain.table;
+    const std::int64_t hi = piece.plain.offset + piece.plain.rowEntries * yb;
+    const std::int64_t lo = piece.plain.offset + piece.plain.rowEntries * ya;
     const auto prefix = [&](std::int32_t x, Lanes& v) {
         Lanes below;
-        load<Sum>(piece.plain + (hi + std::int64_t{x} * 3), v);
-        load<Sum>(piece.plain + (lo + std::int64_t{x} * 3), below);
+        load<Sum>(table + (hi + std::int64_t{x} * 3), v);
+        load<Sum>(table + (lo + std::int64_t{x} * 3), below);
         v -= below;
     };
     Lanes before, after;
@@ -301,7 +327,9 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
     const auto& tables = tables_;
     std::vector<Box> boxes;
     std::vector<Clipped> clipped;
+    std::vector<PlainRef> plainRefs;
     boxes.reserve(drawn_.size());
+    plainRefs.reserve(drawn_.size());
     clipped.reserve(drawn_.size());
     for (const Drawn& d : drawn_) {
         const std::int64_t l = std::max<std::int64_t>(d.left - x0, 0);
@@ -312,12 +340,18 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
             continue;
         boxes.push_back({static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
                          static_cast<std::int32_t>(r), static_cast<std::int32_t>(b)});
-        clipped.push_back({d.left - x0,
-                 d.top - y0, d.stretchX, d.stretchY, f / d.stretchX, f % d.stretchX,
-                 tables[d.orientation].narrow.empty() ? nullptr
-                                                      : tables[d.orientation].narrow.data(),
-                 tables[d.orientation].wide.empty() ? nullptr : tables[d.orientation].wide.data(),
-                 std::int64_t{tables[d.orientation].width + 1} * 3});
+        const Table& table = tables[d.orientation];
+        const std::int64_t rowEntries = std::int64_t{table.width + 1} * 3;
+        const bool plain = d.stretchX == 1 && d.stretchY == 1;
+        clipped.push_back({d.left - x0, d.top - y0, d.stretchX, d.stretchY,
+                           plain ? f : f / d.stretchX, plain ? 0 : f % d.stretchX,
+                           table.narrow.empty() ? nullptr : table.narrow.data(),
+                           table.wide.empty() ? nullptr : table.wide.data(), rowEntries});
+        if (plain && !table.narrow.empty())
+            plainRefs.push_back({table.narrow.data(),
+                                 -(d.left - x0) * 3 - (d.top - y0) * rowEntries, rowEntries});
+        else
+            plainRefs.push_back({nullptr, 0, 0});
     }
 
     // Slabs: the rows between consecutive distinct top and bottom edges. Within a slab the same
@@ -438,16 +472,9 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
                     next[k] = to;
                     ++k;
                 } while (k < to && next[k] == k);
-                Piece piece{xs[start], xs[k], owner, xs[start] / f, nullptr, 0, 0};
-                if (owner >= 0) {
-                    const Clipped& c = clipped[static_cast<std::size_t>(owner)];
-                    if (c.narrow && c.stretchX == 1 && c.stretchY == 1) {
-                        piece.plain = c.narrow;
-                        piece.rowEntries = c.rowEntries;
-                        piece.offset = -c.originX * 3 - c.originY * c.rowEntries;
-                    }
-                }
-                pieces.push_back(piece);
+                pieces.push_back({xs[start], xs[k], owner, xs[start] / f,
+                                  owner >= 0 ? plainRefs[static_cast<std::size_t>(owner)]
+                                             : PlainRef{nullptr, 0, 0}});
                 if (k < to)
                     k = find(k);
             }
@@ -464,7 +491,7 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
             const std::int32_t ya = std::max(slabTop, rowTop);
             const std::int32_t yb = std::min(slabBottom, rowTop + f);
             for (const Piece& piece : pieces) {
-                if (piece.plain) {
+                if (piece.plain.table) {
                     addPlain<Sum>(piece, ya, yb, f, sums.data());
                     continue;
                 }
@@ -493,8 +520,8 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
                             __builtin_convertvector(__builtin_convertvector(sums[i], Ints4),
                                                     Doubles4) *
                             reciprocal;
-                        const Bytes4 bytes = __builtin_convertvector(
-                            __builtin_convertvector(mean, Ints4), Bytes4);
+                        const std::uint32_t bytes =
+                            lowBytes(__builtin_convertvector(mean, Ints4));
                         std::memcpy(to + i * 3, &bytes, i + 1 < columns ? 4 : 3);
                         sums[i] = Lanes{};
                     }
