@@ -515,16 +515,20 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
                 if constexpr (std::is_same_v<Sum, std::uint32_t>) {
                     // Four bytes a column, the fourth overwritten by the next column, except
                     // for the last.
-                    for (std::size_t i = 0; i < columns; ++i) {
+                    const auto meanBytes = [&](std::size_t i) {
                         const Doubles4 mean =
                             __builtin_convertvector(__builtin_convertvector(sums[i], Ints4),
                                                     Doubles4) *
                             reciprocal;
-                        const std::uint32_t bytes =
-                            lowBytes(__builtin_convertvector(mean, Ints4));
-                        std::memcpy(to + i * 3, &bytes, i + 1 < columns ? 4 : 3);
                         sums[i] = Lanes{};
+                        return lowBytes(__builtin_convertvector(mean, Ints4));
+                    };
+                    for (std::size_t i = 0; i + 1 < columns; ++i) {
+                        const std::uint32_t bytes = meanBytes(i);
+                        std::memcpy(to + i * 3, &bytes, 4);
                     }
+                    const std::uint32_t last = meanBytes(columns - 1);
+                    std::memcpy(to + (columns - 1) * 3, &last, 3);
                 } else {
                     // A sum is below 2^40 and the area below 2^32, so the quotient in double
                     // precision, truncated, is the exact floor: a quotient below an integer
