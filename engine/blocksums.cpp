@@ -565,9 +565,9 @@ struct CostCounts {
 // Fitted to the single-thread times of 381 views (eight mosaics: grids of plain and of
 // stretched tiles, random overlapping placements, plain and stretched, copies piled on each
 // other; factors 2 to 5000; whole views in four calls of rows, 40 x 40 rects and single rows),
-// weighing the relative errors of the views that took over 0.2 ms. The estimate was within 0.5
-// to 1.6 times their time; smaller ones it may overestimate up to 4 times.
-constexpr CostCounts nanosecondsPer{0, 1.2, 0.63, 1150, 16.7, 0, 2.2, 4.3};
+// weighing the relative errors of the views that took over 0.2 ms. The estimate was within 0.4
+// to 1.8 times their time; smaller ones, of piled placements, it may overestimate up to 6 times.
+constexpr CostCounts nanosecondsPer{0, 1.77, 0.95, 963, 20.8, 0, 2.18, 3.31};
 
 double dot(const CostCounts& a, const CostCounts& b) {
     return a.calls * b.calls + a.drawn * b.drawn + a.windowLines * b.windowLines +
