@@ -161,29 +161,40 @@ void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int
     Lanes before, after;
 
     // Enlarged rows [0, v), v = q sy + r, sum to (sy - r) x table row q + r x table row q + 1,
-    // and likewise for columns: P is a weighted sum of at most eight entries.
+    // and likewise for columns: P is a weighted sum of at most eight entries. Where the rows
+    // [ya, yb) begin and end on whole tile rows, P / sy is a sum of four; and where a column
+    // edge falls on a whole tile column, of two.
     const std::int64_t sx = c.stretchX, sy = c.stretchY;
     const std::int64_t v0 = ya - c.originY, v1 = yb - c.originY;
     const std::int64_t q0 = v0 / sy, r0 = v0 % sy, q1 = v1 / sy, r1 = v1 % sy;
     const Entry* const rows[4] = {table + q1 * rowEntries, table + (q1 + (r1 > 0)) * rowEntries,
                                   table + q0 * rowEntries, table + (q0 + (r0 > 0)) * rowEntries};
-    const Sum weights[4] = {static_cast<Sum>(sy - r1), static_cast<Sum>(r1),
-                            static_cast<Sum>(sy - r0), static_cast<Sum>(r0)};
+    const bool wholeRows = r0 == 0 && r1 == 0;
+    const auto rowScale = static_cast<Sum>(wholeRows ? sy : 1);
+    // The tile column sums left of tile column i, divided by rowScale.
     const auto column = [&](std::int64_t i, Lanes& v) {
-        Lanes e0, e1, e2, e3;
-        load<Sum>(rows[0] + i * 3, e0);
-        load<Sum>(rows[1] + i * 3, e1);
+        Lanes e2;
+        load<Sum>(rows[0] + i * 3, v);
         load<Sum>(rows[2] + i * 3, e2);
+        if (wholeRows) {
+            v -= e2;
+            return;
+        }
+        Lanes e1, e3;
+        load<Sum>(rows[1] + i * 3, e1);
         load<Sum>(rows[3] + i * 3, e3);
-        v = e0 * weights[0] + e1 * weights[1] - e2 * weights[2] - e3 * weights[3];
+        v = (v - e2) * static_cast<Sum>(sy) + (e1 - v) * static_cast<Sum>(r1) -
+            (e3 - e2) * static_cast<Sum>(r0);
     };
+    // P(u) / rowScale for u = q sx + r.
     const auto prefix = [&](std::int64_t q, std::int64_t r, Lanes& v) {
         column(q, v);
-        v *= static_cast<Sum>(sx - r);
         if (r > 0) {
             Lanes more;
             column(q + 1, more);
-            v += more * static_cast<Sum>(r);
+            v = v * static_cast<Sum>(sx) + (more - v) * static_cast<Sum>(r);
+        } else if (sx != 1) {
+            v *= static_cast<Sum>(sx);
         }
     };
     std::int64_t u = piece.from - c.originX;
@@ -194,7 +205,7 @@ void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int
     r = u % sx;
     for (;;) {
         prefix(q, r, after);
-        *sum += after - before;
+        *sum += (after - before) * rowScale;
         if (next == piece.to)
             return;
         before = after;
