@@ -45,12 +45,8 @@ std::array<bool, 8> usedImages(const Mosaic& mosaic) {
 typedef std::uint32_t Lanes32 __attribute__((vector_size(16)));
 typedef std::uint64_t Lanes64 __attribute__((vector_size(32)));
 template <class T> struct LanesOf;
-template <> struct LanesOf<std::uint32_t> {
-    using type = Lanes32;
-};
-template <> struct LanesOf<std::uint64_t> {
-    using type = Lanes64;
-};
+template <> struct LanesOf<std::uint32_t> { using type = Lanes32; };
+template <> struct LanesOf<std::uint64_t> { using type = Lanes64; };
 
 // Sums below 2^31 as signed lanes, and their means.
 typedef std::int32_t Ints4 __attribute__((vector_size(16)));
@@ -72,7 +68,8 @@ inline std::uint32_t lowBytes(const Ints4& v) {
 }
 
 // The entry at `p` (and the value after it) as lanes of Sum, wide entries cut to their low bits.
-template <class Sum, class Entry> inline void load(const Entry* p, typename LanesOf<Sum>::type& out) {
+template <class Sum, class Entry>
+inline void load(const Entry* p, typename LanesOf<Sum>::type& out) {
     typename LanesOf<Entry>::type entry;
     std::memcpy(&entry, p, sizeof entry);
     if constexpr (std::is_same_v<Sum, Entry>)
@@ -359,8 +356,8 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
                            table.narrow.empty() ? nullptr : table.narrow.data(),
                            table.wide.empty() ? nullptr : table.wide.data(), rowEntries});
         if (plain && !table.narrow.empty())
-            plainRefs.push_back({table.narrow.data(),
-                                 -(d.left - x0) * 3 - (d.top - y0) * rowEntries, rowEntries});
+            plainRefs.push_back(
+                {table.narrow.data(), -(d.left - x0) * 3 - (d.top - y0) * rowEntries, rowEntries});
         else
             plainRefs.push_back({nullptr, 0, 0});
     }
@@ -392,8 +389,8 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
     using Lanes = typename LanesOf<Sum>::type;
     const auto columns = static_cast<std::size_t>(rect.width);
     std::vector<Lanes> sums(columns, Lanes{}); // the current row of blocks
-    std::vector<std::uint32_t> active, merged;       // in list order
-    std::vector<std::int32_t> xs;                    // the slab's distinct column edges
+    std::vector<std::uint32_t> active, merged; // in list order
+    std::vector<std::int32_t> xs;              // the slab's distinct column edges
     std::vector<std::uint64_t> edgeBits(static_cast<std::size_t>(windowWidth) / 64 + 1, 0);
     std::vector<std::uint32_t> indexAt(static_cast<std::size_t>(windowWidth) + 1); // of xs
     std::vector<std::uint32_t> next; // union-find: the first uncovered interval at or after
@@ -563,12 +560,12 @@ namespace {
 // The time of one compute() is a sum of counts, each times the nanoseconds one unit of it takes
 // (measured on the 2-core development machine, Release build).
 struct CostCounts {
-    double calls = 1;       // fixed cost of a call
-    double drawn = 0;       // placements looked at
-    double windowLines = 0; // rows plus columns of the window: the per-call arrays
-    double slabs = 0;       // slabs: their column edges and pieces
-    double slabActive = 0;  // (slab, placement covering it) pairs: the painter's walk
-    double pieceBlocks = 0; // (piece, block) pairs, a piece counted again in each slab
+    double calls = 1;           // fixed cost of a call
+    double drawn = 0;           // placements looked at
+    double windowLines = 0;     // rows plus columns of the window: the per-call arrays
+    double slabs = 0;           // slabs: their column edges and pieces
+    double slabActive = 0;      // (slab, placement covering it) pairs: the painter's walk
+    double pieceBlocks = 0;     // (piece, block) pairs, a piece counted again in each slab
     double stretchedBlocks = 0; // those of pieces that addPlain does not take
     double pixels = 0;          // view pixels written
 };
@@ -582,8 +579,8 @@ constexpr CostCounts nanosecondsPer{0, 1.77, 0.95, 963, 20.8, 0, 2.18, 3.31};
 
 double dot(const CostCounts& a, const CostCounts& b) {
     return a.calls * b.calls + a.drawn * b.drawn + a.windowLines * b.windowLines +
-           a.slabs * b.slabs + a.slabActive * b.slabActive + a.pieceBlocks * b.pieceBlocks + a.stretchedBlocks * b.stretchedBlocks +
-           a.pixels * b.pixels;
+           a.slabs * b.slabs + a.slabActive * b.slabActive + a.pieceBlocks * b.pieceBlocks +
+           a.stretchedBlocks * b.stretchedBlocks + a.pixels * b.pixels;
 }
 
 } // namespace
