@@ -573,9 +573,9 @@ struct CostCounts {
 // Fitted to the single-thread times of 381 views (eight mosaics: grids of plain and of
 // stretched tiles, random overlapping placements, plain and stretched, copies piled on each
 // other; factors 2 to 5000; whole views in four calls of rows, 40 x 40 rects and single rows),
-// weighing the relative errors of the views that took over 0.2 ms. The estimate was within 0.4
-// to 1.8 times their time; smaller ones, of piled placements, it may overestimate up to 6 times.
-constexpr CostCounts nanosecondsPer{0, 1.77, 0.95, 963, 20.8, 0, 2.18, 3.31};
+// weighing the relative errors of the views that took over 0.2 ms. The estimate was within 0.5
+// to 1.7 times their time; smaller ones, of piled placements, it may overestimate 3 times.
+constexpr CostCounts nanosecondsPer{0, 1.63, 0.48, 1010, 19.9, 0, 1.93, 3.21};
 
 double dot(const CostCounts& a, const CostCounts& b) {
     return a.calls * b.calls + a.drawn * b.drawn + a.windowLines * b.windowLines +
