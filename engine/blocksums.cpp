@@ -147,7 +147,7 @@ void addPlain(const Piece& piece, std::int32_t ya, std::int32_t yb, std::int32_t
     }
 }
 
-// addPlain for any piece of a placement.
+// What addPlain does, for any piece of a placement: stretched, or with a 64-bit table.
 template <class Sum, class Entry>
 void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int32_t ya,
               std::int32_t yb, std::int32_t f, typename LanesOf<Sum>::type* sums) {
@@ -234,9 +234,8 @@ std::uint64_t BlockSums::tableBytes(const Mosaic& mosaic) {
             continue;
         const Bitmap& tile = (*mosaic.tiles)[o];
         const std::uint64_t entries = static_cast<std::uint64_t>(tile.width() + 1) *
-                                          static_cast<std::uint64_t>(tile.height() + 1) * 3 +
-                                      1;
-        bytes += entries * (fitsNarrow(tile.width(), tile.height()) ? 4 : 8);
+                                      static_cast<std::uint64_t>(tile.height() + 1) * 3;
+        bytes += (entries + 1) * (fitsNarrow(tile.width(), tile.height()) ? 4 : 8); // + padding
     }
     return bytes;
 }
@@ -315,7 +314,8 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
         throw std::invalid_argument("mosaic larger than the model holds");
     if (!inView(factor, rect))
         throw std::invalid_argument("view rectangle outside the view");
-    // 255 x 2048^2 is below 2^32, and block means by the 64-bit multiply below stay exact.
+    // Up to factor 2048 a block sum, at most 255 x 2^22, fits in 31 bits: 32-bit lanes, and
+    // signed ones for the means.
     if (factor <= 2048)
         computeWith<std::uint32_t>(factor, rect, out, stride);
     else
@@ -428,10 +428,8 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
             std::swap(active, merged);
         }
 
-        // Visible pieces: walk from the last placement to the first, each one taking the
-        // intervals of the slab that no later one covers; what is left shows the gap.
-        // Their distinct column edges, in order: sorted, or read from a bitmap when there are
-        // enough of them to pay for reading all of its words.
+        // The distinct column edges of the slab's placements, in order: sorted, or read from a
+        // bitmap when there are enough of them to pay for reading all of its words.
         xs.clear();
         if (active.size() * 16 >= edgeBits.size()) {
             const auto mark = [&](std::int32_t x) {
@@ -471,6 +469,8 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
             }
             return k;
         };
+        // Visible pieces: walk from the last placement to the first, each one taking the
+        // intervals of the slab that no later one covers; what is left shows the gap.
         pieces.clear();
         const auto take = [&](std::uint32_t from, std::uint32_t to, std::int32_t owner) {
             std::uint32_t k = find(from);
