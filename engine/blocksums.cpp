@@ -115,6 +115,23 @@ struct Piece {
     PlainRef plain;
 };
 
+// The working arrays of compute(), kept by each thread from call to call: a call then writes
+// to memory already mapped instead of allocating and faulting in fresh pages, which for large
+// factors took longer than the sums themselves.
+struct Scratch {
+    std::vector<Box> boxes;
+    std::vector<Clipped> clipped;
+    std::vector<PlainRef> plainRefs;
+    std::vector<std::uint32_t> startsAt, byTop, fill, active, merged, indexAt, next;
+    std::vector<std::uint8_t> isEdge;
+    std::vector<std::int32_t> edges, xs;
+    std::vector<std::uint64_t> edgeBits;
+    std::vector<Piece> pieces;
+    std::vector<Lanes32> sums32;
+    std::vector<Lanes64> sums64;
+};
+thread_local Scratch scratch;
+
 // Adds the part of a piece within the rows [ya, yb) of one row of blocks to the blocks' sums.
 // The sum over a block is a difference of prefix sums at its left and right edges, each edge
 // shared with the next block: P(x) sums the piece's rows [ya, yb) over its columns left of x.
@@ -333,9 +350,13 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
 
     // The drawn placements that reach into the window, clipped to it, in list order.
     const auto& tables = tables_;
-    std::vector<Box> boxes;
-    std::vector<Clipped> clipped;
-    std::vector<PlainRef> plainRefs;
+    Scratch& work = scratch;
+    auto& boxes = work.boxes;
+    auto& clipped = work.clipped;
+    auto& plainRefs = work.plainRefs;
+    boxes.clear();
+    clipped.clear();
+    plainRefs.clear();
     boxes.reserve(drawn_.size());
     plainRefs.reserve(drawn_.size());
     clipped.reserve(drawn_.size());
@@ -365,8 +386,10 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
     // Slabs: the rows between consecutive distinct top and bottom edges. Within a slab the same
     // placements cover every row, so its visible pieces are the same on every row. Edges are
     // marked per row, and the placements sorted by their top row by counting, list order kept.
-    std::vector<std::uint32_t> startsAt(static_cast<std::size_t>(windowHeight) + 2, 0);
-    std::vector<std::uint8_t> isEdge(static_cast<std::size_t>(windowHeight) + 1, 0);
+    auto& startsAt = work.startsAt;
+    auto& isEdge = work.isEdge;
+    startsAt.assign(static_cast<std::size_t>(windowHeight) + 2, 0);
+    isEdge.assign(static_cast<std::size_t>(windowHeight) + 1, 0);
     isEdge.front() = isEdge.back() = 1;
     for (const Box& c : boxes) {
         isEdge[static_cast<std::size_t>(c.top)] = 1;
@@ -375,26 +398,39 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
     }
     for (std::size_t r = 1; r < startsAt.size(); ++r)
         startsAt[r] += startsAt[r - 1];
-    std::vector<std::uint32_t> byTop(clipped.size());
+    auto& byTop = work.byTop;
+    byTop.resize(clipped.size());
     {
-        std::vector<std::uint32_t> fill(startsAt.begin(), startsAt.end() - 1);
+        auto& fill = work.fill;
+        fill.assign(startsAt.begin(), startsAt.end() - 1);
         for (std::uint32_t i = 0; i < clipped.size(); ++i)
             byTop[fill[static_cast<std::size_t>(boxes[i].top)]++] = i;
     }
-    std::vector<std::int32_t> edges;
+    auto& edges = work.edges;
+    edges.clear();
     for (std::int32_t r = 0; r <= windowHeight; ++r)
         if (isEdge[static_cast<std::size_t>(r)])
             edges.push_back(r);
 
     using Lanes = typename LanesOf<Sum>::type;
     const auto columns = static_cast<std::size_t>(rect.width);
-    std::vector<Lanes> sums(columns, Lanes{}); // the current row of blocks
-    std::vector<std::uint32_t> active, merged; // in list order
-    std::vector<std::int32_t> xs;              // the slab's distinct column edges
-    std::vector<std::uint64_t> edgeBits(static_cast<std::size_t>(windowWidth) / 64 + 1, 0);
-    std::vector<std::uint32_t> indexAt(static_cast<std::size_t>(windowWidth) + 1); // of xs
-    std::vector<std::uint32_t> next; // union-find: the first uncovered interval at or after
-    std::vector<Piece> pieces;
+    std::vector<Lanes>* sumsOfSum;
+    if constexpr (std::is_same_v<Sum, std::uint32_t>)
+        sumsOfSum = &work.sums32;
+    else
+        sumsOfSum = &work.sums64;
+    auto& sums = *sumsOfSum; // the current row of blocks
+    sums.assign(columns, Lanes{});
+    auto& active = work.active; // in list order
+    auto& merged = work.merged;
+    auto& xs = work.xs; // the slab's distinct column edges
+    auto& edgeBits = work.edgeBits;
+    auto& indexAt = work.indexAt; // of xs
+    auto& next = work.next;       // union-find: the first uncovered interval at or after
+    auto& pieces = work.pieces;
+    active.clear();
+    edgeBits.assign(static_cast<std::size_t>(windowWidth) / 64 + 1, 0);
+    indexAt.resize(static_cast<std::size_t>(windowWidth) + 1);
     const Lanes gap = {static_cast<Sum>(redOf(gapColor_)), static_cast<Sum>(greenOf(gapColor_)),
                        static_cast<Sum>(blueOf(gapColor_)), 0};
     const std::uint64_t area = std::uint64_t(f) * std::uint64_t(f);

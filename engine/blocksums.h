@@ -37,7 +37,9 @@ public:
     /// byte what renderMosaic followed by ShrinkBitmap(factor, factor) gives. `factor` must be 2
     /// or more and `rect` must lie within the view (side extent div factor); otherwise throws
     /// std::invalid_argument, as for a mosaic wider than maxExtent. An empty rect writes nothing.
-    /// Thread-safe: any number of threads may compute at once.
+    /// Thread-safe: any number of threads may compute at once. Each thread keeps its working
+    /// arrays from call to call: about 130 bytes a placement in the rect's window of full-size
+    /// pixels and 17 a row and column of it, at most about 10 MB.
     void compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdiff_t stride) const;
 
     /// Side of the view at `factor` (2 or more): extent div factor, 0 when extent <= factor.
