@@ -610,9 +610,10 @@ struct CostCounts {
 // stretched tiles, random overlapping placements, plain and stretched, copies piled on each
 // other; factors 2 to 5000; whole views in four calls of rows, 40 x 40 rects and single rows),
 // weighing the relative errors of the views that took over 0.2 ms. The estimate was within 0.5
-// to 1.7 times their time; shorter ones it may overestimate up to 3.4 times (small rects of
-// piled placements).
-constexpr CostCounts nanosecondsPer{0, 1.63, 0.48, 1010, 19.9, 0, 1.93, 3.21};
+// to 1.8 times their time; shorter ones it may overestimate up to 4.2 times (small rects of
+// piled placements). The fixed cost of a call and the (piece, block) pairs came out at 0: the
+// other counts cover them.
+constexpr CostCounts nanosecondsPer{0, 0.97, 0.35, 1065, 16.8, 0, 2.3, 3.14};
 
 double dot(const CostCounts& a, const CostCounts& b) {
     return a.calls * b.calls + a.drawn * b.drawn + a.windowLines * b.windowLines +
