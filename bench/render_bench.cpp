@@ -239,7 +239,7 @@ BENCHMARK(View)
     ->UseRealTime()
     ->MinTime(1.0);
 BENCHMARK(DirectView)
-    ->ArgsProduct({{9, 81, 243}, {2, 1}})
+    ->ArgsProduct({{4, 9, 20, 81, 243}, {2, 1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(1.0);

@@ -1,8 +1,15 @@
 #include "blocksums.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace ornamo {
 
@@ -32,79 +39,205 @@ std::array<bool, 8> usedImages(const Mosaic& mosaic) {
     return used;
 }
 
-// A run of tile columns (or rows) [from, to) that all have the same weight: the number of
-// pixels of each enlarged column that fall in the block.
-struct Segment {
-    std::int64_t from, to, weight;
-};
+// Four lanes of sums: the three channel sums of a table entry, and a fourth that holds whatever
+// value follows the entry and is never used. Unsigned arithmetic wraps, so lanes narrower than
+// the table entries still give exact block sums whenever the true sum fits in a lane.
+typedef std::uint32_t Lanes32 __attribute__((vector_size(16)));
+typedef std::uint64_t Lanes64 __attribute__((vector_size(32)));
+template <class T> struct LanesOf;
+template <> struct LanesOf<std::uint32_t> { using type = Lanes32; };
+template <> struct LanesOf<std::uint64_t> { using type = Lanes64; };
 
-// The tile columns behind the enlarged columns [u0, u1) of a placement stretched `stretch`
-// times (offsets from its left edge, u0 < u1), as at most three runs of equal weight: a partial
-// first column, the whole ones, a partial last column. Returns the number of runs.
-int segmentsOf(std::int64_t u0, std::int64_t u1, std::int64_t stretch, Segment* out) {
-    if (stretch == 1) {
-        out[0] = {u0, u1, 1};
-        return 1;
-    }
-    const std::int64_t first = u0 / stretch;
-    const std::int64_t last = (u1 - 1) / stretch;
-    if (first == last) {
-        out[0] = {first, first + 1, u1 - u0};
-        return 1;
-    }
-    const std::int64_t firstWeight = stretch - u0 % stretch;
-    const std::int64_t lastWeight = (u1 - 1) % stretch + 1;
-    int n = 0;
-    std::int64_t wholeFrom = first + 1;
-    std::int64_t wholeTo = last;
-    if (firstWeight == stretch)
-        wholeFrom = first;
-    else
-        out[n++] = {first, first + 1, firstWeight};
-    if (lastWeight == stretch)
-        wholeTo = last + 1;
-    if (wholeFrom < wholeTo)
-        out[n++] = {wholeFrom, wholeTo, stretch};
-    if (lastWeight != stretch) {
-        if (n > 0 && out[n - 1].weight == lastWeight && out[n - 1].to == last)
-            out[n - 1].to = last + 1;
-        else
-            out[n++] = {last, last + 1, lastWeight};
-    }
-    return n;
+// Sums below 2^31 as signed lanes, and their means.
+typedef std::int32_t Ints4 __attribute__((vector_size(16)));
+typedef double Doubles4 __attribute__((vector_size(32)));
+
+// The lanes 0 to 2 of `v`, each from 0 to 255, as the first three bytes of a word in memory
+// (the fourth unspecified).
+inline std::uint32_t lowBytes(const Ints4& v) {
+#if defined(__SSE2__)
+    const __m128i halves = _mm_packs_epi32(reinterpret_cast<const __m128i&>(v), __m128i{});
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(halves, halves)));
+#else
+    std::uint8_t bytes[4] = {static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]),
+                             static_cast<std::uint8_t>(v[2]), 0};
+    std::uint32_t word;
+    std::memcpy(&word, bytes, 4);
+    return word;
+#endif
 }
 
-// A drawable placement clipped to the window of one call.
+// The entry at `p` (and the value after it) as lanes of Sum, wide entries cut to their low bits.
+template <class Sum, class Entry>
+inline void load(const Entry* p, typename LanesOf<Sum>::type& out) {
+    typename LanesOf<Entry>::type entry;
+    std::memcpy(&entry, p, sizeof entry);
+    if constexpr (std::is_same_v<Sum, Entry>)
+        out = entry;
+    else
+        out = __builtin_convertvector(entry, typename LanesOf<Sum>::type);
+}
+
+// The visible rectangle of a drawable placement clipped to the window of one call, relative
+// to the window.
+struct Box {
+    std::int32_t left, top, right, bottom;
+};
+
+// The rest of what is known of a clipped placement.
 struct Clipped {
-    std::int32_t left, top, right, bottom; // the visible part, relative to the window
-    std::int64_t originX, originY;         // the placement's top-left corner, likewise
+    std::int64_t originX, originY; // the placement's top-left corner, relative to the window
     std::int64_t stretchX, stretchY;
+    std::int64_t stepColumns, stepRest; // factor div and mod stretchX
     // the summed-area table of its tile image: one of the two, rows rowEntries values apart
     const std::uint32_t* narrow;
     const std::uint64_t* wide;
     std::int64_t rowEntries;
 };
 
+// What addPlain reads of an unstretched placement with a 32-bit table (table is null for any
+// other): the table, and the offset of the value for the column x of the row y of the window,
+// less 3 x + rowEntries y. Kept apart from Clipped, so that making the pieces of a slab reads
+// few bytes a placement.
+struct PlainRef {
+    const std::uint32_t* table;
+    std::int64_t offset, rowEntries;
+};
+
 // A visible piece of one slab: columns [from, to), shown by `owner` (an index into the clipped
-// placements) or by the gap (owner < 0).
+// placements) or by the gap (owner < 0); `column` is the block column of `from`; and the
+// owner's PlainRef, copied here so that the rows of blocks of a slab read the pieces one after
+// the other.
 struct Piece {
     std::int32_t from, to;
     std::int32_t owner;
+    std::int32_t column;
+    PlainRef plain;
 };
 
-// Sums of the tile rectangle [i0, i1) x [j0, j1) from a summed-area table whose rows are
-// `rowEntries` values apart, added times `weight` to sum.
-template <class Entry>
-inline void addRect(const Entry* table, std::int64_t rowEntries, std::int64_t i0, std::int64_t i1,
-                    std::int64_t j0, std::int64_t j1, std::uint64_t weight, std::uint64_t* sum) {
-    const Entry* a = table + j1 * rowEntries + i1 * 3;
-    const Entry* b = table + j0 * rowEntries + i1 * 3;
-    const Entry* c = table + j1 * rowEntries + i0 * 3;
-    const Entry* d = table + j0 * rowEntries + i0 * 3;
-    for (int k = 0; k < 3; ++k) {
-        // Unsigned arithmetic wraps, and the true sum fits in Entry, so the result is exact.
-        const Entry s = static_cast<Entry>(a[k] - b[k] - c[k] + d[k]);
-        sum[k] += weight * static_cast<std::uint64_t>(s);
+// The working arrays of compute(), kept by each thread from call to call: a call then writes
+// to memory already mapped instead of allocating and faulting in fresh pages, which for large
+// factors took longer than the sums themselves.
+struct Scratch {
+    std::vector<Box> boxes;
+    std::vector<Clipped> clipped;
+    std::vector<PlainRef> plainRefs;
+    std::vector<std::uint32_t> startsAt, byTop, fill, active, merged, indexAt, next;
+    std::vector<std::uint8_t> isEdge;
+    std::vector<std::int32_t> edges, xs;
+    std::vector<std::uint64_t> edgeBits;
+    std::vector<Piece> pieces;
+    std::vector<Lanes32> sums32;
+    std::vector<Lanes64> sums64;
+};
+thread_local Scratch scratch;
+
+// Adds the part of a piece within the rows [ya, yb) of one row of blocks to the blocks' sums.
+// The sum over a block is a difference of prefix sums at its left and right edges, each edge
+// shared with the next block: P(x) sums the piece's rows [ya, yb) over its columns left of x.
+// Here, for plain pieces, P(x) is the difference of two table rows at one column.
+template <class Sum>
+void addPlain(const Piece& piece, std::int32_t ya, std::int32_t yb, std::int32_t f,
+              typename LanesOf<Sum>::type* sums) {
+    using Lanes = typename LanesOf<Sum>::type;
+    Lanes* sum = sums + piece.column;
+    std::int32_t next = std::min(piece.to, (piece.column + 1) * f);
+    const std::uint32_t* const table = piece.plain.table;
+    const std::int64_t hi = piece.plain.offset + piece.plain.rowEntries * yb;
+    const std::int64_t lo = piece.plain.offset + piece.plain.rowEntries * ya;
+    const auto prefix = [&](std::int32_t x, Lanes& v) {
+        Lanes below;
+        load<Sum>(table + (hi + std::int64_t{x} * 3), v);
+        load<Sum>(table + (lo + std::int64_t{x} * 3), below);
+        v -= below;
+    };
+    Lanes before, after;
+    prefix(piece.from, before);
+    for (;;) {
+        prefix(next, after);
+        *sum += after - before;
+        if (next == piece.to)
+            return;
+        before = after;
+        ++sum;
+        next = std::min(piece.to, next + f);
+    }
+}
+
+// What addPlain does, for any piece of a placement: stretched, or with a 64-bit table.
+template <class Sum, class Entry>
+void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int32_t ya,
+              std::int32_t yb, std::int32_t f, typename LanesOf<Sum>::type* sums) {
+    using Lanes = typename LanesOf<Sum>::type;
+    const std::int64_t rowEntries = c.rowEntries;
+    Lanes* sum = sums + piece.column;
+    std::int32_t next = std::min(piece.to, (piece.column + 1) * f);
+    Lanes before, after;
+
+    // Enlarged rows [0, v), v = q sy + r, sum to (sy - r) x table row q + r x table row q + 1,
+    // and likewise for columns: P is a weighted sum of at most eight entries. Where the rows
+    // [ya, yb) begin and end on whole tile rows, P / sy is a sum of four; and where a column
+    // edge falls on a whole tile column, of two.
+    const std::int64_t sx = c.stretchX, sy = c.stretchY;
+    const std::int64_t v0 = ya - c.originY, v1 = yb - c.originY;
+    const std::int64_t q0 = v0 / sy, r0 = v0 % sy, q1 = v1 / sy, r1 = v1 % sy;
+    const Entry* const rows[4] = {table + q1 * rowEntries, table + (q1 + (r1 > 0)) * rowEntries,
+                                  table + q0 * rowEntries, table + (q0 + (r0 > 0)) * rowEntries};
+    const bool wholeRows = r0 == 0 && r1 == 0;
+    const auto rowScale = static_cast<Sum>(wholeRows ? sy : 1);
+    // The tile column sums left of tile column i, divided by rowScale.
+    const auto column = [&](std::int64_t i, Lanes& v) {
+        Lanes e2;
+        load<Sum>(rows[0] + i * 3, v);
+        load<Sum>(rows[2] + i * 3, e2);
+        if (wholeRows) {
+            v -= e2;
+            return;
+        }
+        Lanes e1, e3;
+        load<Sum>(rows[1] + i * 3, e1);
+        load<Sum>(rows[3] + i * 3, e3);
+        v = (v - e2) * static_cast<Sum>(sy) + (e1 - v) * static_cast<Sum>(r1) -
+            (e3 - e2) * static_cast<Sum>(r0);
+    };
+    // P(u) / rowScale for u = q sx + r.
+    const auto prefix = [&](std::int64_t q, std::int64_t r, Lanes& v) {
+        column(q, v);
+        if (r > 0) {
+            Lanes more;
+            column(q + 1, more);
+            v = v * static_cast<Sum>(sx) + (more - v) * static_cast<Sum>(r);
+        } else if (sx != 1) {
+            v *= static_cast<Sum>(sx);
+        }
+    };
+    std::int64_t u = piece.from - c.originX;
+    std::int64_t q = u / sx, r = u % sx;
+    prefix(q, r, before);
+    u = next - c.originX;
+    q = u / sx;
+    r = u % sx;
+    for (;;) {
+        prefix(q, r, after);
+        *sum += (after - before) * rowScale;
+        if (next == piece.to)
+            return;
+        before = after;
+        ++sum;
+        if (next + f <= piece.to) {
+            next += f;
+            q += c.stepColumns;
+            r += c.stepRest;
+            if (r >= sx) {
+                r -= sx;
+                ++q;
+            }
+        } else {
+            next = piece.to;
+            u = next - c.originX;
+            q = u / sx;
+            r = u % sx;
+        }
     }
 }
 
@@ -119,7 +252,7 @@ std::uint64_t BlockSums::tableBytes(const Mosaic& mosaic) {
         const Bitmap& tile = (*mosaic.tiles)[o];
         const std::uint64_t entries = static_cast<std::uint64_t>(tile.width() + 1) *
                                       static_cast<std::uint64_t>(tile.height() + 1) * 3;
-        bytes += entries * (fitsNarrow(tile.width(), tile.height()) ? 4 : 8);
+        bytes += (entries + 1) * (fitsNarrow(tile.width(), tile.height()) ? 4 : 8); // + padding
     }
     return bytes;
 }
@@ -149,7 +282,7 @@ BlockSums::BlockSums(const Mosaic& mosaic)
         table.width = tile.width();
         table.height = tile.height();
         const auto rowEntries = static_cast<std::size_t>(table.width + 1) * 3;
-        const std::size_t entries = rowEntries * static_cast<std::size_t>(table.height + 1);
+        const std::size_t entries = rowEntries * static_cast<std::size_t>(table.height + 1) + 1;
         const bool narrow = fitsNarrow(table.width, table.height);
         if (narrow)
             table.narrow.assign(entries, 0);
@@ -198,7 +331,17 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
         throw std::invalid_argument("mosaic larger than the model holds");
     if (!inView(factor, rect))
         throw std::invalid_argument("view rectangle outside the view");
+    // Up to factor 2048 a block sum, at most 255 x 2^22, fits in 31 bits: 32-bit lanes, and
+    // signed ones for the means.
+    if (factor <= 2048)
+        computeWith<std::uint32_t>(factor, rect, out, stride);
+    else
+        computeWith<std::uint64_t>(factor, rect, out, stride);
+}
 
+template <class Sum>
+void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
+                            std::ptrdiff_t stride) const {
     // The window: the full-size pixels of the rect. Coordinates from here on are relative to
     // its top-left corner; the window lies within the image, so they fit in 32 bits.
     const std::int32_t f = factor;
@@ -207,63 +350,111 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
 
     // The drawn placements that reach into the window, clipped to it, in list order.
     const auto& tables = tables_;
-    std::vector<Clipped> clipped;
+    Scratch& work = scratch;
+    auto& boxes = work.boxes;
+    auto& clipped = work.clipped;
+    auto& plainRefs = work.plainRefs;
+    boxes.clear();
+    clipped.clear();
+    plainRefs.clear();
+    boxes.reserve(drawn_.size());
+    plainRefs.reserve(drawn_.size());
+    clipped.reserve(drawn_.size());
     for (const Drawn& d : drawn_) {
         const std::int64_t l = std::max<std::int64_t>(d.left - x0, 0);
         const std::int64_t r = std::min<std::int64_t>(d.right - x0, windowWidth);
         const std::int64_t t = std::max<std::int64_t>(d.top - y0, 0);
         const std::int64_t b = std::min<std::int64_t>(d.bottom - y0, windowHeight);
-        if (l < r && t < b)
-            clipped.push_back(
-                {static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
-                 static_cast<std::int32_t>(r), static_cast<std::int32_t>(b), d.left - x0,
-                 d.top - y0, d.stretchX, d.stretchY,
-                 tables[d.orientation].narrow.empty() ? nullptr
-                                                      : tables[d.orientation].narrow.data(),
-                 tables[d.orientation].wide.empty() ? nullptr : tables[d.orientation].wide.data(),
-                 std::int64_t{tables[d.orientation].width + 1} * 3});
+        if (l >= r || t >= b)
+            continue;
+        boxes.push_back({static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
+                         static_cast<std::int32_t>(r), static_cast<std::int32_t>(b)});
+        const Table& table = tables[d.orientation];
+        const std::int64_t rowEntries = std::int64_t{table.width + 1} * 3;
+        const bool plain = d.stretchX == 1 && d.stretchY == 1;
+        clipped.push_back({d.left - x0, d.top - y0, d.stretchX, d.stretchY,
+                           plain ? f : f / d.stretchX, plain ? 0 : f % d.stretchX,
+                           table.narrow.empty() ? nullptr : table.narrow.data(),
+                           table.wide.empty() ? nullptr : table.wide.data(), rowEntries});
+        if (plain && !table.narrow.empty())
+            plainRefs.push_back(
+                {table.narrow.data(), -(d.left - x0) * 3 - (d.top - y0) * rowEntries, rowEntries});
+        else
+            plainRefs.push_back({nullptr, 0, 0});
     }
 
     // Slabs: the rows between consecutive distinct top and bottom edges. Within a slab the same
     // placements cover every row, so its visible pieces are the same on every row. Edges are
     // marked per row, and the placements sorted by their top row by counting, list order kept.
-    std::vector<std::uint32_t> startsAt(static_cast<std::size_t>(windowHeight) + 2, 0);
-    std::vector<std::uint8_t> isEdge(static_cast<std::size_t>(windowHeight) + 1, 0);
+    auto& startsAt = work.startsAt;
+    auto& isEdge = work.isEdge;
+    startsAt.assign(static_cast<std::size_t>(windowHeight) + 2, 0);
+    isEdge.assign(static_cast<std::size_t>(windowHeight) + 1, 0);
     isEdge.front() = isEdge.back() = 1;
-    for (const Clipped& c : clipped) {
+    for (const Box& c : boxes) {
         isEdge[static_cast<std::size_t>(c.top)] = 1;
         isEdge[static_cast<std::size_t>(c.bottom)] = 1;
         ++startsAt[static_cast<std::size_t>(c.top) + 1];
     }
     for (std::size_t r = 1; r < startsAt.size(); ++r)
         startsAt[r] += startsAt[r - 1];
-    std::vector<std::uint32_t> byTop(clipped.size());
+    auto& byTop = work.byTop;
+    byTop.resize(clipped.size());
     {
-        std::vector<std::uint32_t> fill(startsAt.begin(), startsAt.end() - 1);
+        auto& fill = work.fill;
+        fill.assign(startsAt.begin(), startsAt.end() - 1);
         for (std::uint32_t i = 0; i < clipped.size(); ++i)
-            byTop[fill[static_cast<std::size_t>(clipped[i].top)]++] = i;
+            byTop[fill[static_cast<std::size_t>(boxes[i].top)]++] = i;
     }
-    std::vector<std::int32_t> edges;
+    auto& edges = work.edges;
+    edges.clear();
     for (std::int32_t r = 0; r <= windowHeight; ++r)
         if (isEdge[static_cast<std::size_t>(r)])
             edges.push_back(r);
 
+    using Lanes = typename LanesOf<Sum>::type;
     const auto columns = static_cast<std::size_t>(rect.width);
-    std::vector<std::uint64_t> sums(columns * 3, 0); // the current row of blocks
-    std::vector<std::uint32_t> active, merged;       // in list order
-    std::vector<std::int32_t> xs;                    // the slab's distinct column edges
-    std::vector<std::uint32_t> indexAt(static_cast<std::size_t>(windowWidth) + 1); // of xs
-    std::vector<std::uint32_t> next; // union-find: the first uncovered interval at or after
-    std::vector<Piece> pieces;
-    const std::uint64_t gap[3] = {redOf(gapColor_), greenOf(gapColor_), blueOf(gapColor_)};
-    const double area = static_cast<double>(f) * static_cast<double>(f);
+    std::vector<Lanes>* sumsOfSum;
+    if constexpr (std::is_same_v<Sum, std::uint32_t>)
+        sumsOfSum = &work.sums32;
+    else
+        sumsOfSum = &work.sums64;
+    auto& sums = *sumsOfSum; // the current row of blocks
+    sums.assign(columns, Lanes{});
+    auto& active = work.active; // in list order
+    auto& merged = work.merged;
+    auto& xs = work.xs; // the slab's distinct column edges
+    auto& edgeBits = work.edgeBits;
+    auto& indexAt = work.indexAt; // of xs
+    auto& next = work.next;       // union-find: the first uncovered interval at or after
+    auto& pieces = work.pieces;
+    active.clear();
+    edgeBits.assign(static_cast<std::size_t>(windowWidth) / 64 + 1, 0);
+    indexAt.resize(static_cast<std::size_t>(windowWidth) + 1);
+    const Lanes gap = {static_cast<Sum>(redOf(gapColor_)), static_cast<Sum>(greenOf(gapColor_)),
+                       static_cast<Sum>(blueOf(gapColor_)), 0};
+    const std::uint64_t area = std::uint64_t(f) * std::uint64_t(f);
+    // With 32-bit sums (area at most 2^22), the mean of a sum s < 256 area is s times
+    // m / 2^k, truncated, in double precision, for the least k with 2^k >= 512 area^2 and
+    // m = ceil(2^k / area) = (2^k + e) / area, e < area (m / 2^k is a double, m < 2^53). The
+    // exact product exceeds s / area by s e / (area 2^k) < 256 area^2 / (area 2^k) <= 1 / (2 area),
+    // which leaves it at least 1 / (2 area) >= 2^-23 below the next integer, far more than the
+    // rounding of the product (2^-45 near 256); rounding cannot take it below s / area's floor.
+    double reciprocal = 0;
+    if constexpr (std::is_same_v<Sum, std::uint32_t>) {
+        int shift = 0;
+        while ((std::uint64_t{1} << shift) < 512 * area * area)
+            ++shift;
+        const std::uint64_t multiplier = ((std::uint64_t{1} << shift) + area - 1) / area;
+        reciprocal = std::ldexp(static_cast<double>(multiplier), -shift);
+    }
 
     for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
         const std::int32_t slabTop = edges[e], slabBottom = edges[e + 1];
 
         // The placements covering the slab, in list order.
         active.erase(std::remove_if(active.begin(), active.end(),
-                                    [&](std::uint32_t a) { return clipped[a].bottom <= slabTop; }),
+                                    [&](std::uint32_t a) { return boxes[a].bottom <= slabTop; }),
                      active.end());
         const auto arrivingFrom = byTop.begin() + startsAt[static_cast<std::size_t>(slabTop)];
         const auto arrivingTo = byTop.begin() + startsAt[static_cast<std::size_t>(slabTop) + 1];
@@ -273,17 +464,34 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
             std::swap(active, merged);
         }
 
-        // Visible pieces: walk from the last placement to the first, each one taking the
-        // intervals of the slab that no later one covers; what is left shows the gap.
+        // The distinct column edges of the slab's placements, in order: sorted, or read from a
+        // bitmap when there are enough of them to pay for reading all of its words.
         xs.clear();
-        xs.push_back(0);
-        xs.push_back(windowWidth);
-        for (std::uint32_t a : active) {
-            xs.push_back(clipped[a].left);
-            xs.push_back(clipped[a].right);
+        if (active.size() * 16 >= edgeBits.size()) {
+            const auto mark = [&](std::int32_t x) {
+                edgeBits[static_cast<std::size_t>(x) >> 6] |= std::uint64_t{1} << (x & 63);
+            };
+            mark(0);
+            mark(windowWidth);
+            for (std::uint32_t a : active) {
+                mark(boxes[a].left);
+                mark(boxes[a].right);
+            }
+            for (std::size_t w = 0; w < edgeBits.size(); ++w) {
+                for (std::uint64_t bits = edgeBits[w]; bits != 0; bits &= bits - 1)
+                    xs.push_back(static_cast<std::int32_t>(w * 64) + std::countr_zero(bits));
+                edgeBits[w] = 0;
+            }
+        } else {
+            xs.push_back(0);
+            xs.push_back(windowWidth);
+            for (std::uint32_t a : active) {
+                xs.push_back(boxes[a].left);
+                xs.push_back(boxes[a].right);
+            }
+            std::sort(xs.begin(), xs.end());
+            xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
         }
-        std::sort(xs.begin(), xs.end());
-        xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
         const auto intervals = static_cast<std::uint32_t>(xs.size() - 1);
         next.resize(intervals + 1);
         for (std::uint32_t k = 0; k <= intervals; ++k) {
@@ -297,6 +505,8 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
             }
             return k;
         };
+        // Visible pieces: walk from the last placement to the first, each one taking the
+        // intervals of the slab that no later one covers; what is left shows the gap.
         pieces.clear();
         const auto take = [&](std::uint32_t from, std::uint32_t to, std::int32_t owner) {
             std::uint32_t k = find(from);
@@ -306,14 +516,16 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
                     next[k] = to;
                     ++k;
                 } while (k < to && next[k] == k);
-                pieces.push_back({xs[start], xs[k], owner});
+                pieces.push_back({xs[start], xs[k], owner, xs[start] / f,
+                                  owner >= 0 ? plainRefs[static_cast<std::size_t>(owner)]
+                                             : PlainRef{nullptr, 0, 0}});
                 if (k < to)
                     k = find(k);
             }
         };
         for (auto it = active.rbegin(); it != active.rend(); ++it)
-            take(indexAt[static_cast<std::size_t>(clipped[*it].left)],
-                 indexAt[static_cast<std::size_t>(clipped[*it].right)],
+            take(indexAt[static_cast<std::size_t>(boxes[*it].left)],
+                 indexAt[static_cast<std::size_t>(boxes[*it].right)],
                  static_cast<std::int32_t>(*it));
         take(0, intervals, -1);
 
@@ -323,51 +535,56 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
             const std::int32_t ya = std::max(slabTop, rowTop);
             const std::int32_t yb = std::min(slabBottom, rowTop + f);
             for (const Piece& piece : pieces) {
-                std::int32_t column = piece.from / f;
-                std::int32_t blockLeft = column * f;
-                std::uint64_t* sum = &sums[static_cast<std::size_t>(column) * 3];
-                if (piece.owner < 0) {
-                    for (; blockLeft < piece.to; blockLeft += f, sum += 3) {
-                        const std::int32_t xa = std::max(piece.from, blockLeft);
-                        const std::int32_t xb = std::min(piece.to, blockLeft + f);
-                        const auto area = static_cast<std::uint64_t>(xb - xa) *
-                                          static_cast<std::uint64_t>(yb - ya);
-                        for (int k = 0; k < 3; ++k)
-                            sum[k] += gap[k] * area;
-                    }
+                if (piece.plain.table) {
+                    addPlain<Sum>(piece, ya, yb, f, sums.data());
                     continue;
                 }
-                const Clipped& c = clipped[static_cast<std::size_t>(piece.owner)];
-                Segment rows[3];
-                const int rowCount = segmentsOf(ya - c.originY, yb - c.originY, c.stretchY, rows);
-                for (; blockLeft < piece.to; blockLeft += f, sum += 3) {
-                    const std::int32_t xa = std::max(piece.from, blockLeft);
-                    const std::int32_t xb = std::min(piece.to, blockLeft + f);
-                    Segment cols[3];
-                    const int colCount =
-                        segmentsOf(xa - c.originX, xb - c.originX, c.stretchX, cols);
-                    for (int r = 0; r < rowCount; ++r)
-                        for (int k = 0; k < colCount; ++k) {
-                            const auto weight =
-                                static_cast<std::uint64_t>(rows[r].weight * cols[k].weight);
-                            if (c.narrow)
-                                addRect(c.narrow, c.rowEntries, cols[k].from, cols[k].to,
-                                        rows[r].from, rows[r].to, weight, sum);
-                            else
-                                addRect(c.wide, c.rowEntries, cols[k].from, cols[k].to,
-                                        rows[r].from, rows[r].to, weight, sum);
-                        }
+                if (piece.owner >= 0) {
+                    const Clipped& c = clipped[static_cast<std::size_t>(piece.owner)];
+                    if (c.narrow)
+                        addPiece<Sum>(c.narrow, c, piece, ya, yb, f, sums.data());
+                    else
+                        addPiece<Sum>(c.wide, c, piece, ya, yb, f, sums.data());
+                    continue;
+                }
+                Lanes* sum = &sums[static_cast<std::size_t>(piece.column)];
+                for (std::int32_t xa = piece.from; xa < piece.to; ++sum) {
+                    const std::int32_t xb = std::min(piece.to, (xa / f + 1) * f);
+                    *sum += gap * static_cast<Sum>(std::int64_t{xb - xa} * (yb - ya));
+                    xa = xb;
                 }
             }
             if (yb == rowTop + f) {
                 std::uint8_t* to = out + rowTop / f * stride;
-                // A sum is below 2^40 and the area at most 2^32, so the quotient in double
-                // precision, truncated, is the exact floor: a quotient below an integer k <= 256
-                // is at least 1 / area >= 2^-32 away from it, far more than half a unit in the
-                // last place there (2^-45); and double division is much faster than integer.
-                for (std::size_t i = 0; i < columns * 3; ++i) {
-                    to[i] = static_cast<std::uint8_t>(static_cast<double>(sums[i]) / area);
-                    sums[i] = 0;
+                if constexpr (std::is_same_v<Sum, std::uint32_t>) {
+                    // Four bytes a column, the fourth overwritten by the next column, except
+                    // for the last.
+                    const auto meanBytes = [&](std::size_t i) {
+                        const Doubles4 mean =
+                            __builtin_convertvector(__builtin_convertvector(sums[i], Ints4),
+                                                    Doubles4) *
+                            reciprocal;
+                        sums[i] = Lanes{};
+                        return lowBytes(__builtin_convertvector(mean, Ints4));
+                    };
+                    for (std::size_t i = 0; i + 1 < columns; ++i) {
+                        const std::uint32_t bytes = meanBytes(i);
+                        std::memcpy(to + i * 3, &bytes, 4);
+                    }
+                    const std::uint32_t last = meanBytes(columns - 1);
+                    std::memcpy(to + (columns - 1) * 3, &last, 3);
+                } else {
+                    // A sum is below 2^40 and the area below 2^32, so the quotient in double
+                    // precision, truncated, is the exact floor: a quotient below an integer
+                    // k <= 256 is at least 1 / area > 2^-32 away from it, far more than half a
+                    // unit in the last place there (2^-45).
+                    const double divisor = static_cast<double>(area);
+                    for (std::size_t i = 0; i < columns; ++i) {
+                        for (int k = 0; k < 3; ++k)
+                            to[i * 3 + k] = static_cast<std::uint8_t>(
+                                static_cast<double>(sums[i][k]) / divisor);
+                        sums[i] = Lanes{};
+                    }
                 }
             }
         }
@@ -379,35 +596,29 @@ namespace {
 // The time of one compute() is a sum of counts, each times the nanoseconds one unit of it takes
 // (measured on the 2-core development machine, Release build).
 struct CostCounts {
-    double calls = 1;       // fixed cost of a call
-    double drawn = 0;       // placements looked at
-    double sorted = 0;      // placements in the window, times the log of their number (sorts)
-    double slabActive = 0;  // (slab, placement covering it) pairs: the painter's walk
-    double pieceBlocks = 0; // (piece, block) pairs, a piece counted again in each slab
-    double lookups = 0;     // rectangle sums read from the tables
-    double pixels = 0;      // view pixels written
+    double calls = 1;           // fixed cost of a call
+    double drawn = 0;           // placements looked at
+    double windowLines = 0;     // rows plus columns of the window: the per-call arrays
+    double slabs = 0;           // slabs: their column edges and pieces
+    double slabActive = 0;      // (slab, placement covering it) pairs: the painter's walk
+    double pieceBlocks = 0;     // (piece, block) pairs, a piece counted again in each slab
+    double stretchedBlocks = 0; // those of pieces that addPlain does not take
+    double pixels = 0;          // view pixels written
 };
 
-// Fitted to the single-thread times of 114 views (six mosaics: grids of plain and of stretched
-// tiles, random overlapping placements, copies piled on each other; factors 2 to 5000; whole
-// views, 40 x 40 rects and single rows). The estimate was within 0.4 to 1.8 times the time.
-constexpr CostCounts nanosecondsPer{1000, 2.0, 0.4, 32.0, 0.0, 2.1, 10.0};
-
-// About how many runs of equal weight (segmentsOf) the columns of a placement stretched
-// `stretch` times, with its left edge at `offset` in the window, make in one block.
-double runsPerBlock(std::int64_t stretch, std::int64_t offset, std::int64_t f) {
-    if (stretch == 1)
-        return 1;
-    if (f < stretch)
-        return 1 + static_cast<double>(f) / static_cast<double>(stretch);
-    const bool aligned = f % stretch == 0 && (offset % stretch + stretch) % stretch == 0;
-    return aligned ? 1 : f < 2 * stretch ? 2 : 3;
-}
+// Fitted to the single-thread times of 381 views (eight mosaics: grids of plain and of
+// stretched tiles, random overlapping placements, plain and stretched, copies piled on each
+// other; factors 2 to 5000; whole views in four calls of rows, 40 x 40 rects and single rows),
+// weighing the relative errors of the views that took over 0.2 ms. The estimate was within 0.5
+// to 1.8 times their time; shorter ones it may overestimate up to 4.2 times (small rects of
+// piled placements). The fixed cost of a call and the (piece, block) pairs came out at 0: the
+// other counts cover them.
+constexpr CostCounts nanosecondsPer{0, 0.97, 0.35, 1065, 16.8, 0, 2.3, 3.14};
 
 double dot(const CostCounts& a, const CostCounts& b) {
-    return a.calls * b.calls + a.drawn * b.drawn + a.sorted * b.sorted +
-           a.slabActive * b.slabActive + a.pieceBlocks * b.pieceBlocks + a.lookups * b.lookups +
-           a.pixels * b.pixels;
+    return a.calls * b.calls + a.drawn * b.drawn + a.windowLines * b.windowLines +
+           a.slabs * b.slabs + a.slabActive * b.slabActive + a.pieceBlocks * b.pieceBlocks +
+           a.stretchedBlocks * b.stretchedBlocks + a.pixels * b.pixels;
 }
 
 } // namespace
@@ -424,21 +635,20 @@ double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
 
     // Distinct row edges, marked in one byte per window row (at most 65536).
     std::vector<std::uint8_t> edge(static_cast<std::size_t>(y1 - y0) + 1, 0);
-    double clipped = 0;
     for (const Drawn& d : drawn_) {
         const std::int64_t t = std::max(d.top, y0), b = std::min(d.bottom, y1);
         if (std::max(d.left, x0) >= std::min(d.right, x1) || t >= b)
             continue;
         edge[static_cast<std::size_t>(t - y0)] = 1;
         edge[static_cast<std::size_t>(b - y0)] = 1;
-        ++clipped;
     }
     edge.front() = edge.back() = 1;
     double slabs = -1;
     for (std::uint8_t e : edge)
         slabs += e;
     const double slabsPerRow = slabs / static_cast<double>(y1 - y0);
-    counts.sorted = clipped * std::log2(clipped + 2);
+    counts.windowLines = static_cast<double>(y1 - y0 + x1 - x0);
+    counts.slabs = slabs;
 
     // Every placement as if nothing covered it: its pieces in each slab it crosses, times the
     // blocks they meet.
@@ -454,8 +664,8 @@ double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
         const double pairs = columns * (rows + crossed - 1);
         counts.slabActive += crossed;
         counts.pieceBlocks += pairs;
-        counts.lookups += pairs * runsPerBlock(d.stretchX, d.left - x0, f) *
-                          runsPerBlock(d.stretchY, d.top - y0, f);
+        if (d.stretchX != 1 || d.stretchY != 1 || tables_[d.orientation].narrow.empty())
+            counts.stretchedBlocks += pairs;
     }
     counts.pieceBlocks += std::min(gapBlocks, slabs * rect.width);
 
@@ -465,7 +675,7 @@ double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
     const double blockRows = static_cast<double>(rect.height) + slabs;
     const double visible = blockRows * rect.width + 2 * counts.slabActive * blockRows / slabs;
     if (counts.pieceBlocks > visible) {
-        counts.lookups *= visible / counts.pieceBlocks;
+        counts.stretchedBlocks *= visible / counts.pieceBlocks;
         counts.pieceBlocks = visible;
     }
     return dot(counts, nanosecondsPer);

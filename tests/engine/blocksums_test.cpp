@@ -131,6 +131,7 @@ const std::vector<Recipe> recipes = {
     {"onePixelTile", 1, 37, true, 60, 12, {2, 3, 5, 36, 37}},
     {"manySmallEvenTiles", 8, 8, false, 150, 2, {2, 4, 8, 16, 31, 63, 64}},
     {"fewWideStretches", 3, 20, true, 12, 25, {2, 7, 19, 30}},
+    {"unstretchedPastFactor2048", 64, 40, false, 40, 1, {3, 2049, 2560}}, // 64-bit sums
 };
 
 class BlockSumsRandom : public ::testing::TestWithParam<Recipe> {};
