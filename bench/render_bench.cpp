@@ -3,6 +3,7 @@
 // single-threaded memcpy of a buffer of the image's size, measured first in the same run.
 
 #include "blocksums.h"
+#include "mosaicview.h"
 #include "ornamo.h"
 #include "render.h"
 
@@ -121,6 +122,18 @@ void Shrink(benchmark::State& state) {
 
 // The whole view at a factor, computed from the placements as the window and ornamo-render do:
 // what render-then-reduce made before.
+// The whole view as the window makes it on a render: MosaicView, which picks strips or block
+// sums by their estimated time, computing and keeping the whole view.
+void PipelineView(benchmark::State& state) {
+    const auto factor = static_cast<std::int32_t>(state.range(0));
+    MosaicView view(ViewLimits{std::size_t{1} << 30, 0});
+    timed(state, [&] {
+        if (!view.render(benchMosaic(), factor, false))
+            state.SkipWithError("the view does not fit");
+        benchmark::DoNotOptimize(view.side());
+    });
+}
+
 void View(benchmark::State& state) {
     const auto factor = static_cast<std::int32_t>(state.range(0));
     const int side = static_cast<int>(benchMosaic().extent() / factor);
@@ -221,6 +234,15 @@ BENCHMARK(Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(Render)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(RenderCold)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(Shrink)
+    ->Arg(2)
+    ->Arg(3)
+    ->Arg(9)
+    ->Arg(81)
+    ->Arg(243)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+BENCHMARK(PipelineView)
     ->Arg(2)
     ->Arg(3)
     ->Arg(9)

@@ -230,9 +230,11 @@ bool MosaicView::show(std::shared_ptr<const ViewComputer> computer, std::int32_t
     std::unique_ptr<TileCache> cache;
     const std::size_t bytes = Bitmap::bytesFor(side, side);
     if (bytes <= limits_.heldBytes) {
-        if (!fitsInMemory(bytes))
+        // The buffer of the view before last is reused: fresh pages cost more than the drawing.
+        held = spare_ && spare_->capacityBytes() >= bytes ? std::move(spare_)
+                                                           : std::make_unique<Bitmap>();
+        if (!fitsInMemory(bytes, held->capacityBytes()))
             return false;
-        held = std::make_unique<Bitmap>();
         held->resizeForOverwrite(side, side);
         computer->compute(factor, {0, 0, side, side}, held->bits(), held->stride(), progress);
     } else {
@@ -243,6 +245,7 @@ bool MosaicView::show(std::shared_ptr<const ViewComputer> computer, std::int32_t
     computer_ = std::move(computer);
     factor_ = factor;
     side_ = side;
+    spare_ = std::move(held_);
     held_ = std::move(held);
     cache_ = std::move(cache);
     return true;
@@ -264,6 +267,7 @@ void MosaicView::read(const ViewRect& rect, std::uint8_t* out, std::ptrdiff_t st
 void MosaicView::clear() {
     computer_.reset();
     held_.reset();
+    spare_.reset();
     cache_.reset();
     factor_ = 1;
     side_ = 0;

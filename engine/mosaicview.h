@@ -98,6 +98,7 @@ private:
     std::int32_t factor_ = 1;
     int side_ = 0;
     std::unique_ptr<Bitmap> held_;
+    std::unique_ptr<Bitmap> spare_; // the buffer of the view before, kept for the next one
     std::unique_ptr<TileCache> cache_;
     std::unique_ptr<Picture> picture_;
 };

@@ -30,6 +30,9 @@ namespace {
 // cores, and list order still decides where placements overlap.
 constexpr std::int64_t bandBytes = 192 * 1024;
 constexpr std::int64_t maxBandRows = 64;
+// A band that is reduced as soon as it is drawn is read back from the cache at once, so it may
+// take more of it.
+constexpr std::int64_t reducedBandBytes = 512 * 1024;
 
 // A large image is drawn band by band in a small buffer that stays in the cache, and each
 // finished band is streamed out to the image past the cache: its bytes are then written to
@@ -200,10 +203,10 @@ struct RenderPlan {
     std::int32_t bandTop(std::int32_t band) const { return top + band * bandRows; }
 };
 
-// Rows a band of the window holds: enough to fill `bandBytes`, at most maxBandRows.
-std::int32_t rowsPerBand(std::int64_t width) {
+// Rows a band of the window holds: enough to fill `bytes`, at most maxBandRows.
+std::int32_t rowsPerBand(std::int64_t width, std::int64_t bytes = bandBytes) {
     return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(bandBytes / std::max<std::int64_t>(width * 3, 1), 1, maxBandRows));
+        std::clamp<std::int64_t>(bytes / std::max<std::int64_t>(width * 3, 1), 1, maxBandRows));
 }
 
 // Fills `plan` for drawing the window of the mosaic. The plan's buffers are kept from one
@@ -524,7 +527,7 @@ void renderViewRect(const Mosaic& mosaic, std::int32_t factor, const ViewRect& r
     }
 
     // Whole block rows in every band where they fit, so that the 2 x 2 and 3 x 3 kernels apply.
-    const std::int32_t fitting = rowsPerBand(window.width);
+    const std::int32_t fitting = rowsPerBand(window.width, reducedBandBytes);
     const bool whole = factor <= fitting;
     const std::int32_t bandRows = whole ? fitting / factor * factor : fitting;
     planRender(mosaic, window, bandRows, true, plan);
