@@ -60,37 +60,10 @@ void undoSubstitution(const Mosaic& pattern, Mosaic& mosaic) {
         p.height /= first.height;
     }
 
-    // Then the turn, the mirror last since the substitution mirrors first.
-    switch (first.orientation) {
-    case Orientation::R0:
-        break;
-    case Orientation::R90:
-        RotateMosaic270(mosaic);
-        break;
-    case Orientation::R180:
-        RotateMosaic180(mosaic);
-        break;
-    case Orientation::R270:
-        RotateMosaic90(mosaic);
-        break;
-    case Orientation::MR0:
-        MirrorMosaic(mosaic);
-        break;
-    case Orientation::MR90:
-        RotateMosaic270(mosaic);
-        MirrorMosaic(mosaic);
-        break;
-    case Orientation::MR180:
-        RotateMosaic180(mosaic);
-        MirrorMosaic(mosaic);
-        break;
-    case Orientation::MR270:
-        RotateMosaic90(mosaic);
-        MirrorMosaic(mosaic);
-        break;
-    default:
-        break; // values above 7 were substituted as R0
-    }
+    // Then the turn (and mirror) by the inverse orientation; values above 7 were substituted as
+    // R0 and have no steps.
+    for (const Transform t : stepsOf(inverse(first.orientation)))
+        transformMosaic(mosaic, t);
 }
 
 CommandStackModel::CommandStackModel()

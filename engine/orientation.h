@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -43,6 +44,48 @@ constexpr Orientation compose(Orientation o, Transform t) {
     if (v > 7)
         return o;
     return static_cast<Orientation>(table[v][static_cast<std::uint8_t>(t)]);
+}
+
+/// Whether `o` starts with the left-right mirror (MR0 .. MR270); false for values above 7.
+constexpr bool isMirrored(Orientation o) {
+    const auto v = static_cast<std::uint8_t>(o);
+    return v >= 4 && v <= 7;
+}
+
+/// The counter-clockwise quarter turns `o` makes after its mirror, 0..3; 0 for values above 7.
+constexpr int quarterTurns(Orientation o) {
+    const auto v = static_cast<std::uint8_t>(o);
+    return v <= 7 ? v % 4 : 0;
+}
+
+/// The orientation that undoes `o`: compose `o` with the steps of its inverse and R0 comes back.
+/// A mirrored orientation undoes itself (mirror, turn, mirror again is the opposite turn); a turn
+/// is undone by the opposite turn. Values above 7 come back unchanged.
+constexpr Orientation inverse(Orientation o) {
+    const auto v = static_cast<std::uint8_t>(o);
+    if (v > 7 || isMirrored(o))
+        return o;
+    return static_cast<Orientation>((4 - v) % 4);
+}
+
+/// The transforms that take something in R0 to orientation `o`, in the order they are applied.
+struct TransformSteps {
+    std::array<Transform, 2> steps{};
+    std::uint8_t count = 0;
+
+    constexpr const Transform* begin() const { return steps.data(); }
+    constexpr const Transform* end() const { return steps.data() + count; }
+};
+
+/// The steps of `o`: the mirror when `o` has one, then its quarter turns as one turn. Empty for
+/// R0 and for values above 7 (which the substitution treats as R0).
+constexpr TransformSteps stepsOf(Orientation o) {
+    TransformSteps result;
+    if (isMirrored(o))
+        result.steps[result.count++] = Transform::Mirror;
+    if (const int turns = quarterTurns(o); turns != 0) // Rotate90 .. Rotate270 are 1 .. 3
+        result.steps[result.count++] = static_cast<Transform>(turns);
+    return result;
 }
 
 /// The keyword of a valid orientation ("R0" .. "MR270"), empty for values above 7.

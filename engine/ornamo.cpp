@@ -120,19 +120,31 @@ void RotateBitmap180(Bitmap& image) {
     }
 }
 
+void transformBitmap(Bitmap& image, Transform t) {
+    switch (t) {
+    case Transform::Mirror:
+        MirrorBitmap(image);
+        break;
+    case Transform::Rotate90:
+        RotateBitmap90(image);
+        break;
+    case Transform::Rotate180:
+        RotateBitmap180(image);
+        break;
+    case Transform::Rotate270:
+        RotateBitmap270(image);
+        break;
+    }
+}
+
 void BuildTileSet(TileSet& tiles, const Bitmap& base) {
     if (&base != &tiles[0])
         CopyBitmap(base, tiles[0]);
-    for (int i = 1; i < 8; ++i)
+    for (std::size_t i = 1; i < tiles.size(); ++i) {
         CopyBitmap(tiles[0], tiles[i]);
-    RotateBitmap90(tiles[1]);
-    RotateBitmap180(tiles[2]);
-    RotateBitmap270(tiles[3]);
-    for (int i = 4; i < 8; ++i)
-        MirrorBitmap(tiles[i]);
-    RotateBitmap90(tiles[5]);
-    RotateBitmap180(tiles[6]);
-    RotateBitmap270(tiles[7]);
+        for (const Transform t : stepsOf(static_cast<Orientation>(i)))
+            transformBitmap(tiles[i], t);
+    }
 }
 
 // ---- Mosaic model ----
@@ -178,28 +190,11 @@ Placement transformed(const Placement& p, Transform t, std::int64_t extent, std:
     return r;
 }
 
-namespace {
-
 void transformMosaic(Mosaic& mosaic, Transform t) {
     const std::int64_t e = mosaic.extent();
     for (Placement& p : mosaic.placements)
         p = transformed(p, t, e, mosaic.tileSize);
 }
-
-// The transforms a part's orientation applies to the copy of the mosaic, mirror first.
-struct Turn {
-    bool mirror;
-    int quarterTurns; // counter-clockwise, 0..3
-};
-
-Turn turnOf(Orientation o) {
-    const auto v = static_cast<std::uint8_t>(o);
-    if (v > 7)
-        return {false, 0};
-    return {v >= 4, v % 4};
-}
-
-} // namespace
 
 void MirrorMosaic(Mosaic& mosaic) { transformMosaic(mosaic, Transform::Mirror); }
 void RotateMosaic90(Mosaic& mosaic) { transformMosaic(mosaic, Transform::Rotate90); }
@@ -229,19 +224,13 @@ void SubstituteCommand(const Mosaic& pattern, Mosaic& mosaic) {
     // Each block is the old list transformed as it is copied: the same entries, in the same
     // order, as copying the mosaic, turning the copy and placing it, part after part.
     for (const Placement& part : pattern.placements) {
-        const Turn turn = turnOf(part.orientation);
+        const TransformSteps steps = stepsOf(part.orientation);
         const std::int64_t dx = std::int64_t{part.x} * e;
         const std::int64_t dy = std::int64_t{part.y} * e;
         for (std::size_t i = 0; i < count; ++i) {
             Placement p = mosaic.placements[i];
-            if (turn.mirror)
-                p = transformed(p, Transform::Mirror, e, t);
-            switch (turn.quarterTurns) {
-            case 1: p = transformed(p, Transform::Rotate90, e, t); break;
-            case 2: p = transformed(p, Transform::Rotate180, e, t); break;
-            case 3: p = transformed(p, Transform::Rotate270, e, t); break;
-            default: break;
-            }
+            for (const Transform step : steps)
+                p = transformed(p, step, e, t);
             p.width = static_cast<std::int32_t>(std::int64_t{p.width} * part.width);
             p.height = static_cast<std::int32_t>(std::int64_t{p.height} * part.height);
             p.x = static_cast<std::int32_t>(std::int64_t{p.x} * part.width + dx);

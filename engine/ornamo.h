@@ -44,8 +44,12 @@ void RotateBitmap180(Bitmap& image);
 /// becomes the right edge. The image must be square.
 void RotateBitmap270(Bitmap& image);
 
-/// Fills the eight images from the square base tile: image o is the base mirrored left-right
-/// when o >= 4, then turned counter-clockwise by (o mod 4) quarter turns. `base` may be tiles[0].
+/// The routine of `t` in place: MirrorBitmap, RotateBitmap90, RotateBitmap180 or RotateBitmap270.
+void transformBitmap(Bitmap& image, Transform t);
+
+/// Fills the eight images from the square base tile: image o is the base taken through the steps
+/// of o (stepsOf: mirrored left-right when o >= 4, then turned counter-clockwise by (o mod 4)
+/// quarter turns). `base` may be tiles[0].
 void BuildTileSet(TileSet& tiles, const Bitmap& base);
 
 // ---- Mosaic model ----
@@ -101,6 +105,9 @@ void RotateMosaic90(Mosaic& mosaic);
 void RotateMosaic180(Mosaic& mosaic);
 /// Quarter turn clockwise: (x, y) := (E - y - height*T, x), width and height swapped.
 void RotateMosaic270(Mosaic& mosaic);
+
+/// The mosaic transform of `t`: MirrorMosaic, RotateMosaic90, RotateMosaic180 or RotateMosaic270.
+void transformMosaic(Mosaic& mosaic, Transform t);
 
 /// Stretches every placement by (sx, sy) and shifts it by (dx, dy):
 /// width *= sx, height *= sy, x = x*sx + dx, y = y*sy + dy.

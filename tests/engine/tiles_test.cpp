@@ -200,11 +200,36 @@ TEST(TileSet, CompositionTableAgreesWithTheImages) {
         }
 }
 
+TEST(Orientation, GroupLaws) {
+    using T = Transform;
+    const auto after = [](Orientation o, const auto& transforms) {
+        for (const Transform t : transforms)
+            o = compose(o, t);
+        return o;
+    };
+    const std::vector<std::vector<Transform>> identities = {
+        {T::Rotate90, T::Rotate90, T::Rotate90, T::Rotate90},
+        {T::Mirror, T::Mirror},
+        {T::Rotate90, T::Rotate270},
+        {T::Rotate180, T::Rotate180},
+    };
+    for (std::uint8_t v = 0; v < 8; ++v) {
+        const auto o = static_cast<Orientation>(v);
+        for (std::size_t i = 0; i < identities.size(); ++i)
+            EXPECT_EQ(after(o, identities[i]), o) << keyword(o) << ", identity " << i;
+        EXPECT_EQ(after(Orientation::R0, stepsOf(o)), o) << keyword(o);
+        EXPECT_EQ(after(o, stepsOf(inverse(o))), Orientation::R0) << keyword(o);
+        EXPECT_EQ(after(inverse(o), stepsOf(o)), Orientation::R0) << keyword(o);
+    }
+}
+
 TEST(Orientation, KeywordsAndValuesAboveSeven) {
     EXPECT_EQ(orientationFromKeyword("MR90"), Orientation::MR90);
     EXPECT_EQ(orientationFromKeyword("mr90"), std::nullopt);
     EXPECT_EQ(keyword(Orientation::R270), "R270");
     const auto nine = static_cast<Orientation>(9);
     EXPECT_EQ(compose(nine, Transform::Rotate90), nine);
+    EXPECT_EQ(inverse(nine), nine);
+    EXPECT_EQ(stepsOf(nine).count, 0);
     EXPECT_EQ(keyword(nine), "");
 }
