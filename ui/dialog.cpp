@@ -10,9 +10,6 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include <new>
-#include <utility>
-
 CropDialog::CropDialog(QWidget* parent)
     : QDialog(parent, closeOnlyDialogFlags() | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("TForm2"));
@@ -66,16 +63,12 @@ void CropDialog::connectHandlers() {
     connect(Button1, &QPushButton::clicked, this, &CropDialog::Button1Click);
 }
 
-void CropDialog::cropTile(ornamo::Bitmap& tile) {
-    tile_ = &tile;
-    cropFailure_ = nullptr;
-    exec();
-    tile_ = nullptr;
-    if (cropFailure_)
-        std::rethrow_exception(std::exchange(cropFailure_, nullptr));
+void CropDialog::setTileShape(const ornamo::Bitmap& tile) {
+    tall = ornamo::isTall(tile);
+    shapeKnown_ = true;
 }
 
-ornamo::CropChoice CropDialog::choice() const {
+ornamo::CropChoice CropDialog::selectedChoice() const {
     if (RadioButton3->isChecked())
         return ornamo::CropChoice::Middle;
     if (RadioButton2->isChecked())
@@ -98,8 +91,8 @@ void CropDialog::keyPressEvent(QKeyEvent* event) {
 
 void CropDialog::showEvent(QShowEvent* event) {
     centreOnScreen();
-    // Activation may come late or not at all on some window systems; the texts and `tall` must
-    // be right before the user sees them.
+    // Activation may come late or not at all on some window systems; the texts must be right
+    // before the user sees them.
     FormActivate();
     QDialog::showEvent(event);
 }
@@ -120,9 +113,8 @@ void CropDialog::centreOnScreen() {
 }
 
 void CropDialog::FormActivate() {
-    if (!tile_)
+    if (!shapeKnown_)
         return;
-    tall = ornamo::isTall(*tile_);
     if (tall) {
         RadioButton1->setText(QStringLiteral("Orezať zhora"));
         RadioButton2->setText(QStringLiteral("Orezať zdola"));
@@ -138,13 +130,5 @@ void CropDialog::Button1Click() {
 }
 
 void CropDialog::FormClose() {
-    if (!tile_)
-        return;
-    try {
-        ornamo::cropToSquare(*tile_, choice());
-    } catch (const std::bad_alloc&) {
-        cropFailure_ = std::current_exception();
-    }
-    // A second close of the same showing must not crop again.
-    tile_ = nullptr;
+    choice_ = selectedChoice();
 }

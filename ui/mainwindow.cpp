@@ -361,7 +361,7 @@ void MainWindow::FormCreate() {
     }
     try {
         if (tile->width() != tile->height())
-            cropDialog().cropTile(*tile);
+            cropWithDialog(*tile);
         defaultTile_ = *tile;
     } catch (const std::bad_alloc&) {
         showMessage(ornamo::messages::notEnoughMemory);
@@ -479,6 +479,13 @@ CropDialog& MainWindow::cropDialog() {
     if (!TForm2)
         TForm2 = new CropDialog(this);
     return *TForm2;
+}
+
+void MainWindow::cropWithDialog(ornamo::Bitmap& tile) {
+    CropDialog& dialog = cropDialog();
+    dialog.setTileShape(tile);
+    dialog.exec();
+    ornamo::cropToSquare(tile, dialog.choice());
 }
 
 void MainWindow::showMessage(std::string_view message, QWidget* over) {

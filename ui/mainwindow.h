@@ -181,6 +181,10 @@ private:
     /// Whether input that would change the mosaic, the images or the factor must be ignored now.
     bool heldOff() const { return busy_ || !startedUp_; }
     CropDialog& cropDialog();
+    /// Asks with the crop dialog which square part of a non-square tile to keep and crops the
+    /// tile to it. Throws std::bad_alloc when the crop's copy cannot be allocated; the tile is
+    /// then unchanged.
+    void cropWithDialog(ornamo::Bitmap& tile);
 
     // Controls, named as in the form.
     QPushButton* Button1 = nullptr;

@@ -288,7 +288,7 @@ void MainWindow::OpenDialog1Close() {
             tile = (*model_.mosaic().tiles)[0];
         openedTile_.reset();
         if (tile.width() != tile.height())
-            cropDialog().cropTile(tile);
+            cropWithDialog(tile);
     } catch (const std::bad_alloc&) {
         openedTile_.reset();
         showMessage(ornamo::messages::notEnoughMemory);

@@ -52,9 +52,10 @@ void enterOnCancel(QDialog& shown) {
 // ---- Crop dialog ----
 
 // One dialog through a run of showings, each through its real controls: the radio button
-// offered (the last choice, the first at the first showing), the texts for the tile's shape,
-// the choice picked and the way the dialog ends decide the square kept.
-TEST(CropDialog, CropsAsChosenHoweverItEndsAndOffersTheLastChoice) {
+// offered (the last choice, the first at the first showing), the texts for the tile's shape, and
+// the choice picked, whichever way the dialog ends.
+TEST(CropDialog, ReturnsTheChoiceHoweverItEndsAndOffersTheLastChoice) {
+    using Choice = ornamo::CropChoice;
     const char* const radios[] = {"RadioButton1", "RadioButton2", "RadioButton3"};
     const char* const tallTexts[] = {"Orezať zhora", "Orezať zdola", "Nechať stred"};
     const char* const wideTexts[] = {"Orezať zľava", "Orezať zprava", "Nechať stred"};
@@ -63,25 +64,22 @@ TEST(CropDialog, CropsAsChosenHoweverItEndsAndOffersTheLastChoice) {
         int width, height;
         int offered, picked; // radio buttons, 1 to 3
         void (*end)(QDialog&);
-        int firstColumn, firstRow; // of the square kept
+        Choice expected;
     };
     const Showing showings[] = {
-        {"wide, cut away the left, OK", 100, 60, 1, 1, pressOk, 40, 0},
-        {"wide, cut away the right, close button", 100, 60, 1, 2, closeByCaption, 0, 0},
-        {"wide, keep the middle, Escape, OK", 100, 60, 2, 3, pressEscapeThenOk, 20, 0},
-        {"tall, cut away the top, close button", 60, 101, 3, 1, closeByCaption, 0, 41},
-        {"tall, cut away the bottom, OK", 60, 101, 1, 2, pressOk, 0, 0},
-        // An odd difference leaves one row more off the bottom.
-        {"tall, keep the middle, OK", 60, 101, 2, 3, pressOk, 0, 20},
-        {"one column too wide, keep the middle", 9, 8, 3, 3, pressOk, 0, 0},
-        {"one row too tall, cut away the top", 8, 9, 3, 1, closeByCaption, 0, 1},
-        {"square counts as tall and is left as it is", 50, 50, 1, 2, pressOk, 0, 0},
+        {"wide, cut away the left, OK", 100, 60, 1, 1, pressOk, Choice::First},
+        {"wide, cut away the right, close button", 100, 60, 1, 2, closeByCaption, Choice::Second},
+        {"wide, keep the middle, Escape, OK", 100, 60, 2, 3, pressEscapeThenOk, Choice::Middle},
+        {"tall, cut away the top, close button", 60, 101, 3, 1, closeByCaption, Choice::First},
+        {"tall, cut away the bottom, OK", 60, 101, 1, 2, pressOk, Choice::Second},
+        {"tall, keep the middle, OK", 60, 101, 2, 3, pressOk, Choice::Middle},
+        {"one column too wide, keep the middle", 9, 8, 3, 3, pressOk, Choice::Middle},
+        {"one row too tall, cut away the top", 8, 9, 3, 1, closeByCaption, Choice::First},
+        {"square counts as tall", 50, 50, 1, 2, pressOk, Choice::Second},
     };
     CropDialog dialog;
     for (const Showing& showing : showings) {
         SCOPED_TRACE(showing.name);
-        const ornamo::Bitmap original = numberedTile(showing.width, showing.height);
-        ornamo::Bitmap tile = original;
         ModalAnswer modal([&](QDialog& shown) {
             EXPECT_TRUE(shown.isModal());
             const QPoint offset =
@@ -98,12 +96,10 @@ TEST(CropDialog, CropsAsChosenHoweverItEndsAndOffersTheLastChoice) {
             click(shown, radios[showing.picked - 1]);
             showing.end(shown);
         });
-        dialog.cropTile(tile);
+        dialog.setTileShape(ornamo::Bitmap(showing.width, showing.height));
+        dialog.exec();
         EXPECT_FALSE(dialog.isVisible());
-        const int side = std::min(showing.width, showing.height);
-        ornamo::Bitmap expected(side, side);
-        expected.draw(original, -showing.firstColumn, -showing.firstRow);
-        EXPECT_EQ(tile, expected);
+        EXPECT_EQ(dialog.choice(), showing.expected);
     }
     const Qt::WindowFlags flags = dialog.windowFlags();
     EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
