@@ -166,8 +166,13 @@ int MainWindow::chooseRule() {
 }
 
 void MainWindow::ComboBox1Change() {
-    if (!startedUp_)
+    if (heldOff()) {
+        // The list holds a state of its own: put back what the model has, so that a choice
+        // made during a render is dropped as a click on a button would be.
+        if (startedUp_)
+            showStackList();
         return;
+    }
     // Entries are compared as the user sees them; the model gets the entry's own bytes.
     const QString typed = ComboBox1->currentText();
     std::string typedBytes = typed.toStdString();

@@ -764,3 +764,19 @@ TEST(Busy, InputThatWouldChangeTheMosaicWaitsForTheRender) {
         QTest::qWait(10);
     EXPECT_FALSE(window->isVisible());
 }
+
+TEST(Busy, TheStackListTakesNoChoiceDuringARender) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    click(*window, "com1");
+    click(*window, "com2");
+    bool sawBusy = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        sawBusy = window->isBusy();
+        child<QComboBox>(*window, "ComboBox1")->setCurrentIndex(1); // another name
+    });
+    child<QPushButton>(*window, "com1")->click();
+    EXPECT_TRUE(sawBusy);
+    EXPECT_EQ(window->model().selectedIndex(), 0);
+    EXPECT_EQ(child<QComboBox>(*window, "ComboBox1")->currentIndex(), 0);
+}
