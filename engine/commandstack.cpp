@@ -1,6 +1,6 @@
 #include "commandstack.h"
 
-#include "memory.h"
+#include "memoryfit.h"
 #include "messages.h"
 #include "mosaicview.h"
 

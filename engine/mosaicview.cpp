@@ -1,7 +1,7 @@
 #include "mosaicview.h"
 
 #include "blocksums.h"
-#include "memory.h"
+#include "memoryfit.h"
 #include "messages.h"
 #include "parallel.h"
 #include "render.h"

@@ -1,6 +1,6 @@
 #include "render.h"
 
-#include "memory.h"
+#include "memoryfit.h"
 #include "messages.h"
 #include "parallel.h"
 #include "reducer.h"

@@ -3,7 +3,7 @@
 #include "render.h"
 #include "reducer.h"
 
-#include "memory.h"
+#include "memoryfit.h"
 #include "messages.h"
 #include "parallel.h"
 #include "vectorclones.h"

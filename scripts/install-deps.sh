@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libpng-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra
   qt6-translations-l10n
   desktop-file-utils appstream dpkg-dev

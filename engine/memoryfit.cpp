@@ -1,4 +1,4 @@
-#include "memory.h"
+#include "memoryfit.h"
 
 #include "bitmap.h"
 
