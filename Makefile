@@ -15,7 +15,7 @@ build: deps
 run: build
 	@bash scripts/run-editor.sh build/default
 
-test: deps
+test: deps format-check
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default -j $(JOBS)
 	@cmake --preset asan >/dev/null
@@ -26,6 +26,10 @@ test: deps
 package: build
 	@cd build/default && cpack -G DEB
 	@ls build/default/*.deb
+
+# The committed .clang-format holds for every C++ file.
+format-check: deps
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 bench: deps
 	@cmake --preset bench >/dev/null

@@ -22,7 +22,9 @@ namespace {
 constexpr std::size_t hugePage = std::size_t{2} << 20;
 constexpr std::size_t smallAlignment = 64;
 
-std::size_t roundUp(std::size_t n, std::size_t to) { return (n + to - 1) / to * to; }
+std::size_t roundUp(std::size_t n, std::size_t to) {
+    return (n + to - 1) / to * to;
+}
 
 } // namespace
 
@@ -83,7 +85,8 @@ Bitmap& Bitmap::operator=(const Bitmap& other) {
     if (this != &other) {
         resizeForOverwrite(other.width_, other.height_);
         if (!isEmpty())
-            std::memcpy(data_.get(), other.data_.get(), static_cast<std::size_t>(stride_) * height_);
+            std::memcpy(data_.get(), other.data_.get(),
+                        static_cast<std::size_t>(stride_) * height_);
     }
     return *this;
 }
@@ -185,7 +188,9 @@ void fillPixels(std::uint8_t* dst, std::size_t count, Color c) {
     }
 }
 
-void Bitmap::fill(Color c) { fillRect(0, 0, width_, height_, c); }
+void Bitmap::fill(Color c) {
+    fillRect(0, 0, width_, height_, c);
+}
 
 void Bitmap::fillRect(int x, int y, int w, int h, Color c) {
     const std::int64_t left = std::max<std::int64_t>(x, 0);

@@ -9,9 +9,15 @@ namespace ornamo {
 /// A 24-bit colour as 0x00BBGGRR: the low byte is red, the next green, the third blue.
 using Color = std::uint32_t;
 
-constexpr std::uint8_t redOf(Color c) { return static_cast<std::uint8_t>(c & 0xFFu); }
-constexpr std::uint8_t greenOf(Color c) { return static_cast<std::uint8_t>((c >> 8) & 0xFFu); }
-constexpr std::uint8_t blueOf(Color c) { return static_cast<std::uint8_t>((c >> 16) & 0xFFu); }
+constexpr std::uint8_t redOf(Color c) {
+    return static_cast<std::uint8_t>(c & 0xFFu);
+}
+constexpr std::uint8_t greenOf(Color c) {
+    return static_cast<std::uint8_t>((c >> 8) & 0xFFu);
+}
+constexpr std::uint8_t blueOf(Color c) {
+    return static_cast<std::uint8_t>((c >> 16) & 0xFFu);
+}
 constexpr Color makeColor(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     return Color{red} | (Color{green} << 8) | (Color{blue} << 16);
 }
@@ -44,7 +50,9 @@ public:
 
     /// Bytes a width x height image takes, or 0 when that would overflow.
     static std::size_t bytesFor(std::int64_t width, std::int64_t height);
-    static std::ptrdiff_t strideFor(int width) { return (static_cast<std::ptrdiff_t>(width) * 3 + 3) & ~std::ptrdiff_t{3}; }
+    static std::ptrdiff_t strideFor(int width) {
+        return (static_cast<std::ptrdiff_t>(width) * 3 + 3) & ~std::ptrdiff_t{3};
+    }
 
     /// Row y (0 = top). Checked in debug builds.
     std::uint8_t* row(int y);

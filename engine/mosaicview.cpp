@@ -232,7 +232,7 @@ bool MosaicView::show(std::shared_ptr<const ViewComputer> computer, std::int32_t
     if (bytes <= limits_.heldBytes) {
         // The buffer of the view before last is reused: fresh pages cost more than the drawing.
         held = spare_ && spare_->capacityBytes() >= bytes ? std::move(spare_)
-                                                           : std::make_unique<Bitmap>();
+                                                          : std::make_unique<Bitmap>();
         if (!fitsInMemory(bytes, held->capacityBytes()))
             return false;
         held->resizeForOverwrite(side, side);

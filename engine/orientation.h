@@ -90,7 +90,8 @@ constexpr TransformSteps stepsOf(Orientation o) {
 
 /// The keyword of a valid orientation ("R0" .. "MR270"), empty for values above 7.
 constexpr std::string_view keyword(Orientation o) {
-    constexpr std::string_view names[8] = {"R0", "R90", "R180", "R270", "MR0", "MR90", "MR180", "MR270"};
+    constexpr std::string_view names[8] = {"R0",  "R90",  "R180",  "R270",
+                                           "MR0", "MR90", "MR180", "MR270"};
     const auto v = static_cast<std::uint8_t>(o);
     return v < 8 ? names[v] : std::string_view{};
 }

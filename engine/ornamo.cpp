@@ -18,7 +18,9 @@ void SplitColor(std::int32_t colour, std::uint8_t& red, std::uint8_t& green, std
     blue = static_cast<std::uint8_t>((colour / 65536) % 256);
 }
 
-void CopyBitmap(const Bitmap& source, Bitmap& destination) { destination = source; }
+void CopyBitmap(const Bitmap& source, Bitmap& destination) {
+    destination = source;
+}
 
 void EnlargeBitmap(const Bitmap& source, Bitmap& destination, int fx, int fy) {
     if (&source == &destination) {
@@ -158,7 +160,9 @@ std::ostream& operator<<(std::ostream& out, const Placement& p) {
     return out << ')';
 }
 
-void CopyMosaic(const Mosaic& source, Mosaic& destination) { destination = source; }
+void CopyMosaic(const Mosaic& source, Mosaic& destination) {
+    destination = source;
+}
 
 Placement transformed(const Placement& p, Transform t, std::int64_t extent, std::int64_t tileSize) {
     // Computed in 64 bits; substitutionFits() keeps every result inside 32 bits.
@@ -196,12 +200,21 @@ void transformMosaic(Mosaic& mosaic, Transform t) {
         p = transformed(p, t, e, mosaic.tileSize);
 }
 
-void MirrorMosaic(Mosaic& mosaic) { transformMosaic(mosaic, Transform::Mirror); }
-void RotateMosaic90(Mosaic& mosaic) { transformMosaic(mosaic, Transform::Rotate90); }
-void RotateMosaic180(Mosaic& mosaic) { transformMosaic(mosaic, Transform::Rotate180); }
-void RotateMosaic270(Mosaic& mosaic) { transformMosaic(mosaic, Transform::Rotate270); }
+void MirrorMosaic(Mosaic& mosaic) {
+    transformMosaic(mosaic, Transform::Mirror);
+}
+void RotateMosaic90(Mosaic& mosaic) {
+    transformMosaic(mosaic, Transform::Rotate90);
+}
+void RotateMosaic180(Mosaic& mosaic) {
+    transformMosaic(mosaic, Transform::Rotate180);
+}
+void RotateMosaic270(Mosaic& mosaic) {
+    transformMosaic(mosaic, Transform::Rotate270);
+}
 
-void PlaceMosaic(std::int32_t sx, std::int32_t sy, std::int32_t dx, std::int32_t dy, Mosaic& mosaic) {
+void PlaceMosaic(std::int32_t sx, std::int32_t sy, std::int32_t dx, std::int32_t dy,
+                 Mosaic& mosaic) {
     for (Placement& p : mosaic.placements) {
         p.width = static_cast<std::int32_t>(std::int64_t{p.width} * sx);
         p.height = static_cast<std::int32_t>(std::int64_t{p.height} * sy);
@@ -256,7 +269,9 @@ bool isUndoable(const Mosaic& pattern) {
 
 namespace {
 
-std::int64_t abs64(std::int64_t v) { return v < 0 ? -v : v; }
+std::int64_t abs64(std::int64_t v) {
+    return v < 0 ? -v : v;
+}
 
 } // namespace
 
@@ -275,9 +290,9 @@ bool substitutionFits(const Mosaic& pattern, const Mosaic& mosaic) {
     const std::int64_t t = mosaic.tileSize;
     std::int64_t position = 0, size = 0;
     for (const Placement& p : mosaic.placements) {
-        position = std::max({position, abs64(p.x), abs64(p.y),
-                             abs64(e - p.x - std::int64_t{p.width} * t),
-                             abs64(e - p.y - std::int64_t{p.height} * t)});
+        position =
+            std::max({position, abs64(p.x), abs64(p.y), abs64(e - p.x - std::int64_t{p.width} * t),
+                      abs64(e - p.y - std::int64_t{p.height} * t)});
         size = std::max({size, abs64(p.width), abs64(p.height)});
     }
     const std::int64_t limit = std::numeric_limits<std::int32_t>::max();

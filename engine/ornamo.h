@@ -111,7 +111,8 @@ void transformMosaic(Mosaic& mosaic, Transform t);
 
 /// Stretches every placement by (sx, sy) and shifts it by (dx, dy):
 /// width *= sx, height *= sy, x = x*sx + dx, y = y*sy + dy.
-void PlaceMosaic(std::int32_t sx, std::int32_t sy, std::int32_t dx, std::int32_t dy, Mosaic& mosaic);
+void PlaceMosaic(std::int32_t sx, std::int32_t sy, std::int32_t dx, std::int32_t dy,
+                 Mosaic& mosaic);
 
 /// Appends source's placements, in order, after destination's.
 void AppendMosaic(const Mosaic& source, Mosaic& destination);

@@ -1,7 +1,7 @@
 // ShrinkBitmap: the reduction of the mosaic image into the view by exact block means.
 
-#include "render.h"
 #include "reducer.h"
+#include "render.h"
 
 #include "memoryfit.h"
 #include "messages.h"

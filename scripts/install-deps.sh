@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev libpng-dev
   libgtest-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra

@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
                 return 1;
             }
 
-    const QImage image(tile.bits(), tile.width(), tile.height(), tile.stride(), QImage::Format_RGB888);
+    const QImage image(tile.bits(), tile.width(), tile.height(), tile.stride(),
+                       QImage::Format_RGB888);
     if (!image.save(QString::fromLocal8Bit(argv[1]), "BMP")) {
         std::fprintf(stderr, "make-tile: cannot write %s\n", argv[1]);
         return 1;

@@ -5,9 +5,9 @@
 //
 // The window is thin: the mosaic, the command slots, the stack and the view factor live in the
 // engine's CommandStackModel, and the picture shown in the engine's MosaicView; the window maps
-// them onto its widgets and asks for the renders. While a render or reduction runs, the window keeps repainting and lets
-// the user scroll and resize, but every input that would change the mosaic, the images or the
-// view factor is ignored until the work has ended.
+// them onto its widgets and asks for the renders. While a render or reduction runs, the window
+// keeps repainting and lets the user scroll and resize, but every input that would change the
+// mosaic, the images or the view factor is ignored until the work has ended.
 
 #include "bitmap.h"
 #include "commandstack.h"

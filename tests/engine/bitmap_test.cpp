@@ -14,8 +14,9 @@ Bitmap numbered(int w, int h) {
     Bitmap b(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.setPixel(x, y, ornamo::makeColor(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
-                                               static_cast<std::uint8_t>(x ^ y)));
+            b.setPixel(x, y,
+                       ornamo::makeColor(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
+                                         static_cast<std::uint8_t>(x ^ y)));
     return b;
 }
 
@@ -51,7 +52,8 @@ TEST(Bitmap, ResizeKeepsTopLeftAndFillsGainedArea) {
     ASSERT_EQ(b.height(), 4);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 5; ++x)
-            EXPECT_EQ(b.pixel(x, y), (x < 3 && y < 2) ? original.pixel(x, y) : 0x00ABCDEFu) << x << "," << y;
+            EXPECT_EQ(b.pixel(x, y), (x < 3 && y < 2) ? original.pixel(x, y) : 0x00ABCDEFu)
+                << x << "," << y;
     b.resize(2, 1, 0);
     ASSERT_EQ(b.width(), 2);
     ASSERT_EQ(b.height(), 1);
@@ -64,8 +66,13 @@ TEST(Bitmap, DrawIsOpaqueAndClippedAtEveryEdge) {
         const char* name;
         int x, y;
     };
-    const Case cases[] = {{"inside", 1, 1}, {"left", -2, 0}, {"top", 0, -2}, {"right", 4, 2},
-                          {"bottom", 1, 4}, {"outside", 9, 9}, {"negative outside", -3, -3}};
+    const Case cases[] = {{"inside", 1, 1},
+                          {"left", -2, 0},
+                          {"top", 0, -2},
+                          {"right", 4, 2},
+                          {"bottom", 1, 4},
+                          {"outside", 9, 9},
+                          {"negative outside", -3, -3}};
     for (const Case& c : cases) {
         Bitmap dst(5, 5, 0x00FFFFFF);
         dst.draw(src, c.x, c.y);

@@ -26,7 +26,9 @@ struct CropCase {
     int firstColumn, firstRow; // of the uncropped bitmap, at the square's top-left corner
 };
 
-void PrintTo(const CropCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CropCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Crop : public testing::TestWithParam<CropCase> {};
 
