@@ -1,7 +1,7 @@
 # Entry points for a fresh machine: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test package bench fuzz clean
+.PHONY: all deps build run test format-check package bench fuzz clean
 
 all: build
 

@@ -25,7 +25,7 @@ namespace ornamo {
 
 /// What the window must do after an operation.
 struct Outcome {
-    bool render = false; ///< render the mosaic again (DrawTile mode 2)
+    bool render = false; ///< render the mosaic again
     std::string message; ///< show this in the message box; empty = nothing to show
 };
 

@@ -60,8 +60,8 @@ void BuildTileSet(TileSet& tiles, const Bitmap& base);
 ///
 /// The fields are signed 32-bit and all arithmetic on them is exact: a part that sticks out of
 /// its grid gives placements outside the mosaic square (even at negative positions), and undo
-/// restores them exactly. Wherever a result lies in 0..65535 it equals the 16-bit arithmetic of
-/// the original design.
+/// restores them exactly. Wherever a result lies in 0..65535 it equals the same arithmetic done
+/// on unsigned 16-bit fields, which hierarchy files and saved mosaics were made with.
 struct Placement {
     std::int32_t width = 1;
     std::int32_t height = 1;

@@ -84,7 +84,7 @@ private:
 
 constexpr int stackItemHeight = 13;
 
-// A label sized in the form, widened when the stand-in face needs a few pixels more.
+// A label at its layout size, widened when the stand-in face needs a few pixels more.
 void fitLabel(QLabel* label, const QRect& designed) {
     const int needed = label->fontMetrics().horizontalAdvance(label->text());
     label->setGeometry(designed.adjusted(0, 0, std::max(0, needed - designed.width()), 0));
@@ -321,7 +321,7 @@ void MainWindow::updateActions() {
 
 void MainWindow::fitOuterSize() {
     // Qt sizes a window without its frame; the frame is known once the window is shown. The
-    // design gives outer sizes, so the client size follows from the frame.
+    // window's sizes are outer sizes, frame included, so the client size follows from the frame.
     const QSize frame = frameGeometry().size() - size();
     setMinimumSize(smallestOuterSize - frame);
     if (!outerSizeFitted_) {
@@ -347,7 +347,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 // ---- Start-up and the window's own items ----
 
 void MainWindow::FormCreate() {
-    // The surface of Image1 was made at the control's size in the form, 1600 x 1200.
+    // The surface of Image1 was made at the control's first size, 1600 x 1200.
     model_.setShrinkFactor(1);
     model_.setNoScale(false);
     ctrlDown_ = false;

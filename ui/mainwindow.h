@@ -186,7 +186,7 @@ private:
     /// then unchanged.
     void cropWithDialog(ornamo::Bitmap& tile);
 
-    // Controls, named as in the form.
+    // Controls, named by their kind and a number.
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
     QLabel* Label1 = nullptr;
