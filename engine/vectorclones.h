@@ -20,7 +20,11 @@
 #if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) &&      \
     !defined(ORNAMO_SANITIZED)
 #define ORNAMO_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#if defined(__clang__) // clang takes target_clones and flatten on one function for a conflict
+#define ORNAMO_INLINE_CALLEES
+#else
 #define ORNAMO_INLINE_CALLEES __attribute__((flatten))
+#endif
 #else
 #define ORNAMO_VECTOR_CLONES
 #define ORNAMO_INLINE_CALLEES

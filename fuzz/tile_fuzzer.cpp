@@ -37,11 +37,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    auto tile = loadBitmapFile(bytes);
+    auto tile = ornamo::loadBitmapFile(bytes);
     if (!tile)
         return 0;
     check(!tile->isEmpty() && tile->width() <= 65535 && tile->height() <= 65535);
-    const auto again = loadBitmapFile(bytes);
+    const auto again = ornamo::loadBitmapFile(bytes);
     check(again && *again == *tile);
 
     const auto choice = static_cast<ornamo::CropChoice>(size % 3);

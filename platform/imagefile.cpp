@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace ornamo {
+
 namespace {
 
 constexpr int largestSide = 65535;
@@ -84,14 +86,14 @@ void widenChannels(QImage& image, const std::array<int, 3>& widths) {
 
 } // namespace
 
-std::optional<ornamo::Bitmap> loadBitmapFile(const QString& path) {
+std::optional<Bitmap> loadBitmapFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     return loadBitmapFile(file);
 }
 
-std::optional<ornamo::Bitmap> loadBitmapFile(const QByteArray& bytes) {
+std::optional<Bitmap> loadBitmapFile(const QByteArray& bytes) {
     QBuffer buffer;
     buffer.setData(bytes);
     if (!buffer.open(QIODevice::ReadOnly))
@@ -129,7 +131,7 @@ std::optional<std::uint32_t> shortenedPalette(const QByteArray& head) {
     return entries;
 }
 
-std::optional<ornamo::Bitmap> decodeBitmap(QIODevice& device) {
+std::optional<Bitmap> decodeBitmap(QIODevice& device) {
     const std::array<int, 3> widths = channelWidths(device.peek(66));
     QImageReader reader(&device, "bmp");
     reader.setAutoDetectImageFormat(false);
@@ -167,7 +169,7 @@ std::optional<ornamo::Bitmap> decodeBitmap(QIODevice& device) {
         return std::nullopt;
     widenChannels(image, widths);
 
-    ornamo::Bitmap bitmap;
+    Bitmap bitmap;
     try {
         bitmap.resizeForOverwrite(image.width(), image.height());
     } catch (const std::bad_alloc&) {
@@ -181,7 +183,7 @@ std::optional<ornamo::Bitmap> decodeBitmap(QIODevice& device) {
 
 } // namespace
 
-std::optional<ornamo::Bitmap> loadBitmapFile(QIODevice& device) {
+std::optional<Bitmap> loadBitmapFile(QIODevice& device) {
     if (!device.isReadable())
         return std::nullopt;
     const auto palette = shortenedPalette(device.peek(54));
@@ -202,13 +204,15 @@ std::optional<ornamo::Bitmap> loadBitmapFile(QIODevice& device) {
     return decodeBitmap(buffer);
 }
 
-bool saveBitmapFile(const ornamo::Bitmap& image, const QString& path, ImageFileFormat format) {
-    return ornamo::savePicture(path, ornamo::BitmapPicture(image), format);
+bool saveBitmapFile(const Bitmap& image, const QString& path, ImageFileFormat format) {
+    return ornamo::savePicture(path, BitmapPicture(image), format);
 }
 
-QImage wrapBitmap(const ornamo::Bitmap& image) {
+QImage wrapBitmap(const Bitmap& image) {
     if (image.isEmpty())
         return QImage();
     return QImage(image.bits(), image.width(), image.height(), image.stride(),
                   QImage::Format_RGB888);
 }
+
+} // namespace ornamo

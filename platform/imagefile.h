@@ -12,6 +12,8 @@
 
 class QIODevice;
 
+namespace ornamo {
+
 enum class ImageFileFormat { Bmp, Png };
 
 /// Reads a Windows bitmap file (every header version, 1, 4, 8, 16, 24 and 32 bits, RLE, top-down
@@ -20,22 +22,24 @@ enum class ImageFileFormat { Bmp, Png };
 /// fixed colour (black, or the palette's first colour), so the same file always gives the same
 /// pixels. nullopt when the file cannot be opened or read, is not a bitmap, has no pixels, is
 /// wider or higher than 65535, or is larger than Qt's image allocation limit.
-std::optional<ornamo::Bitmap> loadBitmapFile(const QString& path);
+std::optional<Bitmap> loadBitmapFile(const QString& path);
 
 /// The same, reading the bitmap from a device already open for reading, from its current
 /// position.
-std::optional<ornamo::Bitmap> loadBitmapFile(QIODevice& device);
+std::optional<Bitmap> loadBitmapFile(QIODevice& device);
 
 /// The same, reading the bitmap from the bytes of a file held in memory.
-std::optional<ornamo::Bitmap> loadBitmapFile(const QByteArray& bytes);
+std::optional<Bitmap> loadBitmapFile(const QByteArray& bytes);
 
 /// Writes the image as a 24-bit BMP file (or a 24-bit PNG file), atomically: the file is
 /// written beside the target and renamed over it, so a failed save leaves an existing file as
 /// it was and no partial file behind. False on any failure, and for an empty image. The
 /// writers of picturefile.h do the work (a link stays a link, a device is written into).
-bool saveBitmapFile(const ornamo::Bitmap& image, const QString& path,
+bool saveBitmapFile(const Bitmap& image, const QString& path,
                     ImageFileFormat format = ImageFileFormat::Bmp);
 
 /// A read-only QImage (Format_RGB888) over the bitmap's own pixels, without a copy. It is valid
 /// while the bitmap keeps its size and buffer; writing to it detaches it into a copy.
-QImage wrapBitmap(const ornamo::Bitmap& image);
+QImage wrapBitmap(const Bitmap& image);
+
+} // namespace ornamo

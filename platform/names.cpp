@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QStringDecoder>
 
+namespace ornamo {
+
 QString displayName(std::string_view nameBytes) {
     const QByteArrayView bytes(nameBytes.data(), static_cast<qsizetype>(nameBytes.size()));
 
@@ -17,3 +19,5 @@ QString displayName(std::string_view nameBytes) {
     // Without a code page converter the bytes are still shown, one character per byte.
     return QString::fromLatin1(bytes);
 }
+
+} // namespace ornamo

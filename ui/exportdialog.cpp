@@ -29,8 +29,9 @@ ExportDialog::ExportDialog(QWidget* parent)
     }
 }
 
-ImageFileFormat ExportDialog::format() const {
-    return selectedNameFilter() == bmpFilter ? ImageFileFormat::Bmp : ImageFileFormat::Png;
+ornamo::ImageFileFormat ExportDialog::format() const {
+    return selectedNameFilter() == bmpFilter ? ornamo::ImageFileFormat::Bmp
+                                             : ornamo::ImageFileFormat::Png;
 }
 
 bool ExportDialog::fullSize() const {
@@ -39,6 +40,6 @@ bool ExportDialog::fullSize() const {
 
 QString ExportDialog::withExtension(const QString& path) const {
     const QString extension =
-        format() == ImageFileFormat::Bmp ? QStringLiteral(".bmp") : QStringLiteral(".png");
+        format() == ornamo::ImageFileFormat::Bmp ? QStringLiteral(".bmp") : QStringLiteral(".png");
     return path.endsWith(extension, Qt::CaseInsensitive) ? path : path + extension;
 }

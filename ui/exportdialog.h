@@ -17,7 +17,7 @@ public:
     explicit ExportDialog(QWidget* parent);
 
     /// The format of the chosen filter.
-    ImageFileFormat format() const;
+    ornamo::ImageFileFormat format() const;
     /// Whether the full-size mosaic (rather than the view) is to be written.
     bool fullSize() const;
     /// `path` with the chosen format's extension appended unless it ends in it already, in

@@ -354,7 +354,7 @@ void MainWindow::FormCreate() {
     shiftDown_ = false;
 
     std::optional<ornamo::Bitmap> tile =
-        loadBitmapFile(startFile(QStringLiteral("dlazdice/default.bmp")));
+        ornamo::loadBitmapFile(startFile(QStringLiteral("dlazdice/default.bmp")));
     if (!tile) {
         showMessage(ornamo::messages::defaultTileMissing);
         return;

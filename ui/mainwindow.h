@@ -173,7 +173,7 @@ private:
     /// Writes the picture to `name` with the busy label and the progress bar, over `over`;
     /// false when it could not be written (the file is then as it was).
     bool savePictureFile(const ornamo::PictureSource& picture, const QString& name,
-                         ImageFileFormat format);
+                         ornamo::ImageFileFormat format);
 
     /// The one way failures reach the user: a message box with the text, one OK button and the
     /// caption "Ornamo", over `over` (the window itself when null).

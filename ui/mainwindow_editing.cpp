@@ -38,7 +38,7 @@ QString text(std::string_view utf8) {
 
 // A button caption shows '&' as itself, not as a mnemonic mark.
 QString buttonCaption(const std::string& name) {
-    return displayName(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return ornamo::displayName(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 } // namespace
@@ -161,7 +161,7 @@ void MainWindow::Vloprkaz1Click() {
 int MainWindow::chooseRule() {
     QStringList names;
     for (const ornamo::Command& command : model_.commands())
-        names << displayName(command.name);
+        names << ornamo::displayName(command.name);
     return TForm3 ? TForm3->choose(names) : 13;
 }
 
@@ -177,7 +177,7 @@ void MainWindow::ComboBox1Change() {
     const QString typed = ComboBox1->currentText();
     std::string typedBytes = typed.toStdString();
     for (const std::string& entry : model_.listEntries())
-        if (displayName(entry) == typed) {
+        if (ornamo::displayName(entry) == typed) {
             typedBytes = entry;
             break;
         }
@@ -188,7 +188,7 @@ void MainWindow::showStackList() {
     const QSignalBlocker blocker(ComboBox1);
     QStringList names;
     for (const std::string& entry : model_.listEntries())
-        names << displayName(entry);
+        names << ornamo::displayName(entry);
     QStringList shown;
     for (int i = 0; i < ComboBox1->count(); ++i)
         shown << ComboBox1->itemText(i);
@@ -202,7 +202,7 @@ void MainWindow::showStackList() {
         names.isEmpty() ? -1 : std::clamp(model_.selectedIndex(), 0, int(names.size()) - 1);
     if (ComboBox1->currentIndex() != current)
         ComboBox1->setCurrentIndex(current);
-    const QString edit = displayName(model_.editText());
+    const QString edit = ornamo::displayName(model_.editText());
     if (ComboBox1->currentText() != edit)
         ComboBox1->setEditText(edit);
     ComboBox1->setEnabled(model_.listEnabled());
@@ -278,7 +278,7 @@ void MainWindow::openTileFile(const QString& path) {
 }
 
 void MainWindow::OpenDialog1CanClose(const QString& path) {
-    openedTile_ = loadBitmapFile(path);
+    openedTile_ = ornamo::loadBitmapFile(path);
     if (!openedTile_)
         showMessage(ornamo::messages::tileLoadFailed(path.toStdString()), OpenDialog1);
 }
@@ -373,7 +373,8 @@ void MainWindow::UloBitmapu1Click() {
 
 void MainWindow::SavePictureDialog1CanClose(const QString& path) {
     const std::string name = ornamo::withBmpExtension(path.toStdString());
-    if (!savePictureFile(view_.picture(), QString::fromStdString(name), ImageFileFormat::Bmp))
+    if (!savePictureFile(view_.picture(), QString::fromStdString(name),
+                         ornamo::ImageFileFormat::Bmp))
         showMessage(ornamo::messages::saveFailed(name), SavePictureDialog1);
 }
 
@@ -398,8 +399,9 @@ void MainWindow::ExportDialog1CanClose(const QString& path) {
         return;
     }
     const ornamo::MosaicView& picture = ExportDialog1->fullSize() ? fullSize : view_;
-    const ImageFileFormat format = ExportDialog1->format();
-    if (format == ImageFileFormat::Bmp && !ornamo::bmpFits(picture.side(), picture.side())) {
+    const ornamo::ImageFileFormat format = ExportDialog1->format();
+    if (format == ornamo::ImageFileFormat::Bmp &&
+        !ornamo::bmpFits(picture.side(), picture.side())) {
         showMessage(ornamo::messages::tooLargeForBmp, ExportDialog1);
         return;
     }
@@ -408,7 +410,7 @@ void MainWindow::ExportDialog1CanClose(const QString& path) {
 }
 
 bool MainWindow::savePictureFile(const ornamo::PictureSource& picture, const QString& name,
-                                 ImageFileFormat format) {
+                                 ornamo::ImageFileFormat format) {
     busy_ = true;
     updateActions();
     StartProcessBar(ornamo::messages::busySaving);

@@ -37,7 +37,7 @@ QString ruleToolTip(const std::string& name, const ornamo::Mosaic& pattern,
                                     .arg(QString::fromLatin1(pngOf(picture).toBase64()));
     const QString tip =
         QStringLiteral("<p style=\"white-space:pre\"><b>%1</b><br>Mriežka %2 × %2, %3%4</p>")
-            .arg(displayName(name).toHtmlEscaped(), QString::number(pattern.scale),
+            .arg(ornamo::displayName(name).toHtmlEscaped(), QString::number(pattern.scale),
                  partCount(pattern.placements.size()), image);
     return tip;
 }

@@ -41,7 +41,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(directory.isValid());
         writeFile("rules.hrh", exampleRules);
-        ASSERT_TRUE(saveBitmapFile(Bitmap(40, 40, 0x336699), path("tile.bmp")));
+        ASSERT_TRUE(ornamo::saveBitmapFile(Bitmap(40, 40, 0x336699), path("tile.bmp")));
     }
 
     QString path(const QString& name) const { return directory.filePath(name); }
@@ -101,7 +101,7 @@ TEST_F(RenderProgram, WorkedExampleTwice) {
               "1 1 80 40 1\n1 1 80 0 2\n1 1 120 40 5\n1 1 120 0 3\n"
               "1 1 40 80 4\n1 1 0 80 7\n1 1 40 120 0\n1 1 0 120 6\n"
               "1 1 120 120 2\n1 1 80 120 3\n1 1 120 80 6\n1 1 80 80 0\n");
-    const auto image = loadBitmapFile(path("out.bmp"));
+    const auto image = ornamo::loadBitmapFile(path("out.bmp"));
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width(), 40); // 160 pixels reduced by 4
     EXPECT_EQ(image->pixel(20, 20), Color{0x336699});
@@ -123,7 +123,7 @@ TEST_F(RenderProgram, OutputsThatAreNotRegularFilesStayWhatTheyAre) {
     ASSERT_TRUE(QFile::link(path("target.bmp"), path("link.bmp")));
     ASSERT_EQ(render({"-o", "link.bmp", "1"}).exitCode, 0);
     EXPECT_TRUE(QFileInfo(path("link.bmp")).isSymLink());
-    const auto picture = loadBitmapFile(path("target.bmp"));
+    const auto picture = ornamo::loadBitmapFile(path("target.bmp"));
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->width(), 40);
     if (geteuid() != 0)
@@ -220,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RenderProgram, DefaultFilesAreThoseOfTheCurrentDirectory) {
     EXPECT_EQ(render({"-o", "out.bmp"}, false).exitCode, 1); // no dlazdice/default.bmp here
     ASSERT_TRUE(QDir(directory.path()).mkdir("dlazdice"));
-    ASSERT_TRUE(saveBitmapFile(Bitmap(10, 10, 0x00FF00), path("dlazdice/default.bmp")));
+    ASSERT_TRUE(ornamo::saveBitmapFile(Bitmap(10, 10, 0x00FF00), path("dlazdice/default.bmp")));
     writeFile("default.hrh", exampleRules);
     const Result r = render({"--placements", "placements.txt", "2"}, false);
     EXPECT_EQ(r.exitCode, 0) << r.errors;
@@ -292,14 +292,14 @@ TEST_F(RenderProgram, CropChoicesAndGapColour) {
     Bitmap wide(60, 40);
     for (int x = 0; x < 60; ++x)
         wide.fillRect(x, 0, 1, 40, makeColor(static_cast<std::uint8_t>(x * 4), 0, 0));
-    ASSERT_TRUE(saveBitmapFile(wide, path("wide.bmp")));
+    ASSERT_TRUE(ornamo::saveBitmapFile(wide, path("wide.bmp")));
     const std::pair<QStringList, int> cases[] = {
         {{}, 20}, {{"--crop", "start"}, 20}, {{"--crop", "end"}, 0}, {{"--crop", "middle"}, 10}};
     for (const auto& [options, firstColumn] : cases) {
         SCOPED_TRACE(options.join(' ').toStdString());
         const Result r = render(QStringList{"-t", "wide.bmp", "-o", "out.bmp"} + options);
         ASSERT_EQ(r.exitCode, 0) << r.errors;
-        const auto image = loadBitmapFile(path("out.bmp"));
+        const auto image = ornamo::loadBitmapFile(path("out.bmp"));
         ASSERT_TRUE(image);
         EXPECT_EQ(image->width(), 40);
         EXPECT_EQ(image->pixel(0, 0), makeColor(static_cast<std::uint8_t>(firstColumn * 4), 0, 0));
@@ -307,7 +307,7 @@ TEST_F(RenderProgram, CropChoicesAndGapColour) {
 
     for (const char* gap : {"FF8800", "ff8800"}) {
         ASSERT_EQ(render({"--gap", gap, "--full", "-o", "out.bmp", "2"}).exitCode, 0) << gap;
-        const auto image = loadBitmapFile(path("out.bmp"));
+        const auto image = ornamo::loadBitmapFile(path("out.bmp"));
         ASSERT_TRUE(image);
         EXPECT_EQ(image->pixel(60, 60), makeColor(0xFF, 0x88, 0)) << gap; // the empty middle row
         EXPECT_EQ(image->pixel(60, 10), Color{0x336699});

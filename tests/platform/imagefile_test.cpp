@@ -32,7 +32,7 @@ QStringList suiteFolder(const QString& folder) {
 }
 
 Bitmap loaded(const QString& name) {
-    auto image = loadBitmapFile(suiteFile(name));
+    auto image = ornamo::loadBitmapFile(suiteFile(name));
     EXPECT_TRUE(image.has_value()) << name.toStdString();
     return image ? *image : Bitmap();
 }
@@ -125,14 +125,14 @@ TEST(BadFiles, FailOrLoadTheSameEveryTime) {
     const QStringList names = suiteFolder("b");
     ASSERT_EQ(names.size(), 20);
     for (const QString& name : names) {
-        const auto first = loadBitmapFile(suiteFile(name));
+        const auto first = ornamo::loadBitmapFile(suiteFile(name));
         {
             std::vector<std::vector<std::uint8_t>> blocks;
             for (std::size_t size :
                  {32u * 1024, 64u * 1024, 127u * 64 * 4, 127u * 64, 127u * 64 * 3})
                 blocks.emplace_back(size, static_cast<std::uint8_t>(0xA5));
         }
-        const auto second = loadBitmapFile(suiteFile(name));
+        const auto second = ornamo::loadBitmapFile(suiteFile(name));
         ASSERT_EQ(first.has_value(), second.has_value()) << name.toStdString();
         if (first) {
             EXPECT_FALSE(first->isEmpty()) << name.toStdString();
@@ -147,7 +147,7 @@ TEST(LoadBitmap, AnyExtensionIsReadAsABitmap) {
     QTemporaryDir dir;
     const QString path = dir.filePath("tile.png");
     ASSERT_TRUE(QFile::copy(suiteFile("g/rgb24"), path));
-    EXPECT_EQ(loadBitmapFile(path), std::optional(loaded("g/rgb24")));
+    EXPECT_EQ(ornamo::loadBitmapFile(path), std::optional(loaded("g/rgb24")));
 }
 
 // A 24-bit header declaring width x height, followed by no pixels at all. The fields: file
@@ -178,10 +178,11 @@ TEST(LoadBitmap, RefusesWhatIsNoUsableBitmap) {
     for (const auto& c : cases) {
         if (c.written)
             writeFile(dir.filePath(c.name), c.contents);
-        EXPECT_FALSE(loadBitmapFile(dir.filePath(c.name)).has_value()) << c.name;
+        EXPECT_FALSE(ornamo::loadBitmapFile(dir.filePath(c.name)).has_value()) << c.name;
     }
-    EXPECT_FALSE(loadBitmapFile(dir.path()).has_value()) << "a folder";
-    EXPECT_FALSE(loadBitmapFile(suiteFile("b/reallybig")).has_value()) << "enormous declared size";
+    EXPECT_FALSE(ornamo::loadBitmapFile(dir.path()).has_value()) << "a folder";
+    EXPECT_FALSE(ornamo::loadBitmapFile(suiteFile("b/reallybig")).has_value())
+        << "enormous declared size";
 }
 
 int qtMessages = 0;
@@ -199,7 +200,7 @@ TEST(LoadBitmap, DamagedPaletteSizesLoadQuietly) {
             qToLittleEndian(claimed, bytes.data() + 46);
             if (claimed == 1) // a first colour other than the original black
                 qToLittleEndian(std::uint32_t{0x123456}, bytes.data() + 54);
-            const auto image = loadBitmapFile(bytes);
+            const auto image = ornamo::loadBitmapFile(bytes);
             ASSERT_TRUE(image) << name;
             EXPECT_EQ(*image, claimed == 1 ? Bitmap(image->width(), image->height(), 0x563412)
                                            : loaded(name))
@@ -218,8 +219,8 @@ TEST(SaveBitmap, Writes24BitFilesThatReadBackExactly) {
     for (const auto& [w, h] :
          {std::pair{1, 1}, std::pair{7, 3}, std::pair{40, 40}, std::pair{101, 13}}) {
         const Bitmap image = randomImage(w, h, static_cast<unsigned>(w * 100 + h));
-        ASSERT_TRUE(saveBitmapFile(image, path));
-        const auto back = loadBitmapFile(path);
+        ASSERT_TRUE(ornamo::saveBitmapFile(image, path));
+        const auto back = ornamo::loadBitmapFile(path);
         ASSERT_TRUE(back.has_value());
         EXPECT_EQ(*back, image) << w << " x " << h;
         EXPECT_EQ(readFile(path).mid(28, 2), QByteArray("\x18\x00", 2)) << "24 bits per pixel";
@@ -230,9 +231,9 @@ TEST(SaveBitmap, FailureLeavesTheOldFileAndNothingElse) {
     QTemporaryDir dir;
     const QString path = dir.filePath("out.bmp");
     writeFile(path, "old contents");
-    EXPECT_FALSE(saveBitmapFile(Bitmap(), path)); // an empty image is not written
-    EXPECT_FALSE(saveBitmapFile(randomImage(3, 3, 7), dir.filePath("missing/out.bmp")));
-    EXPECT_FALSE(saveBitmapFile(randomImage(3, 3, 7), dir.path())); // a folder
+    EXPECT_FALSE(ornamo::saveBitmapFile(Bitmap(), path)); // an empty image is not written
+    EXPECT_FALSE(ornamo::saveBitmapFile(randomImage(3, 3, 7), dir.filePath("missing/out.bmp")));
+    EXPECT_FALSE(ornamo::saveBitmapFile(randomImage(3, 3, 7), dir.path())); // a folder
     EXPECT_EQ(readFile(path), QByteArray("old contents"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{"out.bmp"});
@@ -240,11 +241,11 @@ TEST(SaveBitmap, FailureLeavesTheOldFileAndNothingElse) {
 
 TEST(WrapBitmap, SharesThePixels) {
     const Bitmap image = randomImage(9, 4, 8);
-    const QImage wrapped = wrapBitmap(image);
+    const QImage wrapped = ornamo::wrapBitmap(image);
     EXPECT_EQ(wrapped.constBits(), image.bits());
     EXPECT_EQ(wrapped.format(), QImage::Format_RGB888);
     EXPECT_EQ(wrapped.bytesPerLine(), image.stride());
-    EXPECT_TRUE(wrapBitmap(Bitmap()).isNull());
+    EXPECT_TRUE(ornamo::wrapBitmap(Bitmap()).isNull());
 }
 
 } // namespace

@@ -18,8 +18,8 @@ void PrintTo(const NameCase& c, std::ostream* out) {
 class DisplayName : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(DisplayName, Decodes) {
-    EXPECT_EQ(displayName(GetParam().bytes), GetParam().shown)
-        << displayName(GetParam().bytes).toStdString();
+    EXPECT_EQ(ornamo::displayName(GetParam().bytes), GetParam().shown)
+        << ornamo::displayName(GetParam().bytes).toStdString();
 }
 
 // "Štvorec" and "Žltý kôň" spelled with code points, to keep the expectations independent of

@@ -58,18 +58,19 @@ TEST(SavePicture, RoundTripsThroughQtPixelExact) {
     const QString path = dir.filePath("out");
     for (const auto& [width, height] :
          {std::pair{1, 1}, {5, 3}, {7, 2}, {300, 1}, {1, 300}, {1021, 1100}})
-        for (const ImageFileFormat format : {ImageFileFormat::Bmp, ImageFileFormat::Png}) {
+        for (const ornamo::ImageFileFormat format :
+             {ornamo::ImageFileFormat::Bmp, ornamo::ImageFileFormat::Png}) {
             SCOPED_TRACE(testing::Message()
                          << width << " x " << height << " format " << int(format));
             std::mt19937 rng(static_cast<unsigned>(width * 7 + height));
             const Bitmap image = testimages::randomImage(width, height, rng);
             ASSERT_TRUE(savePicture(path, BitmapPicture(image), format));
-            QImage back(path, format == ImageFileFormat::Bmp ? "bmp" : "png");
+            QImage back(path, format == ornamo::ImageFileFormat::Bmp ? "bmp" : "png");
             ASSERT_EQ(back.size(), QSize(width, height));
             back.convertTo(QImage::Format_RGB888);
             for (int y = 0; y < height; ++y)
                 ASSERT_EQ(std::memcmp(back.constScanLine(y), image.row(y), width * 3), 0) << y;
-            if (format == ImageFileFormat::Bmp) {
+            if (format == ornamo::ImageFileFormat::Bmp) {
                 EXPECT_EQ(QFileInfo(path).size(), field(bmpHeader(width, height), 2));
             }
         }
@@ -111,12 +112,12 @@ TEST(SavePicture, FailureReportsFalseAndLeavesTheOldFile) {
     const struct {
         const char* name;
         FakePicture picture;
-        ImageFileFormat format;
+        ornamo::ImageFileFormat format;
         int calls; // readRows calls made
-    } cases[] = {{"BMP, second band fails", {1100, 1000, 2}, ImageFileFormat::Bmp, 2},
-                 {"PNG, second band fails", {1100, 1000, 2}, ImageFileFormat::Png, 2},
-                 {"BMP beyond 4 GiB", {65535, 30000}, ImageFileFormat::Bmp, 0},
-                 {"no width", {0, 5}, ImageFileFormat::Png, 0}};
+    } cases[] = {{"BMP, second band fails", {1100, 1000, 2}, ornamo::ImageFileFormat::Bmp, 2},
+                 {"PNG, second band fails", {1100, 1000, 2}, ornamo::ImageFileFormat::Png, 2},
+                 {"BMP beyond 4 GiB", {65535, 30000}, ornamo::ImageFileFormat::Bmp, 0},
+                 {"no width", {0, 5}, ornamo::ImageFileFormat::Png, 0}};
     for (const auto& c : cases) {
         Folder folder;
         EXPECT_FALSE(savePicture(folder.old, c.picture, c.format)) << c.name;
@@ -132,7 +133,7 @@ TEST(SavePicture, UnwritableFolderFails) {
     QFile probe(folder.dir.filePath("probe"));
     const bool writable = probe.open(QIODevice::WriteOnly) && probe.remove();
     const bool saved =
-        !writable && savePicture(folder.old, FakePicture(3, 3), ImageFileFormat::Bmp);
+        !writable && savePicture(folder.old, FakePicture(3, 3), ornamo::ImageFileFormat::Bmp);
     ASSERT_TRUE(QFile::setPermissions(folder.dir.path(), permissions));
     if (writable)
         GTEST_SKIP() << "these rights write into a read-only folder";
@@ -146,9 +147,9 @@ TEST(SavePicture, SymbolicLinkStaysALinkAndItsTargetGetsThePicture) {
     const QString link = folder.dir.filePath("link.bmp");
     ASSERT_TRUE(QFile::link("out.bmp", link));
     const Bitmap image(3, 2, 0x123456);
-    ASSERT_TRUE(savePicture(link, BitmapPicture(image), ImageFileFormat::Bmp));
+    ASSERT_TRUE(savePicture(link, BitmapPicture(image), ornamo::ImageFileFormat::Bmp));
     EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(loadBitmapFile(folder.old), image);
+    EXPECT_EQ(ornamo::loadBitmapFile(folder.old), image);
 }
 
 // A FIFO is written into directly and stays a FIFO; a reader that goes away fails the save.
@@ -157,7 +158,7 @@ TEST(SavePicture, FifoIsWrittenIntoDirectly) {
     QTemporaryDir dir;
     const FakePicture picture(1100, 1000);
     const QString plain = dir.filePath("plain.bmp");
-    ASSERT_TRUE(savePicture(plain, picture, ImageFileFormat::Bmp));
+    ASSERT_TRUE(savePicture(plain, picture, ornamo::ImageFileFormat::Bmp));
     for (const bool readAll : {true, false}) {
         const QByteArray fifo = QFile::encodeName(dir.filePath(readAll ? "all" : "none"));
         ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
@@ -167,7 +168,8 @@ TEST(SavePicture, FifoIsWrittenIntoDirectly) {
             if (file.open(QIODevice::ReadOnly) && readAll)
                 *received = file.readAll();
         });
-        const bool saved = savePicture(QFile::decodeName(fifo), picture, ImageFileFormat::Bmp);
+        const bool saved =
+            savePicture(QFile::decodeName(fifo), picture, ornamo::ImageFileFormat::Bmp);
         struct stat status {};
         if (::stat(fifo.constData(), &status) != 0 || !S_ISFIFO(status.st_mode)) {
             reader.detach(); // it may wait for a writer forever

@@ -380,7 +380,7 @@ TEST(Tile, ANewTileIsCroppedAndRescalesThePositionsOrIsRefused) {
         SCOPED_TRACE(row.name);
         const ornamo::Bitmap loaded = numberedTile(row.picture.width(), row.picture.height(), 7);
         if (!row.picture.isEmpty()) {
-            ASSERT_TRUE(saveBitmapFile(loaded, folder.file("new.bmp")));
+            ASSERT_TRUE(ornamo::saveBitmapFile(loaded, folder.file("new.bmp")));
         }
         folder.writeHierarchy(row.gridOf100
                                   ? "Sto\nscale: 100\nitem: 2\n0 0 1 1 R0\n99 99 1 1 R90\n"
@@ -494,7 +494,7 @@ TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
             EXPECT_FALSE(QFile::exists(written));
             continue;
         }
-        const std::optional<ornamo::Bitmap> saved = loadBitmapFile(written);
+        const std::optional<ornamo::Bitmap> saved = ornamo::loadBitmapFile(written);
         ASSERT_TRUE(saved.has_value());
         EXPECT_EQ(saved->width(), row.width);
         EXPECT_EQ(*saved, view);
@@ -564,8 +564,8 @@ TEST(Save, ExportWritesTheFullSizeMosaicOrTheViewInTheChosenFormat) {
 
 TEST(Save, TheDialogPreviewsTheSelectedPicture) {
     auto folder = standardFolder();
-    ASSERT_TRUE(saveBitmapFile(numberedTile(400, 100), folder->file("picture.bmp")));
-    ASSERT_TRUE(saveBitmapFile(numberedTile(50, 20), folder->file("small.bmp")));
+    ASSERT_TRUE(ornamo::saveBitmapFile(numberedTile(400, 100), folder->file("picture.bmp")));
+    ASSERT_TRUE(ornamo::saveBitmapFile(numberedTile(50, 20), folder->file("small.bmp")));
     auto window = startWindow(*folder);
     std::vector<QPixmap> previews;
     ModalScript script;

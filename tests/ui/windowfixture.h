@@ -75,7 +75,7 @@ public:
     QString file(const QString& name) const { return QDir(dir_.path()).filePath(name); }
 
     void writeTile(const ornamo::Bitmap& tile) {
-        ASSERT_TRUE(saveBitmapFile(tile, file(QStringLiteral("dlazdice/default.bmp"))));
+        ASSERT_TRUE(ornamo::saveBitmapFile(tile, file(QStringLiteral("dlazdice/default.bmp"))));
     }
     void writeFile(const QString& name, std::string_view bytes) {
         QFile out(file(name));
