@@ -63,44 +63,15 @@ void zoom(std::int32_t factor, CommandStackModel& model, MosaicView& view) {
     model.setShrinkFactor(factor);
 }
 
-// Runs one step as the editor's handler would; a refusal ends the run.
-void runStep(const Step& step, CommandStackModel& model, MosaicView& view) {
-    Outcome outcome;
+// "Zmenši", "Zväčši", keypad * and "Neškáluj": they change the view factor, and the view with it.
+// A refusal ends the run.
+void runZoomStep(const Step& step, CommandStackModel& model, MosaicView& view) {
     switch (step.kind) {
-    case Step::Kind::Apply:
-        outcome = model.applyCommand(step.value);
-        break;
-    case Step::Kind::Undo:
-        outcome = model.undoLast();
-        break;
-    case Step::Kind::Reset:
-        outcome = model.reset();
-        break;
-    case Step::Kind::Select: {
-        const std::vector<std::string> entries = model.listEntries();
-        if (!model.listEnabled() || step.value >= static_cast<int>(entries.size()))
-            throw Failure{"the command stack list has " + std::to_string(entries.size()) +
-                          " entries, position " + std::to_string(step.value) + " cannot be chosen"};
-        outcome = model.choose(entries[static_cast<std::size_t>(step.value)], step.value);
-        break;
-    }
-    case Step::Kind::Delete:
-        outcome = model.deleteChosen();
-        break;
-    case Step::Kind::DeleteUpTo:
-        outcome = model.deleteUpToChosen();
-        break;
-    case Step::Kind::Replace:
-        outcome = model.replaceChosen(step.value);
-        break;
-    case Step::Kind::Insert:
-        outcome = model.insertBeforeChosen(step.value);
-        break;
     case Step::Kind::ZoomOut:
         if (const auto factor = zoomedOut(model.shrinkFactor()))
             zoom(*factor, model, view);
         else
-            outcome.message = std::string(messages::zoomPointless);
+            throw Failure{std::string(messages::zoomPointless)};
         break;
     case Step::Kind::ZoomIn:
         if (const auto factor = zoomedIn(model.shrinkFactor()))
@@ -109,7 +80,7 @@ void runStep(const Step& step, CommandStackModel& model, MosaicView& view) {
     case Step::Kind::FullSize:
         zoom(fullSizeFactor, model, view);
         break;
-    case Step::Kind::NoScale: {
+    default: { // the switch
         const NoScaleToggle toggle = toggledNoScale(model.noScale());
         model.setNoScale(toggle.noScale);
         model.setShrinkFactor(toggle.shrinkFactor);
@@ -118,6 +89,51 @@ void runStep(const Step& step, CommandStackModel& model, MosaicView& view) {
         break;
     }
     }
+}
+
+// Chooses list position `position` (0 = newest), as picking an entry of the stack list does.
+Outcome choosePosition(CommandStackModel& model, int position) {
+    const std::vector<std::string> entries = model.listEntries();
+    if (!model.listEnabled() || position >= static_cast<int>(entries.size()))
+        throw Failure{"the command stack list has " + std::to_string(entries.size()) +
+                      " entries, position " + std::to_string(position) + " cannot be chosen"};
+    return model.choose(entries[static_cast<std::size_t>(position)], position);
+}
+
+// A command button or an item of the "Mozaika" menu, on the model.
+Outcome runEditingStep(const Step& step, CommandStackModel& model) {
+    switch (step.kind) {
+    case Step::Kind::Apply:
+        return model.applyCommand(step.value);
+    case Step::Kind::Undo:
+        return model.undoLast();
+    case Step::Kind::Reset:
+        return model.reset();
+    case Step::Kind::Select:
+        return choosePosition(model, step.value);
+    case Step::Kind::Delete:
+        return model.deleteChosen();
+    case Step::Kind::DeleteUpTo:
+        return model.deleteUpToChosen();
+    case Step::Kind::Replace:
+        return model.replaceChosen(step.value);
+    default: // Insert
+        return model.insertBeforeChosen(step.value);
+    }
+}
+
+bool isZoomStep(Step::Kind kind) {
+    return kind == Step::Kind::ZoomOut || kind == Step::Kind::ZoomIn ||
+           kind == Step::Kind::FullSize || kind == Step::Kind::NoScale;
+}
+
+// Runs one step as the editor's handler would; a refusal ends the run.
+void runStep(const Step& step, CommandStackModel& model, MosaicView& view) {
+    if (isZoomStep(step.kind)) {
+        runZoomStep(step, model, view);
+        return;
+    }
+    const Outcome outcome = runEditingStep(step, model);
     if (!outcome.message.empty())
         throw Failure{outcome.message};
     if (outcome.render && !view.render(model.mosaic(), model.shrinkFactor(), model.noScale()))

@@ -209,47 +209,42 @@ std::int32_t rowsPerBand(std::int64_t width, std::int64_t bytes = bandBytes) {
         std::clamp<std::int64_t>(bytes / std::max<std::int64_t>(width * 3, 1), 1, maxBandRows));
 }
 
-// Fills `plan` for drawing the window of the mosaic. The plan's buffers are kept from one
-// drawing to the next, so that a render does not pay for fresh pages; `scratchBands` asks for a
-// band buffer for every worker.
-void planRender(const Mosaic& mosaic, const ViewRect& window, std::int32_t bandRows,
-                bool scratchBands, RenderPlan& plan) {
-    plan.left = window.x;
-    plan.right = window.x + window.width;
-    plan.top = window.y;
-    plan.bottom = window.y + window.height;
+// The part of each placement that lands in the window, in list order, and the bands it
+// touches; placements that land nowhere (or are not drawn at all) are left out.
+void clipPlacements(const Mosaic& mosaic, RenderPlan& plan) {
     plan.longestSpan = 0;
     plan.visible.clear();
-    plan.bandRows = bandRows;
-    plan.bandCount = (window.height + bandRows - 1) / bandRows;
-
-    if (mosaic.tiles) {
-        plan.visible.reserve(mosaic.placements.size());
-        for (const Placement& p : mosaic.placements) {
-            const auto o = static_cast<std::uint8_t>(p.orientation);
-            if (o > 7 || p.width <= 0 || p.height <= 0)
-                continue;
-            const Bitmap& tile = (*mosaic.tiles)[o];
-            if (tile.isEmpty())
-                continue;
-            const std::int64_t right = std::int64_t{p.x} + std::int64_t{p.width} * tile.width();
-            const std::int64_t bottom = std::int64_t{p.y} + std::int64_t{p.height} * tile.height();
-            const auto fromX = static_cast<std::int32_t>(std::max<std::int64_t>(p.x, plan.left));
-            const auto fromY = static_cast<std::int32_t>(std::max<std::int64_t>(p.y, plan.top));
-            const auto toX = static_cast<std::int32_t>(std::min<std::int64_t>(right, plan.right));
-            const auto toY = static_cast<std::int32_t>(std::min<std::int64_t>(bottom, plan.bottom));
-            if (fromX >= toX || fromY >= toY)
-                continue;
-            const std::int32_t firstBand = (fromY - plan.top) / bandRows;
-            const std::int32_t lastBand = (toY - 1 - plan.top) / bandRows;
-            plan.visible.push_back({tile.bits(), tile.stride(), p.x, p.y, p.width, p.height, fromX,
-                                    toX, fromY, toY, firstBand, lastBand});
-            plan.longestSpan = std::max(plan.longestSpan, lastBand - firstBand);
-        }
+    if (!mosaic.tiles)
+        return;
+    plan.visible.reserve(mosaic.placements.size());
+    for (const Placement& p : mosaic.placements) {
+        const auto o = static_cast<std::uint8_t>(p.orientation);
+        if (o > 7 || p.width <= 0 || p.height <= 0)
+            continue;
+        const Bitmap& tile = (*mosaic.tiles)[o];
+        if (tile.isEmpty())
+            continue;
+        const std::int64_t right = std::int64_t{p.x} + std::int64_t{p.width} * tile.width();
+        const std::int64_t bottom = std::int64_t{p.y} + std::int64_t{p.height} * tile.height();
+        const auto fromX = static_cast<std::int32_t>(std::max<std::int64_t>(p.x, plan.left));
+        const auto fromY = static_cast<std::int32_t>(std::max<std::int64_t>(p.y, plan.top));
+        const auto toX = static_cast<std::int32_t>(std::min<std::int64_t>(right, plan.right));
+        const auto toY = static_cast<std::int32_t>(std::min<std::int64_t>(bottom, plan.bottom));
+        if (fromX >= toX || fromY >= toY)
+            continue;
+        const std::int32_t firstBand = (fromY - plan.top) / plan.bandRows;
+        const std::int32_t lastBand = (toY - 1 - plan.top) / plan.bandRows;
+        plan.visible.push_back({tile.bits(), tile.stride(), p.x, p.y, p.width, p.height, fromX, toX,
+                                fromY, toY, firstBand, lastBand});
+        plan.longestSpan = std::max(plan.longestSpan, lastBand - firstBand);
     }
     if (plan.visible.size() >= std::numeric_limits<std::uint32_t>::max())
         throw std::bad_alloc();
+}
 
+// Sorts the visible placements by the first band they touch (a counting sort, so list order
+// is kept within each band).
+void indexByFirstBand(RenderPlan& plan) {
     plan.startOffsets.assign(static_cast<std::size_t>(plan.bandCount) + 1, 0);
     for (const Visible& v : plan.visible)
         ++plan.startOffsets[static_cast<std::size_t>(v.firstBand) + 1];
@@ -259,7 +254,10 @@ void planRender(const Mosaic& mosaic, const ViewRect& window, std::int32_t bandR
     plan.next.assign(plan.startOffsets.begin(), plan.startOffsets.end() - 1);
     for (std::uint32_t i = 0; i < plan.visible.size(); ++i)
         plan.startingHere[plan.next[static_cast<std::size_t>(plan.visible[i].firstBand)]++] = i;
+}
 
+// The gap colour's row, and each worker's scratch, with a band buffer when `scratchBands`.
+void prepareScratch(const Mosaic& mosaic, bool scratchBands, RenderPlan& plan) {
     const auto width = static_cast<std::size_t>(plan.width());
     plan.gapRow.resize(width * 3);
     fillPixels(plan.gapRow.data(), width, mosaic.gapColor);
@@ -272,8 +270,24 @@ void planRender(const Mosaic& mosaic, const ViewRect& window, std::int32_t bandR
         w.merged.reserve(plan.visible.size());
         w.covered.resize(width);
         if (scratchBands)
-            w.band.resize(static_cast<std::size_t>(stride * bandRows));
+            w.band.resize(static_cast<std::size_t>(stride * plan.bandRows));
     }
+}
+
+// Fills `plan` for drawing the window of the mosaic in bands of `bandRows` rows. The plan's
+// buffers are kept from one drawing to the next, so that a render does not pay for fresh pages;
+// `scratchBands` asks for a band buffer for every worker.
+void planRender(const Mosaic& mosaic, const ViewRect& window, std::int32_t bandRows,
+                bool scratchBands, RenderPlan& plan) {
+    plan.left = window.x;
+    plan.right = window.x + window.width;
+    plan.top = window.y;
+    plan.bottom = window.y + window.height;
+    plan.bandRows = bandRows;
+    plan.bandCount = (window.height + bandRows - 1) / bandRows;
+    clipPlacements(mosaic, plan);
+    indexByFirstBand(plan);
+    prepareScratch(mosaic, scratchBands, plan);
 }
 
 // Paints the gap colour wherever the band may show it: everywhere except the columns that some
