@@ -121,128 +121,173 @@ bool isDeviceOrPipe(const QString& name) {
 
 } // namespace
 
-std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(description));
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help."));
-    const QCommandLineOption tile(
+namespace {
+
+// The options ornamo-render knows, with their help texts.
+struct OptionSet {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help.")};
+    QCommandLineOption tile{
         {QStringLiteral("t"), QStringLiteral("tile")},
         QStringLiteral("The base tile, any BMP file (default dlazdice/default.bmp)."),
-        QStringLiteral("TILE"));
-    const QCommandLineOption rules({QStringLiteral("r"), QStringLiteral("rules")},
-                                   QStringLiteral("The hierarchy file (default default.hrh)."),
-                                   QStringLiteral("RULES.hrh"));
-    const QCommandLineOption gap(QStringLiteral("gap"),
-                                 QStringLiteral("The gap colour (default FFFFFF, white)."),
-                                 QStringLiteral("RRGGBB"));
-    const QCommandLineOption crop(
+        QStringLiteral("TILE")};
+    QCommandLineOption rules{{QStringLiteral("r"), QStringLiteral("rules")},
+                             QStringLiteral("The hierarchy file (default default.hrh)."),
+                             QStringLiteral("RULES.hrh")};
+    QCommandLineOption gap{QStringLiteral("gap"),
+                           QStringLiteral("The gap colour (default FFFFFF, white)."),
+                           QStringLiteral("RRGGBB")};
+    QCommandLineOption crop{
         QStringLiteral("crop"),
         QStringLiteral("How a non-square tile is squared: start cuts away the top or the left "
                        "side (the default), end the bottom or the right side, middle keeps "
                        "the middle."),
-        QStringLiteral("start|end|middle"));
-    const QCommandLineOption full(QStringLiteral("full"),
-                                  QStringLiteral("Write the full-size mosaic image."));
-    const QCommandLineOption shrink(
+        QStringLiteral("start|end|middle")};
+    QCommandLineOption full{QStringLiteral("full"),
+                            QStringLiteral("Write the full-size mosaic image.")};
+    QCommandLineOption shrink{
         QStringLiteral("shrink"),
         QStringLiteral("Write the mosaic image reduced by N (1..65535) instead of the view."),
-        QStringLiteral("N"));
-    const QCommandLineOption placements(
+        QStringLiteral("N")};
+    QCommandLineOption placements{
         QStringLiteral("placements"),
         QStringLiteral("Write 'scale tileSize shrinkFactor', then one line per placement: "
                        "'width height x y orientation'."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption list(QStringLiteral("list"),
-                                  QStringLiteral("Print the loaded commands."));
-    const QCommandLineOption output(
+        QStringLiteral("FILE")};
+    QCommandLineOption list{QStringLiteral("list"), QStringLiteral("Print the loaded commands.")};
+    QCommandLineOption output{
         {QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral("The picture to write, a .bmp or a .png file (a device or a pipe, such "
                        "as /dev/stdout, gets BMP)."),
-        QStringLiteral("OUT.bmp"));
-    parser.addOptions({help, tile, rules, gap, crop, full, shrink, placements, list, output});
+        QStringLiteral("OUT.bmp")};
+};
+
+void declareOptions(QCommandLineParser& parser, const OptionSet& set) {
+    parser.setApplicationDescription(QString::fromLatin1(description));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({set.help, set.tile, set.rules, set.gap, set.crop, set.full, set.shrink,
+                       set.placements, set.list, set.output});
     parser.addPositionalArgument(QStringLiteral("STEP"),
                                  QStringLiteral("The editor's operations, in order."),
                                  QStringLiteral("[STEP...]"));
+}
 
-    // Qt names the program as it was started, path and all; the usage names the program.
-    const auto helpText = [&] {
-        QString text = parser.helpText();
-        const qsizetype name = text.indexOf(QLatin1String("Usage: "));
-        if (name >= 0) {
-            const qsizetype from = name + 7;
-            text.replace(from, text.indexOf(QLatin1Char(' '), from) - from,
-                         QStringLiteral("ornamo-render"));
-        }
-        return text;
-    };
-    const auto usageError = [&](const QString& reason) { return UsageError{reason, helpText()}; };
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
-    if (parser.isSet(help))
-        return HelpRequest{helpText()};
+// Qt names the program as it was started, path and all; the usage names the program.
+QString usageText(const QCommandLineParser& parser) {
+    QString text = parser.helpText();
+    const qsizetype name = text.indexOf(QLatin1String("Usage: "));
+    if (name >= 0) {
+        const qsizetype from = name + 7;
+        text.replace(from, text.indexOf(QLatin1Char(' '), from) - from,
+                     QStringLiteral("ornamo-render"));
+    }
+    return text;
+}
 
-    Options options;
-    if (parser.isSet(tile)) {
-        options.tile = parser.value(tile);
+// Each reader takes its options' values into Options; a refused value gives the reason.
+using Refusal = std::optional<QString>;
+
+Refusal readTileAndRules(const QCommandLineParser& parser, const OptionSet& set, Options& options) {
+    if (parser.isSet(set.tile)) {
+        options.tile = parser.value(set.tile);
         options.tileGiven = true;
     }
-    if (parser.isSet(rules))
-        options.rules = parser.value(rules);
-    if (parser.isSet(gap)) {
-        const auto colour = parseColor(parser.value(gap));
-        if (!colour)
-            return usageError(QStringLiteral("--gap wants six hexadecimal digits RRGGBB, not '%1'")
-                                  .arg(parser.value(gap)));
-        options.gapColor = *colour;
-    }
-    if (parser.isSet(crop)) {
-        const QString choice = parser.value(crop);
-        if (choice == QLatin1String("start"))
-            options.crop = CropChoice::First;
-        else if (choice == QLatin1String("end"))
-            options.crop = CropChoice::Second;
-        else if (choice == QLatin1String("middle"))
-            options.crop = CropChoice::Middle;
-        else
-            return usageError(
-                QStringLiteral("--crop wants start, end or middle, not '%1'").arg(choice));
-    }
-    if (parser.isSet(full) && parser.isSet(shrink))
-        return usageError(QStringLiteral("--full and --shrink exclude each other"));
-    if (parser.isSet(full))
+    if (parser.isSet(set.rules))
+        options.rules = parser.value(set.rules);
+    return std::nullopt;
+}
+
+Refusal readGapColor(const QCommandLineParser& parser, const OptionSet& set, Options& options) {
+    if (!parser.isSet(set.gap))
+        return std::nullopt;
+    const auto colour = parseColor(parser.value(set.gap));
+    if (!colour)
+        return QStringLiteral("--gap wants six hexadecimal digits RRGGBB, not '%1'")
+            .arg(parser.value(set.gap));
+    options.gapColor = *colour;
+    return std::nullopt;
+}
+
+Refusal readCrop(const QCommandLineParser& parser, const OptionSet& set, Options& options) {
+    if (!parser.isSet(set.crop))
+        return std::nullopt;
+    const QString choice = parser.value(set.crop);
+    if (choice == QLatin1String("start"))
+        options.crop = CropChoice::First;
+    else if (choice == QLatin1String("end"))
+        options.crop = CropChoice::Second;
+    else if (choice == QLatin1String("middle"))
+        options.crop = CropChoice::Middle;
+    else
+        return QStringLiteral("--crop wants start, end or middle, not '%1'").arg(choice);
+    return std::nullopt;
+}
+
+Refusal readPicture(const QCommandLineParser& parser, const OptionSet& set, Options& options) {
+    if (parser.isSet(set.full) && parser.isSet(set.shrink))
+        return QStringLiteral("--full and --shrink exclude each other");
+    if (parser.isSet(set.full))
         options.picture = Picture::Full;
-    if (parser.isSet(shrink)) {
-        const auto n = number(parser.value(shrink), 1, 65535);
+    if (parser.isSet(set.shrink)) {
+        const auto n = number(parser.value(set.shrink), 1, 65535);
         if (!n)
-            return usageError(
-                QStringLiteral("--shrink wants a whole number from 1 to 65535, not '%1'")
-                    .arg(parser.value(shrink)));
+            return QStringLiteral("--shrink wants a whole number from 1 to 65535, not '%1'")
+                .arg(parser.value(set.shrink));
         options.picture = Picture::Shrunk;
         options.shrink = *n;
     }
-    options.placementsFile = parser.value(placements);
-    if (parser.isSet(placements) && options.placementsFile.isEmpty())
-        return usageError(QStringLiteral("--placements wants a file name"));
-    options.list = parser.isSet(list);
-    options.output = parser.value(output);
-    if (parser.isSet(output) && options.output.isEmpty())
-        return usageError(QStringLiteral("-o wants a file name"));
+    return std::nullopt;
+}
+
+Refusal readOutputs(const QCommandLineParser& parser, const OptionSet& set, Options& options) {
+    options.placementsFile = parser.value(set.placements);
+    if (parser.isSet(set.placements) && options.placementsFile.isEmpty())
+        return QStringLiteral("--placements wants a file name");
+    options.list = parser.isSet(set.list);
+    options.output = parser.value(set.output);
+    if (parser.isSet(set.output) && options.output.isEmpty())
+        return QStringLiteral("-o wants a file name");
     // The format follows the name; a device or a pipe (/dev/stdout) takes a BMP picture.
     if (!options.output.isEmpty() &&
         !options.output.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive) &&
         !options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
         !isDeviceOrPipe(options.output))
-        return usageError(
-            QStringLiteral("-o wants a name ending in .bmp or .png, not '%1'").arg(options.output));
+        return QStringLiteral("-o wants a name ending in .bmp or .png, not '%1'")
+            .arg(options.output);
+    return std::nullopt;
+}
 
+Refusal readSteps(const QCommandLineParser& parser, Options& options) {
     for (const QString& text : parser.positionalArguments()) {
         Step step{Step::Kind::Apply, 0, text};
         if (!parseStep(text, step))
-            return usageError(QStringLiteral("unknown step '%1'").arg(text));
+            return QStringLiteral("unknown step '%1'").arg(text);
         options.steps.push_back(step);
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    const OptionSet set;
+    declareOptions(parser, set);
+    const auto usageError = [&](const QString& reason) {
+        return UsageError{reason, usageText(parser)};
+    };
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(set.help))
+        return HelpRequest{usageText(parser)};
+
+    Options options;
+    // In this order: the first refused value is the one reported.
+    for (const auto read : {readTileAndRules, readGapColor, readCrop, readPicture, readOutputs})
+        if (const Refusal reason = read(parser, set, options))
+            return usageError(*reason);
+    if (const Refusal reason = readSteps(parser, options))
+        return usageError(*reason);
     return options;
 }
 

@@ -137,6 +137,18 @@ void MainWindow::createControls() {
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
 
+    createZoomButtons(client);
+    createBusyLabel(client);
+    createStackList(client);
+    createCommandButtons(client);
+    createView(client);
+    createScrollBars(client);
+    // Made after the focusable controls: it comes last in the tab order.
+    createProgressBar(client);
+    installKeyFilters();
+}
+
+void MainWindow::createZoomButtons(QWidget* client) {
     Button1 = new QPushButton(QStringLiteral("Zmenši"), client);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(8, 8, 97, 57);
@@ -144,13 +156,17 @@ void MainWindow::createControls() {
     Button2 = new QPushButton(QStringLiteral("Zväčši"), client);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(8, 72, 97, 57);
+}
 
+void MainWindow::createBusyLabel(QWidget* client) {
     Label2 = new QLabel(text(ornamo::messages::busyRendering), client);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setFont(windowFont(13, FontWeight::Bold));
     Label2->setGeometry(8, 144, 95, 16);
     Label2->hide();
+}
 
+void MainWindow::createStackList(QWidget* client) {
     Label1 = new QLabel(QStringLiteral("Príkazový zásobník:"), client);
     Label1->setObjectName(QStringLiteral("Label1"));
     fitLabel(Label1, QRect(8, 192, 96, 13));
@@ -166,7 +182,9 @@ void MainWindow::createControls() {
     // The entries of the drop-down list are 13 pixels high.
     ComboBox1->setItemDelegate(new FixedHeightDelegate(stackItemHeight, ComboBox1));
     ComboBox1->setEnabled(false);
+}
 
+void MainWindow::createCommandButtons(QWidget* client) {
     Panel1 = new QFrame(client);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameShape(QFrame::Panel);
@@ -183,12 +201,16 @@ void MainWindow::createControls() {
         button->setEnabled(false);
         com[static_cast<std::size_t>(number - 1)] = button;
     }
+}
 
+void MainWindow::createView(QWidget* client) {
     Image1 = new ImageView(client);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(112, 8, ImageView::surfaceWidth, ImageView::surfaceHeight);
     Image1->installEventFilter(this); // the wheel and dragging move the view
+}
 
+void MainWindow::createScrollBars(QWidget* client) {
     ScrollBar1 = new QScrollBar(Qt::Horizontal, client);
     ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
     ScrollBar1->setGeometry(112, 393, 371, 17);
@@ -205,8 +227,9 @@ void MainWindow::createControls() {
         bar->setFocusPolicy(Qt::StrongFocus);
         bar->hide();
     }
+}
 
-    // Made after the focusable controls: it comes last in the tab order.
+void MainWindow::createProgressBar(QWidget* client) {
     ProgressBar1 = new QProgressBar(client);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
@@ -214,8 +237,10 @@ void MainWindow::createControls() {
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setGeometry(8, 160, 97, 17);
     ProgressBar1->hide();
+}
 
-    // The keyboard commands work whichever control has the focus.
+// The keyboard commands work whichever control has the focus.
+void MainWindow::installKeyFilters() {
     for (QWidget* control : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2),
                              static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(ScrollBar1),
                              static_cast<QWidget*>(ScrollBar2)})

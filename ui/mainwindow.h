@@ -97,6 +97,15 @@ private:
 
     // Building the window.
     void createControls();
+    void createZoomButtons(QWidget* client);
+    /// The busy label, shown with the progress bar while a render or a reduction runs.
+    void createBusyLabel(QWidget* client);
+    void createStackList(QWidget* client);
+    void createCommandButtons(QWidget* client);
+    void createView(QWidget* client);
+    void createScrollBars(QWidget* client);
+    void createProgressBar(QWidget* client);
+    void installKeyFilters();
     void createMenus();
     void createActions();
     void setTabOrderOfControls();
