@@ -369,8 +369,9 @@ void MainWindow::FormCreate() {
     }
     // The tile size is the squared default tile's width, so that any default tile lays out
     // without gaps or overlaps.
-    if (const ornamo::Outcome built = model_.changeBaseTile(*tile); !built.message.empty()) {
-        showMessage(built.message);
+    if (const ornamo::Outcome built = model_.changeBaseTile(*tile);
+        built.refusal != ornamo::Refusal::None) {
+        showMessage(ornamo::messages::text(built.refusal));
         return;
     }
     // The view starts as the tile itself, at its own size.
