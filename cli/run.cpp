@@ -82,10 +82,10 @@ void runZoomStep(const Step& step, CommandStackModel& model, MosaicView& view) {
         break;
     default: { // the switch
         const NoScaleToggle toggle = toggledNoScale(model.noScale());
-        model.setNoScale(toggle.noScale);
-        model.setShrinkFactor(toggle.shrinkFactor);
         if (toggle.redraw)
             zoom(toggle.shrinkFactor, model, view);
+        model.setNoScale(toggle.noScale);
+        model.setShrinkFactor(toggle.shrinkFactor);
         break;
     }
     }

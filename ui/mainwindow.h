@@ -115,6 +115,9 @@ private:
     // Drawing.
     /// False when the work was not done (another render runs, or the images did not fit).
     bool DrawTile(DrawMode mode);
+    /// DrawTile at `factor` instead of the model's; a zoom commits the factor only when the
+    /// view at it was made.
+    bool makeView(DrawMode mode, std::int32_t factor);
     void ShowView();
 
     // View controls.
