@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 class AboutDialog;
 class ChoiceDialog;
@@ -66,8 +67,11 @@ public:
 
     // The state of the run, for whoever needs to look (tests, accessibility).
     const ornamo::CommandStackModel& model() const { return model_; }
-    /// Tests use this to refuse renders at will (setMemoryCheck).
-    ornamo::CommandStackModel& model() { return model_; }
+    /// Test seam: replaces the model's memory check, so that a test can make the editing
+    /// operations refuse for lack of memory (the real check reads the system's free memory).
+    void setMemoryCheckForTests(ornamo::CommandStackModel::MemoryCheck check) {
+        model_.setMemoryCheck(std::move(check));
+    }
     /// The picture shown: the mosaic of the last render at the factor of the last zoom.
     const ornamo::MosaicView& view() const { return view_; }
     bool ctrlDown() const { return ctrlDown_; }
