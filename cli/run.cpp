@@ -184,7 +184,7 @@ void writeOutputs(const Options& options, const CommandStackModel& model, const 
     if (image) {
         const bool png = options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
         TerminalProgress progress(errors);
-        progress.StartProcessBar(messages::busySaving);
+        progress.StartProcessBar(Caption::Saving);
         const bool written =
             picture.open(options.output) &&
             writePicture(picture, image->picture(),

@@ -80,7 +80,7 @@ public:
     bool isBusy() const { return busy_; }
 
     // ornamo::Progress: the busy label and ProgressBar1.
-    void StartProcessBar(std::string_view caption) override;
+    void StartProcessBar(ornamo::Caption caption) override;
     void EndProcessBar() override;
     void step(int position) override;
 

@@ -410,7 +410,7 @@ bool MainWindow::savePictureFile(const ornamo::PictureSource& picture, const QSt
                                  ornamo::ImageFileFormat format) {
     busy_ = true;
     updateActions();
-    StartProcessBar(ornamo::messages::busySaving);
+    StartProcessBar(ornamo::Caption::Saving);
     const bool saved = ornamo::savePicture(name, picture, format, this);
     EndProcessBar();
     busy_ = false;

@@ -113,8 +113,9 @@ void MainWindow::ShowView() {
 
 // ---- The busy indicator ----
 
-void MainWindow::StartProcessBar(std::string_view caption) {
-    Label2->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+void MainWindow::StartProcessBar(ornamo::Caption caption) {
+    const std::string_view shown = ornamo::messages::text(caption);
+    Label2->setText(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())));
     Label2->show();
     ProgressBar1->setValue(0);
     ProgressBar1->show();
