@@ -82,10 +82,10 @@ void runZoomStep(const Step& step, CommandStackModel& model, MosaicView& view) {
         break;
     default: { // the switch
         const NoScaleToggle toggle = toggledNoScale(model.noScale());
-        model.setNoScale(toggle.noScale);
-        model.setShrinkFactor(toggle.shrinkFactor);
         if (toggle.redraw)
             zoom(toggle.shrinkFactor, model, view);
+        model.setNoScale(toggle.noScale);
+        model.setShrinkFactor(toggle.shrinkFactor);
         break;
     }
     }
@@ -134,8 +134,8 @@ void runStep(const Step& step, CommandStackModel& model, MosaicView& view) {
         return;
     }
     const Outcome outcome = runEditingStep(step, model);
-    if (!outcome.message.empty())
-        throw Failure{outcome.message};
+    if (outcome.refusal != Refusal::None)
+        throw Failure{std::string(messages::text(outcome.refusal))};
     if (outcome.render && !view.render(model.mosaic(), model.shrinkFactor(), model.noScale()))
         throw std::bad_alloc();
 }
@@ -184,7 +184,7 @@ void writeOutputs(const Options& options, const CommandStackModel& model, const 
     if (image) {
         const bool png = options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
         TerminalProgress progress(errors);
-        progress.StartProcessBar(messages::busySaving);
+        progress.StartProcessBar(Caption::Saving);
         const bool written =
             picture.open(options.output) &&
             writePicture(picture, image->picture(),
@@ -203,19 +203,19 @@ void writeOutputs(const Options& options, const CommandStackModel& model, const 
 int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
     CommandStackModel model;
     const Outcome tileOutcome = model.changeBaseTile(loadTile(options));
-    if (!tileOutcome.message.empty())
-        throw Failure{tileOutcome.message};
+    if (tileOutcome.refusal != Refusal::None)
+        throw Failure{std::string(messages::text(tileOutcome.refusal))};
     model.setGapColor(options.gapColor);
 
     const HierarchyResult read =
-        loadHierarchyFile(std::filesystem::path(QFile::encodeName(options.rules).toStdString()),
-                          utf8(options.rules), model.commands());
-    if (!read.message.empty())
-        report(errors, "warning: " + read.message);
+        model.loadHierarchy(std::filesystem::path(QFile::encodeName(options.rules).toStdString()));
+    const std::string readMessage = messages::text(read.failure, utf8(options.rules));
+    if (!readMessage.empty())
+        report(errors, "warning: " + readMessage);
     if (options.list) {
         listCommands(model.commands(), read.count, out);
-        if (!read.message.empty())
-            std::fprintf(out, "%s\n", read.message.c_str());
+        if (!readMessage.empty())
+            std::fprintf(out, "%s\n", readMessage.c_str());
     }
 
     // The view starts as the tile itself, shown unreduced. Nothing of it is kept: the picture

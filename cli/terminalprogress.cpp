@@ -1,5 +1,7 @@
 #include "terminalprogress.h"
 
+#include "messages.h"
+
 #include <algorithm>
 
 #if defined(_WIN32)
@@ -22,8 +24,8 @@ constexpr int barWidth = 30;
 TerminalProgress::TerminalProgress(std::FILE* stream)
     : stream_(stream), terminal_(ORNAMO_ISATTY(ORNAMO_FILENO(stream)) != 0) {}
 
-void TerminalProgress::StartProcessBar(std::string_view caption) {
-    caption_ = std::string(caption);
+void TerminalProgress::StartProcessBar(Caption caption) {
+    caption_ = std::string(messages::text(caption));
     start_ = std::chrono::steady_clock::now();
     shown_ = false;
 }

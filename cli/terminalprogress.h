@@ -16,7 +16,7 @@ class TerminalProgress : public Progress {
 public:
     explicit TerminalProgress(std::FILE* stream);
 
-    void StartProcessBar(std::string_view caption) override;
+    void StartProcessBar(Caption caption) override;
     void EndProcessBar() override;
     void step(int position) override;
 

@@ -78,14 +78,14 @@ CommandStackModel::CommandStackModel()
 
 // ---- Steps on a state ----
 
-std::string CommandStackModel::refusal(const State& state, const Command* command) {
+Refusal CommandStackModel::refusal(const State& state, const Command* command) {
     if (!command || !isUndoable(command->pattern))
-        return std::string(messages::commandUnusable);
+        return Refusal::CommandUnusable;
     if (!substitutionFits(command->pattern, state.mosaic))
-        return std::string(messages::mosaicTooLarge);
+        return Refusal::MosaicTooLarge;
     if (state.stack.size() >= capacity)
-        return std::string(messages::stackFull);
-    return {};
+        return Refusal::StackFull;
+    return Refusal::None;
 }
 
 void CommandStackModel::apply(State& state, int n, const Command& command) const {
@@ -104,16 +104,16 @@ void CommandStackModel::undoNewest(State& state) {
     state.stack.pop_back();
 }
 
-std::string CommandStackModel::reapply(State& state, std::vector<StackEntry>::const_iterator from,
-                                       std::vector<StackEntry>::const_iterator to) const {
+Refusal CommandStackModel::reapply(State& state, std::vector<StackEntry>::const_iterator from,
+                                   std::vector<StackEntry>::const_iterator to) const {
     for (auto it = from; it != to; ++it) {
         const Command command{it->name, it->pattern};
-        std::string refused = refusal(state, &command);
-        if (!refused.empty())
+        const Refusal refused = refusal(state, &command);
+        if (refused != Refusal::None)
             return refused;
         apply(state, it->command, command);
     }
-    return {};
+    return Refusal::None;
 }
 
 bool CommandStackModel::imagesFit(const State& state) const {
@@ -136,13 +136,13 @@ void CommandStackModel::emptyList(std::string_view editText) {
 
 Outcome CommandStackModel::applyCommand(int n) {
     const Command* command = commandAt(commands_, n);
-    std::string refused = refusal(state_, command);
-    if (!refused.empty())
-        return {false, std::move(refused)};
+    const Refusal refused = refusal(state_, command);
+    if (refused != Refusal::None)
+        return {false, refused};
     const std::int64_t extent = state_.mosaic.extent() * command->pattern.scale;
     if (!memoryCheck_(extent, appliedFactor(state_.shrinkFactor, command->pattern.scale, noScale_),
                       noScale_))
-        return {false, std::string(messages::notEnoughMemory)};
+        return {false, Refusal::NotEnoughMemory};
 
     apply(state_, n, *command);
     showNewest();
@@ -152,7 +152,7 @@ Outcome CommandStackModel::applyCommand(int n) {
 
 Outcome CommandStackModel::undoLast() {
     if (state_.stack.empty())
-        return {false, std::string(messages::stackEmpty)};
+        return {false, Refusal::StackEmpty};
     undoNewest(state_);
     if (state_.stack.empty())
         emptyList(messages::emptyStackLower);
@@ -227,20 +227,20 @@ Outcome CommandStackModel::edit(EditKind kind, int r) {
     auto newer = undone.cbegin() + 1; // the entries above the chosen one
     if (kind != EditKind::Delete) {
         const Command* command = commandAt(commands_, r);
-        std::string refused = refusal(work, command);
-        if (!refused.empty())
-            return {false, std::move(refused)};
+        const Refusal refused = refusal(work, command);
+        if (refused != Refusal::None)
+            return {false, refused};
         apply(work, r, *command);
         if (kind == EditKind::Insert)
             newer = undone.cbegin(); // the chosen entry goes back too, above the new one
     }
-    std::string refused = reapply(work, newer, undone.cend());
-    if (!refused.empty())
-        return {false, std::move(refused)};
+    const Refusal refused = reapply(work, newer, undone.cend());
+    if (refused != Refusal::None)
+        return {false, refused};
     if (kind == EditKind::Insert)
         work.shrinkFactor = wrappingProduct(factorBefore, commandAt(commands_, r)->pattern.scale);
     if (kind != EditKind::Delete && !imagesFit(work))
-        return {false, std::string(messages::notEnoughMemory)};
+        return {false, Refusal::NotEnoughMemory};
 
     state_ = std::move(work);
     if (state_.stack.empty())
@@ -264,7 +264,7 @@ Outcome CommandStackModel::resetAfterHierarchyLoad() {
 Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
     const std::int64_t w = squareTile.width();
     if (squareTile.isEmpty() || squareTile.width() != squareTile.height())
-        return {false, std::string(messages::tileUnusable)};
+        return {false, Refusal::TileUnusable};
 
     Mosaic& mosaic = state_.mosaic;
     const std::int64_t t = mosaic.tileSize;
@@ -275,7 +275,7 @@ Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
     for (const StackEntry& entry : state_.stack)
         reach = std::max(reach, entry.reach);
     if (newExtent > maxExtent || 2 * (reach / t) * w > int32Limit)
-        return {false, std::string(messages::mosaicTooLarge)};
+        return {false, Refusal::MosaicTooLarge};
 
     const std::uint64_t tileBytes = 8 * Bitmap::bytesFor(w, w);
     std::uint64_t heldTileBytes = 0;
@@ -284,14 +284,14 @@ Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
             heldTileBytes += tile.capacityBytes();
     if (!fitsInMemory(tileBytes, heldTileBytes) ||
         !memoryCheck_(newExtent, state_.shrinkFactor, noScale_))
-        return {false, std::string(messages::notEnoughMemory)};
+        return {false, Refusal::NotEnoughMemory};
 
     std::shared_ptr<TileSet> tiles;
     try {
         tiles = std::make_shared<TileSet>();
         BuildTileSet(*tiles, squareTile);
     } catch (const std::bad_alloc&) {
-        return {false, std::string(messages::notEnoughMemory)};
+        return {false, Refusal::NotEnoughMemory};
     }
 
     const auto rescale = [&](std::int64_t v) { return static_cast<std::int32_t>(v / t * w); };

@@ -13,9 +13,11 @@
 #include "bitmap.h"
 #include "hierarchy.h"
 #include "ornamo.h"
+#include "refusal.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -25,8 +27,8 @@ namespace ornamo {
 
 /// What the window must do after an operation.
 struct Outcome {
-    bool render = false; ///< render the mosaic again
-    std::string message; ///< show this in the message box; empty = nothing to show
+    bool render = false;             ///< render the mosaic again
+    Refusal refusal = Refusal::None; ///< why nothing changed; messages::text() shows it
 };
 
 /// One applied command.
@@ -71,16 +73,15 @@ public:
     /// its name first in the list and into the caption and the edit field, enables the list,
     /// selects position 0, and asks for a render. Refused before anything changes, in this
     /// order: a slot out of range or a command without parts, of grid size 0 or whose first
-    /// part has width or height 0 ("Tento príkaz sa nedá použiť."); a result beyond the model
-    /// ("Mozaika by bola príliš veľká."); a full stack ("Príkazový zásobník je plný."); images
-    /// that would not fit ("Na túto mozaiku nie je dosť pamäte.").
+    /// part has width or height 0 (Refusal::CommandUnusable); a result beyond the model
+    /// (Refusal::MosaicTooLarge); a full stack (Refusal::StackFull); images
+    /// that would not fit (Refusal::NotEnoughMemory).
     Outcome applyCommand(int n);
 
-    /// "Zruš posledný príkaz": on an empty stack only the message "Príkazový zásobník je
-    /// prázdny."; otherwise undoes the newest entry exactly (divides the factor by its grid
-    /// size while the factor is above 1), drops the list's first entry, shows the new first
-    /// entry (or "-- prázdny --" and disables the list when the stack became empty), selects
-    /// position 0 and asks for a render.
+    /// "Zruš posledný príkaz": on an empty stack only Refusal::StackEmpty; otherwise undoes the
+    /// newest entry exactly (divides the factor by its grid size while the factor is above 1),
+    /// drops the list's first entry, shows the new first entry (or "-- prázdny --" and disables the
+    /// list when the stack became empty), selects position 0 and asks for a render.
     Outcome undoLast();
 
     /// "Reset": nothing at all on an empty stack; otherwise a reset mosaic, an empty stack,
@@ -124,11 +125,22 @@ public:
     /// A new square base tile of side W: rebuilds the tile set, moves every placement to the
     /// same cell of the new grid (x := W x (x div tileSize), likewise y) and sets tileSize to
     /// W; the stack, the factor and the list stay; asks for a render. Refused, with nothing
-    /// changed: an empty or non-square tile ("Táto dlaždica sa nedá použiť."), an extent above
+    /// changed: an empty or non-square tile (Refusal::TileUnusable), an extent above
     /// 65535 pixels or positions (now or back through the stack) beyond the signed 32-bit
-    /// range ("Mozaika by bola príliš veľká."), tile images or render images that would not
-    /// fit ("Na túto mozaiku nie je dosť pamäte.").
+    /// range (Refusal::MosaicTooLarge), tile images or render images that would not
+    /// fit (Refusal::NotEnoughMemory).
     Outcome changeBaseTile(const Bitmap& squareTile);
+
+    /// Puts `commands` in place of the twelve slots. The stack, the mosaic and the list stay: each
+    /// entry keeps the pattern and the name it was applied with, so undo and the edits stay
+    /// exact; a new mosaic is resetAfterHierarchyLoad()'s.
+    void loadCommands(const CommandSlots& commands) { commands_ = commands; }
+
+    /// Reads the hierarchy file at `path` into the slots with loadHierarchyFile() (on a failed
+    /// open the slots stay as they were), keeping the stack like loadCommands().
+    HierarchyResult loadHierarchy(const std::filesystem::path& path) {
+        return loadHierarchyFile(path, commands_);
+    }
 
     /// "Farba medzery": the colour of the gaps; nothing else changes.
     void setGapColor(Color color) { state_.mosaic.gapColor = color; }
@@ -136,8 +148,7 @@ public:
     // ---- State ----
 
     const Mosaic& mosaic() const { return state_.mosaic; }
-    /// The twelve slots. After changing them, call resetAfterHierarchyLoad().
-    CommandSlots& commands() { return commands_; }
+    /// The twelve slots.
     const CommandSlots& commands() const { return commands_; }
     /// The applied commands, oldest first.
     const std::vector<StackEntry>& stack() const { return state_.stack; }
@@ -173,11 +184,11 @@ private:
     };
     enum class EditKind { Delete, Replace, Insert };
 
-    static std::string refusal(const State& state, const Command* command);
+    static Refusal refusal(const State& state, const Command* command);
     void apply(State& state, int n, const Command& command) const;
     static void undoNewest(State& state);
-    std::string reapply(State& state, std::vector<StackEntry>::const_iterator from,
-                        std::vector<StackEntry>::const_iterator to) const;
+    Refusal reapply(State& state, std::vector<StackEntry>::const_iterator from,
+                    std::vector<StackEntry>::const_iterator to) const;
     bool imagesFit(const State& state) const;
     Outcome edit(EditKind kind, int r);
     void showNewest();

@@ -264,7 +264,7 @@ HierarchyResult readRecords(TextCursor& cursor, CommandSlots& read) {
     while (result.count < static_cast<int>(read.size()) && !cursor.atEnd()) {
         const RecordRead outcome = readRecord(cursor, read[static_cast<std::size_t>(result.count)]);
         if (outcome == RecordRead::Faulty) {
-            result.message = std::string(messages::badFormat);
+            result.failure = HierarchyFailure::BadFormat;
             return result;
         }
         if (outcome == RecordRead::Dropped)
@@ -273,7 +273,7 @@ HierarchyResult readRecords(TextCursor& cursor, CommandSlots& read) {
     }
     // Text beyond the file limit between two records.
     if (cursor.overran())
-        result.message = std::string(messages::badFormat);
+        result.failure = HierarchyFailure::BadFormat;
     return result;
 }
 
@@ -288,12 +288,11 @@ HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands) {
     return result;
 }
 
-HierarchyResult loadHierarchyFile(const std::filesystem::path& path, std::string_view fileName,
-                                  CommandSlots& commands) {
+HierarchyResult loadHierarchyFile(const std::filesystem::path& path, CommandSlots& commands) {
     // A directory opens on some systems but reads nothing and fails.
     std::error_code error;
     if (std::filesystem::is_directory(path, error))
-        return {loadedCount(commands), messages::openFailed(fileName)};
+        return {loadedCount(commands), HierarchyFailure::OpenFailed};
     try {
         std::filebuf file;
         if (file.open(path, std::ios::in | std::ios::binary)) {
@@ -306,7 +305,7 @@ HierarchyResult loadHierarchyFile(const std::filesystem::path& path, std::string
     } catch (const std::bad_alloc&) {
     } catch (const std::ios_base::failure&) {
     }
-    return {loadedCount(commands), messages::openFailed(fileName)};
+    return {loadedCount(commands), HierarchyFailure::OpenFailed};
 }
 
 } // namespace ornamo

@@ -4,6 +4,7 @@
 // parts, read into the twelve command slots of the editor.
 
 #include "ornamo.h"
+#include "refusal.h"
 
 #include <array>
 #include <cstddef>
@@ -27,11 +28,11 @@ struct Command {
 /// The twelve slots; the command of button i + 1 is commands[i].
 using CommandSlots = std::array<Command, 12>;
 
-/// What a read did: `count` commands are in slots 1..count; `message` is the one text the
-/// window must show afterwards (empty: nothing to show).
+/// What a read did: `count` commands are in slots 1..count; `failure` says why the read ended
+/// early (messages::text() gives the text the window shows for it).
 struct HierarchyResult {
     int count = 0;
-    std::string message;
+    HierarchyFailure failure = HierarchyFailure::None;
 };
 
 /// Limits no real hierarchy file reaches: the bytes of the text (up to a Ctrl+Z) and of one line
@@ -55,7 +56,7 @@ inline constexpr std::size_t hierarchyLineLimit = std::size_t{1} << 16;
 /// read), or at the first fault; a fault, a negative part count, a part count larger than the
 /// parts the text can hold, and a record that needs text beyond hierarchyFileLimit or a line
 /// longer than hierarchyLineLimit included, drops the faulty record, keeps the ones before it
-/// and gives the message "Chybný formát súboru!". A name on the last line with nothing
+/// and gives HierarchyFailure::BadFormat. A name on the last line with nothing
 /// after it is dropped without a message. Commands without parts, with grid size 0 or with
 /// parts of size 0 are loaded as read (applying them is refused later).
 HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands);
@@ -63,10 +64,9 @@ HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands);
 /// Reads the file at `path` with readHierarchy(), taking its bytes only as far as the records
 /// need: after the twelfth record, at a fault or at a limit the rest is left unread, so a
 /// device or a pipe that never ends is read no further than the limits. When the file cannot
-/// be opened or read, the slots are left unchanged and the message is
-/// "Zlyhalo otvorenie súboru " + fileName + " !!!"; `count` is then the number of commands
+/// be opened or read, the slots are left unchanged and the failure is
+/// HierarchyFailure::OpenFailed; `count` is then the number of commands
 /// still loaded: the slots up to the last one that is not empty (named "--" and without parts).
-HierarchyResult loadHierarchyFile(const std::filesystem::path& path, std::string_view fileName,
-                                  CommandSlots& commands);
+HierarchyResult loadHierarchyFile(const std::filesystem::path& path, CommandSlots& commands);
 
 } // namespace ornamo

@@ -1,6 +1,10 @@
 #pragma once
 
-// The program's own texts, in Slovak, shared by the engine, the windows and ornamo-render.
+// The program's own texts, in Slovak, shared by the engine, the windows and ornamo-render. The
+// engine reports refusals, read failures and progress as the enums of refusal.h; this is the one
+// place they become text.
+
+#include "refusal.h"
 
 #include <string>
 #include <string_view>
@@ -29,6 +33,40 @@ inline constexpr std::string_view defaultTileMissing =
 inline constexpr std::string_view loadHierarchyQuestion =
     "Načítaním inej hierarchie sa vaša terajšia mozaika zruší. Chcete naozaj pokračovať?";
 
+/// The text of a refusal; empty for Refusal::None.
+constexpr std::string_view text(Refusal refusal) {
+    switch (refusal) {
+    case Refusal::None:
+        return {};
+    case Refusal::StackEmpty:
+        return stackEmpty;
+    case Refusal::StackFull:
+        return stackFull;
+    case Refusal::CommandUnusable:
+        return commandUnusable;
+    case Refusal::MosaicTooLarge:
+        return mosaicTooLarge;
+    case Refusal::NotEnoughMemory:
+        return notEnoughMemory;
+    case Refusal::TileUnusable:
+        return tileUnusable;
+    }
+    return {};
+}
+
+/// The text of a progress caption.
+constexpr std::string_view text(Caption caption) {
+    switch (caption) {
+    case Caption::Rendering:
+        return busyRendering;
+    case Caption::Shrinking:
+        return busyShrinking;
+    case Caption::Saving:
+        return busySaving;
+    }
+    return {};
+}
+
 inline std::string openFailed(std::string_view fileName) {
     return "Zlyhalo otvorenie súboru " + std::string(fileName) + " !!!";
 }
@@ -37,6 +75,20 @@ inline std::string tileLoadFailed(std::string_view path) {
 }
 inline std::string saveFailed(std::string_view name) {
     return "Zlyhalo uloženie súboru " + std::string(name) + " !!!";
+}
+
+/// The text of a hierarchy read's failure for the file shown as `fileName`; empty for
+/// HierarchyFailure::None.
+inline std::string text(HierarchyFailure failure, std::string_view fileName) {
+    switch (failure) {
+    case HierarchyFailure::None:
+        return {};
+    case HierarchyFailure::BadFormat:
+        return std::string(badFormat);
+    case HierarchyFailure::OpenFailed:
+        return openFailed(fileName);
+    }
+    return {};
 }
 
 } // namespace ornamo::messages

@@ -2,7 +2,6 @@
 
 #include "blocksums.h"
 #include "memoryfit.h"
-#include "messages.h"
 #include "parallel.h"
 #include "render.h"
 
@@ -201,7 +200,7 @@ bool MosaicView::render(const Mosaic& mosaic, std::int32_t shrinkFactor, bool no
     const std::int32_t factor =
         noScale || side == extent ? 1 : static_cast<std::uint16_t>(shrinkFactor);
     try {
-        detail::BusyCaption busy(progress, messages::busyRendering);
+        detail::BusyCaption busy(progress, Caption::Rendering);
         return show(std::make_shared<const ViewComputer>(mosaic), factor, static_cast<int>(side),
                     progress);
     } catch (const std::bad_alloc&) {
@@ -217,7 +216,7 @@ bool MosaicView::rescale(std::int32_t shrinkFactor, Progress* progress) {
     const std::int32_t factor = side == extent ? 1 : static_cast<std::uint16_t>(shrinkFactor);
     try {
         const bool reduced = factor > 1 && side > 0;
-        detail::BusyCaption busy(reduced ? progress : nullptr, messages::busyShrinking);
+        detail::BusyCaption busy(reduced ? progress : nullptr, Caption::Shrinking);
         return show(computer_, factor, static_cast<int>(side), reduced ? progress : nullptr);
     } catch (const std::bad_alloc&) {
         return false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string_view>
+#include "refusal.h"
 
 namespace ornamo {
 
@@ -13,8 +13,8 @@ namespace ornamo {
 class Progress {
 public:
     virtual ~Progress() = default;
-    /// The work starts: show `caption` ("--- Počítam ---" or "---Škálujem---") and position 0.
-    virtual void StartProcessBar(std::string_view caption) = 0;
+    /// The work starts: show `caption` (messages::text() gives its text) and position 0.
+    virtual void StartProcessBar(Caption caption) = 0;
     /// The work has ended (also when it ended by an exception).
     virtual void EndProcessBar() = 0;
     /// Position 0..100, never decreasing. Called about every 30 ms of work, never per pixel;

@@ -1,7 +1,6 @@
 #include "render.h"
 
 #include "memoryfit.h"
-#include "messages.h"
 #include "parallel.h"
 #include "reducer.h"
 #include "vectorclones.h"
@@ -507,7 +506,7 @@ void renderMosaic(const Mosaic& mosaic, Bitmap& mosaicImage, Progress* progress)
     if (!fitsInMemory(growthFor(extent, extent, mosaicImage)))
         throw NotEnoughImageMemory();
     const auto side = static_cast<std::int32_t>(extent);
-    detail::BusyCaption busy(progress, messages::busyRendering);
+    detail::BusyCaption busy(progress, Caption::Rendering);
     mosaicImage.resizeForOverwrite(side, side);
     renderViewRect(mosaic, 1, {0, 0, side, side}, mosaicImage.bits(), mosaicImage.stride(),
                    progress);

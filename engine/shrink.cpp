@@ -4,7 +4,6 @@
 #include "render.h"
 
 #include "memoryfit.h"
-#include "messages.h"
 #include "parallel.h"
 #include "vectorclones.h"
 
@@ -343,7 +342,7 @@ void ShrinkBitmap(std::uint16_t factorX, std::uint16_t factorY, const Bitmap& so
     const std::unique_ptr<Reducer> reducer =
         detail::makeReducer(factorX, factorY, outWidth, detail::workerCount(), false);
 
-    detail::BusyCaption busy(progress, messages::busyShrinking);
+    detail::BusyCaption busy(progress, Caption::Shrinking);
     destination.resizeForOverwrite(outWidth, outHeight);
     detail::runPieces(outHeight, progress, [&](std::int64_t y) {
         const auto row = static_cast<int>(y);

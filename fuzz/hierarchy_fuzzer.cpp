@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ornamo::CommandStackModel model;
     model.setMemoryCheck([](std::int64_t, std::int32_t, bool) { return true; });
-    model.commands() = slots;
+    model.loadCommands(slots);
     const ornamo::Mosaic start = model.mosaic();
     for (int round = 0; round < 2; ++round)
         for (int n = 1; n <= result.count; ++n)

@@ -394,8 +394,9 @@ void MainWindow::FormCreate() {
     }
     // The tile size is the squared default tile's width, so that any default tile lays out
     // without gaps or overlaps.
-    if (const ornamo::Outcome built = model_.changeBaseTile(*tile); !built.message.empty()) {
-        showMessage(built.message);
+    if (const ornamo::Outcome built = model_.changeBaseTile(*tile);
+        built.refusal != ornamo::Refusal::None) {
+        showMessage(ornamo::messages::text(built.refusal));
         return;
     }
     // The view starts as the tile itself, at its own size.
@@ -474,17 +475,15 @@ void MainWindow::Nekluj1Click() {
         return;
     }
     const bool wasOn = model_.noScale();
-    const std::int32_t factorBefore = model_.shrinkFactor();
     const ornamo::NoScaleToggle toggle = ornamo::toggledNoScale(wasOn);
-    model_.setNoScale(toggle.noScale);
     Nekluj1->setChecked(toggle.noScale);
-    model_.setShrinkFactor(toggle.shrinkFactor);
-    if (toggle.redraw && !DrawTile(DrawMode::Rescale)) {
+    if (toggle.redraw && !makeView(DrawMode::Rescale, toggle.shrinkFactor)) {
         // The full-size view did not fit: the switch stays as the shown picture has it.
-        model_.setNoScale(wasOn);
         Nekluj1->setChecked(wasOn);
-        model_.setShrinkFactor(factorBefore);
+        return;
     }
+    model_.setNoScale(toggle.noScale);
+    model_.setShrinkFactor(toggle.shrinkFactor);
 }
 
 void MainWindow::Oprograme1Click() {

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 class AboutDialog;
 class ChoiceDialog;
@@ -66,8 +67,11 @@ public:
 
     // The state of the run, for whoever needs to look (tests, accessibility).
     const ornamo::CommandStackModel& model() const { return model_; }
-    /// Tests use this to refuse renders at will (setMemoryCheck).
-    ornamo::CommandStackModel& model() { return model_; }
+    /// Test seam: replaces the model's memory check, so that a test can make the editing
+    /// operations refuse for lack of memory (the real check reads the system's free memory).
+    void setMemoryCheckForTests(ornamo::CommandStackModel::MemoryCheck check) {
+        model_.setMemoryCheck(std::move(check));
+    }
     /// The picture shown: the mosaic of the last render at the factor of the last zoom.
     const ornamo::MosaicView& view() const { return view_; }
     bool ctrlDown() const { return ctrlDown_; }
@@ -76,7 +80,7 @@ public:
     bool isBusy() const { return busy_; }
 
     // ornamo::Progress: the busy label and ProgressBar1.
-    void StartProcessBar(std::string_view caption) override;
+    void StartProcessBar(ornamo::Caption caption) override;
     void EndProcessBar() override;
     void step(int position) override;
 
@@ -124,6 +128,9 @@ private:
     // Drawing.
     /// False when the work was not done (another render runs, or the images did not fit).
     bool DrawTile(DrawMode mode);
+    /// DrawTile at `factor` instead of the model's; a zoom commits the factor only when the
+    /// view at it was made.
+    bool makeView(DrawMode mode, std::int32_t factor);
     void ShowView();
 
     // View controls.

@@ -46,13 +46,10 @@ QString buttonCaption(const std::string& name) {
 // ---- Command slots ----
 
 void MainWindow::LoadCommands(const QString& path, const QString& fileName, QWidget* over) {
-    const QByteArray shownName = fileName.toUtf8();
-    const ornamo::HierarchyResult result = ornamo::loadHierarchyFile(
-        std::filesystem::path(path.toStdU16String()),
-        std::string_view(shownName.constData(), static_cast<std::size_t>(shownName.size())),
-        model_.commands());
-    if (!result.message.empty())
-        showMessage(result.message, over);
+    const ornamo::HierarchyResult result =
+        model_.loadHierarchy(std::filesystem::path(path.toStdU16String()));
+    if (result.failure != ornamo::HierarchyFailure::None)
+        showMessage(ornamo::messages::text(result.failure, fileName.toStdString()), over);
     labelCommandButtons(result.count);
 }
 
@@ -210,8 +207,8 @@ void MainWindow::showStackList() {
 
 void MainWindow::finish(const ornamo::Outcome& outcome) {
     showStackList();
-    if (!outcome.message.empty())
-        showMessage(outcome.message);
+    if (outcome.refusal != ornamo::Refusal::None)
+        showMessage(ornamo::messages::text(outcome.refusal));
     if (outcome.render)
         DrawTile(DrawMode::Render);
 }
@@ -300,8 +297,8 @@ void MainWindow::OpenDialog1Close() {
         return;
     }
     const ornamo::Outcome outcome = model_.changeBaseTile(tile);
-    if (!outcome.message.empty())
-        showMessage(outcome.message);
+    if (outcome.refusal != ornamo::Refusal::None)
+        showMessage(ornamo::messages::text(outcome.refusal));
     DrawTile(DrawMode::Render);
 }
 
@@ -413,7 +410,7 @@ bool MainWindow::savePictureFile(const ornamo::PictureSource& picture, const QSt
                                  ornamo::ImageFileFormat format) {
     busy_ = true;
     updateActions();
-    StartProcessBar(ornamo::messages::busySaving);
+    StartProcessBar(ornamo::Caption::Saving);
     const bool saved = ornamo::savePicture(name, picture, format, this);
     EndProcessBar();
     busy_ = false;

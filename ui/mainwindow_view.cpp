@@ -38,6 +38,10 @@ constexpr int verticalBarMargin = 460 - 371;
 // ---- DrawTile ----
 
 bool MainWindow::DrawTile(DrawMode mode) {
+    return makeView(mode, model_.shrinkFactor());
+}
+
+bool MainWindow::makeView(DrawMode mode, std::int32_t factor) {
     if (mode == DrawMode::Show) {
         ShowView();
         return true;
@@ -49,10 +53,9 @@ bool MainWindow::DrawTile(DrawMode mode) {
 
     // The new view is made beside the old one, so that the window can go on showing, scrolling
     // and resizing the old view while the work processes pending input.
-    const bool fits =
-        mode == DrawMode::Render
-            ? view_.render(model_.mosaic(), model_.shrinkFactor(), model_.noScale(), this)
-            : view_.rescale(model_.shrinkFactor(), this);
+    const bool fits = mode == DrawMode::Render
+                          ? view_.render(model_.mosaic(), factor, model_.noScale(), this)
+                          : view_.rescale(factor, this);
 
     // Hide the busy indicator even when the work ended early.
     EndProcessBar();
@@ -110,8 +113,9 @@ void MainWindow::ShowView() {
 
 // ---- The busy indicator ----
 
-void MainWindow::StartProcessBar(std::string_view caption) {
-    Label2->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+void MainWindow::StartProcessBar(ornamo::Caption caption) {
+    const std::string_view shown = ornamo::messages::text(caption);
+    Label2->setText(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())));
     Label2->show();
     ProgressBar1->setValue(0);
     ProgressBar1->show();
@@ -156,10 +160,8 @@ void MainWindow::fullSize() {
 
 void MainWindow::zoomTo(std::int32_t factor) {
     // A view that does not fit keeps the picture shown, so the factor stays the one it shows.
-    const std::int32_t before = model_.shrinkFactor();
-    model_.setShrinkFactor(factor);
-    if (!DrawTile(DrawMode::Rescale))
-        model_.setShrinkFactor(before);
+    if (makeView(DrawMode::Rescale, factor))
+        model_.setShrinkFactor(factor);
 }
 
 // ---- Resizing and scrolling ----

@@ -33,7 +33,7 @@ inline int workerIndex() {
 /// job ends.
 class BusyCaption {
 public:
-    BusyCaption(Progress* progress, std::string_view caption) : progress_(progress) {
+    BusyCaption(Progress* progress, Caption caption) : progress_(progress) {
         if (progress_)
             progress_->StartProcessBar(caption);
     }

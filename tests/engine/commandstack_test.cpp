@@ -1,5 +1,4 @@
 #include "commandstack.h"
-#include "messages.h"
 #include "zoom.h"
 
 #include <gtest/gtest.h>
@@ -20,10 +19,10 @@ namespace {
 
 using O = Orientation;
 
-const std::string unusable(messages::commandUnusable);
-const std::string tooLarge(messages::mosaicTooLarge);
-const std::string noMemory(messages::notEnoughMemory);
-const std::string stackFull(messages::stackFull);
+constexpr Refusal unusable = Refusal::CommandUnusable;
+constexpr Refusal tooLarge = Refusal::MosaicTooLarge;
+constexpr Refusal noMemory = Refusal::NotEnoughMemory;
+constexpr Refusal stackFull = Refusal::StackFull;
 
 Mosaic pattern(std::uint16_t grid, std::vector<Placement> parts) {
     Mosaic p;
@@ -43,7 +42,7 @@ protected:
     // mirrored centre; a single part outside its grid; a single stretched part.
     void SetUp() override {
         model.setMemoryCheck([this](std::int64_t, std::int32_t, bool) { return memoryFits; });
-        auto& slots = model.commands();
+        CommandSlots slots;
         slots[0] = {"A", pattern(2, {{1, 1, 0, 0, O::R0},
                                      {1, 1, 1, 0, O::R90},
                                      {1, 1, 0, 1, O::MR0},
@@ -52,6 +51,7 @@ protected:
             "B", pattern(3, {{3, 1, 0, 0, O::MR90}, {1, 1, 1, 1, O::MR0}, {3, 1, 0, 2, O::R270}})};
         slots[2] = {"C", pattern(4, {{2, 1, 3, 5, O::MR180}})};
         slots[3] = {"D", pattern(5, {{2, 3, 1, 1, O::R90}})};
+        model.loadCommands(slots);
     }
 
     // The mosaic the stack stands for: its commands substituted in turn into a reset mosaic.
@@ -118,10 +118,17 @@ protected:
                                model.stackCaption(), model.listEntries(), model.listEnabled());
     }
 
-    void expectNothingChanged(const Outcome& outcome, const std::string& message,
+    // Puts `command` into slot n (1..12).
+    void setSlot(int n, Command command) {
+        CommandSlots slots = model.commands();
+        slots[static_cast<std::size_t>(n - 1)] = std::move(command);
+        model.loadCommands(slots);
+    }
+
+    void expectNothingChanged(const Outcome& outcome, Refusal refusal,
                               const Snapshot& before) const {
         EXPECT_FALSE(outcome.render);
-        EXPECT_EQ(outcome.message, message);
+        EXPECT_EQ(outcome.refusal, refusal);
         EXPECT_EQ(snapshot(), before);
     }
 
@@ -141,7 +148,7 @@ TEST_F(StackTest, StartState) {
 
 TEST_F(StackTest, EntriesKeepTheNameTheyWereAppliedWith) {
     run("1");
-    model.commands()[0].name = "premenovaný";
+    setSlot(1, {"premenovaný", model.commands()[0].pattern});
     run("1");
     EXPECT_EQ(model.listEntries(), (std::vector<std::string>{"premenovaný", "A"}));
 }
@@ -213,9 +220,9 @@ TEST_F(StackTest, StackFactorAndListAfterEachOperation) {
 TEST_F(StackTest, OnAnEmptyStackOnlyUndoSpeaks) {
     model.setShrinkFactor(8); // a zoom, which must survive
     const Snapshot before = snapshot();
-    expectNothingChanged(model.undoLast(), std::string(messages::stackEmpty), before);
+    expectNothingChanged(model.undoLast(), Refusal::StackEmpty, before);
     for (const char* steps : {"reset", "delete", "delete-up-to", "replace:1", "insert:1"})
-        expectNothingChanged(run(steps), "", before);
+        expectNothingChanged(run(steps), Refusal::None, before);
 }
 
 TEST_F(StackTest, TypedTextIsPutBackUnlessItNamesAnEntry) {
@@ -234,7 +241,7 @@ TEST_F(StackTest, RefusedApplyReplaceAndInsertChangeNothing) {
     struct Row {
         const char* label;
         Mosaic command;
-        std::string message;
+        Refusal refusal;
         bool memoryFits = true;
     };
     const Row rows[] = {
@@ -250,12 +257,12 @@ TEST_F(StackTest, RefusedApplyReplaceAndInsertChangeNothing) {
         SCOPED_TRACE(row.label);
         memoryFits = true;
         run("load 1 2 select:1 factor:12");
-        model.commands()[11] = {"X", row.command};
+        setSlot(12, {"X", row.command});
         memoryFits = row.memoryFits;
         const Snapshot before = snapshot();
-        expectNothingChanged(model.applyCommand(12), row.message, before);
-        expectNothingChanged(model.replaceChosen(12), row.message, before);
-        expectNothingChanged(model.insertBeforeChosen(12), row.message, before);
+        expectNothingChanged(model.applyCommand(12), row.refusal, before);
+        expectNothingChanged(model.replaceChosen(12), row.refusal, before);
+        expectNothingChanged(model.insertBeforeChosen(12), row.refusal, before);
         EXPECT_TRUE(model.undoLast().render); // taking a command away needs no more memory
     }
 }
@@ -267,13 +274,13 @@ TEST_F(StackTest, SlotsOutOfRangeAndCancelledChoices) {
         expectNothingChanged(model.applyCommand(n), unusable, before);
     expectNothingChanged(model.replaceChosen(7), unusable, before);
     expectNothingChanged(model.insertBeforeChosen(0), unusable, before);
-    expectNothingChanged(model.replaceChosen(cancelledChoice), "", before);
-    expectNothingChanged(model.insertBeforeChosen(cancelledChoice), "", before);
+    expectNothingChanged(model.replaceChosen(cancelledChoice), Refusal::None, before);
+    expectNothingChanged(model.insertBeforeChosen(cancelledChoice), Refusal::None, before);
 }
 
 TEST_F(StackTest, FieldsBeyond32Bits) {
     // A part 65535 cells wide on a grid of 1: twice would give widths of 65535^2.
-    model.commands()[4] = {"wide", pattern(1, {{65535, 1, 0, 0, O::R0}})};
+    setSlot(5, {"wide", pattern(1, {{65535, 1, 0, 0, O::R0}})});
     ASSERT_TRUE(run("5").render);
     const Snapshot before = snapshot();
     expectNothingChanged(model.applyCommand(5), tooLarge, before);
@@ -283,7 +290,7 @@ TEST_F(StackTest, FieldsBeyond32Bits) {
 }
 
 TEST_F(StackTest, StackFull) {
-    model.commands()[4] = {"I", pattern(1, {{1, 1, 0, 0, O::R0}})};
+    setSlot(5, {"I", pattern(1, {{1, 1, 0, 0, O::R0}})});
     for (std::size_t i = 0; i < CommandStackModel::capacity; ++i)
         ASSERT_TRUE(model.applyCommand(5).render) << i;
     run("select:3");
@@ -320,7 +327,7 @@ TEST_F(StackTest, ChangeBaseTileRescalesPositions) {
     expectMosaicOfTheStack();
 
     // Each placement keeps its cell: (1, 1, 120, 40) with 40-pixel tiles is (1, 1, 240, 80).
-    model.commands()[4] = {"E", pattern(4, {{1, 1, 3, 1, O::R90}})};
+    setSlot(5, {"E", pattern(4, {{1, 1, 3, 1, O::R90}})});
     run("reset tile:40 5");
     ASSERT_EQ(model.mosaic().placements, (std::vector<Placement>{{1, 1, 120, 40, O::R90}}));
     run("tile:80");
@@ -330,9 +337,8 @@ TEST_F(StackTest, ChangeBaseTileRescalesPositions) {
 TEST_F(StackTest, ChangeBaseTileRefusals) {
     run("1 2 3 4"); // scale 120
     const Snapshot before = snapshot();
-    const std::string unusableTile(messages::tileUnusable);
-    expectNothingChanged(model.changeBaseTile(Bitmap()), unusableTile, before);
-    expectNothingChanged(model.changeBaseTile(Bitmap(30, 20)), unusableTile, before);
+    expectNothingChanged(model.changeBaseTile(Bitmap()), Refusal::TileUnusable, before);
+    expectNothingChanged(model.changeBaseTile(Bitmap(30, 20)), Refusal::TileUnusable, before);
     expectNothingChanged(model.changeBaseTile(Bitmap(547, 547)), tooLarge, before); // > 65535
     memoryFits = false;
     expectNothingChanged(model.changeBaseTile(Bitmap(50, 50)), noMemory, before);
@@ -342,8 +348,8 @@ TEST_F(StackTest, ChangeBaseTileRefusesPositionsBeyond32BitsBackThroughTheStack)
     // Parts far outside their grid carry the mosaic 52 million pixels away and back again; a
     // tile 25 times larger would push that history beyond 32 bits, although the extent and
     // the present positions stay small.
-    model.commands()[4] = {"far", pattern(1, {{1, 1, 65535, 0, O::R0}})};
-    model.commands()[5] = {"back", pattern(1, {{1, 1, -65535, 0, O::R0}})};
+    setSlot(5, {"far", pattern(1, {{1, 1, 65535, 0, O::R0}})});
+    setSlot(6, {"back", pattern(1, {{1, 1, -65535, 0, O::R0}})});
     for (int i = 0; i < 40; ++i)
         ASSERT_TRUE(model.applyCommand(i < 20 ? 5 : 6).render);
     ASSERT_EQ(model.mosaic().placements, std::vector<Placement>{Placement{}});
@@ -419,7 +425,7 @@ TEST_F(StackTest, RandomOperationsKeepTheMosaicEqualToTheStack) {
     // Keep the mosaics small so thousands of sequences stay fast.
     model.setMemoryCheck([](std::int64_t extent, std::int32_t, bool) { return extent <= 40 * 96; });
     for (int sequence = 0; sequence < 2000; ++sequence) {
-        model.commands() = randomCommands(random);
+        model.loadCommands(randomCommands(random));
         model.resetAfterHierarchyLoad();
         model.changeBaseTile(Bitmap(40, 40));
         for (int step = 0; step < 14; ++step) {

@@ -15,7 +15,8 @@
 namespace ornamo {
 namespace {
 
-const std::string badFormat(messages::badFormat);
+constexpr HierarchyFailure none = HierarchyFailure::None;
+constexpr HierarchyFailure badFormat = HierarchyFailure::BadFormat;
 
 // The two-record file of the format's description.
 const std::string exampleFile = "Stvorec\nscale: 2\nitem: 4\n"
@@ -59,7 +60,7 @@ struct ReadCase {
     const char* label;
     std::string bytes;
     std::vector<std::string> names; // the loaded names, in slot order
-    std::string message;
+    HierarchyFailure failure;
 };
 
 void PrintTo(const ReadCase& c, std::ostream* out) {
@@ -76,7 +77,7 @@ TEST_P(ReadTable, LoadsNamesAndMessage) {
     slots.fill({"stale", stale}); // a read replaces every slot
     const HierarchyResult result = readHierarchy(c.bytes, slots);
     EXPECT_EQ(result.count, static_cast<int>(c.names.size()));
-    EXPECT_EQ(result.message, c.message);
+    EXPECT_EQ(result.failure, c.failure);
     EXPECT_EQ(namesOf(slots), slotNames(c.names));
     for (std::size_t i = c.names.size(); i < slots.size(); ++i)
         EXPECT_TRUE(slots[i].pattern.placements.empty()) << "slot " << i + 1;
@@ -103,39 +104,45 @@ std::vector<ReadCase> readCases() {
     for (char ch : exampleFile)
         crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
     return {
-        {"EmptyFile", "", {}, ""},
-        {"OnlyEmptyLines", "\n\n\r\n\n", {}, ""},
-        {"Example", exampleFile, {"Stvorec", "Pruh"}, ""},
-        {"CrLfLines", crlf, {"Stvorec", "Pruh"}, ""},
-        {"CtrlZEndsTheFile", exampleFile + "\x1a" + "garbage\nscale: x\n", {"Stvorec", "Pruh"}, ""},
+        {"EmptyFile", "", {}, none},
+        {"OnlyEmptyLines", "\n\n\r\n\n", {}, none},
+        {"Example", exampleFile, {"Stvorec", "Pruh"}, none},
+        {"CrLfLines", crlf, {"Stvorec", "Pruh"}, none},
+        {"CtrlZEndsTheFile",
+         exampleFile + "\x1a" + "garbage\nscale: x\n",
+         {"Stvorec", "Pruh"},
+         none},
         {"CtrlZInsideARecord", simple("A") + "B\nscale: 2\x1aitem: 1\n", {"A"}, badFormat},
         // The first six characters of a header line are skipped unread.
-        {"ScaleLabelDirectlyFollowedByNumber", withScale("scale:2"), {"A"}, ""},
+        {"ScaleLabelDirectlyFollowedByNumber", withScale("scale:2"), {"A"}, none},
         {"ItemLabelWithOneDigitLeavesNothing", withItem("item:1"), {}, badFormat},
-        {"ItemLabelWithTwoDigitsLosesTheFirst", withItem("item:11") + simple("B"), {"A", "B"}, ""},
-        {"LabelsAreNotLookedAt", record("A", "abcdef2", "zzzzzz1", "0 0 2 2 R0\n"), {"A"}, ""},
-        {"LeadingSpaces", record("A", "scale:    2", "item:    1", "0 0 2 2 R0\n"), {"A"}, ""},
+        {"ItemLabelWithTwoDigitsLosesTheFirst",
+         withItem("item:11") + simple("B"),
+         {"A", "B"},
+         none},
+        {"LabelsAreNotLookedAt", record("A", "abcdef2", "zzzzzz1", "0 0 2 2 R0\n"), {"A"}, none},
+        {"LeadingSpaces", record("A", "scale:    2", "item:    1", "0 0 2 2 R0\n"), {"A"}, none},
         {"TabInHeader", withScale("scale:\t2"), {}, badFormat},
         {"TrailingBlankInHeader", withScale("scale: 2 "), {}, badFormat},
-        {"BlankNameIsAName", simple("   "), {"   "}, ""},
-        {"NameKeepsItsBlanks", simple("  Meno \t"), {"  Meno \t"}, ""},
-        {"NameOnLastLineDropped", simple("A") + "Posledný", {"A"}, ""},
-        {"NameAndEmptyLinesAtEndDropped", simple("A") + "\n\nPosledný\n", {"A"}, ""},
+        {"BlankNameIsAName", simple("   "), {"   "}, none},
+        {"NameKeepsItsBlanks", simple("  Meno \t"), {"  Meno \t"}, none},
+        {"NameOnLastLineDropped", simple("A") + "Posledný", {"A"}, none},
+        {"NameAndEmptyLinesAtEndDropped", simple("A") + "\n\nPosledný\n", {"A"}, none},
         {"FileEndsAfterScaleLine", simple("A") + "B\nscale: 2\n", {"A"}, badFormat},
         {"FileEndsInsidePartLines", simple("A") + withParts("0 0 1 1 R0\n", 2), {"A"}, badFormat},
         // The keyword is the rest of the fourth integer's line, trimmed of spaces only.
         {"LowerCaseKeyword", withParts("0 0 2 2 r0\n"), {}, badFormat},
         {"KeywordFollowedByTab", withParts("0 0 2 2 R0\t\n"), {}, badFormat},
         {"KeywordFollowedByComment", withParts("0 0 2 2 R0 otočené\n"), {}, badFormat},
-        {"SpacesAroundKeyword", withParts("0 0 2 2    R0   \n"), {"A"}, ""},
+        {"SpacesAroundKeyword", withParts("0 0 2 2    R0   \n"), {"A"}, none},
         {"TabBeforeKeyword", withParts("0 0 2 2\tR0\n"), {}, badFormat},
         {"PartWithoutKeyword", withParts("0 0 2 2\n") + simple("B"), {}, badFormat},
         // Tokens are split at every byte up to 32, line ends included, and only there.
-        {"IntegersSpreadOverLines", withParts("\n0\t0\n\n 2\n2 R0\n"), {"A"}, ""},
+        {"IntegersSpreadOverLines", withParts("\n0\t0\n\n 2\n2 R0\n"), {"A"}, none},
         {"ControlBytesSplitTokens",
          withParts(std::string{1, '0', 31, '0', 11, '2', 2, '2'} + " R0\n"),
          {"A"},
-         ""},
+         none},
         {"HighByteDoesNotSplit",
          withParts(std::string{'0', ' ', '0', ' ', '2', '\xa0', '2'} + " R0\n"),
          {},
@@ -145,28 +152,28 @@ std::vector<ReadCase> readCases() {
              simple("D") + simple("E"),
          {"A", "B"},
          badFormat},
-        {"ItemCountZero", withParts("", 0) + simple("B"), {"A", "B"}, ""},
+        {"ItemCountZero", withParts("", 0) + simple("B"), {"A", "B"}, none},
         {"NegativeItemCount", withParts("", -1) + simple("B"), {}, badFormat},
         {"EmptyLineBeforeScale", "A\n\nscale: 2\nitem: 1\n0 0 2 2 R0\n", {}, badFormat},
         {"EmptyLineBeforeItem", "A\nscale: 2\n\nitem: 1\n0 0 2 2 R0\n", {}, badFormat},
         // Surplus part lines become the next record's name and scale line.
         {"CountTooSmall", withParts("0 0 1 1 R0\n1 1 1 1 R0\n0 1 1 1 R0\n"), {"A"}, badFormat},
-        {"SurplusPartOnLastLineIsADroppedName", withParts("0 0 1 1 R0\n1 1 1 1 R0\n"), {"A"}, ""},
+        {"SurplusPartOnLastLineIsADroppedName", withParts("0 0 1 1 R0\n1 1 1 1 R0\n"), {"A"}, none},
         {"CountTooLarge", withParts("0 0 1 1 R0\n1 1 1 1 R0\n", 3) + simple("B"), {}, badFormat},
         // A count the text cannot hold fails at its end, with nothing allocated for it.
         {"HugeItemCount", withParts("0 0 1 1 R0\n", 2000000000), {}, badFormat},
         {"LargestItemCount", withParts("0 0 1 1 R0\n", 2147483647), {}, badFormat},
-        {"ThirteenthRecordIgnored", thirteen, twelve, ""},
+        {"ThirteenthRecordIgnored", thirteen, twelve, none},
         // Limits: what lies past them is a fault, but only when the records reach it.
-        {"LongestLine", simple("A") + simple(longest), {"A", longest}, ""},
+        {"LongestLine", simple("A") + simple(longest), {"A", longest}, none},
         {"LineBeyondLimit", simple("A") + simple(longest + "n"), {"A"}, badFormat},
-        {"TextUpToFileLimit", filled, {"A", "B"}, ""},
+        {"TextUpToFileLimit", filled, {"A", "B"}, none},
         {"TextBeyondFileLimit", filled + "\n", {"A", "B"}, badFormat},
         {"RecordBeyondFileLimit", filled + simple("C"), {"A", "B"}, badFormat},
         // "R0 " within the limit, "x" beyond it
         {"KeywordCutByFileLimit", filled.substr(0, filled.size() - 1) + " x\n", {"A"}, badFormat},
         {"TwelveRecordsThenEndlessLine", twelveRecords + std::string(2 * hierarchyFileLimit, '\0'),
-         twelve, ""},
+         twelve, none},
     };
 }
 
@@ -233,12 +240,14 @@ TEST_P(Values, InScaleLineAndPartFields) {
     const auto inHeader = readHierarchy(withScale("scale: " + t), header);
     const auto inPart = readHierarchy(withParts(t + " " + t + " " + t + " " + t + " R0\n"), part);
     if (c.stored < 0) {
-        EXPECT_EQ(inHeader.message, badFormat);
-        EXPECT_EQ(inPart.message, badFormat);
+        EXPECT_EQ(inHeader.failure, badFormat);
+        EXPECT_EQ(inPart.failure, badFormat);
         return;
     }
-    ASSERT_EQ(inHeader.count, 1) << inHeader.message;
-    ASSERT_EQ(inPart.count, 1) << inPart.message;
+    ASSERT_EQ(inHeader.failure, none);
+    ASSERT_EQ(inHeader.count, 1);
+    ASSERT_EQ(inPart.failure, none);
+    ASSERT_EQ(inPart.count, 1);
     EXPECT_EQ(header[0].pattern.scale, c.stored);
     EXPECT_EQ(part[0].pattern.placements.at(0),
               (Placement{c.stored, c.stored, c.stored, c.stored}));
@@ -273,12 +282,14 @@ TEST(HierarchyFile, ReadsAFileAndKeepsTheSlotsWhenItCannot) {
     std::ofstream(directory / "test.hrh", std::ios::binary)
         << exampleFile + simple("--") + simple("C");
     CommandSlots slots;
-    const auto read = loadHierarchyFile(directory / "test.hrh", "test.hrh", slots);
+    const auto read = loadHierarchyFile(directory / "test.hrh", slots);
     EXPECT_EQ(read.count, 4);
-    EXPECT_EQ(read.message, "");
+    EXPECT_EQ(read.failure, none);
     for (const auto& path : {directory / "chýba.hrh", directory}) {
-        const auto result = loadHierarchyFile(path, "chýba.hrh", slots);
-        EXPECT_EQ(result.message, "Zlyhalo otvorenie súboru chýba.hrh !!!");
+        const auto result = loadHierarchyFile(path, slots);
+        EXPECT_EQ(result.failure, HierarchyFailure::OpenFailed);
+        EXPECT_EQ(messages::text(result.failure, "chýba.hrh"),
+                  "Zlyhalo otvorenie súboru chýba.hrh !!!");
         EXPECT_EQ(result.count, 4);
         EXPECT_EQ(namesOf(slots), slotNames({"Stvorec", "Pruh", "--", "C"}));
     }
@@ -294,18 +305,18 @@ TEST(HierarchyFile, PipeReadOnlyAsFarAsTwelveRecords) {
     for (int i = 0; i < 12; ++i)
         twelve += simple("P");
     ASSERT_EQ(write(ends[1], twelve.data(), twelve.size()), static_cast<ssize_t>(twelve.size()));
-    const auto piped = loadHierarchyFile("/dev/fd/" + std::to_string(ends[0]), "rura.hrh", slots);
+    const auto piped = loadHierarchyFile("/dev/fd/" + std::to_string(ends[0]), slots);
     EXPECT_EQ(piped.count, 12);
-    EXPECT_EQ(piped.message, "");
+    EXPECT_EQ(piped.failure, none);
     close(ends[0]);
     close(ends[1]);
 }
 
 TEST(HierarchyFile, ShippedDefaultFile) {
     CommandSlots slots;
-    const auto result = loadHierarchyFile(std::string(ORNAMO_TEST_DATA) + "/../../data/default.hrh",
-                                          "default.hrh", slots);
-    EXPECT_EQ(result.message, "");
+    const auto result =
+        loadHierarchyFile(std::string(ORNAMO_TEST_DATA) + "/../../data/default.hrh", slots);
+    EXPECT_EQ(result.failure, none);
     EXPECT_GE(result.count, 8);
     EXPECT_EQ(slots[0].name, "Stvorec");
     for (int i = 0; i < result.count; ++i) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -39,8 +40,8 @@ Bitmap expectedView(const Bitmap& full, std::int32_t shrinkFactor, bool noScale)
 }
 
 struct Captions : Progress {
-    std::vector<std::string> shown;
-    void StartProcessBar(std::string_view caption) override { shown.emplace_back(caption); }
+    std::vector<Caption> shown;
+    void StartProcessBar(Caption caption) override { shown.push_back(caption); }
     void EndProcessBar() override {}
     void step(int) override {}
 };
@@ -57,13 +58,14 @@ TEST(MosaicView, KeptAndTiledViewsShowTheSamePixelsAsTheWholeImageReduced) {
         bool render;
         std::int32_t factor;
         bool noScale;
-        const char* caption; // shown on the busy label, or none
+        std::optional<Caption> caption; // shown on the busy label, or none
     };
+    constexpr Caption rendering = Caption::Rendering, shrinking = Caption::Shrinking;
     const Step steps[] = {
-        {true, 4, false, "--- Počítam ---"}, {false, 3, false, "---Škálujem---"},
-        {false, 1, false, nullptr},          {true, 7, true, "--- Počítam ---"},
-        {false, 0, false, nullptr},          {false, 0x10005, false, "---Škálujem---"},
-        {false, 621, false, nullptr},        {false, 2, false, "---Škálujem---"},
+        {true, 4, false, rendering}, {false, 3, false, shrinking},
+        {false, 1, false, {}},       {true, 7, true, rendering},
+        {false, 0, false, {}},       {false, 0x10005, false, shrinking},
+        {false, 621, false, {}},     {false, 2, false, shrinking},
     };
     // Kept whole, and tiled with room for only a few tiles, so that scrolling back computes
     // tiles again.
@@ -77,7 +79,7 @@ TEST(MosaicView, KeptAndTiledViewsShowTheSamePixelsAsTheWholeImageReduced) {
             ASSERT_TRUE(s.render ? view->render(m, s.factor, s.noScale, &captions)
                                  : view->rescale(s.factor, &captions));
             EXPECT_EQ(captions.shown,
-                      s.caption ? std::vector<std::string>{s.caption} : std::vector<std::string>{});
+                      s.caption ? std::vector<Caption>{*s.caption} : std::vector<Caption>{});
             ASSERT_EQ(view->side(), expected.width());
             EXPECT_EQ(view->toBitmap(), expected);
             if (expected.isEmpty())

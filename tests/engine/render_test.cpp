@@ -1,4 +1,3 @@
-#include "messages.h"
 #include "randomimage.h"
 #include "render.h"
 
@@ -73,10 +72,10 @@ Bitmap referenceShrink(int fx, int fy, const Bitmap& source) {
 }
 
 struct RecordingProgress : Progress {
-    std::vector<std::string> captions;
+    std::vector<Caption> captions;
     int ends = 0;
     std::vector<int> steps;
-    void StartProcessBar(std::string_view caption) override { captions.emplace_back(caption); }
+    void StartProcessBar(Caption caption) override { captions.push_back(caption); }
     void EndProcessBar() override { ++ends; }
     void step(int position) override { steps.push_back(position); }
 };
@@ -189,9 +188,9 @@ TEST(Progress, RenderAndReductionReportTheirCaptionAndRisingPositions) {
     ShrinkBitmap(2, 2, image, view, &shrinking);
     ShrinkBitmap(1, 2, image, view, &copying); // a plain copy shows nothing
     EXPECT_TRUE(copying.captions.empty());
-    for (const auto& [progress, caption] : {std::pair{&rendering, messages::busyRendering},
-                                            std::pair{&shrinking, messages::busyShrinking}}) {
-        ASSERT_EQ(progress->captions, std::vector<std::string>{std::string(caption)});
+    for (const auto& [progress, caption] :
+         {std::pair{&rendering, Caption::Rendering}, std::pair{&shrinking, Caption::Shrinking}}) {
+        ASSERT_EQ(progress->captions, std::vector<Caption>{caption});
         EXPECT_EQ(progress->ends, 1);
         EXPECT_TRUE(std::is_sorted(progress->steps.begin(), progress->steps.end()));
         for (int s : progress->steps)

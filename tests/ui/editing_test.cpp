@@ -243,7 +243,7 @@ TEST(Stack, RefusalsSayWhyAndChangeNothing) {
         auto window = startWindow(folder);
         apply(*window, row.before);
         if (row.memoryRefused)
-            window->model().setMemoryCheck([](std::int64_t, std::int32_t, bool) { return false; });
+            window->setMemoryCheckForTests([](std::int64_t, std::int32_t, bool) { return false; });
         const auto placements = window->model().mosaic().placements;
         const auto factor = window->model().shrinkFactor();
         const ornamo::Bitmap view = window->view().toBitmap();
