@@ -10,14 +10,6 @@ namespace ornamo {
 
 // ---- Tile images ----
 
-void SplitColor(std::int32_t colour, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) {
-    // div truncating toward zero and mod with the sign of the dividend, each kept to its low
-    // byte: for 0..0xFFFFFF these are simply the three lowest bytes.
-    red = static_cast<std::uint8_t>(colour % 256);
-    green = static_cast<std::uint8_t>((colour / 256) % 256);
-    blue = static_cast<std::uint8_t>((colour / 65536) % 256);
-}
-
 void CopyBitmap(const Bitmap& source, Bitmap& destination) {
     destination = source;
 }

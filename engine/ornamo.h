@@ -19,9 +19,6 @@ namespace ornamo {
 /// The eight tile images, indexed by Orientation.
 using TileSet = std::array<Bitmap, 8>;
 
-/// Splits a colour into its channel bytes (red is the low byte).
-void SplitColor(std::int32_t colour, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue);
-
 /// destination takes source's size and pixels.
 void CopyBitmap(const Bitmap& source, Bitmap& destination);
 

@@ -1,4 +1,5 @@
 #include "commandstack.h"
+#include "messages.h"
 #include "zoom.h"
 
 #include <gtest/gtest.h>
@@ -135,16 +136,6 @@ protected:
     CommandStackModel model;
     bool memoryFits = true;
 };
-
-TEST_F(StackTest, StartState) {
-    EXPECT_TRUE(model.stack().empty());
-    EXPECT_EQ(model.shrinkFactor(), 1);
-    EXPECT_EQ(model.editText(), "-- prázdny --");
-    EXPECT_EQ(model.stackCaption(), "");
-    EXPECT_FALSE(model.listEnabled());
-    EXPECT_EQ(model.mosaic().placements, std::vector<Placement>{Placement{}});
-    EXPECT_EQ(model.mosaic().gapColor, 0xFFFFFFu);
-}
 
 TEST_F(StackTest, EntriesKeepTheNameTheyWereAppliedWith) {
     run("1");
@@ -339,6 +330,7 @@ TEST_F(StackTest, ChangeBaseTileRefusals) {
     const Snapshot before = snapshot();
     expectNothingChanged(model.changeBaseTile(Bitmap()), Refusal::TileUnusable, before);
     expectNothingChanged(model.changeBaseTile(Bitmap(30, 20)), Refusal::TileUnusable, before);
+    EXPECT_EQ(messages::text(Refusal::TileUnusable), "Táto dlaždica sa nedá použiť.");
     expectNothingChanged(model.changeBaseTile(Bitmap(547, 547)), tooLarge, before); // > 65535
     memoryFits = false;
     expectNothingChanged(model.changeBaseTile(Bitmap(50, 50)), noMemory, before);

@@ -1,4 +1,5 @@
 #include "crop.h"
+#include "testimages.h"
 
 #include <gtest/gtest.h>
 
@@ -8,16 +9,6 @@
 using namespace ornamo;
 
 namespace {
-
-// Pixel (x, y) holds x in its red byte and y in its green byte, so a crop can be read back.
-Bitmap numbered(int width, int height) {
-    Bitmap b(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            b.setPixel(x, y,
-                       makeColor(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 0));
-    return b;
-}
 
 struct CropCase {
     const char* name;
@@ -34,7 +25,7 @@ class Crop : public testing::TestWithParam<CropCase> {};
 
 TEST_P(Crop, KeepsTheChosenSquare) {
     const CropCase& c = GetParam();
-    Bitmap tile = numbered(c.width, c.height);
+    Bitmap tile = testimages::numberedImage(c.width, c.height, 0);
     cropToSquare(tile, c.choice);
     const int side = std::min(c.width, c.height);
     ASSERT_EQ(tile.width(), side);
@@ -59,7 +50,6 @@ INSTANTIATE_TEST_SUITE_P(Table, Crop,
                              CropCase{"WideCutRight", 100, 60, CropChoice::Second, 0, 0},
                              CropCase{"WideMiddle", 100, 60, CropChoice::Middle, 20, 0},
                              CropCase{"WideMiddleOdd", 61, 20, CropChoice::Middle, 20, 0},
-                             CropCase{"SquareCutTop", 30, 30, CropChoice::First, 0, 0},
                              CropCase{"SquareMiddle", 30, 30, CropChoice::Middle, 0, 0},
                              CropCase{"OnePixelHigh", 5, 1, CropChoice::First, 4, 0}),
                          [](const testing::TestParamInfo<CropCase>& info) {

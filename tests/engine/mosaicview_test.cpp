@@ -1,6 +1,5 @@
 #include "mosaicview.h"
-#include "randomimage.h"
-#include "render.h"
+#include "randommosaic.h"
 
 #include <gtest/gtest.h>
 
@@ -10,25 +9,9 @@
 #include <vector>
 
 using namespace ornamo;
-using ornamo::testimages::randomImage;
+using namespace ornamo::testimages;
 
 namespace {
-
-// A mosaic of stretched, overlapping placements, some beyond the edges, with gaps between.
-Mosaic randomMosaic(std::mt19937& rng, int scale, int tileSize) {
-    Mosaic m;
-    m.scale = static_cast<std::uint16_t>(scale);
-    m.tileSize = static_cast<std::uint16_t>(tileSize);
-    m.gapColor = rng() & 0xFFFFFF;
-    m.tiles = std::make_shared<TileSet>();
-    BuildTileSet(*m.tiles, randomImage(tileSize, tileSize, rng));
-    m.placements.resize(40);
-    for (Placement& p : m.placements)
-        p = {1 + static_cast<int>(rng() % 3), 1 + static_cast<int>(rng() % 3),
-             static_cast<int>(rng() % scale) * tileSize - tileSize,
-             static_cast<int>(rng() % scale) * tileSize, static_cast<Orientation>(rng() % 8)};
-    return m;
-}
 
 // What the view shows at that factor: the whole image reduced, or the image itself.
 Bitmap expectedView(const Bitmap& full, std::int32_t shrinkFactor, bool noScale) {
@@ -50,7 +33,7 @@ struct Captions : Progress {
 
 TEST(MosaicView, KeptAndTiledViewsShowTheSamePixelsAsTheWholeImageReduced) {
     std::mt19937 rng(3);
-    const Mosaic m = randomMosaic(rng, 23, 27); // 621 pixels across
+    const Mosaic m = randomMosaic({"", 27, 23, false, 40, 3, {}}, rng, false); // 621 across
     Bitmap full;
     renderMosaic(m, full);
     // A step: render (with the switch) or rescale, to this factor.

@@ -1,4 +1,3 @@
-#include "../engine/randomimage.h"
 #include "imagefile.h"
 
 #include <QDir>
@@ -10,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <random>
 #include <vector>
 
 using ornamo::Bitmap;
@@ -35,11 +32,6 @@ Bitmap loaded(const QString& name) {
     auto image = ornamo::loadBitmapFile(suiteFile(name));
     EXPECT_TRUE(image.has_value()) << name.toStdString();
     return image ? *image : Bitmap();
-}
-
-Bitmap randomImage(int w, int h, unsigned seed) {
-    std::mt19937 rng(seed);
-    return ornamo::testimages::randomImage(w, h, rng);
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -82,41 +74,6 @@ TEST(GoodFiles, EncodingsOfOnePictureAgree) {
         {"g/rgb24", "g/rgb32bf"},    {"g/rgb24", "g/rgb32bfdef"}};
     for (const auto& [a, b] : same)
         EXPECT_EQ(loaded(a), loaded(b)) << a << " vs " << b;
-}
-
-// The 16-bit files hold the 24-bit picture with each channel rounded to 5 (or 6) bits; read
-// back, a channel value v of n bits must be v * 255 / (2^n - 1), rounded, so that the
-// brightest value is 255.
-TEST(GoodFiles, SixteenBitChannelsSpanTheFullRange) {
-    const Bitmap truth = loaded("g/rgb24");
-    const std::pair<const char*, std::array<int, 3>> files[] = {{"g/rgb16", {5, 5, 5}},
-                                                                {"g/rgb16-565", {5, 6, 5}}};
-    for (const auto& [name, bits] : files) {
-        const Bitmap image = loaded(name);
-        ASSERT_EQ(image.width(), truth.width());
-        bool sawFull = false;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                for (int c = 0; c < 3; ++c) {
-                    const int top = (1 << bits[static_cast<std::size_t>(c)]) - 1;
-                    const int original = static_cast<int>(truth.pixel(x, y) >> (8 * c)) & 255;
-                    const int stored = (original * top + 127) / 255;
-                    const int got = static_cast<int>(image.pixel(x, y) >> (8 * c)) & 255;
-                    ASSERT_EQ(got, (stored * 255 + top / 2) / top)
-                        << name << " at " << x << "," << y;
-                    sawFull = sawFull || got == 255;
-                }
-        EXPECT_TRUE(sawFull) << name;
-    }
-}
-
-TEST(GoodFiles, GreyPalettesLoadGrey) {
-    for (const char* name : {"g/pal4gs", "g/pal8gs"}) {
-        const Bitmap image = loaded(name);
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                ASSERT_EQ(image.pixel(x, y), (image.pixel(x, y) & 0xFF) * 0x010101u) << name;
-    }
 }
 
 // Damaged files either fail or always give the same pixels: the heap is dirtied between two
@@ -208,44 +165,6 @@ TEST(LoadBitmap, DamagedPaletteSizesLoadQuietly) {
         }
     qInstallMessageHandler(previous);
     EXPECT_EQ(qtMessages, 0);
-}
-
-// ---- Saving ----
-
-TEST(SaveBitmap, Writes24BitFilesThatReadBackExactly) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("out.bmp");
-    writeFile(path, "old contents"); // the first save replaces it
-    for (const auto& [w, h] :
-         {std::pair{1, 1}, std::pair{7, 3}, std::pair{40, 40}, std::pair{101, 13}}) {
-        const Bitmap image = randomImage(w, h, static_cast<unsigned>(w * 100 + h));
-        ASSERT_TRUE(ornamo::saveBitmapFile(image, path));
-        const auto back = ornamo::loadBitmapFile(path);
-        ASSERT_TRUE(back.has_value());
-        EXPECT_EQ(*back, image) << w << " x " << h;
-        EXPECT_EQ(readFile(path).mid(28, 2), QByteArray("\x18\x00", 2)) << "24 bits per pixel";
-    }
-}
-
-TEST(SaveBitmap, FailureLeavesTheOldFileAndNothingElse) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("out.bmp");
-    writeFile(path, "old contents");
-    EXPECT_FALSE(ornamo::saveBitmapFile(Bitmap(), path)); // an empty image is not written
-    EXPECT_FALSE(ornamo::saveBitmapFile(randomImage(3, 3, 7), dir.filePath("missing/out.bmp")));
-    EXPECT_FALSE(ornamo::saveBitmapFile(randomImage(3, 3, 7), dir.path())); // a folder
-    EXPECT_EQ(readFile(path), QByteArray("old contents"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{"out.bmp"});
-}
-
-TEST(WrapBitmap, SharesThePixels) {
-    const Bitmap image = randomImage(9, 4, 8);
-    const QImage wrapped = ornamo::wrapBitmap(image);
-    EXPECT_EQ(wrapped.constBits(), image.bits());
-    EXPECT_EQ(wrapped.format(), QImage::Format_RGB888);
-    EXPECT_EQ(wrapped.bytesPerLine(), image.stride());
-    EXPECT_TRUE(ornamo::wrapBitmap(Bitmap()).isNull());
 }
 
 } // namespace
