@@ -1,40 +1,16 @@
-// The editor as a desktop program: Qt's texts in Slovak, files given on the command line or
-// dropped on the window, the rule tooltips and the dialogs' keys.
+// The editor as a desktop program: files given on the command line or dropped on the window,
+// and the rule tooltips.
 
 #include "windowfixture.h"
 
 #include "dialog.h"
-#include "messages.h"
 
-#include <QAbstractItemView>
 #include <QMimeData>
 #include <QPainter>
 #include <QRadioButton>
 #include <QUrl>
 
 using namespace windowtest;
-namespace messages = ornamo::messages;
-
-// The question before another hierarchy is read offers Slovak buttons, and a typed name of a
-// file that is not there brings the program's own message, not Qt's.
-TEST(Desktop, ReloadQuestionInSlovakAndMissingHierarchy) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    click(*window, "com1");
-    const QString missing = folder->file("chyba.hrh");
-    QStringList texts;
-    ModalScript script;
-    script.then<QMessageBox>([](QMessageBox& box) {
-        EXPECT_EQ(box.button(QMessageBox::Yes)->text(), text("Án&o"));
-        EXPECT_EQ(box.button(QMessageBox::No)->text(), text("&Nie"));
-        EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), text("Zrušiť"));
-        box.button(QMessageBox::Yes)->click();
-    });
-    answerFile(script, missing, "OpenDialog2");
-    script.message(&texts);
-    trigger(*window, "Natajhierarchiu1");
-    EXPECT_EQ(texts, QStringList{text(messages::openFailed(missing.toStdString()))});
-}
 
 // Files given on the command line, or dropped on the window, open as the menu items open them:
 // the crop dialog for a non-square tile, the question before the hierarchy replaces the mosaic.
@@ -42,7 +18,7 @@ TEST(Desktop, FilesGivenOrDroppedOpenAsTheMenuOpensThem) {
     for (const bool dropped : {false, true}) {
         SCOPED_TRACE(dropped ? "dropped" : "command line");
         auto folder = standardFolder();
-        ASSERT_TRUE(ornamo::saveBitmapFile(numberedTile(60, 40, 7), folder->file("wide.bmp")));
+        ASSERT_TRUE(ornamo::saveBitmapFile(numberedImage(60, 40, 7), folder->file("wide.bmp")));
         folder->writeFile("other.hrh", "Iný\nscale: 2\nitem: 1\n0 0 2 2 R180\n");
         folder->writeFile("notes.txt", "not for the editor\n");
         auto window = startWindow(*folder);
@@ -72,7 +48,7 @@ TEST(Desktop, FilesGivenOrDroppedOpenAsTheMenuOpensThem) {
         } else {
             window->openFiles(files);
         }
-        EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedTile(40, 40, 7));
+        EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedImage(40, 40, 7));
         EXPECT_EQ(child<QPushButton>(*window, "com1")->text(), text("Iný"));
         EXPECT_FALSE(child<QPushButton>(*window, "com2")->isEnabled());
         EXPECT_TRUE(window->model().stack().empty());
@@ -84,12 +60,12 @@ TEST(Desktop, FilesGivenOrDroppedOpenAsTheMenuOpensThem) {
 // outline each part and the cells of the gaps. Compared with the parts drawn here with Qt.
 TEST(Desktop, RuleTooltipsDrawTheRule) {
     StartFolder folder;
-    folder.writeTile(numberedTile(40, 40));
+    folder.writeTile(numberedImage(40, 40));
     folder.writeHierarchy("Mix\nscale: 3\nitem: 2\n0 0 2 1 R90\n1 2 2 1 MR0\n");
     auto window = startWindow(folder);
     click(*window, "com1");
 
-    const ornamo::Bitmap bitmap = numberedTile(40, 40);
+    const ornamo::Bitmap bitmap = numberedImage(40, 40);
     const QImage tile = QImage(bitmap.bits(), 40, 40, bitmap.stride(), QImage::Format_RGB888);
     QImage drawn(121, 121, QImage::Format_RGB32);
     drawn.fill(Qt::white);
@@ -122,15 +98,4 @@ TEST(Desktop, RuleTooltipsDrawTheRule) {
                     ADD_FAILURE() << "first wrong pixel at " << x << ", " << y;
         EXPECT_EQ(wrong, 0);
     }
-}
-
-// The entries of the stack list are 13 pixels high.
-TEST(Desktop, StackListEntriesAreThirteenPixelsHigh) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    click(*window, "com1");
-    auto* list = child<QComboBox>(*window, "ComboBox1");
-    list->showPopup();
-    EXPECT_EQ(list->view()->visualRect(list->model()->index(0, 0)).height(), 13);
-    list->hidePopup();
 }

@@ -6,7 +6,6 @@
 #include "choice.h"
 #include "dialog.h"
 #include "filedialogs.h"
-#include "messages.h"
 
 #include <QAbstractItemView>
 #include <QFileDialog>
@@ -15,28 +14,16 @@
 #include <QListWidget>
 #include <QRadioButton>
 
-#include <cstring>
 #include <optional>
 
 using namespace windowtest;
-namespace messages = ornamo::messages;
 
 namespace {
 
 // The names of the standard commands, by slot.
 const QStringList standardNames = {"Stvorec", "Pruh", "Trojka", "Posun", "Štvorec"};
-const QString emptyLower = text(messages::emptyStackLower);
-const QString emptyUpper = text(messages::emptyStackUpper);
-
-// The placements the commands `numbers` make from the single tile, substituted in turn.
-std::vector<ornamo::Placement> substituted(const MainWindow& window, std::vector<int> numbers) {
-    ornamo::Mosaic mosaic;
-    mosaic.tileSize = window.model().mosaic().tileSize;
-    mosaic.placements = {ornamo::Placement{}};
-    for (int n : numbers)
-        ornamo::SubstituteCommand(window.model().commands()[std::size_t(n - 1)].pattern, mosaic);
-    return mosaic.placements;
-}
+const QString emptyLower = QStringLiteral("-- prázdny --");
+const QString emptyUpper = QStringLiteral("-- Prázdny --");
 
 void apply(MainWindow& window, const std::vector<int>& numbers) {
     for (int n : numbers)
@@ -88,57 +75,79 @@ void answerChoice(ModalScript& script, int number, QStringList* offered) {
 
 } // namespace
 
-// ---- Applying, undoing, resetting ----
+// ---- Applying, undoing, resetting, editing ----
 
-// One window through a run of steps; each leaves the stack, the factor, the mosaic and the list
-// as given, after as many renders as given.
-TEST(Stack, ApplyUndoAndResetInTurn) {
+// One window through a run of steps; each leaves the stack, the factor, the view and the list as
+// given, after as many renders as given. Grid sizes: Stvorec and Štvorec 2, Pruh and Trojka 3,
+// Posun 4. Deleting divides the factor by the removed grid size once, replacing multiplies by the
+// new one and divides by the old one, inserting multiplies by the new one.
+TEST(Stack, EveryItemInTurn) {
     struct Step {
         const char* name; // of the button or menu item
+        int chosen;       // list position picked first, 0 the newest
+        int rule;         // answered in the rule choice dialog; 0: no dialog, 13: "Zruš"
         std::vector<int> stack;
         int factor;
         QString text; // in the list's edit field
         int renders;
-        std::string_view message = {};
+        const char* message = nullptr;
     };
     const Step steps[] = {
-        {"Reset1", {}, 1, emptyLower, 0}, // on an empty stack: nothing at all
-        {"com1", {1}, 2, "Stvorec", 1},
-        {"com5", {1, 5}, 4, "Štvorec", 1}, // a name in the Central European code page
-        {"com2", {1, 5, 2}, 12, "Pruh", 1},
-        {"Zruposlednoperciu1", {1, 5}, 4, "Štvorec", 1},
-        {"Zruposlednoperciu1", {1}, 2, "Stvorec", 1},
-        {"Zruposlednoperciu1", {}, 1, emptyLower, 1},
-        {"Zruposlednoperciu1", {}, 1, emptyLower, 0, messages::stackEmpty},
-        {"com1", {1}, 2, "Stvorec", 1},
-        {"com3", {1, 3}, 6, "Trojka", 1},
-        {"Button1", {1, 3}, 12, "Trojka", 0}, // the reset takes the zoom too
-        {"Reset1", {}, 1, emptyLower, 1},
+        {"Reset1", 0, 0, {}, 1, emptyLower, 0}, // on an empty stack: nothing at all
+        {"com1", 0, 0, {1}, 2, "Stvorec", 1},
+        {"com5", 0, 0, {1, 5}, 4, "Štvorec", 1}, // a name in the Central European code page
+        {"com2", 0, 0, {1, 5, 2}, 12, "Pruh", 1},
+        {"Zruposlednoperciu1", 0, 0, {1, 5}, 4, "Štvorec", 1},
+        {"Zruposlednoperciu1", 0, 0, {1}, 2, "Stvorec", 1},
+        {"Zruposlednoperciu1", 0, 0, {}, 1, emptyLower, 1},
+        {"Zruposlednoperciu1", 0, 0, {}, 1, emptyLower, 0, "Príkazový zásobník je prázdny."},
         // On an empty stack the editing items do nothing at all.
-        {"Zrusvybrany1", {}, 1, emptyLower, 0},
-        {"Zrupovybranprkaz1", {}, 1, emptyLower, 0},
-        {"Zameprkaz1", {}, 1, emptyLower, 0},
-        {"Vloprkaz1", {}, 1, emptyLower, 0},
+        {"Zrusvybrany1", 0, 0, {}, 1, emptyLower, 0},
+        {"Zrupovybranprkaz1", 0, 0, {}, 1, emptyLower, 0},
+        {"Zameprkaz1", 0, 0, {}, 1, emptyLower, 0},
+        {"Vloprkaz1", 0, 0, {}, 1, emptyLower, 0},
+        {"com1", 0, 0, {1}, 2, "Stvorec", 1},
+        {"com3", 0, 0, {1, 3}, 6, "Trojka", 1},
+        {"Button1", 0, 0, {1, 3}, 12, "Trojka", 0}, // the reset takes the zoom too
+        {"Reset1", 0, 0, {}, 1, emptyLower, 1},
+        {"com1", 0, 0, {1}, 2, "Stvorec", 1},
+        {"com3", 0, 0, {1, 3}, 6, "Trojka", 1},
+        {"Zrusvybrany1", 1, 0, {3}, 3, "Trojka", 1}, // 6 / 2
+        // Deleting the only entry leaves "-- Prázdny --" with a capital P.
+        {"Zrusvybrany1", 0, 0, {}, 1, emptyUpper, 1},
+        {"com1", 0, 0, {1}, 2, "Stvorec", 1},
+        {"com2", 0, 0, {1, 2}, 6, "Pruh", 1},
+        {"com3", 0, 0, {1, 2, 3}, 18, "Trojka", 1},
+        {"com4", 0, 0, {1, 2, 3, 4}, 72, "Posun", 1},
+        {"Zrupovybranprkaz1", 2, 0, {1, 2}, 6, "Pruh", 1}, // 72 / 4 / 3
+        {"Zameprkaz1", 1, 3, {3, 2}, 9, "Pruh", 1},        // 6 x 3 / 2
+        {"Zameprkaz1", 0, 13, {3, 2}, 9, "Pruh", 0},
+        {"Vloprkaz1", 1, 4, {4, 3, 2}, 36, "Pruh", 1}, // 9 x 4
+        {"Vloprkaz1", 0, 13, {4, 3, 2}, 36, "Pruh", 0},
     };
     auto folder = standardFolder();
     auto window = startWindow(*folder);
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name);
-        QStringList texts;
+        if (step.chosen)
+            pickEntry(*window, step.chosen);
+        QStringList texts, offered;
         BusyCounter busy(child<QLabel>(*window, "Label2"));
         ModalScript script;
-        if (!step.message.empty())
+        if (step.rule)
+            answerChoice(script, step.rule, &offered);
+        if (step.message)
             script.message(&texts);
         run(*window, step.name);
-        EXPECT_EQ(texts, step.message.empty() ? QStringList() : QStringList{text(step.message)});
-        EXPECT_EQ(busy.shown(messages::busyRendering), step.renders);
+        EXPECT_EQ(texts, step.message ? QStringList{step.message} : QStringList());
+        EXPECT_EQ(offered, step.rule ? standardNames : QStringList());
+        EXPECT_EQ(busy.shown(rendering), step.renders);
         EXPECT_EQ(stackNumbers(*window), step.stack);
         EXPECT_EQ(window->model().shrinkFactor(), step.factor);
-        EXPECT_EQ(window->model().mosaic().placements, substituted(*window, step.stack));
+        EXPECT_EQ(window->model().selectedIndex(), 0);
         EXPECT_EQ(window->view().mosaic().extent(), 40 * window->model().mosaic().scale);
         expectList(*window, step.stack, step.text, !step.stack.empty());
     }
-    EXPECT_EQ(window->view().toBitmap(), numberedTile(40, 40));
 }
 
 // ---- Choosing and editing at a chosen entry ----
@@ -158,61 +167,6 @@ TEST(Stack, ChoosingAnEntryAndTypingInTheList) {
     QTest::keyClicks(list->lineEdit(), "Qx");
     EXPECT_EQ(list->currentText(), QStringLiteral("Stvorec"));
     EXPECT_EQ(window->model().selectedIndex(), 2);
-
-    // An undo acts on the newest entry, not on the chosen one.
-    trigger(*window, "Zruposlednoperciu1");
-    EXPECT_EQ(stackNumbers(*window), (std::vector<int>{1, 2}));
-    EXPECT_EQ(window->model().selectedIndex(), 0);
-}
-
-// Grid sizes: Stvorec 2, Pruh 3, Trojka 3, Posun 4. The factor follows the view: deleting
-// divides it by the removed grid size once, replacing multiplies by the new one and divides by
-// the old one, inserting multiplies by the new one.
-TEST(Stack, DeleteDeleteUpToReplaceAndInsertAtTheChosenEntry) {
-    struct Row {
-        const char* name;
-        std::vector<int> applied;
-        int chosen; // list position, 0 the newest
-        const char* item;
-        int rule; // answered in the rule choice dialog; 0: no dialog, 13: "Zruš"
-        std::vector<int> stack;
-        int factor;
-    };
-    const Row rows[] = {
-        {"delete the older of two", {1, 3}, 1, "Zrusvybrany1", 0, {3}, 3}, // 6 / 2
-        {"delete the only entry", {1}, 0, "Zrusvybrany1", 0, {}, 1},
-        {"delete up to the third newest", {1, 2, 3, 4}, 2, "Zrupovybranprkaz1", 0, {1, 2}, 6},
-        {"replace the only entry", {1}, 0, "Zameprkaz1", 3, {3}, 3},         // 2 x 3 / 2
-        {"replace the older of two", {1, 2}, 1, "Zameprkaz1", 3, {3, 2}, 9}, // 6 x 3 / 2
-        {"replace, cancelled", {1}, 0, "Zameprkaz1", 13, {1}, 2},
-        {"insert before the only entry", {1}, 0, "Vloprkaz1", 3, {3, 1}, 6},          // 2 x 3
-        {"insert before the older of two", {1, 2}, 1, "Vloprkaz1", 4, {4, 1, 2}, 24}, // 6 x 4
-        {"insert, cancelled", {1}, 0, "Vloprkaz1", 13, {1}, 2},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        auto folder = standardFolder();
-        auto window = startWindow(*folder);
-        apply(*window, row.applied);
-        if (row.chosen)
-            pickEntry(*window, row.chosen);
-        QStringList offered;
-        BusyCounter busy(child<QLabel>(*window, "Label2"));
-        ModalScript script;
-        if (row.rule)
-            answerChoice(script, row.rule, &offered);
-        trigger(*window, row.item);
-        EXPECT_EQ(offered, row.rule ? standardNames : QStringList());
-        EXPECT_EQ(stackNumbers(*window), row.stack);
-        EXPECT_EQ(window->model().shrinkFactor(), row.factor);
-        EXPECT_EQ(window->model().mosaic().placements, substituted(*window, row.stack));
-        EXPECT_EQ(window->model().selectedIndex(), 0);
-        EXPECT_EQ(busy.shown(messages::busyRendering), row.rule == 13 ? 0 : 1);
-        // Deleting the only entry leaves "-- Prázdny --" with a capital P.
-        const QString caption =
-            row.stack.empty() ? emptyUpper : standardNames[row.stack.back() - 1];
-        expectList(*window, row.stack, caption, !row.stack.empty());
-    }
 }
 
 TEST(Stack, RefusalsSayWhyAndChangeNothing) {
@@ -227,18 +181,27 @@ TEST(Stack, RefusalsSayWhyAndChangeNothing) {
     const std::string unusable = "Nula\nscale: 0\nitem: 1\n0 0 1 1 R0\n"
                                  "Prazdny\nscale: 2\nitem: 0\n";
     const Row rows[] = {
-        {"grid size 0", unusable, {}, 1, messages::commandUnusable},
-        {"no parts", unusable, {}, 2, messages::commandUnusable},
+        {"grid size 0", unusable, {}, 1, "Tento príkaz sa nedá použiť."},
+        {"no parts", unusable, {}, 2, "Tento príkaz sa nedá použiť."},
         // 40 x 2000 pixels would leave the model.
-        {"too large", "Obor\nscale: 2000\nitem: 1\n0 0 1 1 R0\n", {}, 1, messages::mosaicTooLarge},
-        {"not enough memory", standardHierarchy, {1}, 1, messages::notEnoughMemory, true},
+        {"too large",
+         "Obor\nscale: 2000\nitem: 1\n0 0 1 1 R0\n",
+         {},
+         1,
+         "Mozaika by bola príliš veľká."},
+        {"not enough memory",
+         standardHierarchy,
+         {1},
+         1,
+         "Na túto mozaiku nie je dosť pamäte.",
+         true},
         {"a full stack", "Jedna\nscale: 1\nitem: 1\n0 0 1 1 MR0\n", std::vector<int>(255, 1), 1,
-         messages::stackFull},
+         "Príkazový zásobník je plný."},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         StartFolder folder;
-        folder.writeTile(numberedTile(40, 40));
+        folder.writeTile(numberedImage(40, 40));
         folder.writeHierarchy(row.hierarchy);
         auto window = startWindow(folder);
         apply(*window, row.before);
@@ -279,11 +242,13 @@ TEST(Hierarchy, TheQuestionComesOnlyWithCommandsOnTheStack) {
         {"empty stack, file", false, QMessageBox::NoButton, "other.hrh", "Iný", 2},
         {"empty stack, cancelled", false, QMessageBox::NoButton, nullptr, "Stvorec", 5},
         {"yes, file", true, QMessageBox::Yes, "other.hrh", "Iný", 2},
-        {"yes, cancelled", true, QMessageBox::Yes, nullptr, "Stvorec", 5},
         {"no", true, QMessageBox::No, nullptr, "Stvorec", 5},
         {"cancel", true, QMessageBox::Cancel, nullptr, "Stvorec", 5},
         {"malformed file", false, QMessageBox::NoButton, "bad.hrh", "Dobry", 1,
-         messages::badFormat},
+         "Chybný formát súboru!"},
+        // The file dialog takes a typed name of a missing file; the program says why it fails.
+        {"typed name of no file", false, QMessageBox::NoButton, "chyba.hrh", "Stvorec", 5,
+         "Zlyhalo otvorenie súboru %1 !!!"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -304,8 +269,10 @@ TEST(Hierarchy, TheQuestionComesOnlyWithCommandsOnTheStack) {
         if (row.stacked)
             script.then<QMessageBox>([&](QMessageBox& box) {
                 texts << box.text();
-                EXPECT_EQ(box.standardButtons(),
-                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+                // Qt's own buttons, in Slovak.
+                EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("Án&o"));
+                EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("&Nie"));
+                EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Zrušiť"));
                 box.button(row.answer)->click();
             });
         if (row.answer == QMessageBox::NoButton || row.answer == QMessageBox::Yes)
@@ -321,9 +288,10 @@ TEST(Hierarchy, TheQuestionComesOnlyWithCommandsOnTheStack) {
 
         QStringList expected;
         if (row.stacked)
-            expected << text(messages::loadHierarchyQuestion);
+            expected << QStringLiteral("Načítaním inej hierarchie sa vaša terajšia mozaika zruší. "
+                                       "Chcete naozaj pokračovať?");
         if (!row.message.empty())
-            expected << text(row.message);
+            expected << text(row.message).replace(QStringLiteral("%1"), folder->file(row.file));
         EXPECT_EQ(texts, expected);
         EXPECT_EQ(overTheDialog, !row.message.empty());
         EXPECT_EQ(child<QPushButton>(*window, "com1")->text(), row.firstCommand);
@@ -333,9 +301,9 @@ TEST(Hierarchy, TheQuestionComesOnlyWithCommandsOnTheStack) {
         if (row.answer != QMessageBox::No && row.answer != QMessageBox::Cancel) {
             EXPECT_TRUE(window->model().stack().empty());
             EXPECT_EQ(window->model().shrinkFactor(), 1);
-            EXPECT_EQ(busy.shown(messages::busyRendering), 1);
+            EXPECT_EQ(busy.shown(rendering), 1);
             expectList(*window, {}, emptyUpper, false);
-            EXPECT_EQ(window->view().toBitmap(), numberedTile(40, 40));
+            EXPECT_EQ(window->view().toBitmap(), numberedImage(40, 40));
         } else {
             EXPECT_EQ(stackNumbers(*window), numbers);
             EXPECT_TRUE(busy.captions().isEmpty());
@@ -345,10 +313,9 @@ TEST(Hierarchy, TheQuestionComesOnlyWithCommandsOnTheStack) {
 
 // ---- A new base tile ----
 
-// A new tile keeps the structure: every placement stays in its grid cell at the new size, and
-// undo stays exact. A file that does not load, a cancel or a tile too large for the model leave
-// the tile as it was; the mosaic is rendered again all the same.
-TEST(Tile, ANewTileIsCroppedAndRescalesThePositionsOrIsRefused) {
+// A new tile replaces the old one at the same factor. A file that does not load, a cancel or a tile
+// too large for the model leave the tile as it was; the mosaic is rendered again all the same.
+TEST(Tile, ANewTileIsCroppedAndShownOrIsRefused) {
     struct Row {
         const char* name;
         QSize picture;     // written to new.bmp
@@ -360,25 +327,30 @@ TEST(Tile, ANewTileIsCroppedAndRescalesThePositionsOrIsRefused) {
         bool gridOf100 = false; // a command of grid size 100 instead of "Posun"
     };
     StartFolder folder;
-    folder.writeTile(numberedTile(40, 40));
+    folder.writeTile(numberedImage(40, 40));
     folder.writeFile("notes.txt", "no picture here\n");
-    const std::string loadFailed = messages::tileLoadFailed(folder.file("notes.txt").toStdString());
-    const std::string tooLarge(messages::mosaicTooLarge);
-    const std::string missing = messages::tileLoadFailed(folder.file("missing.bmp").toStdString());
+    const auto loadFailed = [&](const char* name) {
+        return "Nemôžem nahrať súbor " + folder.file(name).toStdString() + " !!!";
+    };
+    const std::string tooLarge = "Mozaika by bola príliš veľká.";
     const Row rows[] = {
         {"square", {80, 80}, "new.bmp", nullptr, 0, {}, nullptr},
         {"wide, cut away the left", {100, 60}, "new.bmp", "RadioButton1", 40, {}, nullptr},
-        {"wide, cut away the right", {100, 60}, "new.bmp", "RadioButton2", 0, {}, nullptr},
-        {"wide, keep the middle", {100, 60}, "new.bmp", "RadioButton3", 20, {}, nullptr},
-        {"text file", {}, "notes.txt", nullptr, 0, loadFailed, "OpenDialog1"},
+        {"text file", {}, "notes.txt", nullptr, 0, loadFailed("notes.txt"), "OpenDialog1"},
         {"cancelled", {}, nullptr, nullptr, 0, {}, nullptr},
-        {"typed name of no file", {}, "missing.bmp", nullptr, 0, missing, "OpenDialog1"},
+        {"typed name of no file",
+         {},
+         "missing.bmp",
+         nullptr,
+         0,
+         loadFailed("missing.bmp"),
+         "OpenDialog1"},
         // 4000 pixels; 100 tiles of 656 pixels would not fit the model.
         {"too large", {656, 656}, "new.bmp", nullptr, 0, tooLarge, "TForm1", true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const ornamo::Bitmap loaded = numberedTile(row.picture.width(), row.picture.height(), 7);
+        const ornamo::Bitmap loaded = numberedImage(row.picture.width(), row.picture.height(), 7);
         if (!row.picture.isEmpty()) {
             ASSERT_TRUE(ornamo::saveBitmapFile(loaded, folder.file("new.bmp")));
         }
@@ -388,10 +360,6 @@ TEST(Tile, ANewTileIsCroppedAndRescalesThePositionsOrIsRefused) {
         auto window = startWindow(folder);
         const int command = row.gridOf100 ? 1 : 4;
         apply(*window, {command});
-        if (!row.gridOf100) { // one part at cell (3, 1) turned R90
-            ASSERT_EQ(window->model().mosaic().placements,
-                      (std::vector<ornamo::Placement>{{1, 1, 120, 40, ornamo::Orientation::R90}}));
-        }
         const auto placements = window->model().mosaic().placements;
         const ornamo::Bitmap view = window->view().toBitmap();
 
@@ -413,27 +381,22 @@ TEST(Tile, ANewTileIsCroppedAndRescalesThePositionsOrIsRefused) {
             ASSERT_NE(over, nullptr);
             EXPECT_EQ(over->objectName(), QString::fromLatin1(row.over));
         }
-        EXPECT_EQ(busy.shown(messages::busyRendering), 1);
+        EXPECT_EQ(busy.shown(rendering), 1);
         if (row.file && row.message.empty()) {
             const int side = row.picture.height();
             ornamo::Bitmap expected(side, side);
             expected.draw(loaded, -row.keptLeft, 0);
             EXPECT_EQ(window->model().mosaic().tileSize, side);
             EXPECT_EQ((*window->model().mosaic().tiles)[0], expected);
-            EXPECT_EQ(
-                window->model().mosaic().placements,
-                (std::vector<ornamo::Placement>{{1, 1, 3 * side, side, ornamo::Orientation::R90}}));
             EXPECT_EQ(window->view().mosaic().extent(), 4 * side);
             EXPECT_EQ(window->view().toBitmap().width(), side); // the factor stays 4
         } else {
             EXPECT_EQ(window->model().mosaic().tileSize, 40);
-            EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedTile(40, 40));
+            EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedImage(40, 40));
             EXPECT_EQ(window->model().mosaic().placements, placements);
             EXPECT_EQ(window->view().toBitmap(), view);
         }
         EXPECT_EQ(stackNumbers(*window), std::vector<int>{command});
-        trigger(*window, "Zruposlednoperciu1");
-        EXPECT_EQ(window->model().mosaic().placements, (std::vector<ornamo::Placement>{{}}));
     }
 }
 
@@ -455,7 +418,6 @@ TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
         {"obraz", "obraz.bmp", {1, 1}, false, 0, 40}, // factor 4: 40 of a 160-pixel mosaic
         {"obraz.bmp", "obraz.bmp", {1, 1}, false, 0, 40},
         {"obraz.BMP", "obraz.BMP.bmp", {1, 1}, false, 0, 40},
-        {"obraz.bmpx", "obraz.bmpx.bmp", {1, 1}, false, 0, 40},
         {"obraz", "obraz.bmp", {1, 1}, true, 0, 160},
         {"obraz", "obraz.bmp", {}, false, 0, 40}, // right after start: the default tile
         {"notes.txt/obraz", "notes.txt/obraz.bmp", {}, false, 0, 0}, // a file, not a folder
@@ -479,6 +441,7 @@ TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
 
         QStringList texts;
         QWidget* over = nullptr;
+        BusyCounter busy(child<QLabel>(*window, "Label2"));
         ModalScript script; // the file dialog, and a message only when the write fails
         answerFile(script, folder->file(row.typed), "SavePictureDialog1");
         if (!row.width)
@@ -488,12 +451,13 @@ TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
         EXPECT_EQ(QFile::exists(folder->file(row.typed)),
                   std::string_view(row.typed) == row.written && row.width);
         if (!row.width) {
-            EXPECT_EQ(texts, QStringList{text(messages::saveFailed(written.toStdString()))});
+            EXPECT_EQ(texts, QStringList{"Zlyhalo uloženie súboru " + written + " !!!"});
             ASSERT_NE(over, nullptr);
             EXPECT_EQ(over->objectName(), QStringLiteral("SavePictureDialog1"));
             EXPECT_FALSE(QFile::exists(written));
             continue;
         }
+        EXPECT_EQ(busy.shown(saving), 1);
         const std::optional<ornamo::Bitmap> saved = ornamo::loadBitmapFile(written);
         ASSERT_TRUE(saved.has_value());
         EXPECT_EQ(saved->width(), row.width);
@@ -504,7 +468,7 @@ TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
 TEST(Save, ExportWritesTheFullSizeMosaicOrTheViewInTheChosenFormat) {
     // One part stretched over a grid of 1000: a 40000-pixel mosaic, too large for a BMP file.
     auto folder = std::make_unique<StartFolder>();
-    folder->writeTile(numberedTile(40, 40));
+    folder->writeTile(numberedImage(40, 40));
     folder->writeHierarchy(standardHierarchy +
                            "\nVelka\nscale: 1000\nitem: 1\n0 0 1000 1000 R90\n");
     auto window = startWindow(*folder);
@@ -551,21 +515,17 @@ TEST(Save, ExportWritesTheFullSizeMosaicOrTheViewInTheChosenFormat) {
             EXPECT_FALSE(QFile::exists(written));
             continue;
         }
-        const QImage saved = QImage(written).convertToFormat(QImage::Format_RGB888);
+        const QImage saved(written);
         const ornamo::Bitmap& expected = row.expected ? *row.expected : window->view().toBitmap();
         ASSERT_EQ(saved.size(), QSize(expected.width(), expected.height()));
-        for (int y = 0; y < saved.height(); ++y)
-            ASSERT_EQ(std::memcmp(saved.constScanLine(y), expected.row(y),
-                                  static_cast<std::size_t>(expected.width()) * 3),
-                      0)
-                << "row " << y;
+        expectPixels(saved, expected, 0, 0);
     }
 }
 
 TEST(Save, TheDialogPreviewsTheSelectedPicture) {
     auto folder = standardFolder();
-    ASSERT_TRUE(ornamo::saveBitmapFile(numberedTile(400, 100), folder->file("picture.bmp")));
-    ASSERT_TRUE(ornamo::saveBitmapFile(numberedTile(50, 20), folder->file("small.bmp")));
+    ASSERT_TRUE(ornamo::saveBitmapFile(numberedImage(400, 100), folder->file("picture.bmp")));
+    ASSERT_TRUE(ornamo::saveBitmapFile(numberedImage(50, 20), folder->file("small.bmp")));
     auto window = startWindow(*folder);
     std::vector<QPixmap> previews;
     ModalScript script;

@@ -8,6 +8,7 @@
 #include "imagefile.h"
 #include "mainwindow.h"
 #include "render.h"
+#include "testimages.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -28,6 +29,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -38,20 +40,16 @@
 
 namespace windowtest {
 
+using ornamo::testimages::numberedImage;
+
 inline QString text(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-/// Every pixel tells where it came from: red = column, green = row, blue fixed.
-inline ornamo::Bitmap numberedTile(int width, int height, std::uint8_t blue = 0x5A) {
-    ornamo::Bitmap tile(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            tile.setPixel(x, y,
-                          ornamo::makeColor(static_cast<std::uint8_t>(x),
-                                            static_cast<std::uint8_t>(y), blue));
-    return tile;
-}
+/// The busy label's captions, as the user reads them.
+inline const QString rendering = QStringLiteral("--- Počítam ---");
+inline const QString shrinking = QStringLiteral("---Škálujem---");
+inline const QString saving = QStringLiteral("--- Ukladám ---");
 
 /// Commands used by the tests, by slot:
 /// 1 "Stvorec" grid 2, four parts covering the grid; 2 "Pruh" grid 3, two rows of three
@@ -88,11 +86,11 @@ private:
     QTemporaryDir dir_;
 };
 
-/// Answers the modal dialogs that come up, in the order given: each step waits until a modal
-/// widget of its type is active and then runs its answer. Steps still waiting at the end of
-/// the script's life fail the test; a dialog still open ten seconds after the script was made
-/// or its last step added, expected or not, fails it too and is closed, so that a fault cannot
-/// hang the run.
+/// Answers the modal dialogs that come up (a QDialog step takes any dialog), in the order given:
+/// each step waits until a modal widget of its type is active and then runs its answer. Steps still
+/// waiting at the end of the script's life fail the test; a dialog still open ten seconds after the
+/// script was made or its last step added, expected or not, fails it too and is closed, so that a
+/// fault cannot hang the run.
 class ModalScript {
 public:
     using Step = std::pair<std::function<bool(QWidget*)>, std::function<void(QWidget*)>>;
@@ -188,12 +186,12 @@ inline void answerFile(ModalScript& script, const QString& path, const char* dia
     });
 }
 
-/// Counts how often the busy label shows a caption: each render shows "--- Počítam ---" once.
+/// Counts how often the busy label shows a caption: each render shows `rendering` once.
 class BusyCounter : public QObject {
 public:
     explicit BusyCounter(QLabel* label) : label_(label) { label->installEventFilter(this); }
-    int shown(std::string_view caption) const {
-        return static_cast<int>(std::count(captions_.begin(), captions_.end(), text(caption)));
+    int shown(const QString& caption) const {
+        return static_cast<int>(std::count(captions_.begin(), captions_.end(), caption));
     }
     const QStringList& captions() const { return captions_; }
 
@@ -230,7 +228,6 @@ inline void trigger(QWidget& window, const char* name) {
         item->trigger();
 }
 
-/// The slot numbers on the stack, oldest first.
 /// The full-size image of the mosaic the window last rendered, drawn by the engine's renderer.
 inline ornamo::Bitmap fullImage(const MainWindow& window) {
     ornamo::Bitmap image;
@@ -238,6 +235,17 @@ inline ornamo::Bitmap fullImage(const MainWindow& window) {
     return image;
 }
 
+/// Compares a picture with the part of `image` seen from (x, y), row by row.
+inline void expectPixels(const QImage& picture, const ornamo::Bitmap& image, int x, int y) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    for (int row = 0; row < rgb.height(); ++row)
+        ASSERT_EQ(std::memcmp(rgb.constScanLine(row), image.row(y + row) + 3 * std::size_t(x),
+                              std::size_t(rgb.width()) * 3),
+                  0)
+            << "row " << row << " of the picture seen from " << x << ", " << y;
+}
+
+/// The slot numbers on the stack, oldest first.
 inline std::vector<int> stackNumbers(const MainWindow& window) {
     std::vector<int> numbers;
     for (const ornamo::StackEntry& entry : window.model().stack())
@@ -271,7 +279,7 @@ inline std::unique_ptr<MainWindow> startWindow(const StartFolder& folder) {
 /// A start folder with the numbered 40 x 40 tile and the standard hierarchy.
 inline std::unique_ptr<StartFolder> standardFolder() {
     auto folder = std::make_unique<StartFolder>();
-    folder->writeTile(numberedTile(40, 40));
+    folder->writeTile(numberedImage(40, 40));
     folder->writeHierarchy(standardHierarchy);
     return folder;
 }
