@@ -128,51 +128,6 @@ TEST(Mosaic, WorkedExampleBothSubstitutionsInOrder) {
     EXPECT_EQ(m.placements, second);
 }
 
-TEST(Mosaic, SinglePartCases) {
-    struct Case {
-        const char* name;
-        std::uint16_t scale; // of the mosaic of one tile at the top-left
-        Mosaic pat;
-        Placement result;
-    };
-    const Case cases[] = {
-        {"identity", 1, pattern(1, {P(1, 1, 0, 0, O::R0)}), P(1, 1, 0, 0, O::R0)},
-        {"centre of 3 x 3", 1, pattern(3, {P(1, 1, 1, 1, O::R0)}), P(1, 1, 40, 40, O::R0)},
-        // Turning first and mirroring afterwards would go to the bottom-right corner.
-        {"mirror first, then turn", 2, pattern(1, {P(1, 1, 0, 0, O::MR90)}),
-         P(1, 1, 0, 0, O::MR90)},
-    };
-    for (const Case& c : cases) {
-        Mosaic m = singleTile();
-        m.scale = c.scale;
-        SubstituteCommand(c.pat, m);
-        EXPECT_EQ(m.scale, c.scale * c.pat.scale) << c.name;
-        EXPECT_EQ(m.placements, std::vector<Placement>{c.result}) << c.name;
-    }
-}
-
-TEST(Mosaic, TransformFormulas) {
-    struct Case {
-        const char* name;
-        void (*transform)(Mosaic&);
-        Placement before, after;
-    };
-    const Case cases[] = {
-        {"mirror", MirrorMosaic, P(1, 1, 0, 0, O::R90), P(1, 1, 40, 0, O::MR270)},
-        {"quarter ccw of top half", RotateMosaic90, P(2, 1, 0, 0, O::R0), P(1, 2, 0, 0, O::R90)},
-        {"quarter cw of top half", RotateMosaic270, P(2, 1, 0, 0, O::R0), P(1, 2, 40, 0, O::R270)},
-        {"half turn", RotateMosaic180, P(1, 1, 0, 0, O::R0), P(1, 1, 40, 40, O::R180)},
-    };
-    for (const Case& c : cases) {
-        Mosaic m = singleTile();
-        m.scale = 2;
-        m.placements = {c.before};
-        c.transform(m);
-        EXPECT_EQ(m.placements[0], c.after) << c.name;
-        EXPECT_EQ(m.scale, 2) << c.name;
-    }
-}
-
 // Parts that stick out of their grid, turned by later commands, reach negative positions: with
 // exact arithmetic they keep their true positions, the block layout equals the whole copies, and
 // undo restores every step.

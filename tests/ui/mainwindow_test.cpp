@@ -5,7 +5,6 @@
 
 #include "about.h"
 #include "dialog.h"
-#include "imageview.h"
 #include "info.h"
 
 #include <QColorDialog>
@@ -164,20 +163,6 @@ TEST(StartUp, AMissingDefaultTileOrHierarchyIsReported) {
                 << "com" << n;
         }
     }
-}
-
-// The square default tile at its own size, nothing on the stack, nothing busy.
-TEST(StartUp, TheDefaultTileIsShownAtItsOwnSize) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    EXPECT_EQ(window->view().toBitmap(), numberedImage(40, 40));
-    expectShows(child<ImageView>(*window, "Image1"), window->view().toBitmap(), 0, 0);
-    for (const char* hidden : {"Label2", "ProgressBar1", "ScrollBar1", "ScrollBar2"})
-        EXPECT_FALSE(child<QWidget>(*window, hidden)->isVisible()) << hidden;
-    auto* list = child<QComboBox>(*window, "ComboBox1");
-    EXPECT_EQ(list->currentText(), QStringLiteral("-- prázdny --"));
-    EXPECT_FALSE(list->isEnabled());
-    EXPECT_FALSE(action(*window, "Nekluj1")->isChecked());
 }
 
 // ---- Zoom ----
