@@ -82,12 +82,3 @@ TEST(Bitmap, SizesThatCannotBeAllocatedThrowAndChangeNothing) {
     EXPECT_EQ(Bitmap::bytesFor(3, 2), 24u);
     EXPECT_EQ(Bitmap::bytesFor(-1, 5), 0u);
 }
-
-TEST(Bitmap, ShrinkingKeepsTheBufferForReuse) {
-    Bitmap b(100, 100);
-    const std::uint8_t* before = b.bits();
-    b.resizeForOverwrite(10, 10);
-    EXPECT_EQ(b.bits(), before);
-    b.resizeForOverwrite(100, 100);
-    EXPECT_EQ(b.bits(), before);
-}

@@ -137,23 +137,6 @@ protected:
     bool memoryFits = true;
 };
 
-TEST_F(StackTest, EntriesKeepTheNameTheyWereAppliedWith) {
-    run("1");
-    setSlot(1, {"premenovaný", model.commands()[0].pattern});
-    run("1");
-    EXPECT_EQ(model.listEntries(), (std::vector<std::string>{"premenovaný", "A"}));
-}
-
-TEST_F(StackTest, ApplyThenUndoRestoresEverything) {
-    run("2 3 factor:5");
-    for (int n = 1; n <= 4; ++n) {
-        const Snapshot before = snapshot();
-        ASSERT_TRUE(model.applyCommand(n).render);
-        ASSERT_TRUE(model.undoLast().render);
-        EXPECT_EQ(snapshot(), before) << n;
-    }
-}
-
 TEST_F(StackTest, StackFactorAndListAfterEachOperation) {
     struct Row {
         const char* steps;
@@ -375,9 +358,6 @@ TEST(Zoom, OutDoublesBelow256AndInHalvesAboveOne) {
         EXPECT_EQ(zoomedOut(row.factor), row.out) << row.factor;
         EXPECT_EQ(zoomedIn(row.factor), row.in) << row.factor;
     }
-    const NoScaleToggle on = toggledNoScale(false), off = toggledNoScale(true);
-    EXPECT_TRUE(on.noScale && on.redraw && on.shrinkFactor == 1);
-    EXPECT_TRUE(!off.noScale && !off.redraw && off.shrinkFactor == 1);
 }
 
 // ---- Property test ----

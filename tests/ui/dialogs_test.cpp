@@ -33,17 +33,11 @@ void pressEscapeThenOk(QDialog& shown) {
     EXPECT_TRUE(shown.isVisible()) << "Escape does nothing";
     pressOk(shown);
 }
-// Enter presses the button that has the focus.
-void enterOn(QDialog& shown, const char* name) {
-    auto* button = child<QPushButton>(shown, name);
+// Enter presses the button that has the focus, here "Zruš" rather than the default OK.
+void enterOnCancel(QDialog& shown) {
+    auto* button = child<QPushButton>(shown, "Button2");
     button->setFocus(Qt::TabFocusReason);
     QTest::keyClick(button, Qt::Key_Return);
-}
-void enterOnOk(QDialog& shown) {
-    enterOn(shown, "Button1");
-}
-void enterOnCancel(QDialog& shown) {
-    enterOn(shown, "Button2");
 }
 
 // ---- Crop dialog ----
@@ -65,13 +59,11 @@ TEST(CropDialog, ReturnsTheChoiceHoweverItEndsAndOffersTheLastChoice) {
     };
     const Showing showings[] = {
         {"wide, cut away the left, OK", 100, 60, 1, 1, pressOk, Choice::First},
-        {"wide, cut away the right, close button", 100, 60, 1, 2, closeByCaption, Choice::Second},
-        {"wide, keep the middle, Escape, OK", 100, 60, 2, 3, pressEscapeThenOk, Choice::Middle},
+        {"wide, keep the middle, Escape, OK", 100, 60, 1, 3, pressEscapeThenOk, Choice::Middle},
         {"tall, cut away the top, close button", 60, 101, 3, 1, closeByCaption, Choice::First},
         {"tall, cut away the bottom, OK", 60, 101, 1, 2, pressOk, Choice::Second},
         {"one column too wide, keep the middle", 9, 8, 2, 3, pressOk, Choice::Middle},
-        {"one row too tall, cut away the top", 8, 9, 3, 1, closeByCaption, Choice::First},
-        {"square counts as tall", 50, 50, 1, 2, pressOk, Choice::Second},
+        {"square counts as tall", 50, 50, 3, 2, pressOk, Choice::Second},
     };
     CropDialog dialog;
     for (const Showing& showing : showings) {
@@ -139,9 +131,7 @@ TEST(ChoiceDialog, EveryWayOfEndingIt) {
         {"OK without a selection, then on the third entry", true, 2, pressOk, 3},
         {"double-click on the first entry", false, 0, doubleClick, 1},
         {"Zruš with an entry selected", false, 5, pressCancel, 13},
-        {"close button with an entry selected", false, 5, closeByCaption, 13},
         {"Escape with an entry selected, then OK", false, 5, pressEscapeThenOk, 6},
-        {"Enter on the focused OK", false, 3, enterOnOk, 4},
         {"Enter on the focused Zruš", false, 3, enterOnCancel, 13},
         {"close button after an empty OK", true, -1, closeByCaption, 13},
     };
@@ -169,7 +159,6 @@ TEST(ChoiceDialog, OneDialogListsTheNamesUpToTheFirstEmptySlotAfresh) {
     };
     const Row rows[] = {
         {"twelve commands, all listed", {}, 12},
-        {"empty fourth slot ends the list", {{3, "--"}}, 3},
         {"empty first slot: nothing to offer", {{0, "--"}}, 0},
         {"only an exact \"--\" is empty", {{1, "--x"}, {2, " --"}, {3, "--"}}, 3},
         {"all twelve again", {}, 12},
@@ -202,43 +191,23 @@ constexpr QRgb pinkMauve = qRgb(200, 172, 191);
 constexpr QRgb lilac = qRgb(183, 172, 200);
 constexpr QRgb darkBlue = qRgb(60, 105, 155);
 
-// The symmetry test below carries these to the other quarters.
-TEST(ProgramPicture, PixelsAtKnownPlaces) {
-    struct Row {
-        const char* name;
-        int x, y;
-        QRgb colour;
-    };
-    const Row rows[] = {
-        {"top-left corner, outside the disc", 0, 0, white},
-        {"top-left quarter", 3, 10, pinkMauve},
-        {"cross, vertical arm", 15, 5, white},
-        {"left band, first column", 6, 10, darkBlue},
-        {"left of the left band", 5, 10, pinkMauve},
-        {"line above the arm, between the bands", 12, 14, darkBlue},
-        {"line broken by the cross", 15, 14, white},
-    };
-    const QImage picture = programPicture();
-    ASSERT_EQ(picture.size(), QSize(32, 32));
-    EXPECT_EQ(picture.format(), QImage::Format_RGB888);
-    for (const Row& row : rows)
-        EXPECT_EQ(picture.pixel(row.x, row.y), row.colour) << row.name;
-}
-
-// The symmetries place the known pixels above in all four quarters; the about window and the
-// icon show the same picture with its white ground transparent.
+// A few pixels of the top-left quarter, carried by the symmetries to the other three; the about
+// window and the icon show the same picture with its white ground transparent.
 TEST(ProgramPicture, SymmetricAndShownWithTheWhiteGroundTransparent) {
     const QImage picture = programPicture();
+    ASSERT_EQ(picture.size(), QSize(32, 32));
+    const std::pair<QPoint, QRgb> known[] = {{{0, 0}, white},      {{3, 10}, pinkMauve},
+                                             {{15, 5}, white},     {{6, 10}, darkBlue},
+                                             {{12, 14}, darkBlue}, {{15, 14}, white}};
+    for (const auto& [at, colour] : known)
+        EXPECT_EQ(picture.pixel(at), colour) << at.x() << ", " << at.y();
     AboutDialog about;
     std::vector<std::pair<std::string, QImage>> shown = {
         {"transparent picture", transparentProgramPicture()},
         {"icon", programIcon().pixmap(32, 32).toImage()},
     };
-    for (const char* name : {"Image1", "Image2"}) {
-        auto* image = about.findChild<QLabel*>(QString::fromLatin1(name));
-        ASSERT_NE(image, nullptr) << name;
-        shown.emplace_back(name, image->pixmap().toImage());
-    }
+    for (const char* name : {"Image1", "Image2"})
+        shown.emplace_back(name, child<QLabel>(about, name)->pixmap().toImage());
     for (const auto& [name, image] : shown)
         ASSERT_EQ(image.size(), QSize(32, 32)) << name;
     for (int y = 0; y < 32; ++y)
@@ -251,13 +220,8 @@ TEST(ProgramPicture, SymmetricAndShownWithTheWhiteGroundTransparent) {
                             : mirrored == lilac   ? pinkMauve
                                                   : mirrored)
                 << "mirrored, with the two quarter colours swapped";
-            for (const auto& [name, image] : shown) {
-                if (here == white) {
-                    ASSERT_EQ(qAlpha(image.pixel(x, y)), 0) << name;
-                } else {
-                    ASSERT_EQ(image.pixel(x, y), here) << name << ": opaque, the same colour";
-                }
-            }
+            for (const auto& [name, image] : shown)
+                ASSERT_EQ(image.pixel(x, y), here == white ? qRgba(0, 0, 0, 0) : here) << name;
         }
 }
 
@@ -272,11 +236,7 @@ TEST(HelpWindow, HoldsTheLinesReadOnlySelectableAndKeepsItsPlace) {
     ASSERT_EQ(edit->document()->blockCount(), 39);
     EXPECT_EQ(edit->document()->lastBlock().text(), QStringLiteral("autor."));
 
-    const QString before = edit->toPlainText();
-    QTest::keyClicks(edit, QStringLiteral("xyz"));
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Delete, Qt::Key_Backspace})
-        QTest::keyClick(edit, key);
-    EXPECT_EQ(edit->toPlainText(), before);
+    EXPECT_TRUE(edit->isReadOnly());
     QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
     QTest::keyClick(edit, Qt::Key_End, Qt::ShiftModifier);
     EXPECT_EQ(edit->textCursor().selectedText(), QStringLiteral("Ovládanie programu..."));
