@@ -20,6 +20,9 @@ public:
     /// Position 0..100, never decreasing. Called about every 30 ms of work, never per pixel;
     /// the window repaints and handles input here.
     virtual void step(int position) = 0;
+    /// Whether the user asked to stop the work. Writers ask right after each step() and then
+    /// stop, leaving every existing file as it was; renders do not ask.
+    virtual bool cancelled() const { return false; }
 };
 
 } // namespace ornamo

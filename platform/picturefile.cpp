@@ -30,20 +30,21 @@ std::uint64_t bmpRowBytes(int width) {
     return (std::uint64_t(width) * 3 + 3) & ~std::uint64_t{3};
 }
 
-// Calls progress->step() at most about every 30 ms with the share of rows written.
-// Trivially destructible: it lives in the frame libpng longjmps into.
+// Calls progress->step() at most about every 30 ms with the share of rows written, and says
+// whether to go on (false once the user cancelled).
 class Ticker {
 public:
     using Clock = std::chrono::steady_clock;
     Ticker(Progress* progress, int rows) : progress_(progress), rows_(rows), last_(Clock::now()) {}
-    void rowsDone(int done) {
+    [[nodiscard]] bool rowsDone(int done) {
         if (!progress_)
-            return;
+            return true;
         const Clock::time_point now = Clock::now();
         if (now - last_ < std::chrono::milliseconds(30))
-            return;
+            return true;
         last_ = now;
         progress_->step(static_cast<int>(std::int64_t{done} * 100 / rows_));
+        return !progress_->cancelled();
     }
 
 private:
@@ -114,7 +115,8 @@ bool writeBmp(OutputFile& file, const PictureSource& picture, Ticker& ticker) {
         toBmpRows(band.data(), rows, width, static_cast<std::size_t>(rowBytes));
         if (!file.write(band.data(), static_cast<std::size_t>(rowBytes) * rows))
             return false;
-        ticker.rowsDone(height - end);
+        if (!ticker.rowsDone(height - end))
+            return false;
     }
     return true;
 }
@@ -161,7 +163,8 @@ bool encodePng(png_structp png, png_infop info, const PictureSource& picture, st
         picture.readRows(first, rows, band, static_cast<std::ptrdiff_t>(rowBytes));
         for (int row = 0; row < rows; ++row) {
             png_write_row(png, band + static_cast<std::size_t>(row) * rowBytes);
-            ticker.rowsDone(first + row + 1);
+            if (!ticker.rowsDone(first + row + 1))
+                return false; // cancelled: the caller discards the file
         }
         first += rows;
     }

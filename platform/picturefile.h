@@ -31,7 +31,8 @@ std::array<std::uint8_t, 54> bmpHeader(int width, int height);
 /// bmpFits(); false when memory for a band cannot be had (also when the source throws
 /// std::bad_alloc), and when the file cannot be written; the file is then discarded.
 /// `progress`, when given, only gets step() calls (0..100, never decreasing, about every
-/// 30 ms); showing and hiding the bar is the caller's business.
+/// 30 ms); showing and hiding the bar is the caller's business. When its cancelled() turns
+/// true after a step, the write stops and fails like any other.
 bool writePicture(OutputFile& file, const PictureSource& picture, ImageFileFormat format,
                   Progress* progress = nullptr);
 
