@@ -24,7 +24,10 @@ constexpr std::size_t labelLength = 6; // "scale:" and "item: " are skipped unre
 // Past a limit the text ends and the cursor has overrun: whatever was being read is a fault.
 class TextCursor {
 public:
-    explicit TextCursor(std::streambuf& source) : source_(source) {}
+    /// `seen`, when given, receives every byte the cursor looks at, in order: reading those
+    /// bytes again gives the same result.
+    explicit TextCursor(std::streambuf& source, std::string* seen = nullptr)
+        : source_(source), seen_(seen) {}
 
     bool atEnd() { return peek() == end; }
     bool overran() const { return overran_; }
@@ -68,6 +71,8 @@ private:
         if (ended_)
             return end;
         const Traits::int_type c = source_.sgetc();
+        if (seen_ && !Traits::eq_int_type(c, Traits::eof()) && seen_->size() == taken_)
+            seen_->push_back(Traits::to_char_type(c));
         if (Traits::eq_int_type(c, Traits::eof()) || c == endOfFile) {
             ended_ = true;
             return end;
@@ -89,6 +94,7 @@ private:
     }
 
     std::streambuf& source_;
+    std::string* seen_;
     std::size_t taken_ = 0;
     std::size_t column_ = 0;
     bool ended_ = false;
@@ -288,7 +294,8 @@ HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands) {
     return result;
 }
 
-HierarchyResult loadHierarchyFile(const std::filesystem::path& path, CommandSlots& commands) {
+HierarchyResult loadHierarchyFile(const std::filesystem::path& path, CommandSlots& commands,
+                                  std::string* bytesRead) {
     // A directory opens on some systems but reads nothing and fails.
     std::error_code error;
     if (std::filesystem::is_directory(path, error))
@@ -296,10 +303,13 @@ HierarchyResult loadHierarchyFile(const std::filesystem::path& path, CommandSlot
     try {
         std::filebuf file;
         if (file.open(path, std::ios::in | std::ios::binary)) {
-            TextCursor cursor(file);
+            std::string seen;
+            TextCursor cursor(file, bytesRead ? &seen : nullptr);
             CommandSlots read;
             HierarchyResult result = readRecords(cursor, read);
             commands = std::move(read);
+            if (bytesRead)
+                *bytesRead = std::move(seen);
             return result;
         }
     } catch (const std::bad_alloc&) {

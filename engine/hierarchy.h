@@ -67,6 +67,10 @@ HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands);
 /// be opened or read, the slots are left unchanged and the failure is
 /// HierarchyFailure::OpenFailed; `count` is then the number of commands
 /// still loaded: the slots up to the last one that is not empty (named "--" and without parts).
-HierarchyResult loadHierarchyFile(const std::filesystem::path& path, CommandSlots& commands);
+/// `bytesRead`, when given, receives the bytes the reader looked at (at most
+/// hierarchyFileLimit + 1): readHierarchy() of them gives the same slots and result again. It
+/// is left unchanged when the file cannot be opened.
+HierarchyResult loadHierarchyFile(const std::filesystem::path& path, CommandSlots& commands,
+                                  std::string* bytesRead = nullptr);
 
 } // namespace ornamo
