@@ -28,6 +28,11 @@ const char* const description =
     "  zoom-in          halve the reduction factor\n"
     "  full-size        reduction factor 1\n"
     "  no-scale         toggle the no-scaling switch (factor 1)\n"
+    "  history-back     take back the last edit, as the editor's \"Späť\" does\n"
+    "  history-forward  do the taken-back edit again (\"Znova\")\n"
+    "\n"
+    "With --work the run starts from a work saved by the editor (its tile, rules, gap colour,\n"
+    "command stack, factor and switch) and the STEPs continue from there.\n"
     "\n"
     "A step the editor would refuse prints its message and ends the run with status 1,\n"
     "writing nothing. Status 2 means a fault in the command line.";
@@ -72,10 +77,16 @@ bool parseStep(const QString& text, Step& step) {
         Step::Kind kind;
     };
     static const Word words[] = {
-        {"undo", Step::Kind::Undo},          {"reset", Step::Kind::Reset},
-        {"delete", Step::Kind::Delete},      {"delete-up-to", Step::Kind::DeleteUpTo},
-        {"zoom-out", Step::Kind::ZoomOut},   {"zoom-in", Step::Kind::ZoomIn},
-        {"full-size", Step::Kind::FullSize}, {"no-scale", Step::Kind::NoScale},
+        {"undo", Step::Kind::Undo},
+        {"reset", Step::Kind::Reset},
+        {"delete", Step::Kind::Delete},
+        {"delete-up-to", Step::Kind::DeleteUpTo},
+        {"zoom-out", Step::Kind::ZoomOut},
+        {"zoom-in", Step::Kind::ZoomIn},
+        {"full-size", Step::Kind::FullSize},
+        {"no-scale", Step::Kind::NoScale},
+        {"history-back", Step::Kind::HistoryBack},
+        {"history-forward", Step::Kind::HistoryForward},
     };
     step = Step{Step::Kind::Apply, 0, text};
     for (const Word& w : words)
@@ -160,13 +171,20 @@ struct OptionSet {
         QStringLiteral("The picture to write, a .bmp or a .png file (a device or a pipe, such "
                        "as /dev/stdout, gets BMP)."),
         QStringLiteral("OUT.bmp")};
+    QCommandLineOption work{{QStringLiteral("w"), QStringLiteral("work")},
+                            QStringLiteral("Start from a work file saved by the editor, instead "
+                                           "of a tile and a hierarchy file."),
+                            QStringLiteral("FILE.ornamo")};
+    QCommandLineOption saveWork{QStringLiteral("save-work"),
+                                QStringLiteral("Write the work after the steps to a work file."),
+                                QStringLiteral("FILE.ornamo")};
 };
 
 void declareOptions(QCommandLineParser& parser, const OptionSet& set) {
     parser.setApplicationDescription(QString::fromLatin1(description));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({set.help, set.tile, set.rules, set.gap, set.crop, set.full, set.shrink,
-                       set.placements, set.list, set.output});
+                       set.placements, set.list, set.output, set.work, set.saveWork});
     parser.addPositionalArgument(QStringLiteral("STEP"),
                                  QStringLiteral("The editor's operations, in order."),
                                  QStringLiteral("[STEP...]"));
@@ -257,6 +275,22 @@ Refusal readOutputs(const QCommandLineParser& parser, const OptionSet& set, Opti
     return std::nullopt;
 }
 
+Refusal readWork(const QCommandLineParser& parser, const OptionSet& set, Options& options) {
+    options.work = parser.value(set.work);
+    if (parser.isSet(set.work) && options.work.isEmpty())
+        return QStringLiteral("--work wants a file name");
+    // A work brings its own tile, rules and gap colour.
+    if (parser.isSet(set.work))
+        for (const QCommandLineOption* own : {&set.tile, &set.rules, &set.gap, &set.crop})
+            if (parser.isSet(*own))
+                return QStringLiteral("--work and --%1 exclude each other")
+                    .arg(own->names().back());
+    options.saveWork = parser.value(set.saveWork);
+    if (parser.isSet(set.saveWork) && options.saveWork.isEmpty())
+        return QStringLiteral("--save-work wants a file name");
+    return std::nullopt;
+}
+
 Refusal readSteps(const QCommandLineParser& parser, Options& options) {
     for (const QString& text : parser.positionalArguments()) {
         Step step{Step::Kind::Apply, 0, text};
@@ -283,7 +317,8 @@ std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList&
 
     Options options;
     // In this order: the first refused value is the one reported.
-    for (const auto read : {readTileAndRules, readGapColor, readCrop, readPicture, readOutputs})
+    for (const auto read :
+         {readTileAndRules, readGapColor, readCrop, readPicture, readOutputs, readWork})
         if (const Refusal reason = read(parser, set, options))
             return usageError(*reason);
     if (const Refusal reason = readSteps(parser, options))

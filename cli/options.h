@@ -16,18 +16,20 @@ namespace ornamo::cli {
 /// One editor operation, in the order given.
 struct Step {
     enum class Kind {
-        Apply,      ///< a command button, `value` 1..12
-        Undo,       ///< "Zruš posledný príkaz"
-        Reset,      ///< "Reset"
-        Select,     ///< choose list position `value` (0 = newest)
-        Delete,     ///< "Zruš vybraný príkaz"
-        DeleteUpTo, ///< "Zruš po vybraný príkaz"
-        Replace,    ///< "Zameň vybraný príkaz" with rule `value`
-        Insert,     ///< "Vlož pred vybraný príkaz" with rule `value`
-        ZoomOut,    ///< "Zmenši"
-        ZoomIn,     ///< "Zväčši"
-        FullSize,   ///< numeric keypad *
-        NoScale,    ///< "Neškáluj"
+        Apply,          ///< a command button, `value` 1..12
+        Undo,           ///< "Zruš posledný príkaz"
+        Reset,          ///< "Reset"
+        Select,         ///< choose list position `value` (0 = newest)
+        Delete,         ///< "Zruš vybraný príkaz"
+        DeleteUpTo,     ///< "Zruš po vybraný príkaz"
+        Replace,        ///< "Zameň vybraný príkaz" with rule `value`
+        Insert,         ///< "Vlož pred vybraný príkaz" with rule `value`
+        ZoomOut,        ///< "Zmenši"
+        ZoomIn,         ///< "Zväčši"
+        FullSize,       ///< numeric keypad *
+        NoScale,        ///< "Neškáluj"
+        HistoryBack,    ///< "Späť": takes back the last edit
+        HistoryForward, ///< "Znova": does the taken-back edit again
     };
     Kind kind;
     int value = 0;
@@ -51,7 +53,9 @@ struct Options {
     int shrink = 1;
     QString placementsFile; ///< empty: none
     bool list = false;
-    QString output; ///< empty: no picture
+    QString output;   ///< empty: no picture
+    QString work;     ///< a work file to start from; empty: the tile and the rules
+    QString saveWork; ///< where to write the work after the steps; empty: nowhere
     std::vector<Step> steps;
 };
 

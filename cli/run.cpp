@@ -1,6 +1,5 @@
 #include "run.h"
 
-#include "commandstack.h"
 #include "crop.h"
 #include "hierarchy.h"
 #include "imagefile.h"
@@ -9,9 +8,9 @@
 #include "names.h"
 #include "outputfile.h"
 #include "picturefile.h"
-#include "render.h"
 #include "terminalprogress.h"
-#include "zoom.h"
+#include "work.h"
+#include "workfile.h"
 
 #include <QFile>
 
@@ -56,88 +55,55 @@ void listCommands(const CommandSlots& commands, int count, std::FILE* out) {
     }
 }
 
-// The view at another factor, as the zoom buttons make it.
-void zoom(std::int32_t factor, CommandStackModel& model, MosaicView& view) {
-    if (!view.rescale(factor))
-        throw std::bad_alloc();
-    model.setShrinkFactor(factor);
-}
-
-// "Zmenši", "Zväčši", keypad * and "Neškáluj": they change the view factor, and the view with it.
-// A refusal ends the run.
-void runZoomStep(const Step& step, CommandStackModel& model, MosaicView& view) {
-    switch (step.kind) {
-    case Step::Kind::ZoomOut:
-        if (const auto factor = zoomedOut(model.shrinkFactor()))
-            zoom(*factor, model, view);
-        else
-            throw Failure{std::string(messages::zoomPointless)};
-        break;
-    case Step::Kind::ZoomIn:
-        if (const auto factor = zoomedIn(model.shrinkFactor()))
-            zoom(*factor, model, view);
-        break;
-    case Step::Kind::FullSize:
-        zoom(fullSizeFactor, model, view);
-        break;
-    default: { // the switch
-        const NoScaleToggle toggle = toggledNoScale(model.noScale());
-        if (toggle.redraw)
-            zoom(toggle.shrinkFactor, model, view);
-        model.setNoScale(toggle.noScale);
-        model.setShrinkFactor(toggle.shrinkFactor);
-        break;
-    }
-    }
-}
-
 // Chooses list position `position` (0 = newest), as picking an entry of the stack list does.
-Outcome choosePosition(CommandStackModel& model, int position) {
-    const std::vector<std::string> entries = model.listEntries();
-    if (!model.listEnabled() || position >= static_cast<int>(entries.size()))
+Outcome choosePosition(Work& work, int position) {
+    const std::vector<std::string> entries = work.model().listEntries();
+    if (!work.model().listEnabled() || position >= static_cast<int>(entries.size()))
         throw Failure{"the command stack list has " + std::to_string(entries.size()) +
                       " entries, position " + std::to_string(position) + " cannot be chosen"};
-    return model.choose(entries[static_cast<std::size_t>(position)], position);
+    return work.choose(entries[static_cast<std::size_t>(position)], position);
 }
 
-// A command button or an item of the "Mozaika" menu, on the model.
-Outcome runEditingStep(const Step& step, CommandStackModel& model) {
+// A command button, an item of the "Mozaika" menu or a zoom key, on the work.
+Outcome runWorkStep(const Step& step, Work& work) {
     switch (step.kind) {
     case Step::Kind::Apply:
-        return model.applyCommand(step.value);
+        return work.applyCommand(step.value);
     case Step::Kind::Undo:
-        return model.undoLast();
+        return work.undoLast();
     case Step::Kind::Reset:
-        return model.reset();
+        return work.reset();
     case Step::Kind::Select:
-        return choosePosition(model, step.value);
+        return choosePosition(work, step.value);
     case Step::Kind::Delete:
-        return model.deleteChosen();
+        return work.deleteChosen();
     case Step::Kind::DeleteUpTo:
-        return model.deleteUpToChosen();
+        return work.deleteUpToChosen();
     case Step::Kind::Replace:
-        return model.replaceChosen(step.value);
-    default: // Insert
-        return model.insertBeforeChosen(step.value);
+        return work.replaceChosen(step.value);
+    case Step::Kind::Insert:
+        return work.insertBeforeChosen(step.value);
+    case Step::Kind::ZoomOut:
+        return work.zoomOut();
+    case Step::Kind::ZoomIn:
+        return work.zoomIn();
+    case Step::Kind::FullSize:
+        return work.fullSize();
+    case Step::Kind::NoScale:
+        return work.toggleNoScale();
+    case Step::Kind::HistoryBack:
+        return work.undo();
+    case Step::Kind::HistoryForward:
+        return work.redo();
     }
-}
-
-bool isZoomStep(Step::Kind kind) {
-    return kind == Step::Kind::ZoomOut || kind == Step::Kind::ZoomIn ||
-           kind == Step::Kind::FullSize || kind == Step::Kind::NoScale;
+    return {};
 }
 
 // Runs one step as the editor's handler would; a refusal ends the run.
-void runStep(const Step& step, CommandStackModel& model, MosaicView& view) {
-    if (isZoomStep(step.kind)) {
-        runZoomStep(step, model, view);
-        return;
-    }
-    const Outcome outcome = runEditingStep(step, model);
+void runStep(const Step& step, Work& work) {
+    const Outcome outcome = runWorkStep(step, work);
     if (outcome.refusal != Refusal::None)
         throw Failure{std::string(messages::text(outcome.refusal))};
-    if (outcome.render && !view.render(model.mosaic(), model.shrinkFactor(), model.noScale()))
-        throw std::bad_alloc();
 }
 
 // The picture asked for: the editor's view as the steps left it, or the mosaic it shows at
@@ -157,11 +123,11 @@ const MosaicView& picture(const Options& options, const MosaicView& editorView, 
 }
 
 // The placements file: the scale, the tile size and the factor, then one line per placement.
-std::string placementsText(const CommandStackModel& model) {
+std::string placementsText(const Work& work) {
     std::string text;
-    const Mosaic& m = model.mosaic();
+    const Mosaic& m = work.model().mosaic();
     text += std::to_string(m.scale) + ' ' + std::to_string(m.tileSize) + ' ' +
-            std::to_string(model.shrinkFactor()) + '\n';
+            std::to_string(work.shrinkFactor()) + '\n';
     for (const Placement& p : m.placements)
         text += std::to_string(p.width) + ' ' + std::to_string(p.height) + ' ' +
                 std::to_string(p.x) + ' ' + std::to_string(p.y) + ' ' +
@@ -171,14 +137,22 @@ std::string placementsText(const CommandStackModel& model) {
 
 // Writes the outputs asked for all or nothing: each is written beside its target first, and
 // the targets are replaced only once every one of them has been written.
-void writeOutputs(const Options& options, const CommandStackModel& model, const MosaicView* image,
+void writeOutputs(const Options& options, const Work& work, const MosaicView* image,
                   std::FILE* errors) {
     OutputFile placements;
     if (!options.placementsFile.isEmpty()) {
-        const std::string text = placementsText(model);
+        const std::string text = placementsText(work);
         if (!placements.open(options.placementsFile) ||
             !placements.write(text.data(), text.size()) || !placements.finish())
             throw Failure{"cannot write the placements to " + utf8(options.placementsFile)};
+    }
+    OutputFile workFile;
+    if (!options.saveWork.isEmpty()) {
+        const QByteArray bytes = workFileBytes(work.document());
+        if (!workFile.open(options.saveWork) ||
+            !workFile.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) ||
+            !workFile.finish())
+            throw Failure{messages::saveFailed(utf8(options.saveWork))};
     }
     OutputFile picture;
     if (image) {
@@ -198,52 +172,69 @@ void writeOutputs(const Options& options, const CommandStackModel& model, const 
         throw Failure{messages::saveFailed(utf8(options.output))};
     if (!options.placementsFile.isEmpty() && !placements.commit())
         throw Failure{"cannot write the placements to " + utf8(options.placementsFile)};
+    if (!options.saveWork.isEmpty() && !workFile.commit())
+        throw Failure{messages::saveFailed(utf8(options.saveWork))};
 }
 
-int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
-    CommandStackModel model;
-    const Outcome tileOutcome = model.changeBaseTile(loadTile(options));
-    if (tileOutcome.refusal != Refusal::None)
-        throw Failure{std::string(messages::text(tileOutcome.refusal))};
-    model.setGapColor(options.gapColor);
+// The work the steps start from: a saved work, or the tile and the hierarchy file. The view
+// starts as the tile itself, shown unreduced; nothing of it is kept, since the picture is
+// computed band by band as it is written.
+void startWork(const Options& options, Work& work, std::FILE* out, std::FILE* errors) {
+    if (!options.work.isEmpty()) {
+        WorkDocument document;
+        WorkFileFailure failure = readWorkFile(options.work, document);
+        if (failure == WorkFileFailure::None)
+            failure = work.open(document);
+        if (failure != WorkFileFailure::None)
+            throw Failure{messages::text(failure, utf8(options.work))};
+        if (options.list)
+            listCommands(work.rules().commands, work.rules().count, out);
+        return;
+    }
+    const Outcome started = work.start(loadTile(options), options.gapColor);
+    if (started.refusal != Refusal::None)
+        throw Failure{std::string(messages::text(started.refusal))};
 
-    const HierarchyResult read =
-        model.loadHierarchy(std::filesystem::path(QFile::encodeName(options.rules).toStdString()));
+    HierarchyResult read;
+    if (auto rules =
+            loadRulesFile(std::filesystem::path(QFile::encodeName(options.rules).toStdString()),
+                          utf8(options.rules), read))
+        work.useRules(std::move(rules));
     const std::string readMessage = messages::text(read.failure, utf8(options.rules));
     if (!readMessage.empty())
         report(errors, "warning: " + readMessage);
     if (options.list) {
-        listCommands(model.commands(), read.count, out);
+        listCommands(work.rules().commands, read.count, out);
         if (!readMessage.empty())
             std::fprintf(out, "%s\n", readMessage.c_str());
     }
+}
 
-    // The view starts as the tile itself, shown unreduced. Nothing of it is kept: the picture
-    // is computed band by band as it is written.
-    MosaicView view(ViewLimits{0, 0});
-    if (!view.render(model.mosaic(), 1, true))
-        throw std::bad_alloc();
+int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
+    Work work(ViewLimits{0, 0});
+    startWork(options, work, out, errors);
     for (std::size_t i = 0; i < options.steps.size(); ++i) {
         const Step& step = options.steps[i];
         try {
-            runStep(step, model, view);
+            runStep(step, work);
         } catch (const Failure& failure) {
             throw Failure{"step " + std::to_string(i + 1) + " (" + utf8(step.text) +
                           "): " + failure.reason};
         }
     }
 
+    const MosaicView& view = work.view();
+    const Mosaic& mosaic = work.model().mosaic();
     MosaicView other(ViewLimits{0, 0});
     const MosaicView* image = nullptr;
     if (!options.output.isEmpty())
         image = &picture(options, view, other);
     else if (!options.list)
         std::fprintf(out, "mosaic %lld x %lld pixels, %zu placement%s, view %d x %d pixels\n",
-                     static_cast<long long>(model.mosaic().extent()),
-                     static_cast<long long>(model.mosaic().extent()),
-                     model.mosaic().placements.size(),
-                     model.mosaic().placements.size() == 1 ? "" : "s", view.side(), view.side());
-    writeOutputs(options, model, image, errors);
+                     static_cast<long long>(mosaic.extent()),
+                     static_cast<long long>(mosaic.extent()), mosaic.placements.size(),
+                     mosaic.placements.size() == 1 ? "" : "s", view.side(), view.side());
+    writeOutputs(options, work, image, errors);
     return 0;
 }
 

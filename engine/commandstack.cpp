@@ -35,12 +35,6 @@ std::int64_t reachOf(const Mosaic& mosaic) {
     return reach;
 }
 
-const Command* commandAt(const CommandSlots& commands, int n) {
-    if (n < 1 || n > static_cast<int>(commands.size()))
-        return nullptr;
-    return &commands[static_cast<std::size_t>(n - 1)];
-}
-
 } // namespace
 
 void undoSubstitution(const Mosaic& pattern, Mosaic& mosaic) {
@@ -67,7 +61,7 @@ void undoSubstitution(const Mosaic& pattern, Mosaic& mosaic) {
 }
 
 CommandStackModel::CommandStackModel()
-    : editText_(messages::emptyStackLower),
+    : commands_(std::make_shared<const CommandSlots>()), editText_(messages::emptyStackLower),
       memoryCheck_([](std::int64_t extent, std::int32_t shrinkFactor, bool noScale) {
           return fitsInMemory(
               MosaicView::heldBytesFor(MosaicView::sideFor(extent, shrinkFactor, noScale)));
@@ -88,30 +82,36 @@ Refusal CommandStackModel::refusal(const State& state, const Command* command) {
     return Refusal::None;
 }
 
-void CommandStackModel::apply(State& state, int n, const Command& command) const {
-    StackEntry entry{static_cast<std::uint8_t>(n), command.name, command.pattern,
-                     reachOf(state.mosaic)};
-    SubstituteCommand(command.pattern, state.mosaic);
-    state.shrinkFactor = appliedFactor(state.shrinkFactor, command.pattern.scale, noScale_);
+std::shared_ptr<const Command> CommandStackModel::commandAt(int n) const {
+    if (n < 1 || n > static_cast<int>(commands_->size()))
+        return nullptr;
+    // Shares the slots' ownership: the entry keeps the command alive after other slots load.
+    return {commands_, &(*commands_)[static_cast<std::size_t>(n - 1)]};
+}
+
+void CommandStackModel::apply(State& state, int n, std::shared_ptr<const Command> command) const {
+    const std::uint16_t gridSize = command->pattern.scale;
+    StackEntry entry{static_cast<std::uint8_t>(n), std::move(command), reachOf(state.mosaic)};
+    SubstituteCommand(entry.pattern(), state.mosaic);
+    state.shrinkFactor = appliedFactor(state.shrinkFactor, gridSize, noScale_);
     state.stack.push_back(std::move(entry));
 }
 
 void CommandStackModel::undoNewest(State& state) {
     const StackEntry& entry = state.stack.back();
-    undoSubstitution(entry.pattern, state.mosaic);
+    undoSubstitution(entry.pattern(), state.mosaic);
     if (state.shrinkFactor > 1)
-        state.shrinkFactor /= entry.pattern.scale;
+        state.shrinkFactor /= entry.pattern().scale;
     state.stack.pop_back();
 }
 
 Refusal CommandStackModel::reapply(State& state, std::vector<StackEntry>::const_iterator from,
                                    std::vector<StackEntry>::const_iterator to) const {
     for (auto it = from; it != to; ++it) {
-        const Command command{it->name, it->pattern};
-        const Refusal refused = refusal(state, &command);
+        const Refusal refused = refusal(state, it->rule.get());
         if (refused != Refusal::None)
             return refused;
-        apply(state, it->command, command);
+        apply(state, it->command, it->rule);
     }
     return Refusal::None;
 }
@@ -121,7 +121,7 @@ bool CommandStackModel::imagesFit(const State& state) const {
 }
 
 void CommandStackModel::showNewest() {
-    stackCaption_ = state_.stack.back().name;
+    stackCaption_ = state_.stack.back().name();
     editText_ = stackCaption_;
     listEnabled_ = true;
 }
@@ -135,8 +135,8 @@ void CommandStackModel::emptyList(std::string_view editText) {
 // ---- Operations ----
 
 Outcome CommandStackModel::applyCommand(int n) {
-    const Command* command = commandAt(commands_, n);
-    const Refusal refused = refusal(state_, command);
+    std::shared_ptr<const Command> command = commandAt(n);
+    const Refusal refused = refusal(state_, command.get());
     if (refused != Refusal::None)
         return {false, refused};
     const std::int64_t extent = state_.mosaic.extent() * command->pattern.scale;
@@ -144,7 +144,7 @@ Outcome CommandStackModel::applyCommand(int n) {
                       noScale_))
         return {false, Refusal::NotEnoughMemory};
 
-    apply(state_, n, *command);
+    apply(state_, n, std::move(command));
     showNewest();
     selectedIndex_ = 0;
     return {true, {}};
@@ -176,7 +176,7 @@ Outcome CommandStackModel::reset() {
 Outcome CommandStackModel::choose(std::string_view typedText, int currentIndex) {
     const auto& stack = state_.stack;
     if (std::any_of(stack.begin(), stack.end(),
-                    [&](const StackEntry& e) { return e.name == typedText; }))
+                    [&](const StackEntry& e) { return e.name() == typedText; }))
         stackCaption_ = std::string(typedText);
     editText_ = stackCaption_;
     if (currentIndex >= 0 && currentIndex < static_cast<int>(stack.size()))
@@ -226,11 +226,11 @@ Outcome CommandStackModel::edit(EditKind kind, int r) {
 
     auto newer = undone.cbegin() + 1; // the entries above the chosen one
     if (kind != EditKind::Delete) {
-        const Command* command = commandAt(commands_, r);
-        const Refusal refused = refusal(work, command);
+        std::shared_ptr<const Command> command = commandAt(r);
+        const Refusal refused = refusal(work, command.get());
         if (refused != Refusal::None)
             return {false, refused};
-        apply(work, r, *command);
+        apply(work, r, std::move(command));
         if (kind == EditKind::Insert)
             newer = undone.cbegin(); // the chosen entry goes back too, above the new one
     }
@@ -238,7 +238,7 @@ Outcome CommandStackModel::edit(EditKind kind, int r) {
     if (refused != Refusal::None)
         return {false, refused};
     if (kind == EditKind::Insert)
-        work.shrinkFactor = wrappingProduct(factorBefore, commandAt(commands_, r)->pattern.scale);
+        work.shrinkFactor = wrappingProduct(factorBefore, commandAt(r)->pattern.scale);
     if (kind != EditKind::Delete && !imagesFit(work))
         return {false, Refusal::NotEnoughMemory};
 
@@ -310,8 +310,30 @@ std::vector<std::string> CommandStackModel::listEntries() const {
     std::vector<std::string> entries;
     entries.reserve(state_.stack.size());
     for (auto it = state_.stack.rbegin(); it != state_.stack.rend(); ++it)
-        entries.push_back(it->name);
+        entries.push_back(it->name());
     return entries;
+}
+
+CommandStackModel::Snapshot CommandStackModel::snapshot() const {
+    return {state_.stack,   commands_,     state_.shrinkFactor, noScale_,
+            selectedIndex_, stackCaption_, editText_,           listEnabled_};
+}
+
+void CommandStackModel::restore(const Snapshot& snapshot) {
+    Mosaic& mosaic = state_.mosaic;
+    ResetMosaic(mosaic);
+    state_.stack = snapshot.stack;
+    for (StackEntry& entry : state_.stack) {
+        entry.reach = reachOf(mosaic);
+        SubstituteCommand(entry.pattern(), mosaic);
+    }
+    state_.shrinkFactor = snapshot.shrinkFactor;
+    commands_ = snapshot.commands;
+    noScale_ = snapshot.noScale;
+    selectedIndex_ = snapshot.selectedIndex;
+    stackCaption_ = snapshot.stackCaption;
+    editText_ = snapshot.editText;
+    listEnabled_ = snapshot.listEnabled;
 }
 
 } // namespace ornamo

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,11 +35,15 @@ struct Outcome {
 /// One applied command.
 struct StackEntry {
     std::uint8_t command = 0; ///< the slot number, 1..12
-    std::string name;         ///< the slot's name when the command was applied
-    Mosaic pattern;           ///< the pattern that was substituted, kept for its undo
+    /// The slot's name and pattern when the command was applied, kept for its undo. Shared with
+    /// the slots it came from, so that copies of a stack (the edit history's) cost little.
+    std::shared_ptr<const Command> rule;
     /// The largest magnitude of a position in the mosaic just before this entry was applied
     /// (placement corners and the extent); lets a tile change prove its rescale stays exact.
     std::int64_t reach = 0;
+
+    const std::string& name() const { return rule->name; }
+    const Mosaic& pattern() const { return rule->pattern; }
 };
 
 /// Takes back the substitution of `pattern` that made `mosaic`, exactly: keeps the first block
@@ -134,12 +139,19 @@ public:
     /// Puts `commands` in place of the twelve slots. The stack, the mosaic and the list stay: each
     /// entry keeps the pattern and the name it was applied with, so undo and the edits stay
     /// exact; a new mosaic is resetAfterHierarchyLoad()'s.
-    void loadCommands(const CommandSlots& commands) { commands_ = commands; }
+    void loadCommands(const CommandSlots& commands) {
+        commands_ = std::make_shared<const CommandSlots>(commands);
+    }
+    /// The same with slots shared with their owner (the loaded rule file).
+    void loadCommands(std::shared_ptr<const CommandSlots> commands) {
+        commands_ = std::move(commands);
+    }
 
-    /// Reads the hierarchy file at `path` into the slots with loadHierarchyFile() (on a failed
-    /// open the slots stay as they were), keeping the stack like loadCommands().
-    HierarchyResult loadHierarchy(const std::filesystem::path& path) {
-        return loadHierarchyFile(path, commands_);
+    /// Puts a tile set that changeBaseTile() built in place, its tile size with it, leaving the
+    /// placements as they are: only for restore() to follow.
+    void useTiles(std::shared_ptr<TileSet> tiles) {
+        state_.mosaic.tileSize = static_cast<std::uint16_t>((*tiles)[0].width());
+        state_.mosaic.tiles = std::move(tiles);
     }
 
     /// "Farba medzery": the colour of the gaps; nothing else changes.
@@ -149,7 +161,7 @@ public:
 
     const Mosaic& mosaic() const { return state_.mosaic; }
     /// The twelve slots.
-    const CommandSlots& commands() const { return commands_; }
+    const CommandSlots& commands() const { return *commands_; }
     /// The applied commands, oldest first.
     const std::vector<StackEntry>& stack() const { return state_.stack; }
 
@@ -174,6 +186,27 @@ public:
     /// Replaces the memory check (tests use this to refuse at will).
     void setMemoryCheck(MemoryCheck check) { memoryCheck_ = std::move(check); }
 
+    // ---- Snapshots ----
+
+    /// Everything of the model but its mosaic, which follows from it: what an edit history
+    /// keeps of each state. Small: the entries share their patterns with the slots.
+    struct Snapshot {
+        std::vector<StackEntry> stack;
+        std::shared_ptr<const CommandSlots> commands;
+        std::int32_t shrinkFactor = 1;
+        bool noScale = false;
+        int selectedIndex = 0;
+        std::string stackCaption;
+        std::string editText;
+        bool listEnabled = false;
+    };
+    Snapshot snapshot() const;
+    /// Puts a snapshot in place and rebuilds the mosaic from it: a reset mosaic with the stack's
+    /// patterns substituted in turn, which is what the operations that made the stack left
+    /// (the gap colour, the tile size and the tile images stay as they are). The snapshot must
+    /// come from a model with the same tile size, or from snapshot() after changeBaseTile().
+    void restore(const Snapshot& snapshot);
+
 private:
     // The part of the state the editing operations work on as a copy, committed only when
     // every step was accepted.
@@ -185,7 +218,8 @@ private:
     enum class EditKind { Delete, Replace, Insert };
 
     static Refusal refusal(const State& state, const Command* command);
-    void apply(State& state, int n, const Command& command) const;
+    void apply(State& state, int n, std::shared_ptr<const Command> command) const;
+    std::shared_ptr<const Command> commandAt(int n) const;
     static void undoNewest(State& state);
     Refusal reapply(State& state, std::vector<StackEntry>::const_iterator from,
                     std::vector<StackEntry>::const_iterator to) const;
@@ -195,7 +229,7 @@ private:
     void emptyList(std::string_view editText);
 
     State state_;
-    CommandSlots commands_;
+    std::shared_ptr<const CommandSlots> commands_;
     bool noScale_ = false;
     int selectedIndex_ = 0;
     std::string stackCaption_;

@@ -50,6 +50,8 @@ constexpr std::string_view text(Refusal refusal) {
         return notEnoughMemory;
     case Refusal::TileUnusable:
         return tileUnusable;
+    case Refusal::ZoomPointless:
+        return zoomPointless;
     }
     return {};
 }
@@ -75,6 +77,37 @@ inline std::string tileLoadFailed(std::string_view path) {
 }
 inline std::string saveFailed(std::string_view name) {
     return "Zlyhalo uloženie súboru " + std::string(name) + " !!!";
+}
+
+// The work as a document: its file, its history and the question before it is lost.
+inline constexpr std::string_view workTitleSuffix = " – Ornamo";
+inline constexpr std::string_view unsavedWorkQuestion =
+    "Práca má neuložené zmeny. Chcete ich uložiť?";
+inline constexpr std::string_view workFileFilter = "Práce Ornamo (*.ornamo)";
+
+/// The text of a failed work file open for the file shown as `fileName`; empty for
+/// WorkFileFailure::None.
+inline std::string text(WorkFileFailure failure, std::string_view fileName) {
+    const std::string name(fileName);
+    switch (failure) {
+    case WorkFileFailure::None:
+        return {};
+    case WorkFileFailure::OpenFailed:
+        return openFailed(fileName);
+    case WorkFileFailure::TooLarge:
+        return "Súbor " + name + " je na prácu príliš veľký.";
+    case WorkFileFailure::NotAWork:
+        return "Súbor " + name + " nie je práca programu Ornamo alebo je poškodený.";
+    case WorkFileFailure::NewerVersion:
+        return "Súbor " + name + " uložila novšia verzia programu Ornamo.";
+    case WorkFileFailure::TileBroken:
+        return "Dlaždica v súbore " + name + " je poškodená.";
+    case WorkFileFailure::StackMismatch:
+        return "Príkazy v súbore " + name + " nedávajú uloženú mozaiku.";
+    case WorkFileFailure::NotEnoughMemory:
+        return std::string(notEnoughMemory);
+    }
+    return {};
 }
 
 /// The text of a hierarchy read's failure for the file shown as `fileName`; empty for

@@ -14,6 +14,19 @@ enum class Refusal {
     MosaicTooLarge,  ///< the result would leave the model's ranges
     NotEnoughMemory, ///< the images would not fit in memory
     TileUnusable,    ///< an empty or non-square base tile
+    ZoomPointless,   ///< "Zmenši" at a factor that would reach 256
+};
+
+/// Why a work file was not opened (or not written); the work in hand stays as it was.
+enum class WorkFileFailure {
+    None,            ///< opened
+    OpenFailed,      ///< the file could not be opened or read
+    TooLarge,        ///< longer than a work file can be
+    NotAWork,        ///< not a work file, or damaged: a field missing, of the wrong kind or range
+    NewerVersion,    ///< written by a newer version of the program
+    TileBroken,      ///< the embedded tile cannot be read or used
+    StackMismatch,   ///< the stack cannot be applied with the rules, or gives another mosaic
+    NotEnoughMemory, ///< the work would not fit in memory
 };
 
 /// Why a hierarchy read ended early.

@@ -269,6 +269,13 @@ void MainWindow::createMenus() {
     Natajhierarchiu1 = item(Files1, "Natajhierarchiu1", QStringLiteral("Načítaj hierarchiu"));
     N1 = separator(Files1, "N1");
     Close1 = item(Files1, "Close1", QStringLiteral("Koniec"));
+    // The work as a document, after the items above. Ctrl+O and Ctrl+S belong to the bitmap
+    // items (with or without Shift), so the work's keys are the function keys; the text after
+    // the tab shows them beside the item.
+    N3 = separator(Files1, "N3");
+    OtvorPracu1 = item(Files1, "OtvorPracu1", QStringLiteral("Otvor prácu…\tF3"));
+    UlozPracu1 = item(Files1, "UlozPracu1", QStringLiteral("Ulož prácu\tF2"));
+    UlozPracuAko1 = item(Files1, "UlozPracuAko1", QStringLiteral("Ulož prácu ako…\tShift+F2"));
 
     Mosaic1 = menuBar()->addMenu(QStringLiteral("Mozaika"));
     Mosaic1->setObjectName(QStringLiteral("Mosaic1"));
@@ -289,6 +296,9 @@ void MainWindow::createMenus() {
     Nekluj1->setCheckable(true);
     Nekluj1->setChecked(false);
     radioStyle->addAction(Nekluj1);
+    N4 = separator(Mosaic1, "N4");
+    Spat1 = item(Mosaic1, "Spat1", QStringLiteral("Späť\tCtrl+Z"));
+    Znova1 = item(Mosaic1, "Znova1", QStringLiteral("Znova\tCtrl+Y"));
 
     Pomoc1 = menuBar()->addMenu(QStringLiteral("Pomoc"));
     Pomoc1->setObjectName(QStringLiteral("Pomoc1"));
@@ -322,6 +332,11 @@ void MainWindow::createActions() {
     connect(Nekluj1, &QAction::triggered, this, &MainWindow::Nekluj1Click);
     connect(Ovldanie1, &QAction::triggered, this, &MainWindow::Ovldanie1Click);
     connect(Oprograme1, &QAction::triggered, this, &MainWindow::Oprograme1Click);
+    connect(OtvorPracu1, &QAction::triggered, this, &MainWindow::OtvorPracu1Click);
+    connect(UlozPracu1, &QAction::triggered, this, &MainWindow::UlozPracu1Click);
+    connect(UlozPracuAko1, &QAction::triggered, this, &MainWindow::UlozPracuAko1Click);
+    connect(Spat1, &QAction::triggered, this, &MainWindow::Spat1Click);
+    connect(Znova1, &QAction::triggered, this, &MainWindow::Znova1Click);
 }
 
 void MainWindow::setTabOrderOfControls() {
@@ -340,8 +355,11 @@ void MainWindow::updateActions() {
     const bool idle = !busy_;
     for (QAction* action :
          {OpenImage1, UloBitmapu1, Exportujobrazok1, Natajhierarchiu1, Reset1, Zruposlednoperciu1,
-          Zrusvybrany1, Zrupovybranprkaz1, Zameprkaz1, Vloprkaz1, Farbamedzery1, Nekluj1})
+          Zrusvybrany1, Zrupovybranprkaz1, Zameprkaz1, Vloprkaz1, Farbamedzery1, Nekluj1,
+          OtvorPracu1, UlozPracu1, UlozPracuAko1})
         action->setEnabled(idle);
+    Spat1->setEnabled(idle && work_.canUndo());
+    Znova1->setEnabled(idle && work_.canRedo());
 }
 
 void MainWindow::fitOuterSize() {
@@ -373,8 +391,6 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::FormCreate() {
     // The surface of Image1 was made at the control's first size, 1600 x 1200.
-    model_.setShrinkFactor(1);
-    model_.setNoScale(false);
     ctrlDown_ = false;
     shiftDown_ = false;
 
@@ -393,21 +409,19 @@ void MainWindow::FormCreate() {
         return;
     }
     // The tile size is the squared default tile's width, so that any default tile lays out
-    // without gaps or overlaps.
-    if (const ornamo::Outcome built = model_.changeBaseTile(*tile);
-        built.refusal != ornamo::Refusal::None) {
+    // without gaps or overlaps. The view starts as the tile itself, at its own size.
+    if (const ornamo::Outcome built = work_.start(*tile); built.refusal != ornamo::Refusal::None) {
         showMessage(ornamo::messages::text(built.refusal));
-        return;
-    }
-    // The view starts as the tile itself, at its own size.
-    if (!view_.render(model_.mosaic(), 1, true)) {
-        showMessage(ornamo::messages::notEnoughMemory);
         return;
     }
     startedUp_ = true;
 
-    LoadCommands(startFile(QStringLiteral("default.hrh")), QStringLiteral("default.hrh"));
+    if (auto rules =
+            LoadCommands(startFile(QStringLiteral("default.hrh")), QStringLiteral("default.hrh")))
+        work_.useRules(std::move(rules));
+    labelCommandButtons();
     showStackList();
+    updateActions();
     DrawTile(DrawMode::Show);
 }
 
@@ -433,6 +447,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (startedUp_ && !maySaveWork()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -441,7 +459,7 @@ void MainWindow::FormClose() {
     // The program ends with the main window, help window open or not.
     if (TForm5)
         TForm5->close();
-    view_.clear();
+    work_.clearView();
 }
 
 void MainWindow::Close1Click() {
@@ -456,34 +474,28 @@ void MainWindow::Farbamedzery1Click() {
         ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
         ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
     }
+    // The colour last confirmed, unless an undo has given the gaps another since.
+    const ornamo::Color shown = work_.model().mosaic().gapColor;
+    const QColor shownColor(ornamo::redOf(shown), ornamo::greenOf(shown), ornamo::blueOf(shown));
+    if (gapColorChoice_.rgb() != shownColor.rgb())
+        gapColorChoice_ = shownColor;
     ColorDialog1->setCurrentColor(gapColorChoice_);
     if (ColorDialog1->exec() == QDialog::Accepted)
         gapColorChoice_ = ColorDialog1->selectedColor();
     // After Cancel the dialog still holds the colour last confirmed: the gaps keep theirs, and
     // the mosaic is drawn again all the same.
     const QColor c = gapColorChoice_;
-    model_.setGapColor(ornamo::makeColor(static_cast<std::uint8_t>(c.red()),
-                                         static_cast<std::uint8_t>(c.green()),
-                                         static_cast<std::uint8_t>(c.blue())));
-    updateRuleTips();
-    DrawTile(DrawMode::Render);
+    const ornamo::Color gap =
+        ornamo::makeColor(static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+                          static_cast<std::uint8_t>(c.blue()));
+    runOnWork([this, gap](ornamo::Progress* progress) { return work_.setGapColor(gap, progress); });
 }
 
 void MainWindow::Nekluj1Click() {
-    if (heldOff()) {
-        Nekluj1->setChecked(model_.noScale());
-        return;
-    }
-    const bool wasOn = model_.noScale();
-    const ornamo::NoScaleToggle toggle = ornamo::toggledNoScale(wasOn);
-    Nekluj1->setChecked(toggle.noScale);
-    if (toggle.redraw && !makeView(DrawMode::Rescale, toggle.shrinkFactor)) {
-        // The full-size view did not fit: the switch stays as the shown picture has it.
-        Nekluj1->setChecked(wasOn);
-        return;
-    }
-    model_.setNoScale(toggle.noScale);
-    model_.setShrinkFactor(toggle.shrinkFactor);
+    if (!heldOff())
+        runOnWork([this](ornamo::Progress* progress) { return work_.toggleNoScale(progress); });
+    // The mark follows the switch; a full-size view that did not fit leaves it as it was.
+    Nekluj1->setChecked(work_.noScale());
 }
 
 void MainWindow::Oprograme1Click() {

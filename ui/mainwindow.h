@@ -3,17 +3,18 @@
 // TForm1, the main window: the column of controls on the left (zoom buttons, busy indicator,
 // command stack list, twelve command buttons), the mosaic view and the menu.
 //
-// The window is thin: the mosaic, the command slots, the stack and the view factor live in the
-// engine's CommandStackModel, and the picture shown in the engine's MosaicView; the window maps
-// them onto its widgets and asks for the renders. While a render or reduction runs, the window
-// keeps repainting and lets the user scroll and resize, but every input that would change the
-// mosaic, the images or the view factor is ignored until the work has ended.
+// The window is thin: the mosaic, the command slots, the stack, the view factor, the picture
+// shown and the edit history live in the engine's Work; the window maps them onto its widgets
+// and hands every change to the Work. While a render or reduction runs, the window keeps
+// repainting and lets the user scroll and resize, but every input that would change the mosaic,
+// the images or the view factor is ignored until the work has ended.
 
 #include "bitmap.h"
 #include "commandstack.h"
 #include "imagefile.h"
 #include "mosaicview.h"
-#include "render.h"
+#include "progress.h"
+#include "work.h"
 
 #include <QColor>
 #include <QDir>
@@ -22,6 +23,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -59,21 +62,26 @@ public:
 
     bool startedUp() const { return startedUp_; }
 
-    /// Opens files as "Otvor Bitmapu" and "Načítaj hierarchiu" open a confirmed file, one after
-    /// another: a name ending in ".hrh" (any case) is read as a hierarchy, after the question
-    /// when commands are on the stack; any other file is loaded as the base tile, cropped when
-    /// not square. Failures bring the menu items' messages. Ignored while a render runs.
+    /// Opens files as "Otvor Bitmapu", "Načítaj hierarchiu" and "Otvor prácu…" open a confirmed
+    /// file, one after another: a name ending in ".hrh" (any case) is read as a hierarchy, after
+    /// the question when commands are on the stack; one ending in ".ornamo" is opened as a work,
+    /// after the question when the work in hand is not saved; any other file is loaded as the
+    /// base tile, cropped when not square. Failures bring the menu items' messages. Ignored while
+    /// a render runs.
     void openFiles(const QStringList& paths);
 
     // The state of the run, for whoever needs to look (tests, accessibility).
-    const ornamo::CommandStackModel& model() const { return model_; }
+    const ornamo::Work& work() const { return work_; }
+    const ornamo::CommandStackModel& model() const { return work_.model(); }
     /// Test seam: replaces the model's memory check, so that a test can make the editing
     /// operations refuse for lack of memory (the real check reads the system's free memory).
     void setMemoryCheckForTests(ornamo::CommandStackModel::MemoryCheck check) {
-        model_.setMemoryCheck(std::move(check));
+        work_.setMemoryCheck(std::move(check));
     }
     /// The picture shown: the mosaic of the last render at the factor of the last zoom.
-    const ornamo::MosaicView& view() const { return view_; }
+    const ornamo::MosaicView& view() const { return work_.view(); }
+    /// The work file the work was last saved to or opened from; empty before.
+    const QString& workFile() const { return workFile_; }
     bool ctrlDown() const { return ctrlDown_; }
     bool shiftDown() const { return shiftDown_; }
     /// A render or a reduction is under way.
@@ -126,18 +134,17 @@ private:
     void Ovldanie1Click();
 
     // Drawing.
-    /// False when the work was not done (another render runs, or the images did not fit).
-    bool DrawTile(DrawMode mode);
-    /// DrawTile at `factor` instead of the model's; a zoom commits the factor only when the
-    /// view at it was made.
-    bool makeView(DrawMode mode, std::int32_t factor);
+    /// Show repaints the kept view. Rendering and reducing are the Work's, in runOnWork().
+    void DrawTile(DrawMode mode);
+    /// Runs a change of the work under the busy indicator, then shows what came of it (finish).
+    /// False when it was not run because another one is under way.
+    bool runOnWork(const std::function<ornamo::Outcome(ornamo::Progress*)>& change);
     void ShowView();
 
     // View controls.
     void Button1Click();
     void Button2Click();
     void fullSize();
-    void zoomTo(std::int32_t factor);
     void FormResize();
     void ScrollBar1Change();
     void ScrollBar2Change();
@@ -150,10 +157,12 @@ private:
     void FormKeyUp(const QKeyEvent& event);
 
     // The command slots and the stack.
-    /// Reads the hierarchy file at `path` into the slots and labels the buttons; messages name
-    /// the file `fileName` and appear over `over` (the window when null).
-    void LoadCommands(const QString& path, const QString& fileName, QWidget* over = nullptr);
-    void labelCommandButtons(int count);
+    /// Reads the hierarchy file at `path`; messages name the file `fileName` and appear over
+    /// `over` (the window when null). Null when the file could not be opened.
+    std::shared_ptr<const ornamo::Rules> LoadCommands(const QString& path, const QString& fileName,
+                                                      QWidget* over = nullptr);
+    /// Labels and enables the command buttons after the slots of the work.
+    void labelCommandButtons();
     /// The tooltips of the command buttons and the stack list's entries (ruleToolTip), drawn
     /// again when the commands or the gap colour change.
     void updateRuleTips();
@@ -176,7 +185,23 @@ private:
     void OpenDialog2CanClose(const QString& path);
     int chooseRule();
     void showStackList();
+    /// Shows the work as an operation left it: the list, the buttons, the menu, the title, a
+    /// refusal's message and the view.
     void finish(const ornamo::Outcome& outcome);
+
+    // The edit history and work files.
+    void Spat1Click();
+    void Znova1Click();
+    void OtvorPracu1Click();
+    void UlozPracu1Click();
+    void UlozPracuAko1Click();
+    /// Asks whether to save a work with unsaved changes before it is lost; true when it may go
+    /// (saved, or the changes dropped), false when the user cancelled or the save failed.
+    bool maySaveWork();
+    /// Saves to the work's file, or asks for one first; true when saved.
+    bool saveWork(bool askForName);
+    void openWorkFile(const QString& path);
+    void updateTitle();
 
     // The base tile and saving.
     void OpenImage1Click();
@@ -236,6 +261,13 @@ private:
     QAction* Nekluj1 = nullptr;
     QAction* Ovldanie1 = nullptr;
     QAction* Oprograme1 = nullptr;
+    QAction* N3 = nullptr;
+    QAction* OtvorPracu1 = nullptr;
+    QAction* UlozPracu1 = nullptr;
+    QAction* UlozPracuAko1 = nullptr;
+    QAction* N4 = nullptr;
+    QAction* Spat1 = nullptr;
+    QAction* Znova1 = nullptr;
 
     // The other windows and the common dialogs, created once and kept for the run.
     CropDialog* TForm2 = nullptr;
@@ -248,14 +280,17 @@ private:
     ConfirmingFileDialog* OpenDialog2 = nullptr;
     QColorDialog* ColorDialog1 = nullptr;
 
-    // The state of the run besides the model.
-    ornamo::CommandStackModel model_;
-    ornamo::MosaicView view_;
+    // The state of the run besides the work.
+    ornamo::Work work_;
+    QString workFile_;
+    std::shared_ptr<const ornamo::Rules> pendingRules_; // read in OpenDialog2, if it opened
     bool ctrlDown_ = false;
     bool shiftDown_ = false;
-    std::optional<ornamo::Bitmap> openedTile_; // the file confirmed in OpenDialog1, if it loaded
-    ornamo::Bitmap defaultTile_;               // the squared default tile, for the rule tips
-    std::array<QString, 12> ruleTips_;         // of the command slots
+    std::optional<ornamo::Bitmap> openedTile_;   // the file confirmed in OpenDialog1, if it loaded
+    ornamo::Bitmap defaultTile_;                 // the squared default tile, for the rule tips
+    std::array<QString, 12> ruleTips_;           // of the command slots
+    const ornamo::Rules* tippedRules_ = nullptr; // the rules and the gap colour the tips show
+    ornamo::Color tippedGap_ = 0;
 
     /// Where the start-up file `name` (relative to the start folder) is read from.
     QString startFile(const QString& name) const;

@@ -14,13 +14,16 @@
 #include "names.h"
 #include "picturefile.h"
 #include "ruletips.h"
+#include "workfile.h"
 
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QUrl>
@@ -45,16 +48,19 @@ QString buttonCaption(const std::string& name) {
 
 // ---- Command slots ----
 
-void MainWindow::LoadCommands(const QString& path, const QString& fileName, QWidget* over) {
-    const ornamo::HierarchyResult result =
-        model_.loadHierarchy(std::filesystem::path(path.toStdU16String()));
+std::shared_ptr<const ornamo::Rules>
+MainWindow::LoadCommands(const QString& path, const QString& fileName, QWidget* over) {
+    ornamo::HierarchyResult result;
+    auto rules = ornamo::loadRulesFile(std::filesystem::path(path.toStdU16String()),
+                                       fileName.toStdString(), result);
     if (result.failure != ornamo::HierarchyFailure::None)
         showMessage(ornamo::messages::text(result.failure, fileName.toStdString()), over);
-    labelCommandButtons(result.count);
+    return rules;
 }
 
-void MainWindow::labelCommandButtons(int count) {
-    const ornamo::CommandSlots& loaded = model_.commands();
+void MainWindow::labelCommandButtons() {
+    const ornamo::CommandSlots& loaded = work_.rules().commands;
+    const int count = work_.rules().count;
     for (int i = 0; i < 12; ++i) {
         QPushButton* button = com[static_cast<std::size_t>(i)];
         if (i < count) {
@@ -69,8 +75,10 @@ void MainWindow::labelCommandButtons(int count) {
 }
 
 void MainWindow::updateRuleTips() {
-    const ornamo::CommandSlots& loaded = model_.commands();
-    const ornamo::Color gap = model_.mosaic().gapColor;
+    const ornamo::CommandSlots& loaded = work_.model().commands();
+    const ornamo::Color gap = work_.model().mosaic().gapColor;
+    tippedRules_ = &work_.rules();
+    tippedGap_ = gap;
     for (std::size_t i = 0; i < loaded.size(); ++i) {
         // A disabled button ("--") has nothing to show.
         ruleTips_[i] = com[i]->isEnabled()
@@ -84,20 +92,18 @@ void MainWindow::updateRuleTips() {
 void MainWindow::tipStackEntries() {
     // The list shows the stack newest first; an entry made from the command now in its slot
     // shares the slot's tip.
-    const auto& stack = model_.stack();
-    const ornamo::CommandSlots& loaded = model_.commands();
+    const auto& stack = work_.model().stack();
+    const ornamo::CommandSlots& loaded = work_.model().commands();
     const int count = std::min(ComboBox1->count(), static_cast<int>(stack.size()));
     for (int i = 0; i < count; ++i) {
         const ornamo::StackEntry& entry = stack[stack.size() - 1 - static_cast<std::size_t>(i)];
         const std::size_t slot = entry.command - 1u;
-        const bool asSlot = slot < loaded.size() && loaded[slot].name == entry.name &&
-                            loaded[slot].pattern.placements == entry.pattern.placements &&
-                            loaded[slot].pattern.scale == entry.pattern.scale;
-        ComboBox1->setItemData(
-            i,
-            asSlot ? ruleTips_[slot]
-                   : ruleToolTip(entry.name, entry.pattern, defaultTile_, model_.mosaic().gapColor),
-            Qt::ToolTipRole);
+        const bool asSlot = slot < loaded.size() && &loaded[slot] == entry.rule.get();
+        ComboBox1->setItemData(i,
+                               asSlot ? ruleTips_[slot]
+                                      : ruleToolTip(entry.name(), entry.pattern(), defaultTile_,
+                                                    work_.model().mosaic().gapColor),
+                               Qt::ToolTipRole);
     }
 }
 
@@ -110,17 +116,19 @@ void MainWindow::commandClick(int number) {
 }
 
 void MainWindow::ApplyCommand(int number) {
-    finish(model_.applyCommand(number));
+    runOnWork([this, number](ornamo::Progress* progress) {
+        return work_.applyCommand(number, progress);
+    });
 }
 
 void MainWindow::ZrusPoslednyPrikaz() {
-    finish(model_.undoLast());
+    runOnWork([this](ornamo::Progress* progress) { return work_.undoLast(progress); });
 }
 
 void MainWindow::Reset1Click() {
     if (heldOff())
         return;
-    finish(model_.reset());
+    runOnWork([this](ornamo::Progress* progress) { return work_.reset(progress); });
 }
 
 void MainWindow::Zruposlednoperciu1Click() {
@@ -132,32 +140,35 @@ void MainWindow::Zruposlednoperciu1Click() {
 void MainWindow::Zrusvybrany1Click() {
     if (heldOff())
         return;
-    finish(model_.deleteChosen());
+    runOnWork([this](ornamo::Progress* progress) { return work_.deleteChosen(progress); });
 }
 
 void MainWindow::Zrupovybranprkaz1Click() {
     if (heldOff())
         return;
-    finish(model_.deleteUpToChosen());
+    runOnWork([this](ornamo::Progress* progress) { return work_.deleteUpToChosen(progress); });
 }
 
 void MainWindow::Zameprkaz1Click() {
-    if (heldOff() || model_.stack().empty())
+    if (heldOff() || work_.model().stack().empty())
         return;
     const int rule = chooseRule();
-    finish(model_.replaceChosen(rule));
+    runOnWork(
+        [this, rule](ornamo::Progress* progress) { return work_.replaceChosen(rule, progress); });
 }
 
 void MainWindow::Vloprkaz1Click() {
-    if (heldOff() || model_.stack().empty())
+    if (heldOff() || work_.model().stack().empty())
         return;
     const int rule = chooseRule();
-    finish(model_.insertBeforeChosen(rule));
+    runOnWork([this, rule](ornamo::Progress* progress) {
+        return work_.insertBeforeChosen(rule, progress);
+    });
 }
 
 int MainWindow::chooseRule() {
     QStringList names;
-    for (const ornamo::Command& command : model_.commands())
+    for (const ornamo::Command& command : work_.model().commands())
         names << ornamo::displayName(command.name);
     return TForm3 ? TForm3->choose(names) : 13;
 }
@@ -173,18 +184,18 @@ void MainWindow::ComboBox1Change() {
     // Entries are compared as the user sees them; the model gets the entry's own bytes.
     const QString typed = ComboBox1->currentText();
     std::string typedBytes = typed.toStdString();
-    for (const std::string& entry : model_.listEntries())
+    for (const std::string& entry : work_.model().listEntries())
         if (ornamo::displayName(entry) == typed) {
             typedBytes = entry;
             break;
         }
-    finish(model_.choose(typedBytes, ComboBox1->currentIndex()));
+    finish(work_.choose(typedBytes, ComboBox1->currentIndex()));
 }
 
 void MainWindow::showStackList() {
     const QSignalBlocker blocker(ComboBox1);
     QStringList names;
-    for (const std::string& entry : model_.listEntries())
+    for (const std::string& entry : work_.model().listEntries())
         names << ornamo::displayName(entry);
     QStringList shown;
     for (int i = 0; i < ComboBox1->count(); ++i)
@@ -196,27 +207,33 @@ void MainWindow::showStackList() {
         tipStackEntries();
     }
     const int current =
-        names.isEmpty() ? -1 : std::clamp(model_.selectedIndex(), 0, int(names.size()) - 1);
+        names.isEmpty() ? -1 : std::clamp(work_.model().selectedIndex(), 0, int(names.size()) - 1);
     if (ComboBox1->currentIndex() != current)
         ComboBox1->setCurrentIndex(current);
-    const QString edit = ornamo::displayName(model_.editText());
+    const QString edit = ornamo::displayName(work_.model().editText());
     if (ComboBox1->currentText() != edit)
         ComboBox1->setEditText(edit);
-    ComboBox1->setEnabled(model_.listEnabled());
+    ComboBox1->setEnabled(work_.model().listEnabled());
 }
 
 void MainWindow::finish(const ornamo::Outcome& outcome) {
     showStackList();
+    // Undo and redo may bring back other rules or another gap colour.
+    if (tippedRules_ != &work_.rules() || tippedGap_ != work_.model().mosaic().gapColor)
+        labelCommandButtons();
+    Nekluj1->setChecked(work_.noScale());
+    updateActions();
+    updateTitle();
     if (outcome.refusal != ornamo::Refusal::None)
         showMessage(ornamo::messages::text(outcome.refusal));
     if (outcome.render)
-        DrawTile(DrawMode::Render);
+        DrawTile(DrawMode::Show);
 }
 
 // ---- Another hierarchy ----
 
 bool MainWindow::hierarchyMayReplaceMosaic() {
-    if (model_.stack().empty())
+    if (work_.model().stack().empty())
         return true;
     QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
                          text(ornamo::messages::loadHierarchyQuestion),
@@ -234,20 +251,25 @@ void MainWindow::Natajhierarchiu1Click() {
         OpenDialog2->setObjectName(QStringLiteral("OpenDialog2"));
         OpenDialog2->setConfirmHandler([this](const QString& path) { OpenDialog2CanClose(path); });
     }
+    pendingRules_.reset();
     OpenDialog2->run();
     // A new mosaic starts whether or not a file was read.
-    finish(model_.resetAfterHierarchyLoad());
+    runOnWork([this](ornamo::Progress* progress) {
+        return work_.startNewMosaic(std::move(pendingRules_), progress);
+    });
 }
 
 void MainWindow::OpenDialog2CanClose(const QString& path) {
-    LoadCommands(path, path, OpenDialog2);
+    pendingRules_ = LoadCommands(path, path, OpenDialog2);
 }
 
 void MainWindow::openHierarchyFile(const QString& path) {
     if (heldOff() || !hierarchyMayReplaceMosaic())
         return;
-    LoadCommands(path, path);
-    finish(model_.resetAfterHierarchyLoad());
+    pendingRules_ = LoadCommands(path, path);
+    runOnWork([this](ornamo::Progress* progress) {
+        return work_.startNewMosaic(std::move(pendingRules_), progress);
+    });
 }
 
 // ---- A new base tile ----
@@ -286,8 +308,8 @@ void MainWindow::OpenDialog1Close() {
     try {
         if (openedTile_)
             tile = std::move(*openedTile_);
-        else if (model_.mosaic().tiles)
-            tile = (*model_.mosaic().tiles)[0];
+        else
+            tile = work_.baseTile();
         openedTile_.reset();
         if (tile.width() != tile.height())
             cropWithDialog(tile);
@@ -296,10 +318,8 @@ void MainWindow::OpenDialog1Close() {
         showMessage(ornamo::messages::notEnoughMemory);
         return;
     }
-    const ornamo::Outcome outcome = model_.changeBaseTile(tile);
-    if (outcome.refusal != ornamo::Refusal::None)
-        showMessage(ornamo::messages::text(outcome.refusal));
-    DrawTile(DrawMode::Render);
+    runOnWork(
+        [this, &tile](ornamo::Progress* progress) { return work_.changeBaseTile(tile, progress); });
 }
 
 // ---- Files given on the command line or dropped on the window ----
@@ -310,6 +330,10 @@ bool isHierarchyName(const QString& path) {
     return path.endsWith(QStringLiteral(".hrh"), Qt::CaseInsensitive);
 }
 
+bool isWorkName(const QString& path) {
+    return path.endsWith(QStringLiteral(".ornamo"), Qt::CaseInsensitive);
+}
+
 // The local .bmp and .hrh files among dropped data; other files and links are not taken.
 QStringList droppedFiles(const QMimeData* data) {
     QStringList files;
@@ -317,8 +341,8 @@ QStringList droppedFiles(const QMimeData* data) {
         return files;
     for (const QUrl& url : data->urls()) {
         const QString path = url.toLocalFile();
-        if (!path.isEmpty() &&
-            (isHierarchyName(path) || path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)))
+        if (!path.isEmpty() && (isHierarchyName(path) || isWorkName(path) ||
+                                path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)))
             files << path;
     }
     return files;
@@ -330,6 +354,8 @@ void MainWindow::openFiles(const QStringList& paths) {
     for (const QString& path : paths) {
         if (isHierarchyName(path))
             openHierarchyFile(path);
+        else if (isWorkName(path))
+            openWorkFile(path);
         else
             openTileFile(path);
     }
@@ -355,6 +381,129 @@ void MainWindow::dropEvent(QDropEvent* event) {
     QTimer::singleShot(0, this, [this, files] { openFiles(files); });
 }
 
+// ---- The edit history ----
+
+void MainWindow::Spat1Click() {
+    if (heldOff() || !work_.canUndo())
+        return;
+    runOnWork([this](ornamo::Progress* progress) { return work_.undo(progress); });
+}
+
+void MainWindow::Znova1Click() {
+    if (heldOff() || !work_.canRedo())
+        return;
+    runOnWork([this](ornamo::Progress* progress) { return work_.redo(progress); });
+}
+
+// ---- Work files ----
+
+namespace {
+
+// Qt's own file dialog for work files, as the other file dialogs are.
+void prepareWorkDialog(QFileDialog& dialog, const char* name, QFileDialog::AcceptMode mode) {
+    dialog.setObjectName(QString::fromLatin1(name));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(text(ornamo::messages::workFileFilter));
+    dialog.setAcceptMode(mode);
+    if (mode == QFileDialog::AcceptSave)
+        dialog.setDefaultSuffix(QStringLiteral("ornamo")); // before the overwrite question
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                                                       : QFileDialog::ExistingFile);
+}
+
+} // namespace
+
+void MainWindow::updateTitle() {
+    // "Ornamo" until the work has a file; then its name, with the mark while it differs from it.
+    if (workFile_.isEmpty()) {
+        setWindowTitle(QStringLiteral("Ornamo"));
+        setWindowModified(false);
+        return;
+    }
+    setWindowTitle(QFileInfo(workFile_).fileName() + QStringLiteral("[*]") +
+                   text(ornamo::messages::workTitleSuffix));
+    setWindowModified(work_.isModified());
+}
+
+bool MainWindow::maySaveWork() {
+    if (!work_.isModified())
+        return true;
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
+                         text(ornamo::messages::unsavedWorkQuestion),
+                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    question.setObjectName(QStringLiteral("unsavedQuestion"));
+    question.setDefaultButton(QMessageBox::Save);
+    switch (question.exec()) {
+    case QMessageBox::Save:
+        return saveWork(false);
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MainWindow::saveWork(bool askForName) {
+    QString path = workFile_;
+    if (askForName || path.isEmpty()) {
+        QFileDialog dialog(this);
+        prepareWorkDialog(dialog, "SaveWorkDialog1", QFileDialog::AcceptSave);
+        if (!workFile_.isEmpty())
+            dialog.selectFile(workFile_);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return false;
+        path = dialog.selectedFiles().constFirst();
+    }
+    work_.setScroll(ScrollBar1->value(), ScrollBar2->value());
+    if (!ornamo::saveWorkFile(path, work_.document())) {
+        showMessage(ornamo::messages::saveFailed(path.toStdString()));
+        return false;
+    }
+    work_.markSaved();
+    workFile_ = path;
+    updateTitle();
+    return true;
+}
+
+void MainWindow::UlozPracu1Click() {
+    if (!heldOff())
+        saveWork(false);
+}
+
+void MainWindow::UlozPracuAko1Click() {
+    if (!heldOff())
+        saveWork(true);
+}
+
+void MainWindow::OtvorPracu1Click() {
+    if (heldOff() || !maySaveWork())
+        return;
+    QFileDialog dialog(this);
+    prepareWorkDialog(dialog, "OpenWorkDialog1", QFileDialog::AcceptOpen);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        openWorkFile(dialog.selectedFiles().constFirst());
+}
+
+void MainWindow::openWorkFile(const QString& path) {
+    if (heldOff() || !maySaveWork())
+        return;
+    ornamo::WorkDocument document;
+    ornamo::WorkFileFailure failure = ornamo::readWorkFile(path, document);
+    runOnWork([&](ornamo::Progress* progress) {
+        if (failure == ornamo::WorkFileFailure::None)
+            failure = work_.open(document, progress);
+        return ornamo::Outcome{failure == ornamo::WorkFileFailure::None, {}};
+    });
+    if (failure != ornamo::WorkFileFailure::None) {
+        showMessage(ornamo::messages::text(failure, path.toStdString()));
+        return;
+    }
+    workFile_ = path;
+    updateTitle();
+    ScrollBar1->setValue(work_.scrollX());
+    ScrollBar2->setValue(work_.scrollY());
+}
+
 // ---- Saving ----
 
 void MainWindow::UloBitmapu1Click() {
@@ -370,7 +519,7 @@ void MainWindow::UloBitmapu1Click() {
 
 void MainWindow::SavePictureDialog1CanClose(const QString& path) {
     const std::string name = ornamo::withBmpExtension(path.toStdString());
-    if (!savePictureFile(view_.picture(), QString::fromStdString(name),
+    if (!savePictureFile(work_.view().picture(), QString::fromStdString(name),
                          ornamo::ImageFileFormat::Bmp))
         showMessage(ornamo::messages::saveFailed(name), SavePictureDialog1);
 }
@@ -391,11 +540,11 @@ void MainWindow::ExportDialog1CanClose(const QString& path) {
     // The full-size mosaic is computed band by band as it is written, like a view too large to
     // keep; nothing of it is held.
     ornamo::MosaicView fullSize(ornamo::ViewLimits{0, 0});
-    if (ExportDialog1->fullSize() && !fullSize.render(view_.mosaic(), 1, true)) {
+    if (ExportDialog1->fullSize() && !fullSize.render(work_.view().mosaic(), 1, true)) {
         showMessage(ornamo::messages::notEnoughMemory, ExportDialog1);
         return;
     }
-    const ornamo::MosaicView& picture = ExportDialog1->fullSize() ? fullSize : view_;
+    const ornamo::MosaicView& picture = ExportDialog1->fullSize() ? fullSize : work_.view();
     const ornamo::ImageFileFormat format = ExportDialog1->format();
     if (format == ornamo::ImageFileFormat::Bmp &&
         !ornamo::bmpFits(picture.side(), picture.side())) {

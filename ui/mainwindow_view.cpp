@@ -5,7 +5,6 @@
 
 #include "imageview.h"
 #include "messages.h"
-#include "zoom.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -37,15 +36,13 @@ constexpr int verticalBarMargin = 460 - 371;
 
 // ---- DrawTile ----
 
-bool MainWindow::DrawTile(DrawMode mode) {
-    return makeView(mode, model_.shrinkFactor());
+void MainWindow::DrawTile(DrawMode mode) {
+    // Renders and reductions are made by the work, on each change that needs them.
+    if (mode == DrawMode::Show)
+        ShowView();
 }
 
-bool MainWindow::makeView(DrawMode mode, std::int32_t factor) {
-    if (mode == DrawMode::Show) {
-        ShowView();
-        return true;
-    }
+bool MainWindow::runOnWork(const std::function<ornamo::Outcome(ornamo::Progress*)>& change) {
     if (busy_)
         return false;
     busy_ = true;
@@ -53,22 +50,18 @@ bool MainWindow::makeView(DrawMode mode, std::int32_t factor) {
 
     // The new view is made beside the old one, so that the window can go on showing, scrolling
     // and resizing the old view while the work processes pending input.
-    const bool fits = mode == DrawMode::Render
-                          ? view_.render(model_.mosaic(), factor, model_.noScale(), this)
-                          : view_.rescale(factor, this);
+    const ornamo::Outcome outcome = change(this);
 
     // Hide the busy indicator even when the work ended early.
     EndProcessBar();
     busy_ = false;
     updateActions();
-    if (!fits)
-        showMessage(ornamo::messages::notEnoughMemory);
-    ShowView();
+    finish(outcome);
     if (closePending_) {
         closePending_ = false;
         QTimer::singleShot(0, this, &QWidget::close);
     }
-    return fits;
+    return true;
 }
 
 void MainWindow::ShowView() {
@@ -78,7 +71,7 @@ void MainWindow::ShowView() {
         return;
     showingView_ = true;
 
-    const int side = view_.side();
+    const int side = work_.view().side();
     Image1->resize(side, side); // clamped to its maximum size
 
     int hpos = 0;
@@ -102,7 +95,7 @@ void MainWindow::ShowView() {
     }
 
     try {
-        Image1->drawView(view_, hpos, vpos);
+        Image1->drawView(work_.view(), hpos, vpos);
     } catch (const std::bad_alloc&) {
         showingView_ = false;
         showMessage(ornamo::messages::notEnoughMemory);
@@ -137,31 +130,19 @@ void MainWindow::step(int position) {
 void MainWindow::Button1Click() {
     if (heldOff())
         return;
-    const std::optional<std::int32_t> factor = ornamo::zoomedOut(model_.shrinkFactor());
-    if (!factor) {
-        showMessage(ornamo::messages::zoomPointless);
-        return;
-    }
-    zoomTo(*factor);
+    runOnWork([this](ornamo::Progress* progress) { return work_.zoomOut(progress); });
 }
 
 void MainWindow::Button2Click() {
     if (heldOff())
         return;
-    if (const std::optional<std::int32_t> factor = ornamo::zoomedIn(model_.shrinkFactor()))
-        zoomTo(*factor);
+    runOnWork([this](ornamo::Progress* progress) { return work_.zoomIn(progress); });
 }
 
 void MainWindow::fullSize() {
     if (heldOff())
         return;
-    zoomTo(ornamo::fullSizeFactor);
-}
-
-void MainWindow::zoomTo(std::int32_t factor) {
-    // A view that does not fit keeps the picture shown, so the factor stays the one it shows.
-    if (makeView(DrawMode::Rescale, factor))
-        model_.setShrinkFactor(factor);
+    runOnWork([this](ornamo::Progress* progress) { return work_.fullSize(progress); });
 }
 
 // ---- Resizing and scrolling ----
@@ -315,6 +296,26 @@ void MainWindow::FormKeyDown(const QKeyEvent& event) {
     case Qt::Key_U:
         if (ctrlDown_)
             Zameprkaz1Click();
+        break;
+    // The keys of the edit history and of work files, beside the ones above.
+    case Qt::Key_Z:
+        if (ctrlDown_ && shiftDown_)
+            Znova1Click();
+        else if (ctrlDown_)
+            Spat1Click();
+        break;
+    case Qt::Key_Y:
+        if (ctrlDown_)
+            Znova1Click();
+        break;
+    case Qt::Key_F2:
+        if (shiftDown_)
+            UlozPracuAko1Click();
+        else
+            UlozPracu1Click();
+        break;
+    case Qt::Key_F3:
+        OtvorPracu1Click();
         break;
     case Qt::Key_Asterisk:
         if (keypad)

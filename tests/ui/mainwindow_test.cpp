@@ -525,7 +525,9 @@ TEST(Items, AboutIsModalAndHelpIsOneModelessWindow) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     click(*window, "com1"); // the main window goes on working beside it
     EXPECT_EQ(stackNumbers(*window), std::vector<int>{1});
-    // Closing the main window ends the program, help window and all.
+    // Closing the main window ends the program, help window and all, once the unsaved work
+    // is let go.
+    script.message(nullptr, QMessageBox::Discard);
     trigger(*window, "Close1");
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(visibleHelpWindows(), 0);
@@ -556,6 +558,8 @@ TEST(Busy, InputThatWouldChangeTheMosaicWaitsForTheRender) {
         imageDuring = child<QWidget>(*window, "Image1")->size();
         window->close();
     });
+    ModalScript script;
+    script.message(nullptr, QMessageBox::Discard); // the work is not saved
     child<QPushButton>(*window, "com1")->click();
     EXPECT_TRUE(sawBusy);
     EXPECT_TRUE(labelShown);

@@ -1,0 +1,268 @@
+#include "workfile.h"
+
+#include "imagefile.h"
+#include "outputfile.h"
+#include "picturefile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <optional>
+
+namespace ornamo {
+
+namespace {
+
+const QString formatName = QStringLiteral("ornamo-work");
+
+// ---- Writing ----
+
+QJsonValue bytesValue(const std::string& bytes) {
+    const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    const QString text = QString::fromUtf8(raw);
+    if (text.toUtf8() == raw)
+        return text;
+    return QJsonObject{{QStringLiteral("base64"), QString::fromLatin1(raw.toBase64())}};
+}
+
+QByteArray bmpBytes(const Bitmap& tile) {
+    const int width = tile.width(), height = tile.height();
+    const auto header = bmpHeader(width, height);
+    const auto rowBytes = static_cast<qsizetype>(Bitmap::strideFor(width));
+    QByteArray bytes(static_cast<qsizetype>(header.size()) + rowBytes * height, '\0');
+    std::memcpy(bytes.data(), header.data(), header.size());
+    char* out = bytes.data() + header.size();
+    for (int y = height - 1; y >= 0; --y, out += rowBytes) {
+        const std::uint8_t* row = tile.row(y);
+        for (int x = 0; x < width; ++x) {
+            out[3 * x] = static_cast<char>(row[3 * x + 2]);
+            out[3 * x + 1] = static_cast<char>(row[3 * x + 1]);
+            out[3 * x + 2] = static_cast<char>(row[3 * x]);
+        }
+    }
+    return bytes;
+}
+
+QString colorText(Color c) {
+    const uint rgb = uint{redOf(c)} << 16 | uint{greenOf(c)} << 8 | blueOf(c);
+    return QStringLiteral("#%1").arg(rgb, 6, 16, QLatin1Char('0'));
+}
+
+// ---- Reading: each reader takes a field or says the file is damaged ----
+
+struct Damaged {};
+
+bool isHexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+}
+
+QJsonValue field(const QJsonObject& object, const char* name) {
+    const QJsonValue value = object.value(QLatin1String(name));
+    if (value.isUndefined())
+        throw Damaged{};
+    return value;
+}
+
+QJsonObject objectField(const QJsonObject& object, const char* name) {
+    const QJsonValue value = field(object, name);
+    if (!value.isObject())
+        throw Damaged{};
+    return value.toObject();
+}
+
+std::int64_t integerField(const QJsonObject& object, const char* name, std::int64_t lowest,
+                          std::int64_t highest) {
+    const QJsonValue value = field(object, name);
+    const double number = value.toDouble(std::nan(""));
+    if (!value.isDouble() || !(number >= static_cast<double>(lowest)) ||
+        !(number <= static_cast<double>(highest)) || std::trunc(number) != number)
+        throw Damaged{};
+    return static_cast<std::int64_t>(number);
+}
+
+std::int32_t int32Field(const QJsonObject& object, const char* name) {
+    return static_cast<std::int32_t>(integerField(object, name,
+                                                  std::numeric_limits<std::int32_t>::min(),
+                                                  std::numeric_limits<std::int32_t>::max()));
+}
+
+bool boolField(const QJsonObject& object, const char* name) {
+    const QJsonValue value = field(object, name);
+    if (!value.isBool())
+        throw Damaged{};
+    return value.toBool();
+}
+
+QString stringField(const QJsonObject& object, const char* name) {
+    const QJsonValue value = field(object, name);
+    if (!value.isString())
+        throw Damaged{};
+    return value.toString();
+}
+
+QByteArray base64(const QString& text) {
+    auto decoded =
+        QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        throw Damaged{};
+    return *decoded;
+}
+
+std::string bytesOf(const QJsonValue& value) {
+    QByteArray bytes;
+    if (value.isString())
+        bytes = value.toString().toUtf8();
+    else if (value.isObject())
+        bytes = base64(stringField(value.toObject(), "base64"));
+    else
+        throw Damaged{};
+    return bytes.toStdString();
+}
+
+Color parseColor(const QString& text) {
+    if (text.size() != 7 || text[0] != QLatin1Char('#') ||
+        !std::all_of(text.begin() + 1, text.end(), isHexDigit))
+        throw Damaged{};
+    const uint rgb = text.mid(1).toUInt(nullptr, 16);
+    return makeColor(static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                     static_cast<std::uint8_t>(rgb));
+}
+
+std::uint64_t parseCheck(const QString& text) {
+    if (text.size() != 16 || !std::all_of(text.begin(), text.end(), isHexDigit))
+        throw Damaged{};
+    return text.toULongLong(nullptr, 16);
+}
+
+void readStack(const QJsonObject& root, WorkDocument& d) {
+    const QJsonValue stack = field(root, "stack");
+    if (!stack.isArray())
+        throw Damaged{};
+    for (const QJsonValue& item : stack.toArray()) {
+        if (!item.isObject())
+            throw Damaged{};
+        const QJsonObject entry = item.toObject();
+        d.stack.push_back({static_cast<int>(integerField(entry, "command", 1, 12)),
+                           bytesOf(field(entry, "name"))});
+    }
+}
+
+void readListAndView(const QJsonObject& root, WorkDocument& d) {
+    const QJsonObject list = objectField(root, "list");
+    d.selectedIndex = static_cast<int>(integerField(list, "selected", 0, 254));
+    d.stackCaption = bytesOf(field(list, "caption"));
+    d.editText = bytesOf(field(list, "editText"));
+    const QJsonObject view = objectField(root, "view");
+    d.shrinkFactor = int32Field(view, "shrinkFactor");
+    d.noScale = boolField(view, "noScale");
+    d.viewFactor = int32Field(view, "factor");
+    d.viewNoScale = boolField(view, "factorNoScale");
+    d.scrollX = static_cast<int>(integerField(view, "scrollX", 0, 65535));
+    d.scrollY = static_cast<int>(integerField(view, "scrollY", 0, 65535));
+}
+
+} // namespace
+
+QByteArray workFileBytes(const WorkDocument& d) {
+    QJsonArray stack;
+    for (const WorkDocument::Entry& entry : d.stack)
+        stack.append(QJsonObject{{QStringLiteral("command"), entry.command},
+                                 {QStringLiteral("name"), bytesValue(entry.name)}});
+    const QByteArray rules(d.rulesBytes.data(), static_cast<qsizetype>(d.rulesBytes.size()));
+    const QJsonObject root{
+        {QStringLiteral("format"), formatName},
+        {QStringLiteral("version"), WorkDocument::version},
+        {QStringLiteral("tile"),
+         QJsonObject{{QStringLiteral("bmp"), QString::fromLatin1(bmpBytes(d.tile).toBase64())}}},
+        {QStringLiteral("rules"),
+         QJsonObject{{QStringLiteral("fileName"), QString::fromStdString(d.rulesFileName)},
+                     {QStringLiteral("bytes"), QString::fromLatin1(rules.toBase64())}}},
+        {QStringLiteral("gapColor"), colorText(d.gapColor)},
+        {QStringLiteral("stack"), stack},
+        {QStringLiteral("list"),
+         QJsonObject{{QStringLiteral("selected"), d.selectedIndex},
+                     {QStringLiteral("caption"), bytesValue(d.stackCaption)},
+                     {QStringLiteral("editText"), bytesValue(d.editText)}}},
+        {QStringLiteral("view"), QJsonObject{{QStringLiteral("shrinkFactor"), d.shrinkFactor},
+                                             {QStringLiteral("noScale"), d.noScale},
+                                             {QStringLiteral("factor"), d.viewFactor},
+                                             {QStringLiteral("factorNoScale"), d.viewNoScale},
+                                             {QStringLiteral("scrollX"), d.scrollX},
+                                             {QStringLiteral("scrollY"), d.scrollY}}},
+        {QStringLiteral("check"), QStringLiteral("%1").arg(d.check, 16, 16, QLatin1Char('0'))},
+    };
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+WorkFileFailure parseWorkFile(const QByteArray& bytes, WorkDocument& document) {
+    if (bytes.size() > workFileLimit)
+        return WorkFileFailure::TooLarge;
+    QJsonParseError error{};
+    const QJsonDocument json = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !json.isObject())
+        return WorkFileFailure::NotAWork;
+    const QJsonObject root = json.object();
+    if (root.value(QLatin1String("format")).toString() != formatName)
+        return WorkFileFailure::NotAWork;
+    WorkDocument d;
+    QByteArray tileFile;
+    try {
+        const std::int64_t version = integerField(root, "version", 1, 1 << 30);
+        if (version > WorkDocument::version)
+            return WorkFileFailure::NewerVersion;
+        const QJsonObject rules = objectField(root, "rules");
+        d.rulesFileName = stringField(rules, "fileName").toStdString();
+        d.rulesBytes = base64(stringField(rules, "bytes")).toStdString();
+        if (d.rulesBytes.size() > hierarchyFileLimit + 1)
+            throw Damaged{};
+        d.gapColor = parseColor(stringField(root, "gapColor"));
+        readStack(root, d);
+        readListAndView(root, d);
+        d.check = parseCheck(stringField(root, "check"));
+        tileFile = base64(stringField(objectField(root, "tile"), "bmp"));
+    } catch (const Damaged&) {
+        return WorkFileFailure::NotAWork;
+    }
+    std::optional<Bitmap> tile = loadBitmapFile(tileFile);
+    if (!tile || tile->width() != tile->height())
+        return WorkFileFailure::TileBroken;
+    d.tile = std::move(*tile);
+    document = std::move(d);
+    return WorkFileFailure::None;
+}
+
+WorkFileFailure readWorkFile(const QString& path, WorkDocument& document) {
+    // A pipe or a device would make the open wait for a partner, or never end.
+    if (!QFileInfo(path).isFile())
+        return WorkFileFailure::OpenFailed;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return WorkFileFailure::OpenFailed;
+    try {
+        const QByteArray bytes = file.read(workFileLimit + 1);
+        if (file.error() != QFileDevice::NoError)
+            return WorkFileFailure::OpenFailed;
+        return parseWorkFile(bytes, document);
+    } catch (const std::bad_alloc&) {
+        return WorkFileFailure::NotEnoughMemory;
+    }
+}
+
+bool saveWorkFile(const QString& path, const WorkDocument& document) {
+    const QByteArray bytes = workFileBytes(document);
+    OutputFile file;
+    return file.open(path) &&
+           file.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && file.commit();
+}
+
+} // namespace ornamo
