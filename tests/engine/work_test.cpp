@@ -1,0 +1,232 @@
+#include "testimages.h"
+#include "work.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace ornamo {
+namespace {
+
+using testimages::randomImage;
+
+// Four commands: quarters turned and mirrored, two stretched bands with a gap, a part outside
+// its grid, and a stretched turned part. The second file names its first command in
+// Windows-1250.
+const std::string rulesA = "Stvorec\nscale: 2\nitem: 4\n0 0 1 1 R0\n1 0 1 1 R90\n0 1 1 1 MR0\n"
+                           "1 1 1 1 R180\n\nPruh\nscale: 3\nitem: 2\n0 0 3 1 MR90\n0 2 3 1 R270\n\n"
+                           "Von\nscale: 2\nitem: 1\n1 2 1 1 MR180\n\n"
+                           "Tah\nscale: 2\nitem: 1\n0 0 2 1 MR270\n";
+const std::string rulesB = "\x8Atvorec\nscale: 2\nitem: 2\n0 0 1 1 R90\n1 1 1 1 MR0\n";
+
+// Everything the user can see of a work: the stack and its list, the factor and the switch,
+// the mosaic, the rules and every view pixel.
+struct Seen {
+    std::vector<int> stack;
+    std::vector<std::string> list;
+    int selected;
+    std::string caption, editText;
+    bool listEnabled;
+    std::int32_t factor;
+    bool noScale;
+    std::vector<Placement> placements;
+    int scale, tileSize;
+    Color gap;
+    std::string rules;
+    int side;
+    std::vector<std::uint8_t> pixels;
+    bool operator==(const Seen&) const = default;
+};
+
+Seen seen(const Work& work) {
+    const CommandStackModel& m = work.model();
+    Seen s{{},
+           m.listEntries(),
+           m.selectedIndex(),
+           m.stackCaption(),
+           m.editText(),
+           m.listEnabled(),
+           m.shrinkFactor(),
+           m.noScale(),
+           m.mosaic().placements,
+           m.mosaic().scale,
+           m.mosaic().tileSize,
+           m.mosaic().gapColor,
+           work.rules().bytes,
+           work.view().side(),
+           {}};
+    for (const StackEntry& e : m.stack())
+        s.stack.push_back(e.command);
+    const int side = work.view().side();
+    const std::ptrdiff_t stride = Bitmap::strideFor(side);
+    s.pixels.resize(static_cast<std::size_t>(stride * side));
+    if (side > 0)
+        work.view().read({0, 0, side, side}, s.pixels.data(), stride);
+    return s;
+}
+
+class History : public ::testing::Test {
+protected:
+    void SetUp() override { fresh(6); }
+
+    // A new work on a random tile of side `tile`, with the first rules.
+    void fresh(int tile, Color gap = 0xFFFFFF) {
+        owned.emplace();
+        ASSERT_EQ(work.start(randomImage(tile, tile, rng), gap).refusal, Refusal::None);
+        work.useRules(rulesFromBytes(rulesA, "a.hrh"));
+    }
+
+    // One random operation: an edit most of the time, sometimes a zoom or a choice.
+    Outcome randomOperation() {
+        const int r = static_cast<int>(rng() % 4) + 1;
+        switch (rng() % 16) {
+        case 0:
+        case 1:
+        case 2:
+            return work.applyCommand(r);
+        case 3:
+            return work.undoLast();
+        case 4:
+            return work.reset();
+        case 5:
+            return work.deleteChosen();
+        case 6:
+            return work.deleteUpToChosen();
+        case 7:
+            return work.replaceChosen(r);
+        case 8:
+            return work.insertBeforeChosen(r);
+        case 9:
+            return work.startNewMosaic(rng() % 2 ? rulesFromBytes(rng() % 2 ? rulesA : rulesB, "x")
+                                                 : nullptr);
+        case 10:
+            return work.changeBaseTile(
+                randomImage(2 + static_cast<int>(rng() % 6), 2 + static_cast<int>(rng() % 6), rng));
+        case 11:
+            return work.setGapColor(rng() & 0xFFFFFF);
+        case 12:
+            return work.toggleNoScale();
+        case 13: {
+            const auto entries = work.model().listEntries();
+            const int k = entries.empty() ? 0 : static_cast<int>(rng() % entries.size());
+            return work.choose(entries.empty() ? "" : entries[static_cast<std::size_t>(k)], k);
+        }
+        case 14:
+            return work.zoomOut();
+        default:
+            return work.zoomIn();
+        }
+    }
+
+    std::mt19937 rng{20261206};
+    std::optional<Work> owned{std::in_place};
+    Work& work = *owned; // emplace() keeps its place
+};
+
+// Random edits of every kind, each state seen as the edits left it; then undo all the way back
+// and redo all the way forward must show each of those states exactly, and an edit after some
+// undos must drop the steps undone.
+TEST_F(History, UndoAndRedoGiveBackEveryStateExactly) {
+    for (int run = 0; run < 40; ++run) {
+        SCOPED_TRACE(run);
+        fresh(6);
+        std::vector<Seen> states{seen(work)};
+        for (int i = 0; i < 14; ++i) {
+            const std::size_t before = work.historySize();
+            randomOperation();
+            ASSERT_LE(work.historySize(), before + 1);
+            if (work.historySize() > before)
+                states.push_back(seen(work));
+            else
+                states.back() = seen(work); // zoom and choice belong to the state they change
+        }
+        ASSERT_EQ(states.size(), work.historySize());
+        ASSERT_FALSE(work.canRedo());
+        for (std::size_t i = states.size() - 1; i > 0; --i) {
+            ASSERT_EQ(work.undo().refusal, Refusal::None);
+            ASSERT_TRUE(seen(work) == states[i - 1]) << "undo to state " << i - 1;
+        }
+        EXPECT_FALSE(work.canUndo());
+        for (std::size_t i = 1; i < states.size(); ++i) {
+            ASSERT_EQ(work.redo().refusal, Refusal::None);
+            ASSERT_TRUE(seen(work) == states[i]) << "redo to state " << i;
+        }
+        EXPECT_FALSE(work.canRedo());
+
+        // Back k steps, then a new edit: the k undone steps are gone for good.
+        const std::size_t k = std::min<std::size_t>(states.size() - 1, 1 + rng() % 3);
+        for (std::size_t i = 0; i < k; ++i)
+            work.undo();
+        ASSERT_TRUE(seen(work) == states[states.size() - 1 - k]);
+        if (work.setGapColor(0x123456 ^ work.model().mosaic().gapColor).render) {
+            EXPECT_FALSE(work.canRedo());
+            EXPECT_EQ(work.historySize(), states.size() - k + 1);
+            work.undo();
+            EXPECT_TRUE(seen(work) == states[states.size() - 1 - k]);
+        }
+    }
+}
+
+// The mark of unsaved changes follows the history: undoing back to the saved state clears it.
+TEST_F(History, TheWorkIsModifiedWhileItDiffersFromTheSavedState) {
+    EXPECT_FALSE(work.isModified());
+    work.applyCommand(1);
+    work.zoomOut();
+    EXPECT_TRUE(work.isModified());
+    work.markSaved();
+    work.applyCommand(2);
+    EXPECT_TRUE(work.isModified());
+    work.undo();
+    EXPECT_FALSE(work.isModified());
+    work.undo();
+    EXPECT_TRUE(work.isModified());
+    work.redo();
+    work.setGapColor(0); // the saved state's redo is dropped: it cannot come back
+    work.undo();
+    EXPECT_FALSE(work.isModified());
+    work.redo();
+    work.undo();
+    work.undo();
+    work.toggleNoScale();
+    EXPECT_TRUE(work.isModified());
+    while (work.canUndo())
+        work.undo();
+    EXPECT_TRUE(work.isModified());
+}
+
+// The history keeps its last states and drops the oldest, with the tiles only they held.
+TEST_F(History, IsBoundedInStatesAndTileBytes) {
+    for (std::size_t i = 0; i < Work::historyStates + 20; ++i)
+        work.setGapColor(static_cast<Color>(i + 1));
+    EXPECT_EQ(work.historySize(), Work::historyStates);
+    // Tiles of 2000 x 2000 pixels: eight images of 12 MB each, 96 MB a tile.
+    for (Color fill = 1; fill <= 4; ++fill)
+        work.changeBaseTile(Bitmap(2000, 2000, fill));
+    int back = 0;
+    for (; work.canUndo(); ++back)
+        work.undo();
+    EXPECT_EQ(back, 2) << "two earlier tiles fit the history's 256 MB, a third does not";
+    EXPECT_EQ(work.baseTile().pixel(0, 0), 2u);
+}
+
+// A work put in place from its document shows what the work showed.
+TEST_F(History, ADocumentOpensAsTheWorkItCameFrom) {
+    for (const char* steps : {"", "1", "1 2 3 4", "2 3 1"}) {
+        fresh(5, rng() & 0xFFFFFF);
+        for (const char* c = steps; *c; ++c)
+            if (*c != ' ')
+                work.applyCommand(*c - '0');
+        work.zoomIn();
+        Work opened;
+        ASSERT_EQ(opened.open(work.document()), WorkFileFailure::None) << steps;
+        EXPECT_TRUE(seen(opened) == seen(work)) << steps;
+        EXPECT_FALSE(opened.isModified());
+        EXPECT_FALSE(opened.canUndo());
+    }
+}
+
+} // namespace
+} // namespace ornamo
