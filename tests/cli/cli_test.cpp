@@ -266,6 +266,39 @@ TEST_F(RenderProgram, CropChoicesAndGapColour) {
     }
 }
 
+// A work saved after some steps gives, reopened, the same picture; steps after it continue
+// as if the run had never stopped; history-back and history-forward take edits back and again.
+TEST_F(RenderProgram, AWorkContinuesWhereItWasSaved) {
+    const QStringList made{"1",        "2", "select:1",     "replace:1",    "zoom-out",
+                           "no-scale", "1", "history-back", "history-back", "history-forward"};
+    ASSERT_EQ(render(QStringList{"--save-work", "w.ornamo", "-o", "a.bmp"} + made).exitCode, 0);
+    const Result reopened = render({"-w", "w.ornamo", "-o", "b.bmp"}, false);
+    ASSERT_EQ(reopened.exitCode, 0) << reopened.errors;
+    EXPECT_EQ(readFile("b.bmp"), readFile("a.bmp"));
+
+    ASSERT_EQ(render(QStringList{"-o", "c.bmp"} + made + QStringList{"2", "zoom-in"}).exitCode, 0);
+    ASSERT_EQ(render({"-w", "w.ornamo", "-o", "d.bmp", "2", "zoom-in"}, false).exitCode, 0);
+    EXPECT_EQ(readFile("d.bmp"), readFile("c.bmp"));
+
+    // The history-back of the last no-scale equals never having switched.
+    ASSERT_EQ(render({"-o", "e.bmp", "1", "2", "select:1", "replace:1", "zoom-out"}).exitCode, 0);
+    ASSERT_EQ(render({"-o", "f.bmp", "1", "2", "select:1", "replace:1", "zoom-out", "no-scale",
+                      "history-back"})
+                  .exitCode,
+              0);
+    EXPECT_EQ(readFile("f.bmp"), readFile("e.bmp"));
+
+    const Result both = render({"-w", "w.ornamo", "-t", "tile.bmp"}, false);
+    EXPECT_EQ(both.exitCode, 2);
+    writeFile("bad.ornamo", "{\"format\": \"ornamo-work\", \"version\": 9}");
+    const Result future = render({"-w", "bad.ornamo", "-o", "g.bmp"}, false);
+    EXPECT_EQ(future.exitCode, 1);
+    EXPECT_NE(future.errors.find("Súbor bad.ornamo uložila novšia verzia programu Ornamo."),
+              std::string::npos)
+        << future.errors;
+    EXPECT_FALSE(QFile::exists(path("g.bmp")));
+}
+
 // Qt's own messages (here its debug output, switched on for every category) reach stderr only
 // with ORNAMO_DEBUG=1.
 TEST_F(RenderProgram, QtTextOnlyInTheDebugLog) {
