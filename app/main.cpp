@@ -31,12 +31,14 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(programIcon());
     installSlovakQtTranslation(application);
 
-    // ornamo [TILE.bmp] [RULES.hrh]: opened once the window is up, as the menu opens them.
+    // ornamo [TILE.bmp] [RULES.hrh] [WORK.ornamo]: opened once the window is up, as the menu
+    // opens them.
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("súbory"),
-                                 QStringLiteral("Bitmapa dlaždice (.bmp) a hierarchia (.hrh)."),
-                                 QStringLiteral("[DLAŽDICA.bmp] [PRAVIDLÁ.hrh]"));
+                                 QStringLiteral("Bitmapa dlaždice (.bmp), hierarchia (.hrh) "
+                                                "alebo uložená práca (.ornamo)."),
+                                 QStringLiteral("[DLAŽDICA.bmp] [PRAVIDLÁ.hrh] [PRÁCA.ornamo]"));
     parser.process(application);
     QStringList startFiles;
     for (const QString& file : parser.positionalArguments())
