@@ -313,6 +313,17 @@ Outcome Work::fullSize(Progress* progress) {
     return zoomTo(fullSizeFactor, progress);
 }
 
+std::int32_t fittingFactor(std::int64_t extent, int width, int height) {
+    std::int32_t factor = 1;
+    while (factor < 128 && MosaicView::sideFor(extent, factor, false) > std::min(width, height))
+        factor *= 2;
+    return factor;
+}
+
+Outcome Work::zoomToFit(int width, int height, Progress* progress) {
+    return zoomTo(fittingFactor(model_.mosaic().extent(), width, height), progress);
+}
+
 // ---- History ----
 
 bool Work::putState(const State& state, Progress* progress) {

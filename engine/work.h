@@ -52,6 +52,10 @@ std::shared_ptr<const Rules> loadRulesFile(const std::filesystem::path& path, st
 /// every placement's five fields, each as a 32-bit little-endian number.
 std::uint64_t placementCheck(const Mosaic& mosaic);
 
+/// "Prispôsob oknu": the smallest zoom step (1, 2, 4 ... 128) whose view of a mosaic `extent`
+/// pixels on a side is at most width x height pixels; 128 when none is.
+std::int32_t fittingFactor(std::int64_t extent, int width, int height);
+
 /// Everything a work file holds: what is needed to rebuild the work exactly.
 struct WorkDocument {
     /// The format version this program writes and reads.
@@ -130,6 +134,8 @@ public:
     Outcome zoomOut(Progress* progress = nullptr);
     Outcome zoomIn(Progress* progress = nullptr);
     Outcome fullSize(Progress* progress = nullptr);
+    /// "Prispôsob oknu": the factor fittingFactor() gives for a room of width x height pixels.
+    Outcome zoomToFit(int width, int height, Progress* progress = nullptr);
     /// Where the window is scrolled to, kept for the work file.
     void setScroll(int x, int y) {
         scrollX_ = x;

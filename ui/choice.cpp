@@ -63,8 +63,9 @@ void ChoiceDialog::connectHandlers() {
     ListBox1->viewport()->installEventFilter(this);
 }
 
-int ChoiceDialog::choose(const QStringList& slotNames) {
+int ChoiceDialog::choose(const QStringList& slotNames, const QStringList& slotTips) {
     slotNames_ = slotNames;
+    slotTips_ = slotTips;
     return exec();
 }
 
@@ -124,6 +125,9 @@ void ChoiceDialog::FormShow() {
             break;
         auto* item = new QListWidgetItem(slotNames_[i], ListBox1);
         item->setSizeHint(QSize(0, itemHeight));
+        // The rule's drawing, as the command button shows it.
+        if (i < slotTips_.size())
+            item->setToolTip(slotTips_[i]);
     }
 }
 

@@ -21,7 +21,8 @@ public:
     /// Shows the dialog modally over the names of the twelve command slots, in slot order, and
     /// returns the chosen command number 1..12, or 13 when cancelled. The list offers the names
     /// up to, not including, the first "--" (an empty slot); names past the twelfth are ignored.
-    int choose(const QStringList& slotNames);
+    /// `slotTips`, when given, are the entries' tooltips (the rules' drawings), in slot order.
+    int choose(const QStringList& slotNames, const QStringList& slotTips = {});
 
     /// Ends the dialog with `ruleChoice` whatever `result` says; 0 (no entry was selected)
     /// keeps it open.
@@ -52,5 +53,6 @@ private:
     QPushButton* Button2 = nullptr;
 
     QStringList slotNames_;
+    QStringList slotTips_;
     int ruleChoice = 13; // 1..12 chosen, 13 cancelled, 0 OK without a selection
 };

@@ -1,8 +1,10 @@
 #include "info.h"
 
 #include "formfont.h"
+#include "keys.h"
 
 #include <QFontMetricsF>
+#include <QKeySequence>
 #include <QScrollBar>
 #include <QTextEdit>
 
@@ -57,11 +59,19 @@ constexpr std::array<const char*, 39> helpLines = {
     "autor.",
 };
 
-QString helpText() {
+// The text as it has always been, then the keys under a heading of their own.
+QStringList helpTextLines() {
     QStringList lines;
     for (const char* line : helpLines)
         lines << QString::fromUtf8(line);
-    return lines.join(QLatin1Char('\n'));
+    lines << QString() << QStringLiteral("Klávesy") << QString();
+    for (const MenuKey& key : menuKeys)
+        lines << QStringLiteral("%1   %2").arg(
+            QKeySequence(QString::fromLatin1(key.keys)).toString(QKeySequence::NativeText),
+            QString::fromUtf8(key.what));
+    for (const auto& [keys, what] : otherKeys)
+        lines << QStringLiteral("%1   %2").arg(QString::fromUtf8(keys), QString::fromUtf8(what));
+    return lines;
 }
 
 } // namespace
@@ -85,7 +95,7 @@ void HelpWindow::createControls() {
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->setGeometry(0, 0, 329, 281);
     RichEdit1->setAcceptRichText(false);
-    RichEdit1->setPlainText(helpText());
+    RichEdit1->setPlainText(helpTextLines().join(QLatin1Char('\n')));
     RichEdit1->setReadOnly(true);
     RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // The lines were broken by hand for the box's width: they are shown as written, never
@@ -101,11 +111,12 @@ void HelpWindow::fitTextToBox() {
     const int available = RichEdit1->width() - 2 * RichEdit1->frameWidth() -
                           RichEdit1->verticalScrollBar()->sizeHint().width() -
                           2 * static_cast<int>(std::ceil(RichEdit1->document()->documentMargin()));
-    auto widest = [](const QFont& font) {
+    const QStringList lines = helpTextLines();
+    auto widest = [&lines](const QFont& font) {
         const QFontMetricsF metrics(font);
         qreal width = 0;
-        for (const char* line : helpLines) // trailing blanks hang past the edge
-            width = std::max(width, metrics.horizontalAdvance(QString::fromUtf8(line).trimmed()));
+        for (const QString& line : lines) // trailing blanks hang past the edge
+            width = std::max(width, metrics.horizontalAdvance(line.trimmed()));
         return width;
     };
     QFont font = RichEdit1->font();

@@ -8,6 +8,7 @@
 #include "imagefile.h"
 #include "imageview.h"
 #include "info.h"
+#include "keys.h"
 #include "messages.h"
 #include "zoom.h"
 
@@ -261,7 +262,8 @@ void MainWindow::createMenus() {
         return action;
     };
 
-    Files1 = menuBar()->addMenu(QStringLiteral("Súbor"));
+    // The titles' underlined letters open them with Alt.
+    Files1 = menuBar()->addMenu(QStringLiteral("&Súbor"));
     Files1->setObjectName(QStringLiteral("Files1"));
     OpenImage1 = item(Files1, "OpenImage1", QStringLiteral("Otvor Bitmapu"));
     UloBitmapu1 = item(Files1, "UloBitmapu1", QStringLiteral("Ulož Bitmapu"));
@@ -270,14 +272,13 @@ void MainWindow::createMenus() {
     N1 = separator(Files1, "N1");
     Close1 = item(Files1, "Close1", QStringLiteral("Koniec"));
     // The work as a document, after the items above. Ctrl+O and Ctrl+S belong to the bitmap
-    // items (with or without Shift), so the work's keys are the function keys; the text after
-    // the tab shows them beside the item.
+    // items (with or without Shift), so the work's keys are the function keys.
     N3 = separator(Files1, "N3");
-    OtvorPracu1 = item(Files1, "OtvorPracu1", QStringLiteral("Otvor prácu…\tF3"));
-    UlozPracu1 = item(Files1, "UlozPracu1", QStringLiteral("Ulož prácu\tF2"));
-    UlozPracuAko1 = item(Files1, "UlozPracuAko1", QStringLiteral("Ulož prácu ako…\tShift+F2"));
+    OtvorPracu1 = item(Files1, "OtvorPracu1", QStringLiteral("Otvor prácu…"));
+    UlozPracu1 = item(Files1, "UlozPracu1", QStringLiteral("Ulož prácu"));
+    UlozPracuAko1 = item(Files1, "UlozPracuAko1", QStringLiteral("Ulož prácu ako…"));
 
-    Mosaic1 = menuBar()->addMenu(QStringLiteral("Mozaika"));
+    Mosaic1 = menuBar()->addMenu(QStringLiteral("&Mozaika"));
     Mosaic1->setObjectName(QStringLiteral("Mosaic1"));
     Reset1 = item(Mosaic1, "Reset1", QStringLiteral("Reset"));
     Zruposlednoperciu1 =
@@ -297,13 +298,24 @@ void MainWindow::createMenus() {
     Nekluj1->setChecked(false);
     radioStyle->addAction(Nekluj1);
     N4 = separator(Mosaic1, "N4");
-    Spat1 = item(Mosaic1, "Spat1", QStringLiteral("Späť\tCtrl+Z"));
-    Znova1 = item(Mosaic1, "Znova1", QStringLiteral("Znova\tCtrl+Y"));
+    Spat1 = item(Mosaic1, "Spat1", QStringLiteral("Späť"));
+    Znova1 = item(Mosaic1, "Znova1", QStringLiteral("Znova"));
+    Prisposob1 = item(Mosaic1, "Prisposob1", QStringLiteral("Prispôsob oknu"));
 
-    Pomoc1 = menuBar()->addMenu(QStringLiteral("Pomoc"));
+    Pomoc1 = menuBar()->addMenu(QStringLiteral("&Pomoc"));
     Pomoc1->setObjectName(QStringLiteral("Pomoc1"));
     Ovldanie1 = item(Pomoc1, "Ovldanie1", QStringLiteral("Ovládanie"));
     Oprograme1 = item(Pomoc1, "Oprograme1", QStringLiteral("O programe"));
+
+    // Each item shows its key. The window's key handler takes the keys, so that they act as
+    // they always have (Ctrl and Shift as the window saw them, repeats, the keypad only); a
+    // shortcut of the item's own would take them first. Bound to the menu alone, it acts only
+    // while that menu has the focus.
+    for (const MenuKey& key : menuKeys)
+        if (auto* shown = findChild<QAction*>(QString::fromLatin1(key.item))) {
+            shown->setShortcut(QKeySequence(QString::fromLatin1(key.keys)));
+            shown->setShortcutContext(Qt::WidgetShortcut);
+        }
 }
 
 void MainWindow::createActions() {
@@ -336,6 +348,7 @@ void MainWindow::createActions() {
     connect(UlozPracu1, &QAction::triggered, this, &MainWindow::UlozPracu1Click);
     connect(UlozPracuAko1, &QAction::triggered, this, &MainWindow::UlozPracuAko1Click);
     connect(Spat1, &QAction::triggered, this, &MainWindow::Spat1Click);
+    connect(Prisposob1, &QAction::triggered, this, &MainWindow::Prisposob1Click);
     connect(Znova1, &QAction::triggered, this, &MainWindow::Znova1Click);
 }
 
@@ -356,7 +369,7 @@ void MainWindow::updateActions() {
     for (QAction* action :
          {OpenImage1, UloBitmapu1, Exportujobrazok1, Natajhierarchiu1, Reset1, Zruposlednoperciu1,
           Zrusvybrany1, Zrupovybranprkaz1, Zameprkaz1, Vloprkaz1, Farbamedzery1, Nekluj1,
-          OtvorPracu1, UlozPracu1, UlozPracuAko1})
+          OtvorPracu1, UlozPracu1, UlozPracuAko1, Prisposob1})
         action->setEnabled(idle);
     Spat1->setEnabled(idle && work_.canUndo());
     Znova1->setEnabled(idle && work_.canRedo());
@@ -422,6 +435,7 @@ void MainWindow::FormCreate() {
     labelCommandButtons();
     showStackList();
     updateActions();
+    updatePictureTip();
     DrawTile(DrawMode::Show);
 }
 

@@ -145,6 +145,13 @@ private:
     void Button1Click();
     void Button2Click();
     void fullSize();
+    /// Runs a zoom so that the mosaic point under `anchor` (a point of Image1) stays under it,
+    /// as far as the scroll range allows.
+    void zoomAbout(QPoint anchor, const std::function<ornamo::Outcome(ornamo::Progress*)>& zoom);
+    /// The centre of the shown part of the view, in Image1.
+    QPoint viewCentre() const;
+    /// The picture's tooltip: the mosaic's full size, its placements and the zoom.
+    void updatePictureTip();
     void FormResize();
     void ScrollBar1Change();
     void ScrollBar2Change();
@@ -191,6 +198,8 @@ private:
 
     // The edit history and work files.
     void Spat1Click();
+    /// "Prispôsob oknu": the smallest zoom step at which the whole view fits the image's room.
+    void Prisposob1Click();
     void Znova1Click();
     void OtvorPracu1Click();
     void UlozPracu1Click();
@@ -268,6 +277,7 @@ private:
     QAction* N4 = nullptr;
     QAction* Spat1 = nullptr;
     QAction* Znova1 = nullptr;
+    QAction* Prisposob1 = nullptr;
 
     // The other windows and the common dialogs, created once and kept for the run.
     CropDialog* TForm2 = nullptr;

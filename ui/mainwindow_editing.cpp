@@ -170,7 +170,8 @@ int MainWindow::chooseRule() {
     QStringList names;
     for (const ornamo::Command& command : work_.model().commands())
         names << ornamo::displayName(command.name);
-    return TForm3 ? TForm3->choose(names) : 13;
+    const QStringList tips(ruleTips_.begin(), ruleTips_.end());
+    return TForm3 ? TForm3->choose(names, tips) : 13;
 }
 
 void MainWindow::ComboBox1Change() {
@@ -224,6 +225,7 @@ void MainWindow::finish(const ornamo::Outcome& outcome) {
     Nekluj1->setChecked(work_.noScale());
     updateActions();
     updateTitle();
+    updatePictureTip();
     if (outcome.refusal != ornamo::Refusal::None)
         showMessage(ornamo::messages::text(outcome.refusal));
     if (outcome.render)

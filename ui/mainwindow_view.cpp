@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
 namespace {
@@ -130,19 +132,62 @@ void MainWindow::step(int position) {
 void MainWindow::Button1Click() {
     if (heldOff())
         return;
-    runOnWork([this](ornamo::Progress* progress) { return work_.zoomOut(progress); });
+    zoomAbout(viewCentre(), [this](ornamo::Progress* progress) { return work_.zoomOut(progress); });
 }
 
 void MainWindow::Button2Click() {
     if (heldOff())
         return;
-    runOnWork([this](ornamo::Progress* progress) { return work_.zoomIn(progress); });
+    zoomAbout(viewCentre(), [this](ornamo::Progress* progress) { return work_.zoomIn(progress); });
 }
 
 void MainWindow::fullSize() {
     if (heldOff())
         return;
-    runOnWork([this](ornamo::Progress* progress) { return work_.fullSize(progress); });
+    zoomAbout(viewCentre(),
+              [this](ornamo::Progress* progress) { return work_.fullSize(progress); });
+}
+
+void MainWindow::Prisposob1Click() {
+    if (heldOff())
+        return;
+    const int width = Image1->maximumWidth(), height = Image1->maximumHeight();
+    runOnWork([this, width, height](ornamo::Progress* progress) {
+        return work_.zoomToFit(width, height, progress);
+    });
+}
+
+QPoint MainWindow::viewCentre() const {
+    return {Image1->width() / 2, Image1->height() / 2};
+}
+
+void MainWindow::zoomAbout(QPoint anchor,
+                           const std::function<ornamo::Outcome(ornamo::Progress*)>& zoom) {
+    // The full-size pixel under the anchor, at the middle of its view pixel.
+    const auto scrolled = [](const QScrollBar* bar) { return bar->isVisible() ? bar->value() : 0; };
+    const std::int64_t before = std::max<std::int32_t>(1, work_.view().factor());
+    const std::int64_t x = (scrolled(ScrollBar1) + anchor.x()) * before + before / 2;
+    const std::int64_t y = (scrolled(ScrollBar2) + anchor.y()) * before + before / 2;
+    if (!runOnWork(zoom))
+        return;
+    const std::int64_t after = std::max<std::int32_t>(1, work_.view().factor());
+    const auto clamped = [](std::int64_t v) {
+        return static_cast<int>(std::clamp<std::int64_t>(v, 0, std::numeric_limits<int>::max()));
+    };
+    ScrollBar1->setValue(clamped(x / after - anchor.x()));
+    ScrollBar2->setValue(clamped(y / after - anchor.y()));
+}
+
+void MainWindow::updatePictureTip() {
+    const ornamo::Mosaic& mosaic = work_.model().mosaic();
+    const std::size_t count = mosaic.placements.size();
+    const char* noun =
+        count == 1 ? "dlaždica" : (count >= 2 && count <= 4 ? "dlaždice" : "dlaždíc");
+    Image1->setToolTip(QStringLiteral("Mozaika %1 × %1 px, %2 %3, mierka 1:%4")
+                           .arg(mosaic.extent())
+                           .arg(count)
+                           .arg(QString::fromUtf8(noun))
+                           .arg(std::max<std::int32_t>(1, work_.view().factor())));
 }
 
 // ---- Resizing and scrolling ----
@@ -182,8 +227,13 @@ bool MainWindow::wheelOverView(const QWheelEvent& event, bool overHorizontalBar)
     if (notches == 0)
         return true;
     if (event.modifiers().testFlag(Qt::ControlModifier)) {
-        for (int i = 0; i < std::abs(notches); ++i)
-            notches > 0 ? Button2Click() : Button1Click();
+        // The point under the pointer stays there; over a scroll bar, the centre does.
+        const QPoint pointer = Image1->mapFromGlobal(event.globalPosition().toPoint());
+        const QPoint anchor = Image1->rect().contains(pointer) ? pointer : viewCentre();
+        for (int i = 0; i < std::abs(notches) && !heldOff(); ++i)
+            zoomAbout(anchor, [this, in = notches > 0](ornamo::Progress* progress) {
+                return in ? work_.zoomIn(progress) : work_.zoomOut(progress);
+            });
         return true;
     }
     const bool across =
@@ -297,6 +347,28 @@ void MainWindow::FormKeyDown(const QKeyEvent& event) {
         if (ctrlDown_)
             Zameprkaz1Click();
         break;
+    case Qt::Key_Q:
+        if (ctrlDown_)
+            Close1Click();
+        break;
+    case Qt::Key_F:
+        if (ctrlDown_)
+            Prisposob1Click();
+        break;
+    case Qt::Key_F1:
+        Ovldanie1Click();
+        break;
+    case Qt::Key_F10:
+        menuBar()->setActiveAction(Files1->menuAction());
+        break;
+    case Qt::Key_Equal:
+        if (ctrlDown_)
+            Button2Click();
+        break;
+    case Qt::Key_0:
+        if (ctrlDown_ && !keypad)
+            fullSize();
+        break;
     // The keys of the edit history and of work files, beside the ones above.
     case Qt::Key_Z:
         if (ctrlDown_ && shiftDown_)
@@ -322,11 +394,11 @@ void MainWindow::FormKeyDown(const QKeyEvent& event) {
             fullSize();
         break;
     case Qt::Key_Plus:
-        if (keypad)
+        if (keypad || ctrlDown_)
             Button2Click();
         break;
     case Qt::Key_Minus:
-        if (keypad)
+        if (keypad || ctrlDown_)
             Button1Click();
         break;
     default:

@@ -14,6 +14,8 @@ QString partCount(std::size_t count) {
     return QStringLiteral("%1 %2").arg(count).arg(QString::fromUtf8(noun));
 }
 
+constexpr int minimumLargeGridSide = 120;
+
 QByteArray pngOf(const ornamo::Bitmap& picture) {
     const QImage image(picture.bits(), picture.width(), picture.height(),
                        static_cast<qsizetype>(picture.stride()), QImage::Format_RGB888);
@@ -30,7 +32,14 @@ QString ruleToolTip(const std::string& name, const ornamo::Mosaic& pattern,
                     const ornamo::Bitmap& tile, ornamo::Color gapColor) {
     // The picture goes on a line of its own under the texts. One arg() call, so that a "%1" in
     // a command's name stays as it is.
-    const ornamo::Bitmap picture = ornamo::rulePicture(pattern, tile, gapColor);
+    ornamo::Bitmap picture = ornamo::rulePicture(pattern, tile, gapColor);
+    // Grids above 3 x 3 would come out small: enlarged by whole pixels to 120 or more.
+    if (pattern.scale > 3 && !picture.isEmpty() && picture.width() < minimumLargeGridSide) {
+        const int factor = (minimumLargeGridSide + picture.width() - 1) / picture.width();
+        ornamo::Bitmap enlarged;
+        ornamo::EnlargeBitmap(picture, enlarged, factor, factor);
+        picture = std::move(enlarged);
+    }
     const QString image = picture.isEmpty()
                               ? QString()
                               : QStringLiteral("<br><img src=\"data:image/png;base64,%1\">")

@@ -1,0 +1,221 @@
+// The keys a user can find: every menu item's key, read from the menu, does what the item does;
+// zoom by keys, to the window and about the pointer; the picture tells its size.
+
+#include "choice.h"
+#include "info.h"
+#include "windowfixture.h"
+
+#include <QComboBox>
+#include <QKeySequence>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+using namespace windowtest;
+
+namespace {
+
+QWidget* focused(MainWindow& window) {
+    return QApplication::focusWidget() ? QApplication::focusWidget() : &window;
+}
+
+// Sends a key combination as a keyboard does: the modifiers' own presses first.
+void press(MainWindow& window, QKeyCombination combination) {
+    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+    if (modifiers.testFlag(Qt::ControlModifier))
+        QTest::keyPress(focused(window), Qt::Key_Control);
+    if (modifiers.testFlag(Qt::ShiftModifier))
+        QTest::keyPress(focused(window), Qt::Key_Shift, modifiers & Qt::ControlModifier);
+    QTest::keyClick(focused(window), combination.key(), modifiers);
+    if (modifiers.testFlag(Qt::ShiftModifier))
+        QTest::keyRelease(focused(window), Qt::Key_Shift, modifiers & Qt::ControlModifier);
+    if (modifiers.testFlag(Qt::ControlModifier))
+        QTest::keyRelease(focused(window), Qt::Key_Control);
+}
+
+// The key the menu shows beside an item.
+QKeyCombination shownKey(MainWindow& window, const char* item) {
+    QAction* shown = action(window, item);
+    if (!shown || shown->shortcut().isEmpty()) {
+        ADD_FAILURE() << item << " shows no key";
+        return {};
+    }
+    return shown->shortcut()[0];
+}
+
+void rejectDialog(ModalScript& script, const char* name) {
+    script.then<QDialog>([name](QDialog& dialog) {
+        EXPECT_EQ(dialog.objectName(), QString::fromLatin1(name));
+        dialog.reject();
+    });
+}
+
+} // namespace
+
+// Each row presses the key its item shows and checks what the item does.
+TEST(MenuKeys, EveryMenuItemsKeyDoesWhatTheItemDoes) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    const auto stack = [&] { return stackNumbers(*window).size(); };
+    const struct Row {
+        const char* item;
+        std::function<void()> before;
+        std::function<void(ModalScript&)> dialogs;
+        std::function<bool()> done;
+    } rows[] = {
+        {"OtvorPracu1", {}, [](ModalScript& s) { rejectDialog(s, "OpenWorkDialog1"); }, {}},
+        {"UlozPracu1", {}, [](ModalScript& s) { rejectDialog(s, "SaveWorkDialog1"); }, {}},
+        {"UlozPracuAko1", {}, [](ModalScript& s) { rejectDialog(s, "SaveWorkDialog1"); }, {}},
+        {"OpenImage1", {}, [](ModalScript& s) { rejectDialog(s, "OpenDialog1"); }, {}},
+        {"UloBitmapu1", {}, [](ModalScript& s) { rejectDialog(s, "SavePictureDialog1"); }, {}},
+        {"Zameprkaz1",
+         [&] {
+             for (const char* button : {"com1", "com2", "com3"})
+                 click(*window, button);
+         },
+         [](ModalScript& s) { s.then<ChoiceDialog>([](ChoiceDialog& d) { d.reject(); }); },
+         {}},
+        {"Vloprkaz1",
+         {},
+         [](ModalScript& s) { s.then<ChoiceDialog>([](ChoiceDialog& d) { d.reject(); }); },
+         {}},
+        {"Zrusvybrany1", {}, {}, [&] { return stack() == 2; }},
+        {"Zrupovybranprkaz1",
+         [&] { child<QComboBox>(*window, "ComboBox1")->setCurrentIndex(1); },
+         {},
+         [&] { return stack() == 1; }},
+        {"Zruposlednoperciu1", {}, {}, [&] { return stack() == 0; }},
+        {"Spat1", {}, {}, [&] { return stack() == 1; }},
+        {"Znova1", {}, {}, [&] { return stack() == 0; }},
+        {"Reset1", [&] { click(*window, "com2"); }, {}, [&] { return stack() == 0; }},
+        {"Prisposob1",
+         [&] {
+             for (int i = 0; i < 4; ++i)
+                 click(*window, "com1");
+             trigger(*window, "Nekluj1");
+         },
+         {},
+         [&] { return window->view().factor() == 2; }}, // 640 pixels into 385
+        {"Ovldanie1",
+         {},
+         {},
+         [] {
+             const QWidgetList all = QApplication::topLevelWidgets();
+             return std::any_of(all.begin(), all.end(), [](QWidget* w) {
+                 return qobject_cast<HelpWindow*>(w) && w->isVisible();
+             });
+         }},
+        {"Close1",
+         {},
+         [](ModalScript& s) { s.message(nullptr, QMessageBox::Discard); },
+         [&] { return !window->isVisible(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.item);
+        QApplication::setActiveWindow(window.get());
+        if (row.before)
+            row.before();
+        ModalScript script;
+        if (row.dialogs)
+            row.dialogs(script);
+        press(*window, shownKey(*window, row.item));
+        QApplication::processEvents();
+        if (row.done)
+            EXPECT_TRUE(row.done());
+    }
+}
+
+// Ctrl with +, = and - zooms as the keypad does, Ctrl+0 shows full size; the buttons keep the
+// centre of the shown part where it was.
+TEST(MenuKeys, ZoomKeysAndTheCentreThatStays) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    for (int i = 0; i < 5; ++i)
+        click(*window, "com1"); // 1280 pixels, shown at factor 32
+    const struct {
+        QKeyCombination key;
+        std::int32_t factor;
+    } steps[] = {{Qt::ControlModifier | Qt::Key_0, 1},     {Qt::ControlModifier | Qt::Key_Minus, 2},
+                 {Qt::ControlModifier | Qt::Key_Minus, 4}, {Qt::ControlModifier | Qt::Key_Equal, 2},
+                 {Qt::ControlModifier | Qt::Key_Plus, 1},  {Qt::Key_Minus, 1}};
+    // (The plain minus of the main keyboard does nothing.)
+    for (const auto& step : steps) {
+        press(*window, step.key);
+        EXPECT_EQ(window->model().shrinkFactor(), step.factor) << step.key.key();
+    }
+    // At full size, scrolled; "Zmenši" keeps the mosaic point at the centre of the image (the
+    // 640-pixel view at factor 2 still needs scrolling).
+    auto* across = child<QScrollBar>(*window, "ScrollBar1");
+    auto* down = child<QScrollBar>(*window, "ScrollBar2");
+    auto* image = child<QWidget>(*window, "Image1");
+    across->setValue(400);
+    down->setValue(300);
+    const QPoint centre(image->width() / 2, image->height() / 2);
+    const QPoint mosaicPoint = QPoint(400, 300) + centre;
+    click(*window, "Button1");
+    const QPoint shown = (QPoint(across->value(), down->value()) + centre) * 2;
+    EXPECT_LE((shown - mosaicPoint).manhattanLength(), 4);
+}
+
+// Ctrl+wheel keeps the mosaic point under the pointer, in view pixels.
+TEST(MenuKeys, CtrlWheelZoomsAboutThePointer) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    for (int i = 0; i < 5; ++i)
+        click(*window, "com1");
+    for (int i = 0; i < 3; ++i)
+        click(*window, "Button2"); // factor 4: a 320-pixel view, then 640 and 1280
+    auto* image = child<QWidget>(*window, "Image1");
+    auto* across = child<QScrollBar>(*window, "ScrollBar1");
+    auto* down = child<QScrollBar>(*window, "ScrollBar2");
+    for (const QPoint pointer : {QPoint(30, 50), QPoint(120, 10)}) {
+        const std::int32_t before = window->view().factor();
+        const int x0 = across->isVisible() ? across->value() : 0;
+        const int y0 = down->isVisible() ? down->value() : 0;
+        const QPoint mosaicPoint = (QPoint(x0, y0) + pointer) * before;
+        QWheelEvent wheel(pointer, image->mapToGlobal(pointer), {}, {0, 120}, Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(image, &wheel);
+        const std::int32_t after = window->view().factor();
+        ASSERT_EQ(after, before / 2);
+        const QPoint now = (QPoint(across->value(), down->value()) + pointer) * after;
+        EXPECT_LE(std::abs(now.x() - mosaicPoint.x()), before) << pointer.x();
+        EXPECT_LE(std::abs(now.y() - mosaicPoint.y()), before) << pointer.y();
+    }
+}
+
+// "Prispôsob oknu" picks the smallest step that fits: the next smaller one would not.
+TEST(MenuKeys, FitToWindowTakesTheSmallestStepThatFits) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    for (int i = 0; i < 5; ++i)
+        click(*window, "com1"); // 1280 pixels
+    auto* image = child<QWidget>(*window, "Image1");
+    for (const QSize outer :
+         {QSize(525, 460), QSize(1000, 800), QSize(300, 900), QSize(188, 460)}) {
+        SCOPED_TRACE(outer.width());
+        window->resize(outer - (window->frameGeometry().size() - window->size()));
+        trigger(*window, "Prisposob1");
+        const int room = std::min(image->maximumWidth(), image->maximumHeight());
+        EXPECT_LE(window->view().side(), room);
+        const std::int32_t fitted = window->model().shrinkFactor();
+        click(*window, "Button2");
+        if (fitted > 1)
+            EXPECT_GT(window->view().side(), room);
+    }
+}
+
+// The picture's tooltip gives the full size, the placements and the zoom.
+TEST(MenuKeys, ThePictureTellsItsSizeAndZoom) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    auto* image = child<QWidget>(*window, "Image1");
+    EXPECT_EQ(image->toolTip(), QStringLiteral("Mozaika 40 × 40 px, 1 dlaždica, mierka 1:1"));
+    click(*window, "com1");
+    click(*window, "com3");
+    EXPECT_EQ(image->toolTip(), QStringLiteral("Mozaika 240 × 240 px, 36 dlaždíc, mierka 1:6"));
+    click(*window, "Button2");
+    EXPECT_EQ(image->toolTip(), QStringLiteral("Mozaika 240 × 240 px, 36 dlaždíc, mierka 1:3"));
+    click(*window, "com2");
+    trigger(*window, "Nekluj1");
+    EXPECT_EQ(image->toolTip(), QStringLiteral("Mozaika 720 × 720 px, 72 dlaždíc, mierka 1:1"));
+}
