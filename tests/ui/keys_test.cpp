@@ -119,8 +119,9 @@ TEST(MenuKeys, EveryMenuItemsKeyDoesWhatTheItemDoes) {
             row.dialogs(script);
         press(*window, shownKey(*window, row.item));
         QApplication::processEvents();
-        if (row.done)
+        if (row.done) {
             EXPECT_TRUE(row.done());
+        }
     }
 }
 
@@ -199,8 +200,9 @@ TEST(MenuKeys, FitToWindowTakesTheSmallestStepThatFits) {
         EXPECT_LE(window->view().side(), room);
         const std::int32_t fitted = window->model().shrinkFactor();
         click(*window, "Button2");
-        if (fitted > 1)
+        if (fitted > 1) {
             EXPECT_GT(window->view().side(), room);
+        }
     }
 }
 
