@@ -35,6 +35,7 @@ bench: deps
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench -j $(JOBS)
 	@build/bench/bench/ornamo-bench
+	@build/bench/bench/work-bench
 	@build/bench/bench/window-bench data
 	@bash bench/big-mosaics.sh build/bench
 
