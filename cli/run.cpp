@@ -7,10 +7,8 @@
 #include "messages.h"
 #include "mosaicview.h"
 #include "names.h"
-#include "outputfile.h"
-#include "picturefile.h"
+#include "outputs.h"
 #include "render.h"
-#include "terminalprogress.h"
 #include "zoom.h"
 
 #include <QFile>
@@ -22,11 +20,6 @@
 namespace ornamo::cli {
 
 namespace {
-
-// The reason a run ends without output, already formatted for stderr.
-struct Failure {
-    std::string reason;
-};
 
 std::string utf8(const QString& text) {
     return text.toStdString();
@@ -169,37 +162,6 @@ std::string placementsText(const CommandStackModel& model) {
     return text;
 }
 
-// Writes the outputs asked for all or nothing: each is written beside its target first, and
-// the targets are replaced only once every one of them has been written.
-void writeOutputs(const Options& options, const CommandStackModel& model, const MosaicView* image,
-                  std::FILE* errors) {
-    OutputFile placements;
-    if (!options.placementsFile.isEmpty()) {
-        const std::string text = placementsText(model);
-        if (!placements.open(options.placementsFile) ||
-            !placements.write(text.data(), text.size()) || !placements.finish())
-            throw Failure{"cannot write the placements to " + utf8(options.placementsFile)};
-    }
-    OutputFile picture;
-    if (image) {
-        const bool png = options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
-        TerminalProgress progress(errors);
-        progress.StartProcessBar(Caption::Saving);
-        const bool written =
-            picture.open(options.output) &&
-            writePicture(picture, image->picture(),
-                         png ? ImageFileFormat::Png : ImageFileFormat::Bmp, &progress) &&
-            picture.finish();
-        progress.EndProcessBar();
-        if (!written)
-            throw Failure{messages::saveFailed(utf8(options.output))};
-    }
-    if (image && !picture.commit())
-        throw Failure{messages::saveFailed(utf8(options.output))};
-    if (!options.placementsFile.isEmpty() && !placements.commit())
-        throw Failure{"cannot write the placements to " + utf8(options.placementsFile)};
-}
-
 int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
     CommandStackModel model;
     const Outcome tileOutcome = model.changeBaseTile(loadTile(options));
@@ -243,7 +205,8 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
                      static_cast<long long>(model.mosaic().extent()),
                      model.mosaic().placements.size(),
                      model.mosaic().placements.size() == 1 ? "" : "s", view.side(), view.side());
-    writeOutputs(options, model, image, errors);
+    writeOutputs(options, options.placementsFile.isEmpty() ? std::string() : placementsText(model),
+                 image, errors);
     return 0;
 }
 
