@@ -1,7 +1,10 @@
 #include "options.h"
 
+#include "datafolder.h"
+#include "outputfile.h"
 #include <QCommandLineParser>
-#include <QFileInfo>
+
+#include <QDir>
 
 #include <algorithm>
 
@@ -114,9 +117,9 @@ bool parseStep(const QString& text, Step& step) {
 
 namespace {
 
+// A device, a pipe or a file this process has open (/dev/stdout sent to a file).
 bool isDeviceOrPipe(const QString& name) {
-    const QFileInfo info(name);
-    return info.exists() && !info.isFile() && !info.isDir();
+    return isWrittenInPlace(name);
 }
 
 } // namespace
@@ -165,6 +168,7 @@ struct OptionSet {
 void declareOptions(QCommandLineParser& parser, const OptionSet& set) {
     parser.setApplicationDescription(QString::fromLatin1(description));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addVersionOption();
     parser.addOptions({set.help, set.tile, set.rules, set.gap, set.crop, set.full, set.shrink,
                        set.placements, set.list, set.output});
     parser.addPositionalArgument(QStringLiteral("STEP"),
@@ -192,8 +196,10 @@ Refusal readTileAndRules(const QCommandLineParser& parser, const OptionSet& set,
         options.tile = parser.value(set.tile);
         options.tileGiven = true;
     }
-    if (parser.isSet(set.rules))
+    if (parser.isSet(set.rules)) {
         options.rules = parser.value(set.rules);
+        options.rulesGiven = true;
+    }
     return std::nullopt;
 }
 
@@ -257,6 +263,23 @@ Refusal readOutputs(const QCommandLineParser& parser, const OptionSet& set, Opti
     return std::nullopt;
 }
 
+// The start-up files not named are read from the current folder, or else from the installed
+// data folder, as the editor reads them.
+void findStartFiles(Options& options) {
+    if (!options.tileGiven)
+        options.tile = startFile(QDir::current(), options.tile);
+    if (!options.rulesGiven)
+        options.rules = startFile(QDir::current(), options.rules);
+}
+
+// Two outputs of one run must be two files: the second would replace the first.
+Refusal checkOutputTargets(const Options& options) {
+    if (!options.output.isEmpty() && !options.placementsFile.isEmpty() &&
+        isSameOutput(options.output, options.placementsFile))
+        return QStringLiteral("-o and --placements name the same file '%1'").arg(options.output);
+    return std::nullopt;
+}
+
 Refusal readSteps(const QCommandLineParser& parser, Options& options) {
     for (const QString& text : parser.positionalArguments()) {
         Step step{Step::Kind::Apply, 0, text};
@@ -280,6 +303,8 @@ std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList&
         return usageError(parser.errorText());
     if (parser.isSet(set.help))
         return HelpRequest{usageText(parser)};
+    if (parser.isSet(QStringLiteral("version")))
+        return HelpRequest{QStringLiteral("ornamo-render " ORNAMO_VERSION "\n")};
 
     Options options;
     // In this order: the first refused value is the one reported.
@@ -288,6 +313,9 @@ std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList&
             return usageError(*reason);
     if (const Refusal reason = readSteps(parser, options))
         return usageError(*reason);
+    if (const Refusal reason = checkOutputTargets(options))
+        return usageError(*reason);
+    findStartFiles(options);
     return options;
 }
 

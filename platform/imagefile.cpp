@@ -11,6 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace ornamo {
 
 namespace {
@@ -87,9 +92,28 @@ void widenChannels(QImage& image, const std::array<int, 3>& widths) {
 } // namespace
 
 std::optional<Bitmap> loadBitmapFile(const QString& path) {
-    QFile file(path);
+    // A name holding U+FFFD lost its bytes when it was decoded: another file would be read.
+    if (path.contains(QChar::ReplacementCharacter))
+        return std::nullopt;
+    QFile file;
+#ifdef Q_OS_UNIX
+    // Opened without waiting: a FIFO no one writes to opens at once and reads as empty, where
+    // a plain open would wait for a writer for ever. Reads then wait as usual.
+    const int handle =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (handle < 0)
+        return std::nullopt;
+    const int flags = ::fcntl(handle, F_GETFL);
+    if (flags < 0 || ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        !file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(handle);
+        return std::nullopt;
+    }
+#else
+    file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
+#endif
     return loadBitmapFile(file);
 }
 
