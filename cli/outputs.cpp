@@ -18,6 +18,8 @@ std::string utf8(const QString& text) {
 
 void writeOutputs(const Options& options, const std::string& placementsText,
                   const MosaicView* image, std::FILE* errors) {
+    // What was printed before comes before an output written into stdout in place.
+    std::fflush(nullptr);
     OutputFile placements;
     if (!options.placementsFile.isEmpty()) {
         if (!placements.open(options.placementsFile) ||
