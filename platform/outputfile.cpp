@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -65,6 +66,26 @@ void installSignalHandlers() {
     });
 }
 
+// Holds INT, TERM and HUP back for its lifetime (installing their handlers first), so that
+// none ends the process between the making of a temporary file and its registration.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        installSignalHandlers();
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : cleanedSignals)
+            sigaddset(&held, signal);
+        ::pthread_sigmask(SIG_BLOCK, &held, &before_);
+    }
+    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t before_;
+};
+
 // Registers the name of the temporary file open as `handle`, when it has one (a file made with
 // O_TMPFILE has none until commit and needs no cleaning). The slot number, or -1.
 int registerTemporary(int handle) {
@@ -84,7 +105,6 @@ int registerTemporary(int handle) {
             return -1;
         }
         slot.name[length] = '\0';
-        installSignalHandlers();
         slot.state.store(Ready);
         return i;
     }
@@ -279,6 +299,10 @@ bool OutputFile::open(const QString& path) {
         // target with the target's permissions, and renames it over the target in commit(); a
         // temporary file it drops is removed.
         auto file = std::make_unique<QSaveFile>(QFile::decodeName(target.name));
+#ifdef Q_OS_UNIX
+        // The signals wait until the temporary file's name is where their handlers look.
+        const SignalsHeld held;
+#endif
         if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             return false;
 #ifdef Q_OS_UNIX
