@@ -6,11 +6,13 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -378,6 +380,56 @@ TEST_F(RenderProgram, ASignalDuringASaveLeavesNoTemporaryFile) {
         EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).join(' '),
                   "big.png rules.hrh tile.bmp");
         EXPECT_EQ(readFile("big.png"), "old");
+    }
+}
+
+// A program run with `arguments` and no display at all, or the one named.
+Result runWithoutDisplay(const char* program, const QStringList& arguments,
+                         const char* display = nullptr) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    if (display)
+        environment.insert("DISPLAY", display);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+// A display that cannot be opened is named in one line, status 1; --help and --version need
+// no display.
+TEST(Editor, WithoutADisplay) {
+    const Result unreachable = runWithoutDisplay(ORNAMO_EDITOR, {}, ":999");
+    EXPECT_EQ(unreachable.exitCode, 1);
+    EXPECT_NE(unreachable.errors.find("displej „:999“.\n"), std::string::npos);
+    EXPECT_EQ(std::count(unreachable.errors.begin(), unreachable.errors.end(), '\n'), 1);
+    for (const char* option : {"--help", "--version"}) {
+        const Result r = runWithoutDisplay(ORNAMO_EDITOR, {option});
+        EXPECT_EQ(r.exitCode, 0) << option;
+        EXPECT_NE(r.out.find("ornamo"), std::string::npos) << option;
+    }
+}
+
+// Every long option a manual page names is one its program offers.
+TEST(ManualPages, EveryDocumentedOptionExists) {
+    const std::pair<const char*, const char*> pages[] = {{"ornamo.1", ORNAMO_EDITOR},
+                                                         {"ornamo-render.1", ORNAMO_RENDER}};
+    for (const auto& [page, program] : pages) {
+        QFile file(QStringLiteral(ORNAMO_MAN_PAGES "/") + page);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page;
+        const QString text = QString::fromUtf8(file.readAll());
+        const QString help = QString::fromStdString(runWithoutDisplay(program, {"--help"}).out);
+        int named = 0;
+        const QRegularExpression option(R"(\\-\\-([a-z][a-z\\-]*))");
+        for (auto match = option.globalMatch(text); match.hasNext(); ++named) {
+            const QString name = match.next().captured(1).remove(QLatin1Char('\\'));
+            EXPECT_TRUE(help.contains("--" + name)) << page << ": --" << name.toStdString();
+        }
+        EXPECT_GE(named, 2) << page;
     }
 }
 
