@@ -1,6 +1,7 @@
 // The editor's start-up: the application, its title and icon, and the main window.
 
 #include "about.h"
+#include "filedialogs.h"
 #include "mainwindow.h"
 #include "messagelog.h"
 #include "translation.h"
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("sk.ornamo.Ornamo"));
     QApplication::setWindowIcon(programIcon());
     installSlovakQtTranslation(application);
+    keepQtSettingsAway();
 
     // ornamo [TILE.bmp] [RULES.hrh]: opened once the window is up, as the menu opens them.
     QCommandLineParser parser;
