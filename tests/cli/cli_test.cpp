@@ -209,6 +209,22 @@ TEST_F(RenderProgram, DefaultFilesAreThoseOfTheCurrentDirectory) {
     EXPECT_EQ(readFile("placements.txt"), "3 10 3\n3 1 0 0 0\n3 1 0 20 4\n");
 }
 
+// Installed, the program reads the start-up files of its data folder from any other folder.
+TEST_F(RenderProgram, DefaultFilesOfTheInstalledDataFolder) {
+    QDir here(directory.path());
+    ASSERT_TRUE(here.mkpath("tree/bin") && here.mkpath("tree/share/ornamo/dlazdice"));
+    ASSERT_TRUE(QFile::copy(ORNAMO_RENDER, path("tree/bin/ornamo-render")));
+    ASSERT_TRUE(ornamo::saveBitmapFile(Bitmap(10, 10, 0x00FF00),
+                                       path("tree/share/ornamo/dlazdice/default.bmp")));
+    writeFile("tree/share/ornamo/default.hrh", exampleRules);
+    QProcess process;
+    process.setWorkingDirectory(directory.path());
+    process.start(path("tree/bin/ornamo-render"), {"--placements", "placements.txt", "2"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(readFile("placements.txt"), "3 10 3\n3 1 0 0 0\n3 1 0 20 4\n");
+}
+
 TEST_F(RenderProgram, HelpAndList) {
     const Result help = render({"--help"});
     EXPECT_EQ(help.exitCode, 0);
