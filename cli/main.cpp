@@ -5,6 +5,7 @@
 #include "run.h"
 
 #include <QCoreApplication>
+#include <QStringDecoder>
 
 #include <cstdio>
 #include <variant>
@@ -12,6 +13,19 @@
 int main(int argc, char* argv[]) {
     // Qt's own messages stay off the terminal (ORNAMO_DEBUG=1 shows them).
     ornamo::installMessageHandler();
+    // Qt decodes the arguments as UTF-8, a byte that is not UTF-8 becoming U+FFFD: a file
+    // name with such bytes would name another file. It is refused before anything is read.
+    for (int i = 1; i < argc; ++i) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = decoder(QByteArrayView(argv[i]));
+        if (decoder.hasError()) {
+            std::fprintf(stderr,
+                         "ornamo-render: argument %d is not valid UTF-8 (%s); file names must be "
+                         "UTF-8\n",
+                         i, text.toUtf8().constData());
+            return 2;
+        }
+    }
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ornamo-render"));
 

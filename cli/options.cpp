@@ -1,7 +1,10 @@
 #include "options.h"
 
+#include "datafolder.h"
+#include "outputfile.h"
 #include <QCommandLineParser>
-#include <QFileInfo>
+
+#include <QDir>
 
 #include <algorithm>
 
@@ -125,9 +128,9 @@ bool parseStep(const QString& text, Step& step) {
 
 namespace {
 
+// A device, a pipe or a file this process has open (/dev/stdout sent to a file).
 bool isDeviceOrPipe(const QString& name) {
-    const QFileInfo info(name);
-    return info.exists() && !info.isFile() && !info.isDir();
+    return isWrittenInPlace(name);
 }
 
 } // namespace
@@ -183,6 +186,7 @@ struct OptionSet {
 void declareOptions(QCommandLineParser& parser, const OptionSet& set) {
     parser.setApplicationDescription(QString::fromLatin1(description));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addVersionOption();
     parser.addOptions({set.help, set.tile, set.rules, set.gap, set.crop, set.full, set.shrink,
                        set.placements, set.list, set.output, set.work, set.saveWork});
     parser.addPositionalArgument(QStringLiteral("STEP"),
@@ -210,8 +214,10 @@ Refusal readTileAndRules(const QCommandLineParser& parser, const OptionSet& set,
         options.tile = parser.value(set.tile);
         options.tileGiven = true;
     }
-    if (parser.isSet(set.rules))
+    if (parser.isSet(set.rules)) {
         options.rules = parser.value(set.rules);
+        options.rulesGiven = true;
+    }
     return std::nullopt;
 }
 
@@ -291,6 +297,31 @@ Refusal readWork(const QCommandLineParser& parser, const OptionSet& set, Options
     return std::nullopt;
 }
 
+// The start-up files not named are read from the current folder, or else from the installed
+// data folder, as the editor reads them.
+void findStartFiles(Options& options) {
+    if (!options.tileGiven)
+        options.tile = startFile(QDir::current(), options.tile);
+    if (!options.rulesGiven)
+        options.rules = startFile(QDir::current(), options.rules);
+}
+
+// Two outputs of one run must be two files: the second would replace the first.
+Refusal checkOutputTargets(const Options& options) {
+    const std::pair<const QString*, const char*> outputs[] = {
+        {&options.output, "-o"},
+        {&options.placementsFile, "--placements"},
+        {&options.saveWork, "--save-work"}};
+    for (std::size_t i = 0; i < std::size(outputs); ++i)
+        for (std::size_t j = i + 1; j < std::size(outputs); ++j)
+            if (!outputs[i].first->isEmpty() && !outputs[j].first->isEmpty() &&
+                isSameOutput(*outputs[i].first, *outputs[j].first))
+                return QStringLiteral("%1 and %2 name the same file '%3'")
+                    .arg(QLatin1String(outputs[i].second), QLatin1String(outputs[j].second),
+                         *outputs[i].first);
+    return std::nullopt;
+}
+
 Refusal readSteps(const QCommandLineParser& parser, Options& options) {
     for (const QString& text : parser.positionalArguments()) {
         Step step{Step::Kind::Apply, 0, text};
@@ -314,6 +345,8 @@ std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList&
         return usageError(parser.errorText());
     if (parser.isSet(set.help))
         return HelpRequest{usageText(parser)};
+    if (parser.isSet(QStringLiteral("version")))
+        return HelpRequest{QStringLiteral("ornamo-render " ORNAMO_VERSION "\n")};
 
     Options options;
     // In this order: the first refused value is the one reported.
@@ -323,6 +356,9 @@ std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList&
             return usageError(*reason);
     if (const Refusal reason = readSteps(parser, options))
         return usageError(*reason);
+    if (const Refusal reason = checkOutputTargets(options))
+        return usageError(*reason);
+    findStartFiles(options);
     return options;
 }
 

@@ -47,6 +47,7 @@ struct Options {
     QString tile = QStringLiteral("dlazdice/default.bmp");
     bool tileGiven = false;
     QString rules = QStringLiteral("default.hrh");
+    bool rulesGiven = false;
     Color gapColor = 0xFFFFFF;
     CropChoice crop = CropChoice::First;
     Picture picture = Picture::View;

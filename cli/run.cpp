@@ -6,9 +6,7 @@
 #include "messages.h"
 #include "mosaicview.h"
 #include "names.h"
-#include "outputfile.h"
-#include "picturefile.h"
-#include "terminalprogress.h"
+#include "outputs.h"
 #include "work.h"
 #include "workfile.h"
 
@@ -21,11 +19,6 @@
 namespace ornamo::cli {
 
 namespace {
-
-// The reason a run ends without output, already formatted for stderr.
-struct Failure {
-    std::string reason;
-};
 
 std::string utf8(const QString& text) {
     return text.toStdString();
@@ -135,47 +128,6 @@ std::string placementsText(const Work& work) {
     return text;
 }
 
-// Writes the outputs asked for all or nothing: each is written beside its target first, and
-// the targets are replaced only once every one of them has been written.
-void writeOutputs(const Options& options, const Work& work, const MosaicView* image,
-                  std::FILE* errors) {
-    OutputFile placements;
-    if (!options.placementsFile.isEmpty()) {
-        const std::string text = placementsText(work);
-        if (!placements.open(options.placementsFile) ||
-            !placements.write(text.data(), text.size()) || !placements.finish())
-            throw Failure{"cannot write the placements to " + utf8(options.placementsFile)};
-    }
-    OutputFile workFile;
-    if (!options.saveWork.isEmpty()) {
-        const QByteArray bytes = workFileBytes(work.document());
-        if (!workFile.open(options.saveWork) ||
-            !workFile.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) ||
-            !workFile.finish())
-            throw Failure{messages::saveFailed(utf8(options.saveWork))};
-    }
-    OutputFile picture;
-    if (image) {
-        const bool png = options.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
-        TerminalProgress progress(errors);
-        progress.StartProcessBar(Caption::Saving);
-        const bool written =
-            picture.open(options.output) &&
-            writePicture(picture, image->picture(),
-                         png ? ImageFileFormat::Png : ImageFileFormat::Bmp, &progress) &&
-            picture.finish();
-        progress.EndProcessBar();
-        if (!written)
-            throw Failure{messages::saveFailed(utf8(options.output))};
-    }
-    if (image && !picture.commit())
-        throw Failure{messages::saveFailed(utf8(options.output))};
-    if (!options.placementsFile.isEmpty() && !placements.commit())
-        throw Failure{"cannot write the placements to " + utf8(options.placementsFile)};
-    if (!options.saveWork.isEmpty() && !workFile.commit())
-        throw Failure{messages::saveFailed(utf8(options.saveWork))};
-}
-
 // The work the steps start from: a saved work, or the tile and the hierarchy file. The view
 // starts as the tile itself, shown unreduced; nothing of it is kept, since the picture is
 // computed band by band as it is written.
@@ -234,7 +186,9 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
                      static_cast<long long>(mosaic.extent()),
                      static_cast<long long>(mosaic.extent()), mosaic.placements.size(),
                      mosaic.placements.size() == 1 ? "" : "s", view.side(), view.side());
-    writeOutputs(options, work, image, errors);
+    writeOutputs(options, options.placementsFile.isEmpty() ? std::string() : placementsText(work),
+                 options.saveWork.isEmpty() ? QByteArray() : workFileBytes(work.document()), image,
+                 errors);
     return 0;
 }
 

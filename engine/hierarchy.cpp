@@ -11,6 +11,13 @@
 #include <streambuf>
 #include <string>
 
+#if defined(__unix__)
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace ornamo {
 
 namespace {
@@ -294,6 +301,77 @@ HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands) {
     return result;
 }
 
+namespace {
+
+#if defined(__unix__)
+// A read-only stream buffer over a file opened without waiting: a FIFO no one writes to opens
+// at once and reads as empty, where std::filebuf's open would wait for a writer for ever.
+class DescriptorBuffer : public std::streambuf {
+public:
+    explicit DescriptorBuffer(const std::filesystem::path& path)
+        : handle_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) {
+        struct stat status {};
+        if (handle_ < 0 || ::fstat(handle_, &status) != 0) {
+            close();
+            return;
+        }
+        if (S_ISFIFO(status.st_mode)) {
+            // A FIFO with no writer reads as at its end at once; it cannot be opened.
+            ssize_t got;
+            do
+                got = ::read(handle_, buffer_, 1);
+            while (got < 0 && errno == EINTR);
+            if (got == 0 || (got < 0 && errno != EAGAIN)) {
+                close();
+                return;
+            }
+            setg(buffer_, buffer_, buffer_ + std::max<ssize_t>(got, 0));
+        }
+        // Reads then wait for data as usual.
+        const int flags = ::fcntl(handle_, F_GETFL);
+        if (flags < 0 || ::fcntl(handle_, F_SETFL, flags & ~O_NONBLOCK) != 0)
+            close();
+    }
+    ~DescriptorBuffer() override { close(); }
+    DescriptorBuffer(const DescriptorBuffer&) = delete;
+    DescriptorBuffer& operator=(const DescriptorBuffer&) = delete;
+
+    bool isOpen() const { return handle_ >= 0; }
+
+protected:
+    int_type underflow() override {
+        ssize_t got;
+        do
+            got = ::read(handle_, buffer_, sizeof buffer_);
+        while (got < 0 && errno == EINTR);
+        if (got <= 0)
+            return traits_type::eof();
+        setg(buffer_, buffer_, buffer_ + got);
+        return traits_type::to_int_type(buffer_[0]);
+    }
+
+private:
+    void close() {
+        if (handle_ >= 0)
+            ::close(handle_);
+        handle_ = -1;
+    }
+
+    int handle_;
+    char buffer_[65536];
+};
+#else
+class DescriptorBuffer : public std::filebuf {
+public:
+    explicit DescriptorBuffer(const std::filesystem::path& path) {
+        open(path, std::ios::in | std::ios::binary);
+    }
+    bool isOpen() const { return is_open(); }
+};
+#endif
+
+} // namespace
+
 HierarchyResult loadHierarchyFile(const std::filesystem::path& path, CommandSlots& commands,
                                   std::string* bytesRead) {
     // A directory opens on some systems but reads nothing and fails.
@@ -301,8 +379,8 @@ HierarchyResult loadHierarchyFile(const std::filesystem::path& path, CommandSlot
     if (std::filesystem::is_directory(path, error))
         return {loadedCount(commands), HierarchyFailure::OpenFailed};
     try {
-        std::filebuf file;
-        if (file.open(path, std::ios::in | std::ios::binary)) {
+        DescriptorBuffer file(path);
+        if (file.isOpen()) {
             std::string seen;
             TextCursor cursor(file, bytesRead ? &seen : nullptr);
             CommandSlots read;

@@ -11,6 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace ornamo {
 
 namespace {
@@ -87,9 +92,28 @@ void widenChannels(QImage& image, const std::array<int, 3>& widths) {
 } // namespace
 
 std::optional<Bitmap> loadBitmapFile(const QString& path) {
-    QFile file(path);
+    // A name holding U+FFFD lost its bytes when it was decoded: another file would be read.
+    if (path.contains(QChar::ReplacementCharacter))
+        return std::nullopt;
+    QFile file;
+#ifdef Q_OS_UNIX
+    // Opened without waiting: a FIFO no one writes to opens at once and reads as empty, where
+    // a plain open would wait for a writer for ever. Reads then wait as usual.
+    const int handle =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (handle < 0)
+        return std::nullopt;
+    const int flags = ::fcntl(handle, F_GETFL);
+    if (flags < 0 || ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        !file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(handle);
+        return std::nullopt;
+    }
+#else
+    file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
+#endif
     return loadBitmapFile(file);
 }
 
@@ -183,20 +207,80 @@ std::optional<Bitmap> decodeBitmap(QIODevice& device) {
 
 } // namespace
 
+namespace {
+
+// Whether the file's pixels are run-length encoded (RLE8 in an 8-bit file, RLE4 in a 4-bit).
+bool isRunLength(const QByteArray& head) {
+    if (head.size() < 54 || head[0] != 'B' || head[1] != 'M' || littleEndian(head, 14, 4) < 40)
+        return false;
+    const std::uint32_t bitCount = littleEndian(head, 28, 2);
+    const std::uint32_t compression = littleEndian(head, 30, 4);
+    return (bitCount == 8 && compression == 1) || (bitCount == 4 && compression == 2);
+}
+
+// Whether the run-length stream of the whole file `bytes` lies within its data: every run and
+// every literal run ends inside it (inside biSizeImage bytes too, when given), and the stream
+// ends, by its end-of-bitmap code or by the end of its last row, before the data does. Qt's
+// decoder reads a stream that runs on past its data from memory it never filled, and made
+// another picture of the same file each time.
+bool runLengthIsWhole(const QByteArray& bytes) {
+    const bool fourBits = littleEndian(bytes, 28, 2) == 4;
+    const auto rows =
+        static_cast<std::int64_t>(std::abs(static_cast<std::int32_t>(littleEndian(bytes, 22, 4))));
+    const std::uint64_t start = littleEndian(bytes, 10, 4);
+    const std::uint32_t imageSize = littleEndian(bytes, 34, 4);
+    std::uint64_t end = static_cast<std::uint64_t>(bytes.size());
+    if (imageSize != 0)
+        end = std::min(end, start + imageSize);
+    const auto byte = [&bytes](std::uint64_t at) {
+        return static_cast<std::uint8_t>(bytes[static_cast<qsizetype>(at)]);
+    };
+    std::int64_t row = 0;
+    for (std::uint64_t at = start; at + 2 <= end;) {
+        const std::uint8_t count = byte(at), code = byte(at + 1);
+        at += 2;
+        if (count != 0)
+            continue; // a run of `count` pixels
+        if (code == 1)
+            return true; // end of the bitmap
+        if (code == 0 || code == 2) {
+            // end of a row, or a jump right and down by the next two bytes
+            if (code == 2 && at + 2 > end)
+                return false;
+            row += code == 0 ? 1 : byte(at + 1);
+            at += code == 2 ? 2 : 0;
+            if (row >= rows)
+                return true;
+            continue;
+        }
+        // `code` literal pixels, padded to a whole number of 16-bit words.
+        const std::uint64_t literal = fourBits ? (code + 1u) / 2 : code;
+        at += (literal + 1) & ~std::uint64_t{1};
+        if (at > end)
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
 std::optional<Bitmap> loadBitmapFile(QIODevice& device) {
     if (!device.isReadable())
         return std::nullopt;
-    const auto palette = shortenedPalette(device.peek(54));
-    if (!palette)
+    const QByteArray head = device.peek(54);
+    const auto palette = shortenedPalette(head);
+    const bool runLength = isRunLength(head);
+    if (!palette && !runLength)
         return decodeBitmap(device);
-    // The file is read into memory and its header mended there; no usable bitmap is larger
-    // than the pixels of Qt's allocation limit, its headers and a full palette.
+    // The file is read into memory, its run-length stream checked and its header mended there; no
+    // usable bitmap is larger than the pixels of Qt's allocation limit, its headers and a full
+    // palette.
     const qint64 limitBytes = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
     const qint64 largestFile = (limitBytes > 0 ? limitBytes : qint64{1} << 30) + 65536;
     QByteArray bytes = device.read(largestFile);
-    if (bytes.size() < 54)
+    if (bytes.size() < 54 || (runLength && !runLengthIsWhole(bytes)))
         return std::nullopt;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; palette && i < 4; ++i)
         bytes[46 + i] = static_cast<char>((*palette >> (8 * i)) & 0xFF);
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::ReadOnly))

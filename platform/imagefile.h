@@ -21,7 +21,10 @@ enum class ImageFileFormat { Bmp, Png };
 /// 16-bit files are scaled to the full 0..255 range. Pixels that a damaged file never sets get a
 /// fixed colour (black, or the palette's first colour), so the same file always gives the same
 /// pixels. nullopt when the file cannot be opened or read, is not a bitmap, has no pixels, is
-/// wider or higher than 65535, or is larger than Qt's image allocation limit.
+/// wider or higher than 65535, is larger than Qt's image allocation limit, or holds a
+/// run-length stream that runs on past its data. A FIFO that no one writes to reads as empty
+/// at once rather than being waited for; a name holding U+FFFD (the decoded form of bytes that
+/// are not UTF-8) is refused, as it stands for another file.
 std::optional<Bitmap> loadBitmapFile(const QString& path);
 
 /// The same, reading the bitmap from a device already open for reading, from its current

@@ -13,11 +13,24 @@ namespace ornamo {
 
 /// Where a writer puts a file. A regular file, or a name that does not exist yet, is written to
 /// a temporary file in the same folder and only replaces the target in commit(), so a failed or
-/// abandoned write leaves an existing file exactly as it was and no temporary file behind. A
-/// symbolic link stays a link: its final target gets the data, atomically when that target is a
-/// regular file (or does not exist yet). A name that is an existing device node, FIFO or socket
-/// (`/dev/stdout`, a pipe) is written into directly and is never replaced by a regular file;
-/// what was written to it cannot be taken back.
+/// abandoned write leaves an existing file exactly as it was and no temporary file behind.
+///
+/// The target is the file the name leads to as the kernel follows it: every symbolic link on
+/// the way is resolved in turn before anything is chosen, so `dir/link/../x` means the `x`
+/// beside the folder `link` really points to. A symbolic link stays a link: its final target
+/// gets the data, atomically when that target is a regular file (or does not exist yet).
+/// A name that leads to a file this process has open for writing (`/dev/stdout` sent to a
+/// file, `/proc/self/fd/N`) is written into in place through that open file: `>>` appends,
+/// `>` ends up holding exactly the output. A name that is an existing device node, FIFO or
+/// socket is written into directly and is never replaced by a regular file; a FIFO that no one
+/// reads is refused at once rather than waited for. What was written in place or directly
+/// cannot be taken back.
+///
+/// A name holding U+FFFD (what a name that is not UTF-8 becomes once decoded) is refused:
+/// its bytes are lost, and another file would be written.
+///
+/// SIGINT, SIGTERM and SIGHUP during a write remove a named temporary file before the process
+/// ends as the signal says (unless the signal was ignored or handled before the first open).
 ///
 /// Every call after a failure fails; the failing call has already discarded the temporary file.
 class OutputFile {
@@ -51,7 +64,16 @@ private:
 
     std::unique_ptr<QFileDevice> device_; // a QSaveFile, or a QFile for a direct output
     bool direct_ = false;
+    int temporarySlot_ = -1; // where the signal handlers find the temporary file's name
     State state_ = State::Closed;
 };
+
+/// Whether open() would write `path` in place or directly (a device, FIFO or socket, or a file
+/// this process has open for writing) rather than through a temporary file.
+bool isWrittenInPlace(const QString& path);
+
+/// Whether two output names lead to the same file, through any symbolic links: the same
+/// existing file, or the same name in the same folder once every link is resolved.
+bool isSameOutput(const QString& first, const QString& second);
 
 } // namespace ornamo

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra
   qt6-translations-l10n
-  desktop-file-utils appstream dpkg-dev
+  desktop-file-utils appstream dpkg-dev file
   xvfb xauth xdotool
 )
 # `install-deps.sh fuzz` adds the compiler and runtime of the libFuzzer targets.

@@ -9,7 +9,7 @@ if [ ! -x "$app_dir/ornamo" ]; then
 fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "$(uname -s)" = Linux ]; then
   # One line instead of Qt's abort; not a build failure, so make adds nothing to it.
-  echo "ornamo: no display to open the editor on (neither DISPLAY nor WAYLAND_DISPLAY is set)."
+  echo "ornamo: Nemôžem otvoriť displej: nie je nastavená premenná DISPLAY ani WAYLAND_DISPLAY."
   exit 0
 fi
 cd "$app_dir"

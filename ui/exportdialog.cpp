@@ -1,8 +1,12 @@
 #include "exportdialog.h"
 
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QRadioButton>
+
+#include <optional>
 
 namespace {
 const QString pngFilter = QStringLiteral("Obrázky PNG (*.png)");
@@ -13,6 +17,8 @@ ExportDialog::ExportDialog(QWidget* parent)
     : ConfirmingFileDialog(parent, pngFilter + QStringLiteral(";;") + bmpFilter, AcceptSave) {
     setObjectName(QStringLiteral("ExportDialog1"));
     setWindowTitle(QStringLiteral("Exportuj obrázok"));
+    // The question comes once the extension is added, about the name really written.
+    setOption(QFileDialog::DontConfirmOverwrite);
 
     fullSize_ = new QRadioButton(QStringLiteral("Celá mozaika v plnej veľkosti"), this);
     fullSize_->setObjectName(QStringLiteral("fullSize"));
@@ -29,9 +35,23 @@ ExportDialog::ExportDialog(QWidget* parent)
     }
 }
 
-ornamo::ImageFileFormat ExportDialog::format() const {
-    return selectedNameFilter() == bmpFilter ? ornamo::ImageFileFormat::Bmp
-                                             : ornamo::ImageFileFormat::Png;
+namespace {
+
+// The format a name's own extension names, if any.
+std::optional<ornamo::ImageFileFormat> typedFormat(const QString& path) {
+    if (path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+        return ornamo::ImageFileFormat::Png;
+    if (path.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive))
+        return ornamo::ImageFileFormat::Bmp;
+    return std::nullopt;
+}
+
+} // namespace
+
+ornamo::ImageFileFormat ExportDialog::format(const QString& path) const {
+    return typedFormat(path).value_or(selectedNameFilter() == bmpFilter
+                                          ? ornamo::ImageFileFormat::Bmp
+                                          : ornamo::ImageFileFormat::Png);
 }
 
 bool ExportDialog::fullSize() const {
@@ -39,7 +59,25 @@ bool ExportDialog::fullSize() const {
 }
 
 QString ExportDialog::withExtension(const QString& path) const {
-    const QString extension =
-        format() == ornamo::ImageFileFormat::Bmp ? QStringLiteral(".bmp") : QStringLiteral(".png");
-    return path.endsWith(extension, Qt::CaseInsensitive) ? path : path + extension;
+    if (typedFormat(path))
+        return path;
+    return path + (format(path) == ornamo::ImageFileFormat::Bmp ? QStringLiteral(".bmp")
+                                                                : QStringLiteral(".png"));
+}
+
+void ExportDialog::done(int result) {
+    if (result == QDialog::Accepted) {
+        const QStringList files = selectedFiles();
+        if (files.isEmpty())
+            return;
+        chosen_ = withExtension(files.first());
+        const QFileInfo target(chosen_);
+        if ((target.exists() || target.isSymLink()) &&
+            QMessageBox::question(
+                this, QStringLiteral("Ornamo"),
+                QStringLiteral("Súbor %1 už existuje.\nChcete ho nahradiť?").arg(chosen_),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+            return;
+    }
+    ConfirmingFileDialog::done(result);
 }

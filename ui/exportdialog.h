@@ -16,15 +16,23 @@ class ExportDialog : public ConfirmingFileDialog {
 public:
     explicit ExportDialog(QWidget* parent);
 
-    /// The format of the chosen filter.
-    ornamo::ImageFileFormat format() const;
+    /// The format of `path`: PNG or BMP when it ends in .png or .bmp (in any case), otherwise
+    /// that of the chosen filter.
+    ornamo::ImageFileFormat format(const QString& path) const;
     /// Whether the full-size mosaic (rather than the view) is to be written.
     bool fullSize() const;
-    /// `path` with the chosen format's extension appended unless it ends in it already, in
-    /// any case.
+    /// `path` as it is written: unchanged when it ends in .png or .bmp (in any case), otherwise
+    /// with the chosen filter's extension appended.
     QString withExtension(const QString& path) const;
+    /// The name confirmed last, as it is written (withExtension()).
+    QString chosenName() const { return chosen_; }
+
+    /// A confirmed name is completed first; when the completed name is there already, the
+    /// user is asked whether to replace it, and the dialog stays open unless the answer is yes.
+    void done(int result) override;
 
 private:
     QRadioButton* fullSize_ = nullptr;
     QRadioButton* view_ = nullptr;
+    QString chosen_;
 };

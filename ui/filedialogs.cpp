@@ -4,14 +4,23 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
+#include <QSettings>
 #include <QStandardPaths>
 
 namespace {
 constexpr int previewSide = 160;
 }
 
+void keepQtSettingsAway() {
+    // A path below /dev/null can never be made: Qt's writes there fail, quietly.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope,
+                           QStringLiteral("/dev/null/ornamo-keeps-no-settings"));
+}
+
 ConfirmingFileDialog::ConfirmingFileDialog(QWidget* parent, const QString& filter, AcceptMode mode)
     : QFileDialog(parent) {
+    keepQtSettingsAway(); // before this dialog's destructor writes its history
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(mode);
     // A typed name of a file that is not there is handed on too, so that the program's own

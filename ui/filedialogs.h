@@ -10,6 +10,11 @@
 
 class QLabel;
 
+/// Qt's dialogs keep their history and custom colours in QSettings; the program keeps no
+/// settings, so Qt's user settings are pointed where nothing can be written. Called before the
+/// first dialog; calling it again changes nothing.
+void keepQtSettingsAway();
+
 /// A file dialog that hands the confirmed file to `onConfirm` before it closes. The close is
 /// never refused: the dialog goes away after every confirmed file, whatever came of it.
 class ConfirmingFileDialog : public QFileDialog {

@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "datafolder.h"
+
 #include "about.h"
 #include "choice.h"
 #include "dialog.h"
@@ -440,18 +442,7 @@ void MainWindow::FormCreate() {
 }
 
 QString MainWindow::startFile(const QString& name) const {
-    const QString here = folder_.filePath(name);
-    if (folderGiven_ || QFileInfo::exists(here))
-        return here;
-    // Installed: share/ornamo beside the program's bin folder wherever the tree was put, or
-    // where it was installed to.
-    const QStringList installed{QDir(QCoreApplication::applicationDirPath())
-                                    .filePath(QStringLiteral(ORNAMO_DATA_FROM_BIN "/") + name),
-                                QStringLiteral(ORNAMO_DATA_DIR "/") + name};
-    for (const QString& path : installed)
-        if (QFileInfo::exists(path))
-            return path;
-    return here;
+    return folderGiven_ ? folder_.filePath(name) : ornamo::startFile(folder_, name);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

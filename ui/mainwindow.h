@@ -37,6 +37,7 @@ class ExportDialog;
 class HelpWindow;
 class ImageView;
 class PictureSaveDialog;
+class ProgressWindow;
 class QAction;
 class QColorDialog;
 class QComboBox;
@@ -317,4 +318,9 @@ private:
     QPoint panFrom_;  // where the drag started, on the screen
     QPoint panStart_; // the scroll positions when it started
     QColor gapColorChoice_{Qt::white};
+
+    // Saving and exporting under a progress window of their own.
+    bool savePictureFile(const ornamo::PictureSource& picture, const QString& name,
+                         ornamo::ImageFileFormat format, ornamo::Progress& progress);
+    ProgressWindow* ExportProgress1 = nullptr;
 };

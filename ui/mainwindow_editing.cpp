@@ -13,6 +13,7 @@
 #include "messages.h"
 #include "names.h"
 #include "picturefile.h"
+#include "progresswindow.h"
 #include "ruletips.h"
 #include "workfile.h"
 
@@ -520,6 +521,9 @@ void MainWindow::UloBitmapu1Click() {
 }
 
 void MainWindow::SavePictureDialog1CanClose(const QString& path) {
+    // The dialog stays on screen while a long save runs: a second confirmation starts nothing.
+    if (busy_)
+        return;
     const std::string name = ornamo::withBmpExtension(path.toStdString());
     if (!savePictureFile(work_.view().picture(), QString::fromStdString(name),
                          ornamo::ImageFileFormat::Bmp))
@@ -529,41 +533,50 @@ void MainWindow::SavePictureDialog1CanClose(const QString& path) {
 void MainWindow::Exportujobrazok1Click() {
     if (heldOff())
         return;
-    if (!ExportDialog1) {
+    if (!ExportDialog1)
         ExportDialog1 = new ExportDialog(this);
-        ExportDialog1->setConfirmHandler(
-            [this](const QString& path) { ExportDialog1CanClose(path); });
-    }
-    ExportDialog1->run();
+    // The dialog closes on the name; the export then runs under its own progress window.
+    if (ExportDialog1->run())
+        ExportDialog1CanClose(ExportDialog1->chosenName());
 }
 
-void MainWindow::ExportDialog1CanClose(const QString& path) {
-    const QString name = ExportDialog1->withExtension(path);
+void MainWindow::ExportDialog1CanClose(const QString& name) {
+    if (busy_)
+        return;
     // The full-size mosaic is computed band by band as it is written, like a view too large to
     // keep; nothing of it is held.
     ornamo::MosaicView fullSize(ornamo::ViewLimits{0, 0});
     if (ExportDialog1->fullSize() && !fullSize.render(work_.view().mosaic(), 1, true)) {
-        showMessage(ornamo::messages::notEnoughMemory, ExportDialog1);
+        showMessage(ornamo::messages::notEnoughMemory, this);
         return;
     }
     const ornamo::MosaicView& picture = ExportDialog1->fullSize() ? fullSize : work_.view();
-    const ornamo::ImageFileFormat format = ExportDialog1->format();
+    const ornamo::ImageFileFormat format = ExportDialog1->format(name);
     if (format == ornamo::ImageFileFormat::Bmp &&
         !ornamo::bmpFits(picture.side(), picture.side())) {
-        showMessage(ornamo::messages::tooLargeForBmp, ExportDialog1);
+        showMessage(ornamo::messages::tooLargeForBmp, this);
         return;
     }
-    if (!savePictureFile(picture.picture(), name, format))
-        showMessage(ornamo::messages::saveFailed(name.toStdString()), ExportDialog1);
+    if (!ExportProgress1)
+        ExportProgress1 = new ProgressWindow(this);
+    // A cancelled export leaves the old file as it was, and needs no message.
+    if (!savePictureFile(picture.picture(), name, format, *ExportProgress1) &&
+        !ExportProgress1->cancelled())
+        showMessage(ornamo::messages::saveFailed(name.toStdString()), this);
 }
 
 bool MainWindow::savePictureFile(const ornamo::PictureSource& picture, const QString& name,
                                  ornamo::ImageFileFormat format) {
+    return savePictureFile(picture, name, format, *this);
+}
+
+bool MainWindow::savePictureFile(const ornamo::PictureSource& picture, const QString& name,
+                                 ornamo::ImageFileFormat format, ornamo::Progress& progress) {
     busy_ = true;
     updateActions();
-    StartProcessBar(ornamo::Caption::Saving);
-    const bool saved = ornamo::savePicture(name, picture, format, this);
-    EndProcessBar();
+    progress.StartProcessBar(ornamo::Caption::Saving);
+    const bool saved = ornamo::savePicture(name, picture, format, &progress);
+    progress.EndProcessBar();
     busy_ = false;
     updateActions();
     return saved;

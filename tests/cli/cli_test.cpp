@@ -6,9 +6,16 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <QFileInfo>
+#include <QThread>
+
+#include <algorithm>
+#include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <utility>
@@ -179,6 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                     2,
                     "\nUsage: ornamo-render [options]"},
         FailureCase{"OutputNeitherBmpNorPng", {"-o", "x.jpg"}, 2, ".bmp or .png"},
+        FailureCase{"BothOutputsOneFile", {"--placements", "out.bmp"}, 2, "name the same file"},
         FailureCase{"RefusedCommand", {"1", "3"}, 1, "step 2 (3): Tento príkaz sa nedá použiť."},
         FailureCase{"UndoOnEmptyStack", {"undo"}, 1, "Príkazový zásobník je prázdny."},
         FailureCase{"ZoomOutTooFar", QStringList(8, "zoom-out"), 1,
@@ -198,6 +206,22 @@ TEST_F(RenderProgram, DefaultFilesAreThoseOfTheCurrentDirectory) {
     writeFile("default.hrh", exampleRules);
     const Result r = render({"--placements", "placements.txt", "2"}, false);
     EXPECT_EQ(r.exitCode, 0) << r.errors;
+    EXPECT_EQ(readFile("placements.txt"), "3 10 3\n3 1 0 0 0\n3 1 0 20 4\n");
+}
+
+// Installed, the program reads the start-up files of its data folder from any other folder.
+TEST_F(RenderProgram, DefaultFilesOfTheInstalledDataFolder) {
+    QDir here(directory.path());
+    ASSERT_TRUE(here.mkpath("tree/bin") && here.mkpath("tree/share/ornamo/dlazdice"));
+    ASSERT_TRUE(QFile::copy(ORNAMO_RENDER, path("tree/bin/ornamo-render")));
+    ASSERT_TRUE(ornamo::saveBitmapFile(Bitmap(10, 10, 0x00FF00),
+                                       path("tree/share/ornamo/dlazdice/default.bmp")));
+    writeFile("tree/share/ornamo/default.hrh", exampleRules);
+    QProcess process;
+    process.setWorkingDirectory(directory.path());
+    process.start(path("tree/bin/ornamo-render"), {"--placements", "placements.txt", "2"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     EXPECT_EQ(readFile("placements.txt"), "3 10 3\n3 1 0 0 0\n3 1 0 20 4\n");
 }
 
@@ -307,6 +331,155 @@ TEST_F(RenderProgram, QtTextOnlyInTheDebugLog) {
     EXPECT_EQ(render({"--list"}, true, environment).errors, "");
     environment.insert("ORNAMO_DEBUG", "1");
     EXPECT_NE(render({"--list"}, true, environment).errors.find("[qt "), std::string::npos);
+}
+
+// Links on the way are followed as the kernel follows them: `..` after a link to a folder is
+// the parent of the folder it points to. A link stays a link, a dangling one too.
+TEST_F(RenderProgram, OutputsGoWhereTheLinksLead) {
+    QDir here(directory.path());
+    ASSERT_TRUE(here.mkpath("real/deep"));
+    ASSERT_TRUE(QFile::link("real/deep", path("dirlink")));
+    writeFile("picture.bmp", "unrelated");
+    writeFile("list.txt", "unrelated");
+    ASSERT_TRUE(QFile::link("../picture.bmp", path("real/deep/picture.bmp")));
+    ASSERT_TRUE(QFile::link("../list.txt", path("real/deep/list.txt")));
+    const Result r = render({"-o", "dirlink/picture.bmp", "--placements", "dirlink/list.txt", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    EXPECT_EQ(readFile("picture.bmp"), "unrelated");
+    EXPECT_EQ(readFile("list.txt"), "unrelated");
+    EXPECT_TRUE(ornamo::loadBitmapFile(path("real/picture.bmp")));
+    EXPECT_EQ(readFile("real/list.txt").substr(0, 7), "2 40 2\n");
+    EXPECT_TRUE(QFileInfo(path("real/deep/picture.bmp")).isSymLink());
+    // The same file reached through a link is still one file.
+    const Result twice = render({"-o", "real/picture.bmp", "--placements", "dirlink/picture.bmp"});
+    EXPECT_EQ(twice.exitCode, 2) << twice.errors;
+}
+
+// /dev/stdout sent to a file is written into: `>>` appends, `>` holds exactly the output.
+TEST_F(RenderProgram, StandardOutputSentToAFileIsWrittenInPlace) {
+    ASSERT_EQ(render({"-o", "plain.bmp", "--placements", "plain.txt", "1"}).exitCode, 0);
+    for (const bool append : {false, true})
+        for (const char* option : {"-o", "--placements"}) {
+            SCOPED_TRACE(std::string(option) + (append ? " >>" : " >"));
+            writeFile("log.txt", "kept\n");
+            QProcess process;
+            process.setWorkingDirectory(directory.path());
+            process.setStandardOutputFile(path("log.txt"),
+                                          append ? QIODevice::Append : QIODevice::Truncate);
+            // With a picture asked for, nothing else goes to stdout.
+            process.start(ORNAMO_RENDER, {"-t", "tile.bmp", "-r", "rules.hrh", "-o", "x.bmp",
+                                          option, "/dev/stdout", "1"});
+            ASSERT_TRUE(process.waitForFinished(60000));
+            EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+            EXPECT_EQ(readFile("log.txt"),
+                      (append ? "kept\n" : "") +
+                          readFile(option[1] == 'o' ? "plain.bmp" : "plain.txt"));
+        }
+}
+
+// A FIFO with no one at the other end, as tile, rules or output, is refused at once.
+TEST_F(RenderProgram, AFifoWithoutAPartnerIsRefused) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+    for (const QStringList& arguments :
+         {QStringList{"-t", "fifo"}, QStringList{"-r", "fifo", "1"}, QStringList{"-o", "fifo"}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        EXPECT_EQ(render(arguments).exitCode, 1);
+    }
+}
+
+// A name that is not UTF-8 would be written under another name: it is refused.
+TEST_F(RenderProgram, ANameThatIsNotUtf8IsRefused) {
+    QProcess shell;
+    shell.setWorkingDirectory(directory.path());
+    shell.start("/bin/sh", {"-c",
+                            "exec \"$0\" -t tile.bmp -r rules.hrh -o \"$(printf "
+                            "'non\\377\\376utf.bmp')\" 1",
+                            ORNAMO_RENDER});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.exitCode(), 2);
+    EXPECT_NE(shell.readAllStandardError().indexOf("not valid UTF-8"), -1);
+    EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).size(), 2);
+}
+
+// INT, TERM and HUP during a save remove the named temporary file (O_TMPFILE is taken away,
+// as on file systems without it) and end the program as the signal does.
+TEST_F(RenderProgram, ASignalDuringASaveLeavesNoTemporaryFile) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", NO_UNNAMED_TEMPORARY);
+    environment.insert("ASAN_OPTIONS",
+                       environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        writeFile("big.png", "old");
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(directory.path());
+        process.start(ORNAMO_RENDER,
+                      QStringList{"-t", "tile.bmp", "-r", "rules.hrh", "--full", "-o", "big.png"} +
+                          QStringList(7, "1"));
+        bool temporary = false;
+        for (int wait = 0; wait < 30000 && !temporary; wait += 2) {
+            QThread::msleep(2);
+            temporary = QDir(directory.path()).entryList({"big.png.*"}, QDir::Files).size() == 1;
+        }
+        ASSERT_TRUE(temporary);
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).join(' '),
+                  "big.png rules.hrh tile.bmp");
+        EXPECT_EQ(readFile("big.png"), "old");
+    }
+}
+
+// A program run with `arguments` and no display at all, or the one named.
+Result runWithoutDisplay(const char* program, const QStringList& arguments,
+                         const char* display = nullptr) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    if (display)
+        environment.insert("DISPLAY", display);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+// A display that cannot be opened is named in one line, status 1; --help and --version need
+// no display.
+TEST(Editor, WithoutADisplay) {
+    const Result unreachable = runWithoutDisplay(ORNAMO_EDITOR, {}, ":999");
+    EXPECT_EQ(unreachable.exitCode, 1);
+    EXPECT_NE(unreachable.errors.find("displej „:999“.\n"), std::string::npos);
+    EXPECT_EQ(std::count(unreachable.errors.begin(), unreachable.errors.end(), '\n'), 1);
+    for (const char* option : {"--help", "--version"}) {
+        const Result r = runWithoutDisplay(ORNAMO_EDITOR, {option});
+        EXPECT_EQ(r.exitCode, 0) << option;
+        EXPECT_NE(r.out.find("ornamo"), std::string::npos) << option;
+    }
+}
+
+// Every long option a manual page names is one its program offers.
+TEST(ManualPages, EveryDocumentedOptionExists) {
+    const std::pair<const char*, const char*> pages[] = {{"ornamo.1", ORNAMO_EDITOR},
+                                                         {"ornamo-render.1", ORNAMO_RENDER}};
+    for (const auto& [page, program] : pages) {
+        QFile file(QStringLiteral(ORNAMO_MAN_PAGES "/") + page);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page;
+        const QString text = QString::fromUtf8(file.readAll());
+        const QString help = QString::fromStdString(runWithoutDisplay(program, {"--help"}).out);
+        int named = 0;
+        const QRegularExpression option(R"(\\-\\-([a-z][a-z\\-]*))");
+        for (auto match = option.globalMatch(text); match.hasNext(); ++named) {
+            const QString name = match.next().captured(1).remove(QLatin1Char('\\'));
+            EXPECT_TRUE(help.contains("--" + name)) << page << ": --" << name.toStdString();
+        }
+        EXPECT_GE(named, 2) << page;
+    }
 }
 
 } // namespace

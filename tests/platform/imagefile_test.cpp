@@ -120,6 +120,10 @@ QByteArray headerOnly(std::int32_t width, std::int32_t height) {
 
 TEST(LoadBitmap, RefusesWhatIsNoUsableBitmap) {
     QTemporaryDir dir;
+    QFile rle(suiteFile("g/pal4rle"));
+    ASSERT_TRUE(rle.open(QIODevice::ReadOnly));
+    // Its headers and palette, then a literal run of 255 pixels that the data stops inside.
+    const QByteArray cutRunLength = rle.read(0x66) + QByteArray("\x00\xFF", 2) + QByteArray(10, 0);
     const struct {
         const char* name;
         bool written;
@@ -131,7 +135,10 @@ TEST(LoadBitmap, RefusesWhatIsNoUsableBitmap) {
                  {"wide.bmp", true, headerOnly(65536, 1) + QByteArray(65536 * 3, '\x7f')},
                  {"high.bmp", true, headerOnly(1, 65536) + QByteArray(65536 * 4, '\x7f')},
                  {"noWidth.bmp", true, headerOnly(0, 10)},
-                 {"noHeight.bmp", true, headerOnly(10, 0)}};
+                 {"noHeight.bmp", true, headerOnly(10, 0)},
+                 {"cutRunLength.bmp", true, cutRunLength},
+                 // a name decoded from bytes that are not UTF-8 stands for another file
+                 {"non\uFFFDutf.bmp", true, headerOnly(1, 1) + QByteArray(4, '\x7f')}};
     for (const auto& c : cases) {
         if (c.written)
             writeFile(dir.filePath(c.name), c.contents);

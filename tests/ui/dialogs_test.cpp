@@ -1,3 +1,4 @@
+#include "exportdialog.h"
 // The four secondary windows, driven through their real controls: the crop dialog, the rule
 // choice dialog, the about window with the program picture, and the help window.
 
@@ -263,6 +264,13 @@ TEST(HelpWindow, HoldsTheLinesReadOnlySelectableAndKeepsItsPlace) {
     help.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
     EXPECT_EQ(bar->value(), kept);
+}
+
+// The program keeps no settings: a file dialog that came and went wrote none.
+TEST(FileDialogs, WriteNoSettings) {
+    const QDir configuration(qEnvironmentVariable("XDG_CONFIG_HOME"));
+    delete new ExportDialog(nullptr);
+    EXPECT_EQ(configuration.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 } // namespace

@@ -11,8 +11,12 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
 
+#include <chrono>
+#include <functional>
 #include <optional>
 
 using namespace windowtest;
@@ -442,7 +446,8 @@ TEST(Save, ExportWritesTheFullSizeMosaicOrTheViewInTheChosenFormat) {
     const Row rows[] = {
         {"plna", "Obrázky PNG (*.png)", true, "plna.png", &full},
         {"plna.PNG", "Obrázky PNG (*.png)", true, "plna.PNG", &full},
-        {"pohlad.png", "Súbory BMP (*.bmp)", false, "pohlad.png.bmp", &view},
+        {"pohlad.png", "Súbory BMP (*.bmp)", false, "pohlad.png", &view}, // typed: PNG
+        {"vzor.bmp", "Obrázky PNG (*.png)", true, "vzor.bmp", &full},
         {"velka", "Súbory BMP (*.bmp)", true, "velka.bmp", nullptr},
         {"velka", "Súbory BMP (*.bmp)", false, "velka.bmp", nullptr},
     };
@@ -477,4 +482,82 @@ TEST(Save, ExportWritesTheFullSizeMosaicOrTheViewInTheChosenFormat) {
         ASSERT_EQ(saved.size(), QSize(expected.width(), expected.height()));
         expectPixels(saved, expected, 0, 0);
     }
+}
+
+// A mosaic whose full-size picture takes long to write: 40000 pixels a side.
+std::unique_ptr<MainWindow> largeMosaicWindow(const StartFolder& folder) {
+    auto window = startWindow(folder);
+    click(*window, "com6");
+    return window;
+}
+
+// Types `name` into the export dialog with the filter and the picture chosen, and confirms it.
+std::function<void(QFileDialog&)> exportAs(const QString& name, const char* filter, bool fullSize) {
+    return [=](QFileDialog& dialog) {
+        dialog.selectNameFilter(text(filter));
+        dialog.findChild<QRadioButton*>(fullSize ? "fullSize" : "view")->setChecked(true);
+        dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+        static_cast<QDialog&>(dialog).accept();
+    };
+}
+
+// The question about a file already there names the file really written, extension and all;
+// "No" keeps the dialog open and the file as it was.
+TEST(Save, ExportAsksAboutTheNameItWrites) {
+    auto folder = std::make_unique<StartFolder>();
+    folder->writeTile(numberedImage(40, 40));
+    folder->writeHierarchy(standardHierarchy);
+    folder->writeFile("plna.png", "old");
+    auto window = startWindow(*folder);
+    QStringList texts;
+    const auto answer = [&texts](QMessageBox::StandardButton button) {
+        return [&texts, button](QMessageBox& box) {
+            texts << box.text();
+            box.button(button)->click();
+        };
+    };
+    ModalScript script;
+    const auto typed = exportAs(folder->file("plna"), "Obrázky PNG (*.png)", true);
+    script.then<QFileDialog>(typed)
+        .then<QMessageBox>(answer(QMessageBox::No))
+        .then<QFileDialog>(typed)
+        .then<QMessageBox>(answer(QMessageBox::Yes));
+    trigger(*window, "Exportujobrazok1");
+    const QString question =
+        "Súbor " + folder->file("plna.png") + " už existuje.\nChcete ho nahradiť?";
+    EXPECT_EQ(texts, QStringList({question, question}));
+    EXPECT_EQ(QImage(folder->file("plna.png")).width(), 40);
+}
+
+// While an export runs under its progress window nothing starts another save or export, and
+// "Zrušiť" stops it, leaving the old file byte for byte and no temporary file.
+TEST(Save, AnExportRunsAloneAndCanBeCancelled) {
+    auto folder = std::make_unique<StartFolder>();
+    folder->writeTile(numberedImage(40, 40));
+    folder->writeHierarchy(standardHierarchy +
+                           "\nVelka\nscale: 1000\nitem: 1\n0 0 1000 1000 R90\n");
+    folder->writeFile("velka.png", "old picture");
+    const QStringList before = QDir(folder->file(".")).entryList(QDir::Files);
+    auto window = largeMosaicWindow(*folder);
+    QString caption;
+    ModalScript script;
+    script.then<QFileDialog>(exportAs(folder->file("velka"), "Obrázky PNG (*.png)", true))
+        .then<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); })
+        .then<QProgressDialog>([&](QProgressDialog& progress) {
+            caption = progress.labelText();
+            trigger(*window, "Exportujobrazok1");
+            trigger(*window, "UloBitmapu1");
+            const auto buttons = progress.findChildren<QPushButton*>();
+            ASSERT_EQ(buttons.size(), 1);
+            EXPECT_EQ(buttons.front()->text(), text("Zrušiť"));
+            buttons.front()->click();
+        });
+    const auto started = std::chrono::steady_clock::now();
+    trigger(*window, "Exportujobrazok1");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(caption, saving);
+    QFile old(folder->file("velka.png"));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old picture"));
+    EXPECT_EQ(QDir(folder->file(".")).entryList(QDir::Files), before);
 }
