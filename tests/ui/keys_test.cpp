@@ -7,6 +7,8 @@
 
 #include <QComboBox>
 #include <QKeySequence>
+#include <QListWidget>
+#include <QMenuBar>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -220,4 +222,41 @@ TEST(MenuKeys, ThePictureTellsItsSizeAndZoom) {
     click(*window, "com2");
     trigger(*window, "Nekluj1");
     EXPECT_EQ(image->toolTip(), QStringLiteral("Mozaika 720 × 720 px, 72 dlaždíc, mierka 1:1"));
+}
+
+// The choice dialog shows each rule's drawing, as its button does; a 4 x 4 rule is drawn at
+// least 120 pixels across.
+TEST(MenuKeys, TheChoiceDialogShowsTheRulesDrawings) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    click(*window, "com1");
+    QStringList tips;
+    {
+        ModalScript script;
+        script.then<ChoiceDialog>([&](ChoiceDialog& dialog) {
+            auto* list = dialog.findChild<QListWidget*>(QStringLiteral("ListBox1"));
+            for (int i = 0; list && i < list->count(); ++i)
+                tips << list->item(i)->toolTip();
+            dialog.reject();
+        });
+        trigger(*window, "Zameprkaz1");
+    }
+    ASSERT_EQ(tips.size(), 5);
+    EXPECT_EQ(tips[0], child<QPushButton>(*window, "com1")->toolTip());
+    const QString data = QStringLiteral("data:image/png;base64,");
+    const qsizetype at = tips[3].indexOf(data); // "Posun", grid 4
+    ASSERT_GE(at, 0);
+    const qsizetype end = tips[3].indexOf(QLatin1Char('"'), at);
+    const QImage drawing = QImage::fromData(
+        QByteArray::fromBase64(tips[3].mid(at + data.size(), end - at - data.size()).toLatin1()));
+    EXPECT_GE(drawing.width(), 120);
+
+    // F10 opens the menu bar at its first menu.
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(focused(*window), Qt::Key_F10);
+    QApplication::processEvents();
+    EXPECT_EQ(window->menuBar()->activeAction(), window->menuBar()->actions().value(0));
+    QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget()
+                                                      : focused(*window),
+                    Qt::Key_Escape);
 }
