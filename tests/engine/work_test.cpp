@@ -212,21 +212,5 @@ TEST_F(History, IsBoundedInStatesAndTileBytes) {
     EXPECT_EQ(work.baseTile().pixel(0, 0), 2u);
 }
 
-// A work put in place from its document shows what the work showed.
-TEST_F(History, ADocumentOpensAsTheWorkItCameFrom) {
-    for (const char* steps : {"", "1", "1 2 3 4", "2 3 1"}) {
-        fresh(5, rng() & 0xFFFFFF);
-        for (const char* c = steps; *c; ++c)
-            if (*c != ' ')
-                work.applyCommand(*c - '0');
-        work.zoomIn();
-        Work opened;
-        ASSERT_EQ(opened.open(work.document()), WorkFileFailure::None) << steps;
-        EXPECT_TRUE(seen(opened) == seen(work)) << steps;
-        EXPECT_FALSE(opened.isModified());
-        EXPECT_FALSE(opened.canUndo());
-    }
-}
-
 } // namespace
 } // namespace ornamo
