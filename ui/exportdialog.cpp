@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QRadioButton>
 
+#include <cmath>
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -56,6 +58,29 @@ ornamo::ImageFileFormat ExportDialog::format(const QString& path) const {
 
 bool ExportDialog::fullSize() const {
     return fullSize_->isChecked();
+}
+
+QString pictureSizeText(std::int64_t side) {
+    double bytes = 3.0 * static_cast<double>(side) * static_cast<double>(side);
+    const char* units[] = {"B", "kB", "MB", "GB", "TB"};
+    std::size_t unit = 0;
+    while (bytes >= 999.5 && unit + 1 < std::size(units)) {
+        bytes /= 1000;
+        ++unit;
+    }
+    const QString amount =
+        unit > 0 && bytes < 9.95
+            ? QString::number(bytes, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(','))
+            : QString::number(std::llround(bytes));
+    return QStringLiteral("%1 × %1 px, %2 %3")
+        .arg(side)
+        .arg(amount, QString::fromLatin1(units[unit]));
+}
+
+void ExportDialog::showSizes(std::int64_t fullSide, std::int64_t viewSide) {
+    fullSize_->setText(
+        QStringLiteral("Celá mozaika v plnej veľkosti (%1)").arg(pictureSizeText(fullSide)));
+    view_->setText(QStringLiteral("Súčasný pohľad (%1)").arg(pictureSizeText(viewSide)));
 }
 
 QString ExportDialog::withExtension(const QString& path) const {

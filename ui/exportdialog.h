@@ -9,7 +9,13 @@
 
 #include <QString>
 
+#include <cstdint>
+
 class QRadioButton;
+
+/// "W × W px, N MB": the side of a square picture and the bytes of its pixels (three a pixel),
+/// in kB, MB, GB or TB of 1000, with one decimal (a comma) below ten.
+QString pictureSizeText(std::int64_t side);
 
 class ExportDialog : public ConfirmingFileDialog {
     Q_OBJECT
@@ -21,6 +27,8 @@ public:
     ornamo::ImageFileFormat format(const QString& path) const;
     /// Whether the full-size mosaic (rather than the view) is to be written.
     bool fullSize() const;
+    /// Puts the sizes of the two pictures beside the two choices.
+    void showSizes(std::int64_t fullSide, std::int64_t viewSide);
     /// `path` as it is written: unchanged when it ends in .png or .bmp (in any case), otherwise
     /// with the chosen filter's extension appended.
     QString withExtension(const QString& path) const;

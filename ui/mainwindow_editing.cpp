@@ -535,6 +535,7 @@ void MainWindow::Exportujobrazok1Click() {
         return;
     if (!ExportDialog1)
         ExportDialog1 = new ExportDialog(this);
+    ExportDialog1->showSizes(work_.view().mosaic().extent(), work_.view().side());
     // The dialog closes on the name; the export then runs under its own progress window.
     if (ExportDialog1->run())
         ExportDialog1CanClose(ExportDialog1->chosenName());
@@ -559,6 +560,7 @@ void MainWindow::ExportDialog1CanClose(const QString& name) {
     }
     if (!ExportProgress1)
         ExportProgress1 = new ProgressWindow(this);
+    ExportProgress1->setDetail(pictureSizeText(picture.side()));
     // A cancelled export leaves the old file as it was, and needs no message.
     if (!savePictureFile(picture.picture(), name, format, *ExportProgress1) &&
         !ExportProgress1->cancelled())

@@ -22,7 +22,8 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QProgressDialog(parent) {
 void ProgressWindow::StartProcessBar(ornamo::Caption caption) {
     reset(); // a cancel of the work before is forgotten
     const std::string_view shown = ornamo::messages::text(caption);
-    setLabelText(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())));
+    const QString text = QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
+    setLabelText(detail_.isEmpty() ? text : text + QLatin1Char('\n') + detail_);
     setValue(0);
     show();
     QCoreApplication::processEvents();

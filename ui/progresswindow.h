@@ -14,8 +14,14 @@ class ProgressWindow : public QProgressDialog, public ornamo::Progress {
 public:
     explicit ProgressWindow(QWidget* parent);
 
+    /// A line under the caption, such as the size of the picture written; empty for none.
+    void setDetail(const QString& detail) { detail_ = detail; }
+
     void StartProcessBar(ornamo::Caption caption) override;
     void EndProcessBar() override;
     void step(int position) override;
     bool cancelled() const override { return wasCanceled(); }
+
+private:
+    QString detail_;
 };

@@ -208,7 +208,8 @@ TEST(MenuKeys, FitToWindowTakesTheSmallestStepThatFits) {
     }
 }
 
-// The picture's tooltip gives the full size, the placements and the zoom.
+// The picture's tooltip gives the full size, the placements and the zoom; the export dialog
+// gives the sizes of its two pictures.
 TEST(MenuKeys, ThePictureTellsItsSizeAndZoom) {
     auto folder = standardFolder();
     auto window = startWindow(*folder);
@@ -219,6 +220,20 @@ TEST(MenuKeys, ThePictureTellsItsSizeAndZoom) {
     EXPECT_EQ(image->toolTip(), QStringLiteral("Mozaika 240 × 240 px, 36 dlaždíc, mierka 1:6"));
     click(*window, "Button2");
     EXPECT_EQ(image->toolTip(), QStringLiteral("Mozaika 240 × 240 px, 36 dlaždíc, mierka 1:3"));
+    // The export dialog's two choices tell their sizes.
+    QStringList choices;
+    {
+        ModalScript script;
+        script.then<QFileDialog>([&](QFileDialog& dialog) {
+            for (const char* name : {"fullSize", "view"})
+                choices << child<QAbstractButton>(dialog, name)->text();
+            dialog.reject();
+        });
+        trigger(*window, "Exportujobrazok1");
+    }
+    EXPECT_EQ(choices,
+              (QStringList{QStringLiteral("Celá mozaika v plnej veľkosti (240 × 240 px, 173 kB)"),
+                           QStringLiteral("Súčasný pohľad (80 × 80 px, 19 kB)")}));
     click(*window, "com2");
     trigger(*window, "Nekluj1");
     EXPECT_EQ(image->toolTip(), QStringLiteral("Mozaika 720 × 720 px, 72 dlaždíc, mierka 1:1"));
