@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <ostream>
 
 namespace ornamo {
@@ -261,8 +262,79 @@ bool isUndoable(const Mosaic& pattern) {
 
 namespace {
 
-std::int64_t abs64(std::int64_t v) {
-    return v < 0 ? -v : v;
+constexpr std::int64_t int32Low = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t int32High = std::numeric_limits<std::int32_t>::max();
+
+bool in32(std::int64_t v) {
+    return v >= int32Low && v <= int32High;
+}
+
+// Whether the turn of p, in a square of side e with tiles of side t, computes only fields that
+// fit in 32 bits: the ones it writes are E - x - width T or E - y - height T (or both).
+bool turnFits(const Placement& p, Transform turn, std::int64_t e, std::int64_t t) {
+    const bool acrossX = turn != Transform::Rotate270;
+    const bool acrossY = turn == Transform::Rotate180 || turn == Transform::Rotate270;
+    return (!acrossX || in32(e - p.x - std::int64_t{p.width} * t)) &&
+           (!acrossY || in32(e - p.y - std::int64_t{p.height} * t));
+}
+
+// The least and the greatest of some values.
+struct Span {
+    std::int64_t low = std::numeric_limits<std::int64_t>::max();
+    std::int64_t high = std::numeric_limits<std::int64_t>::min();
+    void add(std::int64_t v) {
+        low = std::min(low, v);
+        high = std::max(high, v);
+    }
+    // Whether v x factor + shift fits in 32 bits for every v of the span: the extremes are
+    // reached at its ends.
+    bool fitsAfter(std::int64_t factor, std::int64_t shift) const {
+        return in32(low * factor + shift) && in32(high * factor + shift);
+    }
+};
+
+// One axis of a mosaic turned by one orientation: its positions, sizes and far edges.
+struct Axis {
+    Span position, size, farEdge;
+    void add(std::int64_t at, std::int64_t length, std::int64_t t) {
+        position.add(at);
+        size.add(length);
+        farEdge.add(at + length * t);
+    }
+    // Whether stretching by `stretch` and shifting by `shift` keeps every position, size and
+    // far edge in 32 bits: the far edge stretches and shifts as the position does.
+    bool fitsAfter(std::int64_t stretch, std::int64_t shift) const {
+        return position.fitsAfter(stretch, shift) && size.fitsAfter(stretch, 0) &&
+               farEdge.fitsAfter(stretch, shift);
+    }
+};
+
+// The mosaic turned by `o` as the substitution turns it, one axis at a time; nullopt when a
+// step of the turn leaves 32 bits. With `undone`, also the steps by which undo turns the
+// result back, since they pass through other intermediates.
+std::optional<std::array<Axis, 2>> turnedAxes(const Mosaic& mosaic, Orientation o, bool undone) {
+    const std::int64_t e = mosaic.extent();
+    const std::int64_t t = mosaic.tileSize;
+    std::array<Axis, 2> axes;
+    for (const Placement& original : mosaic.placements) {
+        Placement p = original;
+        for (const Transform step : stepsOf(o)) {
+            if (!turnFits(p, step, e, t))
+                return std::nullopt;
+            p = transformed(p, step, e, t);
+        }
+        if (undone) {
+            Placement back = p;
+            for (const Transform step : stepsOf(inverse(o))) {
+                if (!turnFits(back, step, e, t))
+                    return std::nullopt;
+                back = transformed(back, step, e, t);
+            }
+        }
+        axes[0].add(p.x, p.width, t);
+        axes[1].add(p.y, p.height, t);
+    }
+    return axes;
 }
 
 } // namespace
@@ -276,28 +348,21 @@ bool substitutionFits(const Mosaic& pattern, const Mosaic& mosaic) {
     if (count * parts > maxPlacements)
         return false;
 
-    // Bounds of every value a turn can put in a position or a size field, then of the stretch
-    // and shift. Conservative; only absurd hierarchy files come near the limit.
+    // Every turned copy as the substitution makes it, then each part's stretch and shift on
+    // each axis by its own factor; the first part's turn is also taken back as undo does.
+    // Values above 7 have no steps, like R0.
     const std::int64_t e = mosaic.extent();
-    const std::int64_t t = mosaic.tileSize;
-    std::int64_t position = 0, size = 0;
-    for (const Placement& p : mosaic.placements) {
-        position =
-            std::max({position, abs64(p.x), abs64(p.y), abs64(e - p.x - std::int64_t{p.width} * t),
-                      abs64(e - p.y - std::int64_t{p.height} * t)});
-        size = std::max({size, abs64(p.width), abs64(p.height)});
-    }
-    const std::int64_t limit = std::numeric_limits<std::int32_t>::max();
-    const std::int64_t newExtent = newScale * t;
-    for (const Placement& part : pattern.placements) {
-        const std::int64_t stretch = std::max(abs64(part.width), abs64(part.height));
-        const std::int64_t cell = std::max(abs64(part.x), abs64(part.y));
-        if (stretch > 0 && (position > limit / stretch || size > limit / stretch))
-            return false;
-        const std::int64_t shifted = position * stretch + cell * e;
-        const std::int64_t grown = size * stretch;
-        // Later transforms compute E - x - width*T from these.
-        if (shifted > limit || grown > limit || newExtent + shifted + grown * t > limit)
+    std::array<std::optional<std::array<Axis, 2>>, 9> turned;
+    std::array<bool, 9> known{};
+    for (std::size_t i = 0; i < pattern.placements.size(); ++i) {
+        const Placement& part = pattern.placements[i];
+        const auto o = std::min<unsigned>(static_cast<unsigned>(part.orientation), 8);
+        if (!known[o]) {
+            turned[o] = turnedAxes(mosaic, part.orientation, i == 0);
+            known[o] = true;
+        }
+        if (!turned[o] || !(*turned[o])[0].fitsAfter(part.width, std::int64_t{part.x} * e) ||
+            !(*turned[o])[1].fitsAfter(part.height, std::int64_t{part.y} * e))
             return false;
     }
     return true;
