@@ -262,20 +262,16 @@ bool isUndoable(const Mosaic& pattern) {
 
 namespace {
 
-constexpr std::int64_t int32Low = std::numeric_limits<std::int32_t>::min();
-constexpr std::int64_t int32High = std::numeric_limits<std::int32_t>::max();
-
 bool in32(std::int64_t v) {
-    return v >= int32Low && v <= int32High;
+    return v >= std::numeric_limits<std::int32_t>::min() &&
+           v <= std::numeric_limits<std::int32_t>::max();
 }
 
-// Whether the turn of p, in a square of side e with tiles of side t, computes only fields that
-// fit in 32 bits: the ones it writes are E - x - width T or E - y - height T (or both).
-bool turnFits(const Placement& p, Transform turn, std::int64_t e, std::int64_t t) {
-    const bool acrossX = turn != Transform::Rotate270;
-    const bool acrossY = turn == Transform::Rotate180 || turn == Transform::Rotate270;
-    return (!acrossX || in32(e - p.x - std::int64_t{p.width} * t)) &&
-           (!acrossY || in32(e - p.y - std::int64_t{p.height} * t));
+// Whether v x factor + shift fits in 32 bits (false when it leaves 64 on the way).
+bool fitsAfter(std::int64_t v, std::int64_t factor, std::int64_t shift) {
+    std::int64_t r;
+    return !__builtin_mul_overflow(v, factor, &r) && !__builtin_add_overflow(r, shift, &r) &&
+           in32(r);
 }
 
 // The least and the greatest of some values.
@@ -286,55 +282,45 @@ struct Span {
         low = std::min(low, v);
         high = std::max(high, v);
     }
-    // Whether v x factor + shift fits in 32 bits for every v of the span: the extremes are
-    // reached at its ends.
+    bool fits() const { return in32(low) && in32(high); }
+    // E minus each value.
+    Span flipped(std::int64_t e) const { return {e - high, e - low}; }
+    // Whether v x factor + shift fits for every v: the extremes are reached at the ends.
     bool fitsAfter(std::int64_t factor, std::int64_t shift) const {
-        return in32(low * factor + shift) && in32(high * factor + shift);
+        return ornamo::fitsAfter(low, factor, shift) && ornamo::fitsAfter(high, factor, shift);
     }
 };
 
-// One axis of a mosaic turned by one orientation: its positions, sizes and far edges.
-struct Axis {
-    Span position, size, farEdge;
-    void add(std::int64_t at, std::int64_t length, std::int64_t t) {
-        position.add(at);
-        size.add(length);
-        farEdge.add(at + length * t);
-    }
-    // Whether stretching by `stretch` and shifting by `shift` keeps every position, size and
-    // far edge in 32 bits: the far edge stretches and shifts as the position does.
-    bool fitsAfter(std::int64_t stretch, std::int64_t shift) const {
-        return position.fitsAfter(stretch, shift) && size.fitsAfter(stretch, 0) &&
-               farEdge.fitsAfter(stretch, shift);
-    }
+// The spans of the placements' fields and far edges (x + width T, y + height T). A turn makes
+// each of them one of these or E minus one, so the spans of a turned mosaic follow from them
+// exactly, with no walk over the placements.
+struct Spans {
+    Span x, y, width, height, farX, farY;
 };
 
-// The mosaic turned by `o` as the substitution turns it, one axis at a time; nullopt when a
-// step of the turn leaves 32 bits. With `undone`, also the steps by which undo turns the
-// result back, since they pass through other intermediates.
-std::optional<std::array<Axis, 2>> turnedAxes(const Mosaic& mosaic, Orientation o, bool undone) {
-    const std::int64_t e = mosaic.extent();
-    const std::int64_t t = mosaic.tileSize;
-    std::array<Axis, 2> axes;
-    for (const Placement& original : mosaic.placements) {
-        Placement p = original;
-        for (const Transform step : stepsOf(o)) {
-            if (!turnFits(p, step, e, t))
-                return std::nullopt;
-            p = transformed(p, step, e, t);
-        }
-        if (undone) {
-            Placement back = p;
-            for (const Transform step : stepsOf(inverse(o))) {
-                if (!turnFits(back, step, e, t))
-                    return std::nullopt;
-                back = transformed(back, step, e, t);
-            }
-        }
-        axes[0].add(p.x, p.width, t);
-        axes[1].add(p.y, p.height, t);
+// The spans after `turn` (the formulas of transformed()), or nullopt when a field it writes,
+// E - x - width T or E - y - height T, leaves 32 bits for some placement.
+std::optional<Spans> turned(const Spans& s, Transform turn, std::int64_t e) {
+    Spans r = s;
+    switch (turn) {
+    case Transform::Mirror:
+        r.x = s.farX.flipped(e);
+        r.farX = s.x.flipped(e);
+        break;
+    case Transform::Rotate90:
+        r = {s.y, s.farX.flipped(e), s.height, s.width, s.farY, s.x.flipped(e)};
+        break;
+    case Transform::Rotate180:
+        r = {s.farX.flipped(e), s.farY.flipped(e), s.width,
+             s.height,          s.x.flipped(e),    s.y.flipped(e)};
+        break;
+    case Transform::Rotate270:
+        r = {s.farY.flipped(e), s.x, s.height, s.width, s.y.flipped(e), s.farX};
+        break;
     }
-    return axes;
+    if (!r.x.fits() || !r.y.fits())
+        return std::nullopt;
+    return r;
 }
 
 } // namespace
@@ -347,22 +333,40 @@ bool substitutionFits(const Mosaic& pattern, const Mosaic& mosaic) {
     const auto parts = static_cast<std::int64_t>(pattern.placements.size());
     if (count * parts > maxPlacements)
         return false;
+    if (count == 0)
+        return true;
 
-    // Every turned copy as the substitution makes it, then each part's stretch and shift on
-    // each axis by its own factor; the first part's turn is also taken back as undo does.
-    // Values above 7 have no steps, like R0.
     const std::int64_t e = mosaic.extent();
-    std::array<std::optional<std::array<Axis, 2>>, 9> turned;
-    std::array<bool, 9> known{};
+    const std::int64_t t = mosaic.tileSize;
+    Spans spans;
+    for (const Placement& p : mosaic.placements) {
+        spans.x.add(p.x);
+        spans.y.add(p.y);
+        spans.width.add(p.width);
+        spans.height.add(p.height);
+        spans.farX.add(p.x + std::int64_t{p.width} * t);
+        spans.farY.add(p.y + std::int64_t{p.height} * t);
+    }
+    // Every turned copy as the substitution makes it, step by step (values above 7 have no
+    // steps, like R0), then each part's stretch and shift on each axis by its own factors; the
+    // first part's turn is also taken back as undo does, through other intermediates.
     for (std::size_t i = 0; i < pattern.placements.size(); ++i) {
         const Placement& part = pattern.placements[i];
-        const auto o = std::min<unsigned>(static_cast<unsigned>(part.orientation), 8);
-        if (!known[o]) {
-            turned[o] = turnedAxes(mosaic, part.orientation, i == 0);
-            known[o] = true;
-        }
-        if (!turned[o] || !(*turned[o])[0].fitsAfter(part.width, std::int64_t{part.x} * e) ||
-            !(*turned[o])[1].fitsAfter(part.height, std::int64_t{part.y} * e))
+        std::optional<Spans> s = spans;
+        for (const Transform step : stepsOf(part.orientation))
+            if (s)
+                s = turned(*s, step, e);
+        std::optional<Spans> back = s;
+        if (i == 0)
+            for (const Transform step : stepsOf(inverse(part.orientation)))
+                if (back)
+                    back = turned(*back, step, e);
+        if (!s || !back)
+            return false;
+        const std::int64_t dx = std::int64_t{part.x} * e, dy = std::int64_t{part.y} * e;
+        if (!s->x.fitsAfter(part.width, dx) || !s->width.fitsAfter(part.width, 0) ||
+            !s->farX.fitsAfter(part.width, dx) || !s->y.fitsAfter(part.height, dy) ||
+            !s->height.fitsAfter(part.height, 0) || !s->farY.fitsAfter(part.height, dy))
             return false;
     }
     return true;
