@@ -38,9 +38,6 @@ public:
     atFactor(const Mosaic& mosaic, int factor,
              const std::function<bool(std::uint64_t)>& affordable);
 
-    /// The only factor compute() takes, for tables made by atFactor(); 0 for full tables.
-    int onlyFactor() const { return onlyFactor_; }
-
     /// Estimated single-thread time in nanoseconds on this kind of machine to compute `rect` at
     /// `factor`; O(placements + rows of the rect x factor). Used to choose between this and
     /// rendering full-size strips. 0 for an empty rect or one that compute() would refuse.
