@@ -31,14 +31,27 @@ printf 'Velky\nscale: 21\nitem: 2\n0 0 21 21 R270\n10 10 15 15 R0\n' >> beyond.h
 printf 'Trojka\nscale: 3\nitem: 9\n' > nine.hrh
 o=(R0 R90 R180 R270 MR0 MR90 MR180 MR270 R0)
 for i in $(seq 0 8); do printf '%d %d 1 1 %s\n' $((i % 3)) $((i / 3)) "${o[i]}" >> nine.hrh; done
+# Large tiles in all eight orientations: a 6 x 6 command and then a 5 x 5 one on an 1800-pixel
+# tile (900 placements, 54000 pixels); on a 5792-pixel tile (the largest Qt reads), a 2 x 2
+# command and then a 5 x 5 one (100 placements), or one part stretched over a grid of 5 (four
+# placements stretched five times): 57920 pixels.
+o=(R0 R90 R180 R270 MR0 MR90 MR180 MR270)
+{
+  printf 'Sest\nscale: 6\nitem: 36\n'
+  for i in $(seq 0 35); do printf '%d %d 1 1 %s\n' $((i % 6)) $((i / 6)) "${o[i % 8]}"; done
+  printf '\nPat\nscale: 5\nitem: 25\n'
+  for i in $(seq 0 24); do printf '%d %d 1 1 %s\n' $((i % 5)) $((i / 5)) "${o[(i * 3) % 8]}"; done
+  printf '\nDva\nscale: 2\nitem: 4\n0 0 1 1 R0\n1 0 1 1 R90\n0 1 1 1 MR0\n1 1 1 1 R180\n'
+  printf '\nVelky\nscale: 5\nitem: 1\n0 0 5 5 R0\n'
+} > large.hrh
 python3 - <<'PY'
 import struct, random
 random.seed(37)
-for w in (37, 263):
+for w in (37, 263, 1800, 5792):
     h = w
     row = (w * 3 + 3) & ~3
-    pixels = b''.join(bytes(random.randrange(256) for _ in range(w * 3)) + bytes(row - w * 3)
-                      for _ in range(h))
+    draw = (lambda n: bytes(random.randrange(256) for _ in range(n))) if w < 1000 else random.randbytes
+    pixels = b''.join(draw(w * 3) + bytes(row - w * 3) for _ in range(h))
     header = b'BM' + struct.pack('<IHHI', 54 + len(pixels), 0, 0, 54)
     info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
     open(f'tile{w}.bmp', 'wb').write(header + info + pixels)
@@ -66,6 +79,14 @@ done
 for f in 1597 798 399 199 99; do
   measure "63909 of 59049 placements, view at factor $f" -t tile263.bmp -r nine.hrh --shrink $f -o v.bmp 1 1 1 1 1
 done
+for f in 1350 675 400 200 100; do
+  measure "54000 of an 1800-pixel tile, view at factor $f" -t tile1800.bmp -r large.hrh --shrink $f -o v.bmp 1 2
+done
+for f in 1448 100; do
+  measure "57920 of a 5792-pixel tile, view at factor $f" -t tile5792.bmp -r large.hrh --shrink $f -o v.bmp 3 2
+  measure "57920 of a 5792-pixel tile stretched, view at factor $f" -t tile5792.bmp -r large.hrh --shrink $f -o v.bmp 3 4
+done
+measure "5792-pixel tile loaded, nothing applied" -t tile5792.bmp -r large.hrh -o v.bmp
 measure "2560 parent, 40 x 40 view" -t "$tile" -r grid.hrh -o v.bmp 1 1 1
 measure "64000 grid, 40 x 40 view" -t "$tile" -r grid.hrh -o v.bmp 1 1 1 2
 measure "28160 grid, full size to BMP (2.4 GB)" -t "$tile" -r grid.hrh --full -o full.bmp 1 1 1 3

@@ -1,7 +1,10 @@
 #include "blocksums.h"
 
+#include "parallel.h"
+
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -93,6 +96,8 @@ struct Clipped {
     const std::uint32_t* narrow;
     const std::uint64_t* wide;
     std::int64_t rowEntries;
+    const std::int32_t* columnAt; // for tables of some columns and rows only, else null
+    const std::int32_t* rowAt;
 };
 
 // What addPlain reads of an unstretched placement with a 32-bit table (table is null for any
@@ -164,12 +169,30 @@ void addPlain(const Piece& piece, std::int32_t ya, std::int32_t yb, std::int32_t
     }
 }
 
-// What addPlain does, for any piece of a placement: stretched, or with a 64-bit table.
-template <class Sum, class Entry>
+// What addPlain does, for any piece of a placement: stretched, or with a 64-bit table, or with
+// a table of some columns and rows only (Mapped).
+template <class Sum, bool Mapped, class Entry>
 void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int32_t ya,
               std::int32_t yb, std::int32_t f, typename LanesOf<Sum>::type* sums) {
     using Lanes = typename LanesOf<Sum>::type;
     const std::int64_t rowEntries = c.rowEntries;
+    // Where the entries of a tile row and of a tile column begin.
+    const auto rowStart = [&](std::int64_t j) {
+        if constexpr (Mapped) {
+            assert(c.rowAt[j] >= 0);
+            return c.rowAt[j] * rowEntries;
+        } else {
+            return j * rowEntries;
+        }
+    };
+    const auto columnStart = [&](std::int64_t i) {
+        if constexpr (Mapped) {
+            assert(c.columnAt[i] >= 0);
+            return std::int64_t{c.columnAt[i]} * 3;
+        } else {
+            return i * 3;
+        }
+    };
     Lanes* sum = sums + piece.column;
     std::int32_t next = std::min(piece.to, (piece.column + 1) * f);
     Lanes before, after;
@@ -181,22 +204,23 @@ void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int
     const std::int64_t sx = c.stretchX, sy = c.stretchY;
     const std::int64_t v0 = ya - c.originY, v1 = yb - c.originY;
     const std::int64_t q0 = v0 / sy, r0 = v0 % sy, q1 = v1 / sy, r1 = v1 % sy;
-    const Entry* const rows[4] = {table + q1 * rowEntries, table + (q1 + (r1 > 0)) * rowEntries,
-                                  table + q0 * rowEntries, table + (q0 + (r0 > 0)) * rowEntries};
+    const Entry* const rows[4] = {table + rowStart(q1), table + rowStart(q1 + (r1 > 0)),
+                                  table + rowStart(q0), table + rowStart(q0 + (r0 > 0))};
     const bool wholeRows = r0 == 0 && r1 == 0;
     const auto rowScale = static_cast<Sum>(wholeRows ? sy : 1);
     // The tile column sums left of tile column i, divided by rowScale.
     const auto column = [&](std::int64_t i, Lanes& v) {
+        const std::int64_t at = columnStart(i);
         Lanes e2;
-        load<Sum>(rows[0] + i * 3, v);
-        load<Sum>(rows[2] + i * 3, e2);
+        load<Sum>(rows[0] + at, v);
+        load<Sum>(rows[2] + at, e2);
         if (wholeRows) {
             v -= e2;
             return;
         }
         Lanes e1, e3;
-        load<Sum>(rows[1] + i * 3, e1);
-        load<Sum>(rows[3] + i * 3, e3);
+        load<Sum>(rows[1] + at, e1);
+        load<Sum>(rows[3] + at, e3);
         v = (v - e2) * static_cast<Sum>(sy) + (e1 - v) * static_cast<Sum>(r1) -
             (e3 - e2) * static_cast<Sum>(r0);
     };
@@ -257,9 +281,13 @@ std::uint64_t BlockSums::tableBytes(const Mosaic& mosaic) {
     return bytes;
 }
 
-BlockSums::BlockSums(const Mosaic& mosaic)
+BlockSums::BlockSums(const Mosaic& mosaic, int onlyFactor)
     : tiles_(mosaic.tiles), placements_(mosaic.placements), extent_(mosaic.extent()),
-      gapColor_(mosaic.gapColor) {
+      gapColor_(mosaic.gapColor), onlyFactor_(onlyFactor) {
+    collectDrawn();
+}
+
+void BlockSums::collectDrawn() {
     for (std::size_t i = 0; i < placements_.size(); ++i) {
         const Placement& p = placements_[i];
         const Bitmap* tile = drawnTile(p, tiles_.get());
@@ -272,7 +300,9 @@ BlockSums::BlockSums(const Mosaic& mosaic)
         drawn_.push_back({p.x, p.y, right, bottom, p.width, p.height, static_cast<std::uint32_t>(i),
                           static_cast<std::uint8_t>(p.orientation)});
     }
+}
 
+BlockSums::BlockSums(const Mosaic& mosaic) : BlockSums(mosaic, 0) {
     const std::array<bool, 8> used = usedImages(mosaic); // as tableBytes counts them
     for (unsigned o = 0; o < 8; ++o) {
         if (!used[o])
@@ -281,7 +311,8 @@ BlockSums::BlockSums(const Mosaic& mosaic)
         Table& table = tables_[o];
         table.width = tile.width();
         table.height = tile.height();
-        const auto rowEntries = static_cast<std::size_t>(table.width + 1) * 3;
+        table.rowEntries = std::int64_t{table.width + 1} * 3;
+        const auto rowEntries = static_cast<std::size_t>(table.rowEntries);
         const std::size_t entries = rowEntries * static_cast<std::size_t>(table.height + 1) + 1;
         const bool narrow = fitsNarrow(table.width, table.height);
         if (narrow)
@@ -310,6 +341,161 @@ BlockSums::BlockSums(const Mosaic& mosaic)
     }
 }
 
+namespace {
+
+// Marks the tile columns (or rows) that views read from a placement spanning [begin, end) on
+// one axis, stretched `stretch` times: for every edge in [from, to], the visible part of the
+// span, the tile column q of its offset u = q stretch + r from the placement's edge, and q + 1
+// when r > 0, as addPiece reads them.
+void markRead(const std::vector<std::int64_t>& edges, std::int64_t begin, std::int64_t from,
+              std::int64_t to, std::int64_t stretch, std::vector<std::uint8_t>& read) {
+    for (auto it = std::lower_bound(edges.begin(), edges.end(), from);
+         it != edges.end() && *it <= to; ++it) {
+        const std::int64_t u = *it - begin;
+        read[static_cast<std::size_t>(u / stretch)] = 1;
+        if (u % stretch != 0)
+            read[static_cast<std::size_t>(u / stretch + 1)] = 1;
+    }
+}
+
+// The positions of the marks, and the index of each mark at its position (-1 where none).
+std::vector<std::int32_t> kept(const std::vector<std::uint8_t>& read,
+                               std::vector<std::int32_t>& at) {
+    std::vector<std::int32_t> positions;
+    at.assign(read.size(), -1);
+    for (std::size_t i = 0; i < read.size(); ++i)
+        if (read[i]) {
+            at[i] = static_cast<std::int32_t>(positions.size());
+            positions.push_back(static_cast<std::int32_t>(i));
+        }
+    return positions;
+}
+
+// Fills a table of the given columns and rows of the tile image, reading its pixels up to the
+// last of them once. `sums` holds three values a column: the column sums of the rows above.
+template <class Entry>
+void fillTable(const Bitmap& tile, const std::vector<std::int32_t>& columns,
+               const std::vector<std::int32_t>& rows, std::vector<std::uint64_t>& sums,
+               Entry* table) {
+    const std::size_t values = columns.size() * 3;
+    std::fill(sums.begin(), sums.end(), 0);
+    std::size_t nextRow = 0;
+    for (int y = 0;; ++y) {
+        if (nextRow < rows.size() && rows[nextRow] == y) {
+            Entry* to = table + nextRow * values;
+            for (std::size_t e = 0; e < values; ++e)
+                to[e] = static_cast<Entry>(sums[e]);
+            ++nextRow;
+        }
+        if (nextRow == rows.size() || y == tile.height())
+            return;
+        const std::uint8_t* pixel = tile.row(y);
+        std::uint32_t run[3] = {0, 0, 0}; // a row's sums fit: 255 x 65535 < 2^32
+        int x = 0;
+        for (std::size_t k = 0; k < columns.size(); ++k) {
+            for (; x < columns[k]; ++x, pixel += 3) {
+                run[0] += pixel[0];
+                run[1] += pixel[1];
+                run[2] += pixel[2];
+            }
+            for (int c = 0; c < 3; ++c)
+                sums[k * 3 + static_cast<std::size_t>(c)] += run[c];
+        }
+    }
+}
+
+} // namespace
+
+std::unique_ptr<BlockSums>
+BlockSums::atFactor(const Mosaic& mosaic, int factor,
+                    const std::function<bool(std::uint64_t)>& affordable) {
+    if (factor < 2)
+        throw std::invalid_argument("view factor below 2");
+    std::unique_ptr<BlockSums> sums(new BlockSums(mosaic, factor));
+    const std::int64_t f = factor;
+    const std::int64_t reach = sums->viewSide(factor) * f; // the full-size pixels in view
+
+    // Where pieces and blocks can begin and end, on each axis: the block edges, and the edges
+    // of the placements in view.
+    std::vector<std::int64_t> xEdges, yEdges;
+    for (std::int64_t e = 0; e <= reach; e += f)
+        xEdges.push_back(e);
+    yEdges = xEdges;
+    for (const Drawn& d : sums->drawn_) {
+        for (const std::int64_t x : {d.left, d.right})
+            if (x > 0 && x < reach)
+                xEdges.push_back(x);
+        for (const std::int64_t y : {d.top, d.bottom})
+            if (y > 0 && y < reach)
+                yEdges.push_back(y);
+    }
+    for (std::vector<std::int64_t>* edges : {&xEdges, &yEdges}) {
+        std::sort(edges->begin(), edges->end());
+        edges->erase(std::unique(edges->begin(), edges->end()), edges->end());
+    }
+
+    // The tile columns and rows read of each image.
+    std::array<std::vector<std::uint8_t>, 8> columnsRead, rowsRead;
+    for (const Drawn& d : sums->drawn_) {
+        const std::int64_t left = std::max<std::int64_t>(d.left, 0);
+        const std::int64_t right = std::min(d.right, reach);
+        const std::int64_t top = std::max<std::int64_t>(d.top, 0);
+        const std::int64_t bottom = std::min(d.bottom, reach);
+        if (left >= right || top >= bottom)
+            continue;
+        const Bitmap& tile = (*sums->tiles_)[d.orientation];
+        if (columnsRead[d.orientation].empty()) {
+            columnsRead[d.orientation].assign(static_cast<std::size_t>(tile.width()) + 1, 0);
+            rowsRead[d.orientation].assign(static_cast<std::size_t>(tile.height()) + 1, 0);
+        }
+        markRead(xEdges, d.left, left, right, d.stretchX, columnsRead[d.orientation]);
+        markRead(yEdges, d.top, top, bottom, d.stretchY, rowsRead[d.orientation]);
+    }
+
+    std::array<std::vector<std::int32_t>, 8> columns, rows;
+    std::uint64_t bytes = 0;
+    for (std::size_t o = 0; o < 8; ++o) {
+        if (columnsRead[o].empty())
+            continue;
+        Table& table = sums->tables_[o];
+        columns[o] = kept(columnsRead[o], table.columnAt);
+        rows[o] = kept(rowsRead[o], table.rowAt);
+        table.width = static_cast<int>(columnsRead[o].size()) - 1;
+        table.height = static_cast<int>(rowsRead[o].size()) - 1;
+        table.rowEntries = static_cast<std::int64_t>(columns[o].size()) * 3;
+        const bool narrow = factor <= 2048 || fitsNarrow(table.width, table.height);
+        bytes +=
+            (static_cast<std::uint64_t>(table.rowEntries) * rows[o].size() + 1) * (narrow ? 4 : 8);
+    }
+    if (!affordable(bytes))
+        return nullptr;
+
+    std::array<std::vector<std::uint64_t>, 8> scratch;
+    std::vector<std::size_t> used;
+    for (std::size_t o = 0; o < 8; ++o) {
+        if (columnsRead[o].empty())
+            continue;
+        Table& table = sums->tables_[o];
+        const std::size_t entries = static_cast<std::size_t>(table.rowEntries) * rows[o].size() + 1;
+        if (factor <= 2048 || fitsNarrow(table.width, table.height))
+            table.narrow.resize(entries);
+        else
+            table.wide.resize(entries);
+        scratch[o].resize(static_cast<std::size_t>(table.rowEntries));
+        used.push_back(o);
+    }
+    detail::runPieces(static_cast<std::int64_t>(used.size()), nullptr, [&](std::int64_t i) {
+        const std::size_t o = used[static_cast<std::size_t>(i)];
+        Table& table = sums->tables_[o];
+        const Bitmap& tile = (*sums->tiles_)[o];
+        if (!table.narrow.empty())
+            fillTable(tile, columns[o], rows[o], scratch[o], table.narrow.data());
+        else
+            fillTable(tile, columns[o], rows[o], scratch[o], table.wide.data());
+    });
+    return sums;
+}
+
 std::int64_t BlockSums::viewSide(int factor) const {
     if (factor < 2 || extent_ <= factor)
         return 0;
@@ -323,8 +509,8 @@ bool BlockSums::inView(int factor, ViewRect rect) const {
 }
 
 void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdiff_t stride) const {
-    if (factor < 2)
-        throw std::invalid_argument("view factor below 2");
+    if (factor < 2 || (onlyFactor_ != 0 && factor != onlyFactor_))
+        throw std::invalid_argument("view factor below 2, or not the one of the tables");
     if (rect.isEmpty())
         return;
     if (extent_ > maxExtent)
@@ -370,13 +556,15 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
         boxes.push_back({static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
                          static_cast<std::int32_t>(r), static_cast<std::int32_t>(b)});
         const Table& table = tables[d.orientation];
-        const std::int64_t rowEntries = std::int64_t{table.width + 1} * 3;
+        const std::int64_t rowEntries = table.rowEntries;
         const bool plain = d.stretchX == 1 && d.stretchY == 1;
-        clipped.push_back({d.left - x0, d.top - y0, d.stretchX, d.stretchY,
-                           plain ? f : f / d.stretchX, plain ? 0 : f % d.stretchX,
-                           table.narrow.empty() ? nullptr : table.narrow.data(),
-                           table.wide.empty() ? nullptr : table.wide.data(), rowEntries});
-        if (plain && !table.narrow.empty())
+        const bool mapped = !table.columnAt.empty();
+        clipped.push_back(
+            {d.left - x0, d.top - y0, d.stretchX, d.stretchY, plain ? f : f / d.stretchX,
+             plain ? 0 : f % d.stretchX, table.narrow.empty() ? nullptr : table.narrow.data(),
+             table.wide.empty() ? nullptr : table.wide.data(), rowEntries,
+             mapped ? table.columnAt.data() : nullptr, mapped ? table.rowAt.data() : nullptr});
+        if (plain && !table.narrow.empty() && !mapped)
             plainRefs.push_back(
                 {table.narrow.data(), -(d.left - x0) * 3 - (d.top - y0) * rowEntries, rowEntries});
         else
@@ -541,10 +729,14 @@ void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
                 }
                 if (piece.owner >= 0) {
                     const Clipped& c = clipped[static_cast<std::size_t>(piece.owner)];
-                    if (c.narrow)
-                        addPiece<Sum>(c.narrow, c, piece, ya, yb, f, sums.data());
+                    if (c.columnAt && c.narrow)
+                        addPiece<Sum, true>(c.narrow, c, piece, ya, yb, f, sums.data());
+                    else if (c.columnAt)
+                        addPiece<Sum, true>(c.wide, c, piece, ya, yb, f, sums.data());
+                    else if (c.narrow)
+                        addPiece<Sum, false>(c.narrow, c, piece, ya, yb, f, sums.data());
                     else
-                        addPiece<Sum>(c.wide, c, piece, ya, yb, f, sums.data());
+                        addPiece<Sum, false>(c.wide, c, piece, ya, yb, f, sums.data());
                     continue;
                 }
                 Lanes* sum = &sums[static_cast<std::size_t>(piece.column)];
@@ -624,7 +816,8 @@ double dot(const CostCounts& a, const CostCounts& b) {
 } // namespace
 
 double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
-    if (factor < 2 || rect.isEmpty() || extent_ > maxExtent || !inView(factor, rect))
+    if (factor < 2 || (onlyFactor_ != 0 && factor != onlyFactor_) || rect.isEmpty() ||
+        extent_ > maxExtent || !inView(factor, rect))
         return 0;
     const std::int64_t f = factor;
     const std::int64_t x0 = rect.x * f, x1 = (std::int64_t{rect.x} + rect.width) * f;
@@ -664,7 +857,8 @@ double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
         const double pairs = columns * (rows + crossed - 1);
         counts.slabActive += crossed;
         counts.pieceBlocks += pairs;
-        if (d.stretchX != 1 || d.stretchY != 1 || tables_[d.orientation].narrow.empty())
+        const Table& table = tables_[d.orientation];
+        if (d.stretchX != 1 || d.stretchY != 1 || table.narrow.empty() || !table.columnAt.empty())
             counts.stretchedBlocks += pairs;
     }
     counts.pieceBlocks += std::min(gapBlocks, slabs * rect.width);

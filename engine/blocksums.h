@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,15 @@ public:
     /// tile image a drawable placement uses. May throw std::bad_alloc.
     explicit BlockSums(const Mosaic& mosaic);
 
+    /// Tables for views at `factor` (2 or more) only: of every tile image a drawable placement
+    /// uses, only the entries at the tile columns and rows where a block edge or the edge of
+    /// another placement falls, so that their size follows the edges in view rather than the
+    /// tile's area. Built on every core, reading each used tile image once. Null, with nothing
+    /// built, when `affordable` refuses their bytes. May throw std::bad_alloc.
+    static std::unique_ptr<BlockSums>
+    atFactor(const Mosaic& mosaic, int factor,
+             const std::function<bool(std::uint64_t)>& affordable);
+
     /// Estimated single-thread time in nanoseconds on this kind of machine to compute `rect` at
     /// `factor`; O(placements + rows of the rect x factor). Used to choose between this and
     /// rendering full-size strips. 0 for an empty rect or one that compute() would refuse.
@@ -35,8 +45,9 @@ public:
 
     /// Writes the view pixels of `rect` as R,G,B rows, `stride` bytes apart, to `out`: byte for
     /// byte what renderMosaic followed by ShrinkBitmap(factor, factor) gives. `factor` must be 2
-    /// or more and `rect` must lie within the view (side extent div factor); otherwise throws
-    /// std::invalid_argument, as for a mosaic wider than maxExtent. An empty rect writes nothing.
+    /// or more (the one of atFactor(), for those tables) and `rect` must lie within the view
+    /// (side extent div factor); otherwise throws std::invalid_argument, as for a mosaic wider
+    /// than maxExtent. An empty rect writes nothing.
     /// Thread-safe: any number of threads may compute at once. Each thread keeps its working
     /// arrays from call to call: about 130 bytes a placement in the rect's window of full-size
     /// pixels (and up to 80 more where they pile up), 13 a row of it and 4 a column; at most
@@ -47,6 +58,8 @@ public:
     std::int64_t viewSide(int factor) const;
 
 private:
+    BlockSums(const Mosaic& mosaic, int onlyFactor);
+
     bool inView(int factor, ViewRect rect) const;
 
     // compute() with block sums kept in Sum (std::uint32_t or std::uint64_t), which must hold
@@ -66,13 +79,20 @@ private:
     // The summed-area table of one tile image: (width + 1) x (height + 1) entries of three
     // channel sums, the entry at (i, j) summing columns [0, i) of rows [0, j), and one more
     // entry of padding, so that four values can be read from any entry. 32-bit entries when the
-    // sum of the whole image fits, otherwise 64-bit.
+    // sum of the whole image fits, otherwise 64-bit. Tables for one factor hold only some
+    // columns and rows, the entries of (i, j) at row rowAt[j], column columnAt[i] (-1 where
+    // none is kept); their 32-bit entries may wrap, since every block sum at a factor up to
+    // 2048 fits in 32 bits and unsigned differences are exact modulo 2^32.
     struct Table {
         int width = 0;
         int height = 0;
+        std::int64_t rowEntries = 0; // values a row
         std::vector<std::uint32_t> narrow;
         std::vector<std::uint64_t> wide;
+        std::vector<std::int32_t> columnAt, rowAt; // empty for a full table
     };
+
+    void collectDrawn();
 
     std::shared_ptr<TileSet> tiles_;
     std::vector<Placement> placements_;
@@ -80,6 +100,7 @@ private:
     std::array<Table, 8> tables_;
     std::int64_t extent_ = 0;
     Color gapColor_ = 0;
+    int onlyFactor_ = 0;
 };
 
 } // namespace ornamo

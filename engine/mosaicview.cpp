@@ -19,9 +19,14 @@ namespace ornamo {
 // the visible pieces of the placements in it (BlockSums), whose time follows the view pixels
 // and the placements. Shared by the views made from the same render, so that a rescale keeps
 // the tables built for the mosaic.
+//
+// Full tables of the tile images are built once when they are small enough; otherwise (large
+// tiles) tables of only the tile rows and columns that the views at one factor read are built
+// for the factor of the last view, and again when it changes.
 class ViewComputer {
 public:
-    explicit ViewComputer(const Mosaic& mosaic) : mosaic_(mosaic) {}
+    ViewComputer(const Mosaic& mosaic, std::uint64_t fullTableBytes)
+        : mosaic_(mosaic), fullTableBytes_(fullTableBytes) {}
 
     const Mosaic& mosaic() const { return mosaic_; }
 
@@ -29,16 +34,16 @@ public:
                  std::ptrdiff_t stride, Progress* progress) const {
         if (rect.isEmpty())
             return;
-        const BlockSums* sums = factor >= 2 ? blockSums() : nullptr;
-        if (!sums || sums->estimatedNanoseconds(factor, rect) >= stripNanoseconds(factor, rect)) {
+        const std::shared_ptr<const BlockSums> sums = factor >= 2 ? blockSums(factor) : nullptr;
+        const double bySums = sums ? sums->estimatedNanoseconds(factor, rect) : 0;
+        if (!sums || bySums >= estimatedStripNanoseconds(mosaic_, factor, rect)) {
             renderViewRect(mosaic_, factor, rect, out, stride, progress);
             return;
         }
         // Row groups for every core; each group looks at every placement once, so there are
         // only as many as keep the cores busy and the progress moving.
-        const double estimate = sums->estimatedNanoseconds(factor, rect);
         const auto groups = static_cast<int>(std::clamp<double>(
-            std::max(estimate / groupNanoseconds, 2.0 * detail::workerCount()), 1, rect.height));
+            std::max(bySums / groupNanoseconds, 2.0 * detail::workerCount()), 1, rect.height));
         const int rows = (rect.height + groups - 1) / groups;
         detail::runPieces((rect.height + rows - 1) / rows, progress, [&](std::int64_t group) {
             const int first = static_cast<int>(group) * rows;
@@ -51,34 +56,47 @@ public:
 private:
     // The time of a group of rows in a direct computation, about a progress step.
     static constexpr double groupNanoseconds = 10e6;
-    // Largest tables built for a mosaic; a mosaic of larger tiles is always drawn in strips.
+    // Largest tables built for a mosaic; beyond, the views are drawn in strips.
     static constexpr std::uint64_t largestTables = std::uint64_t{256} << 20;
 
-    // Estimated one-thread time to draw the rect's full-size rows in strips and reduce them,
-    // measured on the benchmark mosaics.
-    double stripNanoseconds(std::int32_t factor, const ViewRect& rect) const {
-        const double fullPixels = double(rect.width) * rect.height * factor * factor;
-        return 5000.0 + 0.35 * fullPixels + 2.0 * double(mosaic_.placements.size());
+    static bool affordable(std::uint64_t bytes) {
+        return bytes <= largestTables && fitsInMemory(bytes);
     }
 
-    // The tables, built the first time a reduced view is asked for; null when they would be
-    // too large.
-    const BlockSums* blockSums() const {
-        std::call_once(built_, [this] {
+    // The tables for views at `factor`: the full ones, built the first time a reduced view is
+    // asked for, or those of that factor; null when they would be too large.
+    std::shared_ptr<const BlockSums> blockSums(std::int32_t factor) const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!fullTried_) {
+            fullTried_ = true;
             const std::uint64_t bytes = BlockSums::tableBytes(mosaic_);
-            if (bytes > largestTables || !fitsInMemory(bytes))
-                return;
-            try {
-                sums_ = std::make_unique<BlockSums>(mosaic_);
-            } catch (const std::bad_alloc&) {
+            if (bytes <= fullTableBytes_ && affordable(bytes)) {
+                try {
+                    full_ = std::make_shared<const BlockSums>(mosaic_);
+                } catch (const std::bad_alloc&) {
+                }
             }
-        });
-        return sums_.get();
+        }
+        if (full_)
+            return full_;
+        if (factor == latticeFactor_)
+            return lattice_;
+        lattice_.reset(); // given back before the next ones are built
+        latticeFactor_ = factor;
+        try {
+            lattice_ = BlockSums::atFactor(mosaic_, factor, affordable);
+        } catch (const std::bad_alloc&) {
+        }
+        return lattice_;
     }
 
     Mosaic mosaic_;
-    mutable std::once_flag built_;
-    mutable std::unique_ptr<BlockSums> sums_;
+    std::uint64_t fullTableBytes_;
+    mutable std::mutex mutex_;
+    mutable bool fullTried_ = false;
+    mutable std::shared_ptr<const BlockSums> full_;
+    mutable std::int32_t latticeFactor_ = 0; // the factor of lattice_, null when refused
+    mutable std::shared_ptr<const BlockSums> lattice_;
 };
 
 // Computed tiles of a view too large to keep, the least recently used given back first.
@@ -201,8 +219,8 @@ bool MosaicView::render(const Mosaic& mosaic, std::int32_t shrinkFactor, bool no
         noScale || side == extent ? 1 : static_cast<std::uint16_t>(shrinkFactor);
     try {
         detail::BusyCaption busy(progress, Caption::Rendering);
-        return show(std::make_shared<const ViewComputer>(mosaic), factor, static_cast<int>(side),
-                    progress);
+        return show(std::make_shared<const ViewComputer>(mosaic, limits_.fullTableBytes), factor,
+                    static_cast<int>(side), progress);
     } catch (const std::bad_alloc&) {
         return false;
     }

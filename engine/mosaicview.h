@@ -29,6 +29,10 @@ struct ViewLimits {
     std::size_t heldBytes = std::size_t{64} << 20;
     /// The most bytes of computed tiles kept for a larger view.
     std::size_t cacheBytes = std::size_t{64} << 20;
+    /// Summed-area tables of whole tile images are built when they take at most this many
+    /// bytes; for larger tiles, tables of only the tile rows and columns that the view's
+    /// factor reads, for each factor shown.
+    std::size_t fullTableBytes = std::size_t{64} << 20;
 };
 
 class MosaicView {

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <ostream>
 
 namespace ornamo {
@@ -261,8 +262,65 @@ bool isUndoable(const Mosaic& pattern) {
 
 namespace {
 
-std::int64_t abs64(std::int64_t v) {
-    return v < 0 ? -v : v;
+bool in32(std::int64_t v) {
+    return v >= std::numeric_limits<std::int32_t>::min() &&
+           v <= std::numeric_limits<std::int32_t>::max();
+}
+
+// Whether v x factor + shift fits in 32 bits (false when it leaves 64 on the way).
+bool fitsAfter(std::int64_t v, std::int64_t factor, std::int64_t shift) {
+    std::int64_t r;
+    return !__builtin_mul_overflow(v, factor, &r) && !__builtin_add_overflow(r, shift, &r) &&
+           in32(r);
+}
+
+// The least and the greatest of some values.
+struct Span {
+    std::int64_t low = std::numeric_limits<std::int64_t>::max();
+    std::int64_t high = std::numeric_limits<std::int64_t>::min();
+    void add(std::int64_t v) {
+        low = std::min(low, v);
+        high = std::max(high, v);
+    }
+    bool fits() const { return in32(low) && in32(high); }
+    // E minus each value.
+    Span flipped(std::int64_t e) const { return {e - high, e - low}; }
+    // Whether v x factor + shift fits for every v: the extremes are reached at the ends.
+    bool fitsAfter(std::int64_t factor, std::int64_t shift) const {
+        return ornamo::fitsAfter(low, factor, shift) && ornamo::fitsAfter(high, factor, shift);
+    }
+};
+
+// The spans of the placements' fields and far edges (x + width T, y + height T). A turn makes
+// each of them one of these or E minus one, so the spans of a turned mosaic follow from them
+// exactly, with no walk over the placements.
+struct Spans {
+    Span x, y, width, height, farX, farY;
+};
+
+// The spans after `turn` (the formulas of transformed()), or nullopt when a field it writes,
+// E - x - width T or E - y - height T, leaves 32 bits for some placement.
+std::optional<Spans> turned(const Spans& s, Transform turn, std::int64_t e) {
+    Spans r = s;
+    switch (turn) {
+    case Transform::Mirror:
+        r.x = s.farX.flipped(e);
+        r.farX = s.x.flipped(e);
+        break;
+    case Transform::Rotate90:
+        r = {s.y, s.farX.flipped(e), s.height, s.width, s.farY, s.x.flipped(e)};
+        break;
+    case Transform::Rotate180:
+        r = {s.farX.flipped(e), s.farY.flipped(e), s.width,
+             s.height,          s.x.flipped(e),    s.y.flipped(e)};
+        break;
+    case Transform::Rotate270:
+        r = {s.farY.flipped(e), s.x, s.height, s.width, s.y.flipped(e), s.farX};
+        break;
+    }
+    if (!r.x.fits() || !r.y.fits())
+        return std::nullopt;
+    return r;
 }
 
 } // namespace
@@ -275,29 +333,40 @@ bool substitutionFits(const Mosaic& pattern, const Mosaic& mosaic) {
     const auto parts = static_cast<std::int64_t>(pattern.placements.size());
     if (count * parts > maxPlacements)
         return false;
+    if (count == 0)
+        return true;
 
-    // Bounds of every value a turn can put in a position or a size field, then of the stretch
-    // and shift. Conservative; only absurd hierarchy files come near the limit.
     const std::int64_t e = mosaic.extent();
     const std::int64_t t = mosaic.tileSize;
-    std::int64_t position = 0, size = 0;
+    Spans spans;
     for (const Placement& p : mosaic.placements) {
-        position =
-            std::max({position, abs64(p.x), abs64(p.y), abs64(e - p.x - std::int64_t{p.width} * t),
-                      abs64(e - p.y - std::int64_t{p.height} * t)});
-        size = std::max({size, abs64(p.width), abs64(p.height)});
+        spans.x.add(p.x);
+        spans.y.add(p.y);
+        spans.width.add(p.width);
+        spans.height.add(p.height);
+        spans.farX.add(p.x + std::int64_t{p.width} * t);
+        spans.farY.add(p.y + std::int64_t{p.height} * t);
     }
-    const std::int64_t limit = std::numeric_limits<std::int32_t>::max();
-    const std::int64_t newExtent = newScale * t;
-    for (const Placement& part : pattern.placements) {
-        const std::int64_t stretch = std::max(abs64(part.width), abs64(part.height));
-        const std::int64_t cell = std::max(abs64(part.x), abs64(part.y));
-        if (stretch > 0 && (position > limit / stretch || size > limit / stretch))
+    // Every turned copy as the substitution makes it, step by step (values above 7 have no
+    // steps, like R0), then each part's stretch and shift on each axis by its own factors; the
+    // first part's turn is also taken back as undo does, through other intermediates.
+    for (std::size_t i = 0; i < pattern.placements.size(); ++i) {
+        const Placement& part = pattern.placements[i];
+        std::optional<Spans> s = spans;
+        for (const Transform step : stepsOf(part.orientation))
+            if (s)
+                s = turned(*s, step, e);
+        std::optional<Spans> back = s;
+        if (i == 0)
+            for (const Transform step : stepsOf(inverse(part.orientation)))
+                if (back)
+                    back = turned(*back, step, e);
+        if (!s || !back)
             return false;
-        const std::int64_t shifted = position * stretch + cell * e;
-        const std::int64_t grown = size * stretch;
-        // Later transforms compute E - x - width*T from these.
-        if (shifted > limit || grown > limit || newExtent + shifted + grown * t > limit)
+        const std::int64_t dx = std::int64_t{part.x} * e, dy = std::int64_t{part.y} * e;
+        if (!s->x.fitsAfter(part.width, dx) || !s->width.fitsAfter(part.width, 0) ||
+            !s->farX.fitsAfter(part.width, dx) || !s->y.fitsAfter(part.height, dy) ||
+            !s->height.fitsAfter(part.height, 0) || !s->farY.fitsAfter(part.height, dy))
             return false;
     }
     return true;

@@ -133,8 +133,11 @@ Placement transformed(const Placement& p, Transform t, std::int64_t extent, std:
 bool isUndoable(const Mosaic& pattern);
 
 /// Whether substituting the pattern keeps the mosaic within the model: an extent of at most
-/// 65535 pixels, at most 65535 placements, and every placement field (and every value the
-/// transforms and the undo compute from it) within the signed 32-bit range.
+/// 65535 pixels, at most 65535 placements, and every placement's fields and far edges (x +
+/// width x tileSize, y + height x tileSize) within the signed 32-bit range. Exact, each axis by
+/// its own factors: the values are those the substitution computes, including the fields
+/// between the mirror and the turn of a mirrored part, and those the undo of the first part
+/// passes through. Costs one walk over the placements for each orientation the parts use.
 bool substitutionFits(const Mosaic& pattern, const Mosaic& mosaic);
 
 } // namespace ornamo

@@ -63,4 +63,9 @@ void ShrinkBitmap(std::uint16_t factorX, std::uint16_t factorY, const Bitmap& so
 void renderViewRect(const Mosaic& mosaic, std::int32_t factor, const ViewRect& rect,
                     std::uint8_t* out, std::ptrdiff_t stride, Progress* progress = nullptr);
 
+/// Estimated single-thread time in nanoseconds of renderViewRect for `rect` at `factor`, which
+/// follows the full-size area behind the rect and the placements; measured on the benchmark
+/// mosaics. Used to choose between it and BlockSums.
+double estimatedStripNanoseconds(const Mosaic& mosaic, std::int32_t factor, const ViewRect& rect);
+
 } // namespace ornamo

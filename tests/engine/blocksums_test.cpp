@@ -49,6 +49,12 @@ void expectViews(const Mosaic& m, const std::vector<int>& factors, std::mt19937&
         const Compute byStrips = [&](ViewRect r, std::uint8_t* out, std::ptrdiff_t stride) {
             renderViewRect(shown, f * times, r, out, stride);
         };
+        // Tables of only the tile rows and columns read at this factor, as for large tiles.
+        const auto lattice =
+            BlockSums::atFactor(shown, f * times, [](std::uint64_t) { return true; });
+        const Compute byLattice = [&](ViewRect r, std::uint8_t* out, std::ptrdiff_t stride) {
+            lattice->compute(f * times, r, out, stride);
+        };
         const Bitmap expected = referenceView(m, f);
         const int side = expected.width();
         ASSERT_EQ(sums.viewSide(f * times), side);
@@ -63,6 +69,7 @@ void expectViews(const Mosaic& m, const std::vector<int>& factors, std::mt19937&
         }
         for (const ViewRect& r : rects) {
             expectRect(bySums, r, expected, "block sums");
+            expectRect(byLattice, r, expected, "block sums at one factor");
             if (times == 1) // strips cost the full-size area
                 expectRect(byStrips, r, expected, "strips");
         }
@@ -98,15 +105,7 @@ TEST_P(ViewRects, MagnifiedMosaicGivesTheSameView) {
     for (int k : {3, 1000}) {
         if (m.extent() * k > maxExtent)
             continue;
-        Mosaic big = m;
-        big.scale = static_cast<std::uint16_t>(m.scale * k);
-        big.tileSize = m.tileSize; // placements stretch k times more, at k times the position
-        for (Placement& p : big.placements) {
-            const std::int64_t w = std::int64_t{p.width} * k, h = std::int64_t{p.height} * k;
-            const std::int64_t x = std::int64_t{p.x} * k, y = std::int64_t{p.y} * k;
-            p = {static_cast<std::int32_t>(w), static_cast<std::int32_t>(h),
-                 static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), p.orientation};
-        }
+        const Mosaic big = magnified(m, k);
         expectViews(m, GetParam().factors, rng, &big, k);
     }
 }

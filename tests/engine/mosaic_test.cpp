@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -175,29 +176,62 @@ TEST(Mosaic, OutOfSquarePlacementsUndoExactlyAndAgreeWith16BitsInRange) {
     }
 }
 
-TEST(Mosaic, SubstitutionFitsTheModel) {
+// Each bound of the model, a step inside it and a step outside: the extent, the count, and
+// every field and far edge on each axis by its own factors, through turns, mirrors and the
+// values the undo of the first part passes through.
+TEST(Mosaic, SubstitutionFitsExactlyTheModel) {
+    constexpr int top = std::numeric_limits<std::int32_t>::max(); // 2^31 - 1
+    constexpr int low = std::numeric_limits<std::int32_t>::min();
+    constexpr int half = 1 << 30;
     struct Case {
         const char* name;
-        std::uint16_t scale, tileSize;
-        std::size_t count;
+        Mosaic mosaic;
         Mosaic pat;
         bool fits;
     };
-    const auto parts = [](std::size_t n) { return pattern(1, std::vector<Placement>(n)); };
-    const Case cases[] = {
-        {"small", 1, 40, 1, pattern(2, {P(1, 1, 0, 0, O::R0)}), true},
-        {"extent exactly 65535", 1, 65535, 1, pattern(1, {P(1, 1, 0, 0, O::R0)}), true},
-        {"extent 65536", 1, 16384, 1, pattern(4, {P(1, 1, 0, 0, O::R0)}), false},
-        {"extent 9720 then x3", 243, 40, 1, pattern(3, {P(1, 1, 0, 0, O::R0)}), true},
-        {"extent 29160 then x3", 729, 40, 1, pattern(3, {P(1, 1, 0, 0, O::R0)}), false},
-        {"65535 placements", 1, 1, 13107, parts(5), true},
-        {"65536 placements", 1, 1, 16384, parts(4), false},
-        {"absurd stretch", 1, 40, 1, pattern(1, {P(65535, 1, 0, 0, O::R0)}), true},
+    // `count` copies of p on a mosaic of `scale` tiles of side t.
+    const auto at = [](std::uint16_t t, Placement p, std::uint16_t scale = 1, int count = 1) {
+        Mosaic m = singleTile(t);
+        m.scale = scale;
+        m.placements.assign(static_cast<std::size_t>(count), p);
+        return m;
     };
-    for (const Case& c : cases) {
-        Mosaic m = singleTile(c.tileSize);
-        m.scale = c.scale;
-        m.placements.assign(c.count, P(1, 1, 0, 0, O::R0));
-        EXPECT_EQ(substitutionFits(c.pat, m), c.fits) << c.name;
-    }
+    const auto one = [](Placement part) { return pattern(1, {part}); };
+    const auto parts = [](std::size_t n) { return pattern(1, std::vector<Placement>(n)); };
+    const Placement tile = P(1, 1, 0, 0, O::R0);
+    const Case cases[] = {
+        {"extent exactly 65535", at(65535, tile), one(tile), true},
+        {"extent 65536", at(16384, tile), pattern(4, {tile}), false},
+        {"65535 placements", at(1, tile, 1, 13107), parts(5), true},
+        {"65536 placements", at(1, tile, 1, 16384), parts(4), false},
+        {"far edge at the top", at(1, tile), one(P(top, 1, 0, 0, O::R0)), true},
+        {"far edge shifted past the top", at(1, tile), one(P(top, 1, 1, 0, O::R0)), false},
+        {"far edge below the top on y", at(2, tile), one(P(1, half - 1, 0, 0, O::R0)), true},
+        {"far edge at 2^31 on y", at(2, tile), one(P(1, half, 0, 0, O::R0)), false},
+        // A turned 1 x K part applied twice: each axis is stretched once by K.
+        {"turned twice", at(2, P(1, 32768, 0, 0, O::R90)), one(P(1, 32768, 0, 0, O::R90)), true},
+        {"turned twice to the top", at(2, P(1, half - 1, 0, 0, O::R90)),
+         one(P(1, half - 1, 0, 0, O::R90)), true},
+        {"turned twice past the top", at(2, P(1, half - 1, 0, 0, O::R90)),
+         one(P(1, half, 0, 0, O::R90)), false},
+        {"mirrored far left", at(1, P(1, 1, low + 2, 0, O::R0)), one(P(1, 1, 0, 0, O::MR0)), true},
+        {"mirrored far left, far edge past", at(1, P(1, 1, low + 1, 0, O::R0)),
+         one(P(1, 1, 0, 0, O::MR0)), false},
+        {"mirrored, stretched", at(1, P(1, 1, 2 - half, 0, O::R0)), one(P(2, 1, 0, 0, O::MR0)),
+         true},
+        {"mirrored, stretched past", at(1, P(1, 1, 1 - half, 0, O::R0)), one(P(2, 1, 0, 0, O::MR0)),
+         false},
+        // MR90 mirrors x to E - x - width T before the turn puts everything back in range.
+        {"mirror then turn", at(2, P(1, 1, low + 2, 0, O::R0)), one(P(1, 1, 0, 0, O::MR90)), true},
+        {"mirror then turn, mirror outside", at(2, P(1, 1, low, 0, O::R0)),
+         one(P(1, 1, 0, 0, O::MR90)), false},
+        {"unturned keeps the far left", at(2, P(1, 1, low, 0, O::R0)), one(tile), true},
+        // Undo of a first MR90 part mirrors the turned block, computing E - y - height T.
+        {"undo of MR90", at(2, P(1, 1, 0, low + 2, O::R0)), one(P(1, 1, 0, 0, O::MR90)), true},
+        {"undo of MR90 outside", at(2, P(1, 1, 0, low, O::R0)), one(P(1, 1, 0, 0, O::MR90)), false},
+        {"MR90 as a later part is not undone", at(2, P(1, 1, 0, low, O::R0)),
+         pattern(1, {tile, P(1, 1, 0, 0, O::MR90)}), true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(substitutionFits(c.pat, c.mosaic), c.fits) << c.name;
 }

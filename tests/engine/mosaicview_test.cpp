@@ -89,6 +89,20 @@ TEST(MosaicView, KeptAndTiledViewsShowTheSamePixelsAsTheWholeImageReduced) {
     EXPECT_FALSE(tiled.isHeld());
 }
 
+// Large tiles: with no room for tables of whole tile images, each factor's view is added up from
+// tables of the tile rows and columns it reads. A small mosaic magnified 100 times keeps the
+// test quick while its views come from the placements rather than from strips.
+TEST(MosaicView, TablesOfOneFactorAtATimeShowTheWholeImageReduced) {
+    std::mt19937 rng(5);
+    const Mosaic small = randomMosaic({"", 27, 23, false, 40, 3, {}}, rng, false);
+    MosaicView view(ViewLimits{std::size_t{64} << 20, 0, 0});
+    ASSERT_TRUE(view.render(magnified(small, 100), 400, false));
+    for (const int f : {4, 7, 27, 2}) {
+        ASSERT_TRUE(view.rescale(f * 100));
+        EXPECT_EQ(view.toBitmap(), referenceView(small, f)) << "factor " << f * 100;
+    }
+}
+
 TEST(MosaicView, RescaleNeedsARender) {
     MosaicView view;
     EXPECT_FALSE(view.rescale(2));

@@ -75,6 +75,20 @@ inline Mosaic randomMosaic(const Recipe& r, std::mt19937& rng, bool wild = true)
     return m;
 }
 
+/// `m` with every length multiplied by k: its view at k times a factor is m's view at that
+/// factor, every block sum k^2 times larger.
+inline Mosaic magnified(const Mosaic& m, int k) {
+    Mosaic big = m;
+    big.scale = static_cast<std::uint16_t>(m.scale * k);
+    for (Placement& p : big.placements) {
+        const std::int64_t w = std::int64_t{p.width} * k, h = std::int64_t{p.height} * k;
+        const std::int64_t x = std::int64_t{p.x} * k, y = std::int64_t{p.y} * k;
+        p = {static_cast<std::int32_t>(w), static_cast<std::int32_t>(h),
+             static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), p.orientation};
+    }
+    return big;
+}
+
 /// The view at `factor` as the whole image rendered and then reduced.
 inline Bitmap referenceView(const Mosaic& m, int factor) {
     Bitmap image, view;
