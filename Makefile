@@ -31,7 +31,8 @@ package: build
 format-check: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
-bench: deps
+bench:
+	@bash scripts/install-deps.sh bench
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench -j $(JOBS)
 	@build/bench/bench/ornamo-bench
