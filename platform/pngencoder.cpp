@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -23,26 +24,37 @@ namespace {
 constexpr std::size_t chunkBytes = std::size_t{1} << 20;
 // Deflate looks back at most this far; a chunk primed with it matches as if it were not cut.
 constexpr std::size_t windowBytes = std::size_t{32} << 10;
+// The picture is read this many chunks at a time (and at least one a thread): a source that
+// renders on every core pays for starting them once a band, not once a chunk.
+constexpr int bandChunksAtLeast = 4;
 
-// The rows of one chunk and what deflate made of them. `input` holds the dictionary (the
-// stream's bytes just before the chunk) followed by the chunk's rows, each a filter byte 0 and
-// the pixels.
+// Rows read from the picture in one go, filtered in place: each row a filter byte and the
+// pixels. `zeroRows` has a 1 for each row that became zeros under the Up filter.
+struct Band {
+    std::vector<std::uint8_t> rows;
+    std::vector<std::uint8_t> zeroRows;
+};
+
+// Some rows of a band and what deflate made of them.
 struct Chunk {
-    std::vector<std::uint8_t> input;
-    std::size_t dictionary = 0;
-    std::size_t length = 0; // bytes of rows after the dictionary
-    int endRow = 0;         // the row after the chunk's last
+    std::vector<std::uint8_t> dictionary; // the stream's bytes just before the chunk
+    const std::uint8_t* rows = nullptr;
+    const std::uint8_t* zeroRows = nullptr;
+    std::size_t rowBytes = 0;
+    int rowCount = 0;
+    int endRow = 0; // the row of the picture after the chunk's last
     bool last = false;
     std::vector<std::uint8_t> output;
     std::size_t outputLength = 0;
     uLong adler = 0; // of the chunk's rows alone
-    bool taken = false, done = false, failed = false;
+    bool done = false, failed = false;
+    std::size_t length() const { return rowBytes * static_cast<std::size_t>(rowCount); }
 };
 
 // One thread's raw deflate stream, kept for all the chunks it compresses.
 class Deflater {
 public:
-    explicit Deflater(int level) {
+    explicit Deflater(int level) : level_(level) {
         ready_ =
             deflateInit2(&stream_, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
     }
@@ -54,48 +66,97 @@ public:
     Deflater& operator=(const Deflater&) = delete;
 
     // Deflates the chunk's rows into its output: ended by a sync flush, or for the last chunk by
-    // the final block. False when zlib or memory fails.
+    // the final block. Runs of zero rows are deflated as runs of a byte (Z_RLE), which finds
+    // the same longest matches without hashing every position, the other rows with the level's
+    // full search. False when zlib or memory fails.
     bool compress(Chunk& chunk) {
-        if (!ready_ || deflateReset(&stream_) != Z_OK)
+        if (!ready_ || deflateReset(&stream_) != Z_OK ||
+            deflateParams(&stream_, level_, Z_DEFAULT_STRATEGY) != Z_OK)
             return false;
-        const std::uint8_t* rows = chunk.input.data() + chunk.dictionary;
-        if (chunk.dictionary > 0 &&
-            deflateSetDictionary(&stream_, chunk.input.data(),
-                                 static_cast<uInt>(chunk.dictionary)) != Z_OK)
+        const std::uint8_t* rows = chunk.rows;
+        if (!chunk.dictionary.empty() &&
+            deflateSetDictionary(&stream_, chunk.dictionary.data(),
+                                 static_cast<uInt>(chunk.dictionary.size())) != Z_OK)
             return false;
-        chunk.adler = adler32(adler32(0, nullptr, 0), rows, static_cast<uInt>(chunk.length));
-        try {
-            // The bound covers the final block; a sync flush adds at most a few bytes more.
-            const std::size_t bound = deflateBound(&stream_, static_cast<uLong>(chunk.length)) + 64;
-            if (chunk.output.size() < bound)
-                chunk.output.resize(bound);
-        } catch (const std::bad_alloc&) {
+        chunk.adler = adler32(adler32(0, nullptr, 0), rows, static_cast<uInt>(chunk.length()));
+        output_ = &chunk.output;
+        // The bound covers the rows in stored blocks; each change of strategy ends a block.
+        std::size_t bound = deflateBound(&stream_, static_cast<uLong>(chunk.length())) + 64;
+        const auto rowCount = static_cast<std::size_t>(chunk.rowCount);
+        for (std::size_t row = 1; row < rowCount; ++row)
+            bound += chunk.zeroRows[row] != chunk.zeroRows[row - 1] ? 16 : 0;
+        if (!reserve(bound))
             return false;
-        }
-        stream_.next_in = const_cast<Bytef*>(rows);
-        stream_.avail_in = static_cast<uInt>(chunk.length);
         stream_.next_out = chunk.output.data();
         stream_.avail_out = static_cast<uInt>(chunk.output.size());
-        const int result = deflate(&stream_, chunk.last ? Z_FINISH : Z_SYNC_FLUSH);
-        const bool complete =
-            chunk.last ? result == Z_STREAM_END
-                       : result == Z_OK && stream_.avail_in == 0 && stream_.avail_out > 0;
+        int strategy = Z_DEFAULT_STRATEGY;
+        for (std::size_t first = 0; first < rowCount;) {
+            std::size_t end = first + 1;
+            while (end < rowCount && chunk.zeroRows[end] == chunk.zeroRows[first])
+                ++end;
+            if (const int wanted = chunk.zeroRows[first] ? Z_RLE : Z_DEFAULT_STRATEGY;
+                wanted != strategy) {
+                if (deflateParams(&stream_, level_, wanted) != Z_OK)
+                    return false;
+                strategy = wanted;
+            }
+            stream_.next_in = const_cast<Bytef*>(rows + first * chunk.rowBytes);
+            stream_.avail_in = static_cast<uInt>((end - first) * chunk.rowBytes);
+            if (!run(Z_NO_FLUSH))
+                return false;
+            first = end;
+        }
+        if (!run(chunk.last ? Z_FINISH : Z_SYNC_FLUSH))
+            return false;
         chunk.outputLength = chunk.output.size() - stream_.avail_out;
-        return complete;
+        return true;
     }
 
 private:
+    bool reserve(std::size_t bytes) {
+        try {
+            if (output_->size() < bytes)
+                output_->resize(bytes);
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+
+    // Deflates the input given with the flush, growing the output whenever it fills.
+    bool run(int flush) {
+        for (;;) {
+            if (stream_.avail_out == 0) {
+                const std::size_t used = output_->size();
+                if (!reserve(used * 2))
+                    return false;
+                stream_.next_out = output_->data() + used;
+                stream_.avail_out = static_cast<uInt>(output_->size() - used);
+            }
+            const int result = deflate(&stream_, flush);
+            if (result == Z_STREAM_END)
+                return true;
+            if (result != Z_OK && result != Z_BUF_ERROR)
+                return false;
+            if (flush != Z_FINISH && stream_.avail_in == 0 && stream_.avail_out > 0)
+                return true;
+        }
+    }
+
     z_stream stream_{};
+    const int level_;
     bool ready_ = false;
+    std::vector<std::uint8_t>* output_ = nullptr;
 };
 
 // The chunks on their way from the calling thread, which reads and writes them in order, to the
 // deflating threads and back. A chunk waits in `queue_` until a thread takes it; the calling
-// thread takes one too while the oldest is not done, so the work ends even without helpers.
+// thread takes one too while the oldest is not done, so it is one of the deflating threads and
+// the work ends even without helpers.
 class ChunkPipeline {
 public:
-    ChunkPipeline(int level, int threads) : level_(level) {
-        for (int i = 0; i < threads; ++i) {
+    ChunkPipeline(int level, int helpers) : level_(level) {
+        for (int i = 0; i < helpers; ++i) {
             try {
                 helpers_.emplace_back([this] { work(); });
             } catch (const std::system_error&) {
@@ -115,8 +176,6 @@ public:
     ChunkPipeline(const ChunkPipeline&) = delete;
     ChunkPipeline& operator=(const ChunkPipeline&) = delete;
 
-    std::size_t inFlight() const { return inOrder_.size(); }
-
     // A chunk to fill, recycled from an earlier one when there is one.
     std::unique_ptr<Chunk> fresh() {
         if (spare_.empty())
@@ -127,7 +186,7 @@ public:
     }
 
     void submit(std::unique_ptr<Chunk> chunk) {
-        chunk->taken = chunk->done = chunk->failed = false;
+        chunk->done = chunk->failed = false;
         {
             const std::lock_guard lock(mutex_);
             queue_.push_back(chunk.get());
@@ -164,7 +223,6 @@ private:
     Chunk* take() {
         Chunk* chunk = queue_.front();
         queue_.pop_front();
-        chunk->taken = true;
         return chunk;
     }
 
@@ -246,22 +304,53 @@ std::array<std::uint8_t, 2> zlibHeader(int level) {
     return {static_cast<std::uint8_t>(method), static_cast<std::uint8_t>(flags)};
 }
 
-// Fills the chunk's rows [first, chunk.endRow) from the picture, after a dictionary of the
-// stream's last bytes (`window`), which then moves on to the end of these rows.
-void fillChunk(Chunk& chunk, const PictureSource& picture, int first,
-               std::vector<std::uint8_t>& window) {
-    const std::size_t rowBytes = static_cast<std::size_t>(picture.width()) * 3 + 1;
-    const int rows = chunk.endRow - first;
-    chunk.dictionary = window.size();
-    chunk.length = rowBytes * static_cast<std::size_t>(rows);
-    chunk.input.resize(chunk.dictionary + chunk.length);
-    std::copy(window.begin(), window.end(), chunk.input.begin());
-    std::uint8_t* data = chunk.input.data() + chunk.dictionary;
+// What the calling thread carries from one band to the next: the stream's last bytes, which
+// prime the next chunk, and the picture's last row read, unfiltered.
+struct StreamTail {
+    std::vector<std::uint8_t> window;
+    std::vector<std::uint8_t> lastRow;
+};
+
+// Reads rows [first, first + rows) of the picture into the band and filters them: a row equal
+// to the one above it becomes a row of zeros under the Up filter when `filter` allows, every
+// other row keeps filter type None.
+void fillBand(Band& band, const PictureSource& picture, int first, int rows, PngFilter filter,
+              std::vector<std::uint8_t>& lastRow) {
+    const std::size_t pixelBytes = static_cast<std::size_t>(picture.width()) * 3;
+    const std::size_t rowBytes = pixelBytes + 1;
+    band.rows.resize(rowBytes * static_cast<std::size_t>(rows));
+    band.zeroRows.assign(static_cast<std::size_t>(rows), 0);
+    std::uint8_t* data = band.rows.data();
     picture.readRows(first, rows, data + 1, static_cast<std::ptrdiff_t>(rowBytes));
     for (int row = 0; row < rows; ++row)
-        data[static_cast<std::size_t>(row) * rowBytes] = 0; // filter type None
-    const std::size_t keep = std::min(windowBytes, chunk.dictionary + chunk.length);
-    window.assign(chunk.input.end() - static_cast<std::ptrdiff_t>(keep), chunk.input.end());
+        data[static_cast<std::size_t>(row) * rowBytes] = 0;
+    if (filter != PngFilter::UpForRepeatedRows)
+        return;
+    const std::uint8_t* bottom = data + static_cast<std::size_t>(rows - 1) * rowBytes + 1;
+    std::vector<std::uint8_t> above(bottom, bottom + pixelBytes);
+    std::swap(above, lastRow);
+    // From the bottom up, so that each row is compared with the row above still unfiltered.
+    for (int row = rows - 1; row >= 0; --row) {
+        std::uint8_t* at = data + static_cast<std::size_t>(row) * rowBytes;
+        const std::uint8_t* previous = row > 0 ? at - pixelBytes : above.data();
+        if ((row > 0 || !above.empty()) && std::memcmp(at + 1, previous, pixelBytes) == 0) {
+            at[0] = 2; // filter type Up: the differences to the row above, all zero
+            std::memset(at + 1, 0, pixelBytes);
+            band.zeroRows[static_cast<std::size_t>(row)] = 1;
+        }
+    }
+}
+
+// The last up to 32 KiB of the stream before `offset` in the band: from the band, and before
+// its start from the window of the bands before.
+void copyDictionary(std::vector<std::uint8_t>& dictionary, const std::vector<std::uint8_t>& window,
+                    const Band& band, std::size_t offset) {
+    const std::size_t fromBand = std::min(offset, windowBytes);
+    const std::size_t fromWindow = std::min(window.size(), windowBytes - fromBand);
+    dictionary.assign(window.end() - static_cast<std::ptrdiff_t>(fromWindow), window.end());
+    dictionary.insert(dictionary.end(),
+                      band.rows.begin() + static_cast<std::ptrdiff_t>(offset - fromBand),
+                      band.rows.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
 } // namespace
@@ -280,8 +369,6 @@ bool encodePng(const PictureSource& picture, const PngSink& sink, const PngRowsW
     const int threads = encoding.threads > 0
                             ? encoding.threads
                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    // While the calling thread reads a chunk, each thread has one to deflate and one waiting.
-    const std::size_t heldChunks = 2 * static_cast<std::size_t>(threads) + 2;
 
     static constexpr std::uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::array<std::uint8_t, 13> header{};
@@ -294,35 +381,62 @@ bool encodePng(const PictureSource& picture, const PngSink& sink, const PngRowsW
         return false;
 
     try {
-        ChunkPipeline pipeline(level, chunks > 1 ? std::min(threads, chunks) : 0);
-        std::vector<std::uint8_t> window;
+        ChunkPipeline pipeline(level, std::min(threads, chunks) - 1);
         const auto zlibStart = zlibHeader(level);
         uLong adler = adler32(0, nullptr, 0);
-        int firstUnread = 0;
-        for (int written = 0; written < chunks; ++written) {
-            while (firstUnread < height && pipeline.inFlight() < heldChunks) {
-                std::unique_ptr<Chunk> chunk = pipeline.fresh();
-                chunk->endRow = std::min(height, firstUnread + chunkRows);
-                chunk->last = chunk->endRow == height;
-                fillChunk(*chunk, picture, firstUnread, window);
-                firstUnread = chunk->endRow;
-                pipeline.submit(std::move(chunk));
+        const int bandRows = chunkRows * std::max(bandChunksAtLeast, threads);
+        const std::size_t rowBytes = static_cast<std::size_t>(width) * 3 + 1;
+        std::array<Band, 2> bands; // one read while the chunks of the other are deflated
+        StreamTail tail;
+        int firstUnread = 0, written = 0;
+        // Writes the oldest `count` chunks as they come out of deflate.
+        const auto writeChunks = [&](int count) {
+            for (; count > 0; --count, ++written) {
+                const Chunk& chunk = pipeline.oldest();
+                if (chunk.failed)
+                    return false;
+                adler = adler32_combine(adler, chunk.adler, static_cast<z_off_t>(chunk.length()));
+                std::array<std::uint8_t, 4> check{};
+                putBigEndian(check.data(), static_cast<std::uint32_t>(adler));
+                if (!writeChunk(sink, "IDAT",
+                                {{zlibStart.data(), written == 0 ? zlibStart.size() : 0},
+                                 {chunk.output.data(), chunk.outputLength},
+                                 {check.data(), chunk.last ? check.size() : 0}}))
+                    return false;
+                const int endRow = chunk.endRow;
+                pipeline.release();
+                if (!rowsWritten(endRow))
+                    return false;
             }
-            const Chunk& chunk = pipeline.oldest();
-            if (chunk.failed)
+            return true;
+        };
+        for (int band = 0, waiting = 0; firstUnread < height || waiting > 0; ++band) {
+            int submitted = 0;
+            if (firstUnread < height) {
+                Band& filling = bands[static_cast<std::size_t>(band % 2)];
+                const int rows = std::min(bandRows, height - firstUnread);
+                fillBand(filling, picture, firstUnread, rows, encoding.filter, tail.lastRow);
+                for (int first = 0; first < rows; first += chunkRows, ++submitted) {
+                    std::unique_ptr<Chunk> chunk = pipeline.fresh();
+                    const auto offset = rowBytes * static_cast<std::size_t>(first);
+                    copyDictionary(chunk->dictionary, tail.window, filling, offset);
+                    chunk->rows = filling.rows.data() + offset;
+                    chunk->zeroRows = filling.zeroRows.data() + first;
+                    chunk->rowBytes = rowBytes;
+                    chunk->rowCount = std::min(chunkRows, rows - first);
+                    chunk->endRow = firstUnread + first + chunk->rowCount;
+                    chunk->last = chunk->endRow == height;
+                    pipeline.submit(std::move(chunk));
+                }
+                std::vector<std::uint8_t> window;
+                copyDictionary(window, tail.window, filling, filling.rows.size());
+                tail.window.swap(window);
+                firstUnread += rows;
+            }
+            // The band before this one is no longer needed once its chunks are written.
+            if (!writeChunks(waiting))
                 return false;
-            adler = adler32_combine(adler, chunk.adler, static_cast<z_off_t>(chunk.length));
-            std::array<std::uint8_t, 4> check{};
-            putBigEndian(check.data(), static_cast<std::uint32_t>(adler));
-            if (!writeChunk(sink, "IDAT",
-                            {{zlibStart.data(), written == 0 ? zlibStart.size() : 0},
-                             {chunk.output.data(), chunk.outputLength},
-                             {check.data(), chunk.last ? check.size() : 0}}))
-                return false;
-            const int endRow = chunk.endRow;
-            pipeline.release();
-            if (!rowsWritten(endRow))
-                return false;
+            waiting = submitted;
         }
     } catch (const std::bad_alloc&) {
         return false;

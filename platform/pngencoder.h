@@ -10,10 +10,15 @@
 
 namespace ornamo {
 
-/// How encodePng compresses: the zlib level (1..9) and the number of deflating threads
-/// (0: one a core). Only the level shows in the file.
+/// The PNG row filters encodePng uses: none at all, or Up for each row equal to the row above
+/// it (which then deflates as a row of zeros) and none for the others.
+enum class PngFilter { None, UpForRepeatedRows };
+
+/// How encodePng compresses: the zlib level (1..9), the filters, and the number of threads
+/// that deflate, the calling one included (0: one a core). The threads do not show in the file.
 struct PngEncoding {
     int level = 6;
+    PngFilter filter = PngFilter::UpForRepeatedRows;
     int threads = 0;
 };
 
@@ -23,15 +28,16 @@ using PngSink = std::function<bool(const std::uint8_t* data, std::size_t bytes)>
 /// the encoding.
 using PngRowsWritten = std::function<bool(int rowsWritten)>;
 
-/// Writes the picture (at least 1 x 1) as an 8-bit RGB PNG, not interlaced, every row
-/// unfiltered, with no chunks but IHDR, IDAT and IEND, to `sink` from start to end. The rows
-/// are read from the picture on the calling thread, pngChunkRows() rows at a time; each such
-/// chunk is deflated on a thread of its own, primed with the last 32 KiB of the rows before it
-/// and ended with a sync flush, and goes into one IDAT chunk of its own; the first holds the
+/// Writes the picture (at least 1 x 1) as an 8-bit RGB PNG, not interlaced, its rows filtered
+/// as `encoding.filter` says, with no chunks but IHDR, IDAT and IEND, to `sink` from start to end.
+/// The rows are read from the picture on the calling thread, pngChunkRows() rows at a time; each
+/// such chunk is deflated on a thread of its own, primed with the last 32 KiB of the rows before it
+/// and ended with a sync flush (runs of zero rows deflated as byte runs, Z_RLE, the rest with
+/// the level's own search), and goes into one IDAT chunk of its own; the first holds the
 /// zlib header too and the last the Adler-32 of all the rows, combined from the chunks'. So the
-/// bytes depend on the picture and the level only. At most 2 x threads + 2 chunks are held at
-/// once. False when the sink or `rowsWritten` says false, when memory cannot be had (also when
-/// the picture throws std::bad_alloc) and when zlib fails; what was written is then garbage.
+/// bytes depend on the picture, the level and the filters only. At most 2 x threads + 2 chunks are
+/// held at once. False when the sink or `rowsWritten` says false, when memory cannot be had (also
+/// when the picture throws std::bad_alloc) and when zlib fails; what was written is then garbage.
 bool encodePng(const PictureSource& picture, const PngSink& sink, const PngRowsWritten& rowsWritten,
                PngEncoding encoding = {});
 
