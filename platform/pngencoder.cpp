@@ -26,7 +26,7 @@ constexpr std::size_t chunkBytes = std::size_t{1} << 20;
 constexpr std::size_t windowBytes = std::size_t{32} << 10;
 // The picture is read this many chunks at a time (and at least one a thread): a source that
 // renders on every core pays for starting them once a band, not once a chunk.
-constexpr int bandChunksAtLeast = 4;
+constexpr int bandChunksAtLeast = 8;
 
 // Rows read from the picture in one go, filtered in place: each row a filter byte and the
 // pixels. `zeroRows` has a 1 for each row that became zeros under the Up filter.

@@ -29,15 +29,17 @@ using PngSink = std::function<bool(const std::uint8_t* data, std::size_t bytes)>
 using PngRowsWritten = std::function<bool(int rowsWritten)>;
 
 /// Writes the picture (at least 1 x 1) as an 8-bit RGB PNG, not interlaced, its rows filtered
-/// as `encoding.filter` says, with no chunks but IHDR, IDAT and IEND, to `sink` from start to end.
-/// The rows are read from the picture on the calling thread, pngChunkRows() rows at a time; each
-/// such chunk is deflated on a thread of its own, primed with the last 32 KiB of the rows before it
-/// and ended with a sync flush (runs of zero rows deflated as byte runs, Z_RLE, the rest with
-/// the level's own search), and goes into one IDAT chunk of its own; the first holds the
-/// zlib header too and the last the Adler-32 of all the rows, combined from the chunks'. So the
-/// bytes depend on the picture, the level and the filters only. At most 2 x threads + 2 chunks are
-/// held at once. False when the sink or `rowsWritten` says false, when memory cannot be had (also
-/// when the picture throws std::bad_alloc) and when zlib fails; what was written is then garbage.
+/// as `encoding.filter` says, with no chunks but IHDR, IDAT and IEND, to `sink` from start to
+/// end. The rows are read from the picture on the calling thread, a band of at least eight
+/// chunks at a time; a chunk, pngChunkRows() rows, is deflated on a thread of its own, primed
+/// with the last 32 KiB of the stream before it and ended with a sync flush (runs of zero rows
+/// deflated as byte runs, Z_RLE, the rest with the level's own search), and goes into one IDAT
+/// chunk of its own; the first holds the zlib header too and the last the Adler-32 of all the
+/// rows, combined from the chunks'. So the bytes depend on the picture, the level and the
+/// filters only. Two bands of max(8, threads) chunks are held at once: one read while the
+/// other is deflated. False when the sink or `rowsWritten` says false, when memory cannot be
+/// had (also when the picture throws std::bad_alloc) and when zlib fails; what was written is
+/// then garbage.
 bool encodePng(const PictureSource& picture, const PngSink& sink, const PngRowsWritten& rowsWritten,
                PngEncoding encoding = {});
 
