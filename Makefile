@@ -36,6 +36,7 @@ bench:
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench -j $(JOBS)
 	@build/bench/bench/ornamo-bench
+	@build/bench/bench/png-bench
 	@build/bench/bench/window-bench data
 	@bash bench/big-mosaics.sh build/bench
 

@@ -156,6 +156,7 @@ TEST(PngEncoder, SameBytesForAnyThreadCountAndExactRowsThroughLibpngAndQt) {
                  {"one row short of two chunks", 1021, 2 * chunk - 1, 1},
                  {"three chunks exactly", 1021, 3 * chunk, 1},
                  {"rows repeated in runs, across chunks", 1021, 2 * chunk + 5, 7},
+                 {"across bands of eight chunks", 20000, 8 * pngChunkRows(20000) + 3, 3},
                  {"one column, two chunks", 1, pngChunkRows(1) + 7, 5},
                  {"one row", 333, 1, 1},
                  {"rows longer than a chunk", 400001, 3, 2}};
