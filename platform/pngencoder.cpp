@@ -381,12 +381,14 @@ bool encodePng(const PictureSource& picture, const PngSink& sink, const PngRowsW
         return false;
 
     try {
+        // One read while the chunks of the other are deflated. The pipeline, declared after
+        // them, stops its threads before the bands go.
+        std::array<Band, 2> bands;
         ChunkPipeline pipeline(level, std::min(threads, chunks) - 1);
         const auto zlibStart = zlibHeader(level);
         uLong adler = adler32(0, nullptr, 0);
         const int bandRows = chunkRows * std::max(bandChunksAtLeast, threads);
         const std::size_t rowBytes = static_cast<std::size_t>(width) * 3 + 1;
-        std::array<Band, 2> bands; // one read while the chunks of the other are deflated
         StreamTail tail;
         int firstUnread = 0, written = 0;
         // Writes the oldest `count` chunks as they come out of deflate.
