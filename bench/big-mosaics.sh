@@ -53,14 +53,21 @@ run() { # label, then the command
   out=$(tail -1 time.txt)
   printf '| %s | %s s | %d MB |\n' "$label" "${out% *}" $(( ${out#* } / 1024 ))
 }
+runTimed() { # label, then the command; also the processor time of all its threads
+  local label=$1; shift
+  /usr/bin/time -o time.txt -f '%e %U %S %M' "$@" >/dev/null 2>&1 || echo "($label failed)"
+  read -r wall user system resident < <(tail -1 time.txt)
+  printf '| %s | %s s | %s s | %d MB |\n' "$label" "$wall" \
+    "$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.1f", u + s }')" $(( resident / 1024 ))
+}
 measure() { # label, then the arguments of ornamo-render
   local label=$1; shift
   run "$label" "$render" "$@"
 }
 
-echo '| picture | time | peak resident |'
-echo '|---|---|---|'
 if [ "$only" != png ]; then
+  echo '| picture | time | peak resident |'
+  echo '|---|---|---|'
   for f in 1600 800 400 200 100; do
     measure "64000 grid, view at factor $f" -t "$tile" -r grid.hrh --shrink $f -o v.bmp 1 1 1 2
   done
@@ -82,15 +89,18 @@ fi
 # The full-size PNG of the 64000-pixel mosaic on one core and on all of them (the bytes must be
 # the same), then vips decoding that file and encoding it again at our level, 6, unfiltered and
 # with the Up filter on every row (ours: Up for each row equal to the one above, else none).
-run "64000 grid, full size to PNG, one core" taskset -c 0 "$render" -t "$tile" -r grid.hrh \
-  --full -o one.png 1 1 1 2
-measure "64000 grid, full size to PNG, $(nproc) cores" -t "$tile" -r grid.hrh --full -o full.png 1 1 1 2
+[ "$only" = png ] || echo
+echo '| full-size PNG, 64000 pixels | time | processor time | peak resident |'
+echo '|---|---|---|---|'
+runTimed "ornamo-render, one core" taskset -c 0 "$render" -t "$tile" -r grid.hrh --full \
+  -o one.png 1 1 1 2
+runTimed "ornamo-render, $(nproc) cores" "$render" -t "$tile" -r grid.hrh --full -o full.png 1 1 1 2
 cmp -s one.png full.png && same=same || same=DIFFERENT
-echo "| PNG: $(stat -c %s full.png) bytes, $same for one core and $(nproc) | | |"
+echo "| its PNG: $(stat -c %s full.png) bytes, the $same for one core and $(nproc) | | | |"
 rm -f one.png
 for filter in none up; do
-  run "vips copy of that PNG, level 6, filter $filter" \
+  runTimed "vips copy of that PNG, level 6, filter $filter" \
     vips copy full.png "again.png[compression=6,filter=$filter]"
-  echo "| vips PNG, filter $filter: $(stat -c %s again.png) bytes | | |"
+  echo "| its PNG: $(stat -c %s again.png) bytes | | | |"
   rm -f again.png
 done
