@@ -80,15 +80,13 @@ public:
             return false;
         chunk.adler = adler32(adler32(0, nullptr, 0), rows, static_cast<uInt>(chunk.length()));
         output_ = &chunk.output;
-        // The bound covers the rows in stored blocks; each change of strategy ends a block.
-        std::size_t bound = deflateBound(&stream_, static_cast<uLong>(chunk.length())) + 64;
-        const auto rowCount = static_cast<std::size_t>(chunk.rowCount);
-        for (std::size_t row = 1; row < rowCount; ++row)
-            bound += chunk.zeroRows[row] != chunk.zeroRows[row - 1] ? 16 : 0;
-        if (!reserve(bound))
+        // Mosaics deflate to a small part of their rows: start with room for a sixteenth and
+        // grow when it fills, so that the chunks held stay small.
+        if (!reserve(chunk.length() / 16 + 1024))
             return false;
         stream_.next_out = chunk.output.data();
         stream_.avail_out = static_cast<uInt>(chunk.output.size());
+        const auto rowCount = static_cast<std::size_t>(chunk.rowCount);
         int strategy = Z_DEFAULT_STRATEGY;
         for (std::size_t first = 0; first < rowCount;) {
             std::size_t end = first + 1;
@@ -96,7 +94,11 @@ public:
                 ++end;
             if (const int wanted = chunk.zeroRows[first] ? Z_RLE : Z_DEFAULT_STRATEGY;
                 wanted != strategy) {
-                if (deflateParams(&stream_, level_, wanted) != Z_OK)
+                // A change of strategy ends the block, which needs room in the output.
+                int changed = deflateParams(&stream_, level_, wanted);
+                for (int tries = 0; changed == Z_BUF_ERROR && tries < 4; ++tries)
+                    changed = grow() ? deflateParams(&stream_, level_, wanted) : Z_MEM_ERROR;
+                if (changed != Z_OK)
                     return false;
                 strategy = wanted;
             }
@@ -123,16 +125,21 @@ private:
         }
     }
 
+    // Doubles the output, keeping what deflate wrote.
+    bool grow() {
+        const std::size_t used = output_->size() - stream_.avail_out;
+        if (!reserve(output_->size() * 2))
+            return false;
+        stream_.next_out = output_->data() + used;
+        stream_.avail_out = static_cast<uInt>(output_->size() - used);
+        return true;
+    }
+
     // Deflates the input given with the flush, growing the output whenever it fills.
     bool run(int flush) {
         for (;;) {
-            if (stream_.avail_out == 0) {
-                const std::size_t used = output_->size();
-                if (!reserve(used * 2))
-                    return false;
-                stream_.next_out = output_->data() + used;
-                stream_.avail_out = static_cast<uInt>(output_->size() - used);
-            }
+            if (stream_.avail_out == 0 && !grow())
+                return false;
             const int result = deflate(&stream_, flush);
             if (result == Z_STREAM_END)
                 return true;
