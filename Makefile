@@ -31,11 +31,13 @@ package: build
 format-check: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
-bench: deps
+bench:
+	@bash scripts/install-deps.sh bench
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench -j $(JOBS)
 	@build/bench/bench/ornamo-bench
 	@build/bench/bench/work-bench
+	@build/bench/bench/png-bench
 	@build/bench/bench/window-bench data
 	@bash bench/big-mosaics.sh build/bench
 

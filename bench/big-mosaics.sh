@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Whole-process figures of ornamo-render on mosaics near the model's 65535-pixel limit: the
 # time and peak resident memory of each view from the largest factor down to about 100, and of
-# full-size pictures streamed to BMP and PNG. Usage: bench/big-mosaics.sh [build/default]
+# full-size pictures streamed to BMP and PNG, the PNG beside vips re-encoding the same file.
+# Usage: bench/big-mosaics.sh [build/default] [png] (png: only the full-size PNG figures)
 set -euo pipefail
 build=${1:-build/default}
+only=${2:-}
 render=$(realpath "$build/cli/ornamo-render")
 tile=$(realpath data/dlazdice/default.bmp)
 work=$(mktemp -d)
@@ -57,38 +59,69 @@ for w in (37, 263, 1800, 5792):
     open(f'tile{w}.bmp', 'wb').write(header + info + pixels)
 PY
 
-measure() { # label, then the arguments
+run() { # label, then the command
   local label=$1; shift
   local out
-  /usr/bin/time -o time.txt -f '%e %M' "$render" "$@" >/dev/null 2>&1 || echo "($label failed)"
+  /usr/bin/time -o time.txt -f '%e %M' "$@" >/dev/null 2>&1 || echo "($label failed)"
   out=$(tail -1 time.txt)
   printf '| %s | %s s | %d MB |\n' "$label" "${out% *}" $(( ${out#* } / 1024 ))
 }
+runTimed() { # label, then the command; also the processor time of all its threads
+  local label=$1; shift
+  /usr/bin/time -o time.txt -f '%e %U %S %M' "$@" >/dev/null 2>&1 || echo "($label failed)"
+  read -r wall user system resident < <(tail -1 time.txt)
+  printf '| %s | %s s | %s s | %d MB |\n' "$label" "$wall" \
+    "$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.1f", u + s }')" $(( resident / 1024 ))
+}
+measure() { # label, then the arguments of ornamo-render
+  local label=$1; shift
+  run "$label" "$render" "$@"
+}
 
-echo '| picture | time | peak resident |'
-echo '|---|---|---|'
-for f in 1600 800 400 200 100; do
-  measure "64000 grid, view at factor $f" -t "$tile" -r grid.hrh --shrink $f -o v.bmp 1 1 1 2
+if [ "$only" != png ]; then
+  echo '| picture | time | peak resident |'
+  echo '|---|---|---|'
+  for f in 1600 800 400 200 100; do
+    measure "64000 grid, view at factor $f" -t "$tile" -r grid.hrh --shrink $f -o v.bmp 1 1 1 2
+  done
+  for f in 1600 800 400 200 100; do
+    measure "64000 overlapping, view at factor $f" -t "$tile" -r overlap.hrh --shrink $f -o v.bmp 1 1 1 2
+  done
+  for f in 1701 850 425 212 106; do
+    measure "62937 odd tile, view at factor $f" -t tile37.bmp -r beyond.hrh --shrink $f -o v.bmp 1 1 1 1 2
+  done
+  for f in 1597 798 399 199 99; do
+    measure "63909 of 59049 placements, view at factor $f" -t tile263.bmp -r nine.hrh --shrink $f -o v.bmp 1 1 1 1 1
+  done
+  for f in 1350 675 400 200 100; do
+    measure "54000 of an 1800-pixel tile, view at factor $f" -t tile1800.bmp -r large.hrh --shrink $f -o v.bmp 1 2
+  done
+  for f in 1448 100; do
+    measure "57920 of a 5792-pixel tile, view at factor $f" -t tile5792.bmp -r large.hrh --shrink $f -o v.bmp 3 2
+    measure "57920 of a 5792-pixel tile stretched, view at factor $f" -t tile5792.bmp -r large.hrh --shrink $f -o v.bmp 3 4
+  done
+  measure "5792-pixel tile loaded, nothing applied" -t tile5792.bmp -r large.hrh -o v.bmp
+  measure "2560 parent, 40 x 40 view" -t "$tile" -r grid.hrh -o v.bmp 1 1 1
+  measure "64000 grid, 40 x 40 view" -t "$tile" -r grid.hrh -o v.bmp 1 1 1 2
+  measure "28160 grid, full size to BMP (2.4 GB)" -t "$tile" -r grid.hrh --full -o full.bmp 1 1 1 3
+  rm -f full.bmp
+fi
+
+# The full-size PNG of the 64000-pixel mosaic on one core and on all of them (the bytes must be
+# the same), then vips decoding that file and encoding it again at our level, 6, unfiltered and
+# with the Up filter on every row (ours: Up for each row equal to the one above, else none).
+[ "$only" = png ] || echo
+echo '| full-size PNG, 64000 pixels | time | processor time | peak resident |'
+echo '|---|---|---|---|'
+runTimed "ornamo-render, one core" taskset -c 0 "$render" -t "$tile" -r grid.hrh --full \
+  -o one.png 1 1 1 2
+runTimed "ornamo-render, $(nproc) cores" "$render" -t "$tile" -r grid.hrh --full -o full.png 1 1 1 2
+cmp -s one.png full.png && same=same || same=DIFFERENT
+echo "| its PNG: $(stat -c %s full.png) bytes, the $same for one core and $(nproc) | | | |"
+rm -f one.png
+for filter in none up; do
+  runTimed "vips copy of that PNG, level 6, filter $filter" \
+    vips copy full.png "again.png[compression=6,filter=$filter]"
+  echo "| its PNG: $(stat -c %s again.png) bytes | | | |"
+  rm -f again.png
 done
-for f in 1600 800 400 200 100; do
-  measure "64000 overlapping, view at factor $f" -t "$tile" -r overlap.hrh --shrink $f -o v.bmp 1 1 1 2
-done
-for f in 1701 850 425 212 106; do
-  measure "62937 odd tile, view at factor $f" -t tile37.bmp -r beyond.hrh --shrink $f -o v.bmp 1 1 1 1 2
-done
-for f in 1597 798 399 199 99; do
-  measure "63909 of 59049 placements, view at factor $f" -t tile263.bmp -r nine.hrh --shrink $f -o v.bmp 1 1 1 1 1
-done
-for f in 1350 675 400 200 100; do
-  measure "54000 of an 1800-pixel tile, view at factor $f" -t tile1800.bmp -r large.hrh --shrink $f -o v.bmp 1 2
-done
-for f in 1448 100; do
-  measure "57920 of a 5792-pixel tile, view at factor $f" -t tile5792.bmp -r large.hrh --shrink $f -o v.bmp 3 2
-  measure "57920 of a 5792-pixel tile stretched, view at factor $f" -t tile5792.bmp -r large.hrh --shrink $f -o v.bmp 3 4
-done
-measure "5792-pixel tile loaded, nothing applied" -t tile5792.bmp -r large.hrh -o v.bmp
-measure "2560 parent, 40 x 40 view" -t "$tile" -r grid.hrh -o v.bmp 1 1 1
-measure "64000 grid, 40 x 40 view" -t "$tile" -r grid.hrh -o v.bmp 1 1 1 2
-measure "28160 grid, full size to BMP (2.4 GB)" -t "$tile" -r grid.hrh --full -o full.bmp 1 1 1 3
-rm -f full.bmp
-measure "64000 grid, full size to PNG" -t "$tile" -r grid.hrh --full -o full.png 1 1 1 2

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
-  qt6-base-dev qt6-base-dev-tools libgl-dev libpng-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libpng-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra
   qt6-translations-l10n
@@ -15,6 +15,10 @@ packages=(
 # `install-deps.sh fuzz` adds the compiler and runtime of the libFuzzer targets.
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
+fi
+# `install-deps.sh bench` adds the peer encoder the PNG benchmark measures against.
+if [ "${1:-}" = bench ]; then
+  packages+=(libvips-tools)
 fi
 
 missing=()

@@ -1,4 +1,5 @@
 #include "picturefile.h"
+#include "pngencoder.h"
 #include "testimages.h"
 
 #include <QDir>
@@ -8,12 +9,15 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <png.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <memory>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -86,12 +90,99 @@ struct FakePicture final : PictureSource {
     void readRows(int first, int count, std::uint8_t* rows, std::ptrdiff_t stride) const override {
         if (++calls == failingCall)
             throw std::bad_alloc();
+        std::this_thread::sleep_for(delay);
         for (int y = 0; y < count; ++y)
             std::memset(rows + y * stride, (first + y) & 0xFF, std::size_t(w) * 3);
     }
     int w, h, failingCall;
+    std::chrono::milliseconds delay{};
     mutable int calls = 0;
 };
+
+// Asks to stop after the first step.
+struct CancellingProgress final : Progress {
+    void StartProcessBar(Caption) override {}
+    void EndProcessBar() override {}
+    void step(int) override { ++steps; }
+    bool cancelled() const override { return steps > 0; }
+    int steps = 0;
+};
+
+// A picture that repeats a random 37 x 41 block, each pixel of it stretched to `stretch` x
+// `stretch`, so that deflate finds its matches across the encoder's chunks and rows repeat.
+Bitmap repeatedBlock(int width, int height, int stretch) {
+    std::mt19937 rng(static_cast<unsigned>(width + height));
+    const Bitmap block = testimages::randomImage(37, 41, rng);
+    Bitmap image(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, block.pixel(x / stretch % 37, y / stretch % 41));
+    return image;
+}
+
+std::vector<std::uint8_t> encoded(const Bitmap& image, int threads) {
+    std::vector<std::uint8_t> bytes;
+    const bool done = encodePng(
+        BitmapPicture(image),
+        [&bytes](const std::uint8_t* data, std::size_t size) {
+            bytes.insert(bytes.end(), data, data + size);
+            return true;
+        },
+        [](int) { return true; }, {.threads = threads});
+    return done ? bytes : std::vector<std::uint8_t>();
+}
+
+// The rows libpng reads from the file, R,G,B, packed; empty when it refuses the file.
+std::vector<std::uint8_t> decodedByLibpng(const std::vector<std::uint8_t>& file) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<std::uint8_t> pixels;
+    if (png_image_begin_read_from_memory(&image, file.data(), file.size())) {
+        image.format = PNG_FORMAT_RGB;
+        pixels.resize(PNG_IMAGE_SIZE(image));
+        if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+            pixels.clear();
+    }
+    png_image_free(&image);
+    return pixels;
+}
+
+TEST(PngEncoder, SameBytesForAnyThreadCountAndExactRowsThroughLibpngAndQt) {
+    const int chunk = pngChunkRows(1021); // rows of a 1021-pixel picture deflated together
+    const struct {
+        const char* name;
+        int width, height, stretch;
+    } cases[] = {{"one chunk exactly", 1021, chunk, 1},
+                 {"one row past a chunk", 1021, chunk + 1, 1},
+                 {"one row short of two chunks", 1021, 2 * chunk - 1, 1},
+                 {"three chunks exactly", 1021, 3 * chunk, 1},
+                 {"rows repeated in runs, across chunks", 1021, 2 * chunk + 5, 7},
+                 {"across bands of eight chunks", 20000, 8 * pngChunkRows(20000) + 3, 3},
+                 {"one column, two chunks", 1, pngChunkRows(1) + 7, 5},
+                 {"one row", 333, 1, 1},
+                 {"rows longer than a chunk", 400001, 3, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bitmap image = repeatedBlock(c.width, c.height, c.stretch);
+        const std::vector<std::uint8_t> file = encoded(image, 1);
+        for (const int threads : {2, 3, 8})
+            ASSERT_EQ(encoded(image, threads), file) << threads << " threads";
+        const std::vector<std::uint8_t> libpngRows = decodedByLibpng(file);
+        QImage qtImage = QImage::fromData(file.data(), static_cast<int>(file.size()), "png");
+        qtImage.convertTo(QImage::Format_RGB888);
+        ASSERT_EQ(libpngRows.size(), std::size_t(c.width) * 3 * c.height);
+        ASSERT_EQ(qtImage.size(), QSize(c.width, c.height));
+        for (int y = 0; y < c.height; ++y) {
+            ASSERT_EQ(std::memcmp(libpngRows.data() + std::size_t(y) * c.width * 3, image.row(y),
+                                  std::size_t(c.width) * 3),
+                      0)
+                << "libpng, row " << y;
+            ASSERT_EQ(std::memcmp(qtImage.constScanLine(y), image.row(y), std::size_t(c.width) * 3),
+                      0)
+                << "Qt, row " << y;
+        }
+    }
+}
 
 // A temporary folder holding out.bmp, which a failed save must leave alone.
 struct Folder {
@@ -116,13 +207,26 @@ TEST(SavePicture, FailureReportsFalseAndLeavesTheOldFile) {
         ornamo::ImageFileFormat format;
         int calls; // readRows calls made
     } cases[] = {{"BMP, second band fails", {1100, 1000, 2}, ornamo::ImageFileFormat::Bmp, 2},
-                 {"PNG, second band fails", {1100, 1000, 2}, ornamo::ImageFileFormat::Png, 2},
+                 {"PNG, second band fails", {65535, 1000, 2}, ornamo::ImageFileFormat::Png, 2},
                  {"BMP beyond 4 GiB", {65535, 30000}, ornamo::ImageFileFormat::Bmp, 0},
                  {"no width", {0, 5}, ornamo::ImageFileFormat::Png, 0}};
     for (const auto& c : cases) {
         Folder folder;
         EXPECT_FALSE(savePicture(folder.old, c.picture, c.format)) << c.name;
         EXPECT_EQ(c.picture.calls, c.calls) << c.name;
+        folder.expectUntouched();
+    }
+}
+
+// A slow picture makes the writer step, and so ask, after its first band or chunk of three.
+TEST(SavePicture, CancelStopsTheWriteAndLeavesTheOldFile) {
+    for (const auto format : {ornamo::ImageFileFormat::Bmp, ornamo::ImageFileFormat::Png}) {
+        Folder folder;
+        FakePicture picture(1100, 3 * pngChunkRows(1100));
+        picture.delay = std::chrono::milliseconds(40);
+        CancellingProgress progress;
+        EXPECT_FALSE(savePicture(folder.old, picture, format, &progress)) << int(format);
+        EXPECT_EQ(progress.steps, 1) << int(format);
         folder.expectUntouched();
     }
 }
