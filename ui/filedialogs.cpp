@@ -1,5 +1,6 @@
 #include "filedialogs.h"
 
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QImageReader>
 #include <QLabel>
@@ -67,6 +68,11 @@ PictureSaveDialog::PictureSaveDialog(QWidget* parent)
 }
 
 void PictureSaveDialog::showPreview(const QString& path) {
+    // Only regular files: opening a FIFO to read it would wait for a writer.
+    if (!QFileInfo(path).isFile()) {
+        preview_->clear();
+        return;
+    }
     QImageReader reader(path);
     const QSize size = reader.size();
     if (!reader.canRead() || size.isEmpty()) {

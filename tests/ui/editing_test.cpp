@@ -8,7 +8,9 @@
 
 #include <QAbstractItemView>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressDialog>
@@ -478,6 +480,8 @@ TEST(Save, ExportWritesTheFullSizeMosaicOrTheViewInTheChosenFormat) {
             continue;
         }
         const QImage saved(written);
+        // The format is the one the name ends in.
+        EXPECT_EQ(QImageReader::imageFormat(written), QFileInfo(written).suffix().toLower());
         const ornamo::Bitmap& expected = row.expected ? *row.expected : window->view().toBitmap();
         ASSERT_EQ(saved.size(), QSize(expected.width(), expected.height()));
         expectPixels(saved, expected, 0, 0);
