@@ -2,7 +2,7 @@
 
 // A progress bar on standard error, for renders and reductions that take a while.
 
-#include "render.h"
+#include "progress.h"
 
 #include <chrono>
 #include <cstdio>
