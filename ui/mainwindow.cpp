@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "utf8text.h"
 
 #include "datafolder.h"
 
@@ -16,14 +17,11 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QColorDialog>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -93,10 +91,6 @@ void fitLabel(QLabel* label, const QRect& designed) {
     label->setGeometry(designed.adjusted(0, 0, std::max(0, needed - designed.width()), 0));
 }
 
-QString text(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
 } // namespace
 
 MainWindow::MainWindow(const QString& folder, QWidget* parent)
@@ -161,7 +155,7 @@ void MainWindow::createZoomButtons(QWidget* client) {
 }
 
 void MainWindow::createBusyLabel(QWidget* client) {
-    Label2 = new QLabel(text(ornamo::messages::busyRendering), client);
+    Label2 = new QLabel(utf8Text(ornamo::messages::busyRendering), client);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setFont(windowFont(13, FontWeight::Bold));
     Label2->setGeometry(8, 144, 95, 16);
@@ -180,7 +174,7 @@ void MainWindow::createStackList(QWidget* client) {
     ComboBox1->setCompleter(nullptr);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setGeometry(8, 208, 97, 21);
-    ComboBox1->setEditText(text(ornamo::messages::emptyStackLower));
+    ComboBox1->setEditText(utf8Text(ornamo::messages::emptyStackLower));
     // The entries of the drop-down list are 13 pixels high.
     ComboBox1->setItemDelegate(new FixedHeightDelegate(stackItemHeight, ComboBox1));
     ComboBox1->setEnabled(false);
@@ -195,7 +189,7 @@ void MainWindow::createCommandButtons(QWidget* client) {
 
     const QFont commandFont = commandButtonFont();
     for (int number = 1; number <= 12; ++number) {
-        auto* button = new QPushButton(text(ornamo::messages::emptySlotName), Panel1);
+        auto* button = new QPushButton(utf8Text(ornamo::messages::emptySlotName), Panel1);
         button->setObjectName(QStringLiteral("com%1").arg(number));
         button->setFont(commandFont);
         button->setGeometry(

@@ -4,6 +4,7 @@
 // user, hand the change to the work (mainwindow_work.cpp) and show what came of it.
 
 #include "mainwindow.h"
+#include "utf8text.h"
 
 #include "choice.h"
 #include "dialog.h"
@@ -35,14 +36,6 @@
 
 #include <filesystem>
 #include <new>
-
-namespace {
-
-QString text(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-} // namespace
 
 // ---- Zoom ----
 
@@ -191,7 +184,7 @@ bool MainWindow::hierarchyMayReplaceMosaic() {
     if (work_.model().stack().empty())
         return true;
     QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
-                         text(ornamo::messages::loadHierarchyQuestion),
+                         utf8Text(ornamo::messages::loadHierarchyQuestion),
                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
     question.setObjectName(QStringLiteral("question"));
     return question.exec() == QMessageBox::Yes;
@@ -358,7 +351,7 @@ namespace {
 void prepareWorkDialog(QFileDialog& dialog, const char* name, QFileDialog::AcceptMode mode) {
     dialog.setObjectName(QString::fromLatin1(name));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilter(text(ornamo::messages::workFileFilter));
+    dialog.setNameFilter(utf8Text(ornamo::messages::workFileFilter));
     dialog.setAcceptMode(mode);
     if (mode == QFileDialog::AcceptSave)
         dialog.setDefaultSuffix(QStringLiteral("ornamo")); // before the overwrite question
@@ -372,7 +365,7 @@ bool MainWindow::maySaveWork() {
     if (!work_.isModified())
         return true;
     QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
-                         text(ornamo::messages::unsavedWorkQuestion),
+                         utf8Text(ornamo::messages::unsavedWorkQuestion),
                          QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     question.setObjectName(QStringLiteral("unsavedQuestion"));
     question.setDefaultButton(QMessageBox::Save);

@@ -3,6 +3,7 @@
 // title and the view pane. Nothing here calls back into the window's other files.
 
 #include "mainwindow.h"
+#include "utf8text.h"
 
 #include "dialog.h"
 #include "messages.h"
@@ -28,10 +29,6 @@
 #include <new>
 
 namespace {
-
-QString text(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 // A button caption shows '&' as itself, not as a mnemonic mark.
 QString buttonCaption(const std::string& name) {
@@ -152,7 +149,7 @@ void MainWindow::labelCommandButtons() {
             button->setText(buttonCaption(loaded[static_cast<std::size_t>(i)].name));
             button->setEnabled(true);
         } else {
-            button->setText(text(ornamo::messages::emptySlotName));
+            button->setText(utf8Text(ornamo::messages::emptySlotName));
             button->setEnabled(false);
         }
     }
@@ -262,13 +259,13 @@ void MainWindow::updateTitle() {
         return;
     }
     setWindowTitle(QFileInfo(workFile_).fileName() + QStringLiteral("[*]") +
-                   text(ornamo::messages::workTitleSuffix));
+                   utf8Text(ornamo::messages::workTitleSuffix));
     setWindowModified(work_.isModified());
 }
 
 void MainWindow::showMessage(std::string_view message, QWidget* over) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ornamo"), text(message), QMessageBox::Ok,
-                    over ? over : this);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ornamo"), utf8Text(message),
+                    QMessageBox::Ok, over ? over : this);
     box.setObjectName(QStringLiteral("message"));
     box.exec();
 }
