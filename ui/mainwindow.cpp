@@ -317,6 +317,7 @@ void MainWindow::createMenus() {
             action->setShortcut(QKeySequence(QString::fromLatin1(row.keys)));
             action->setShortcutContext(Qt::WidgetShortcut);
         }
+        connect(action, &QAction::triggered, this, row.handler);
         actions_.emplace_back(action, row.enabling);
     }
 }
@@ -329,10 +330,7 @@ void MainWindow::createActions() {
                 [this, number] { commandClick(number); });
     connect(ComboBox1, &QComboBox::editTextChanged, this, &MainWindow::ComboBox1Change);
     connect(ComboBox1, &QComboBox::activated, this, &MainWindow::ComboBox1Change);
-    for (const MenuRow& row : menuTable())
-        if (row.handler)
-            connect(findChild<QAction*>(QString::fromLatin1(row.name)), &QAction::triggered, this,
-                    row.handler);
+    // The menu's items were connected as the table made them.
 }
 
 /// The keys the menu's items show, for the help window: the key as this platform writes it,

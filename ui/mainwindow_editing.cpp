@@ -123,7 +123,8 @@ void MainWindow::Reset1Click() {
 }
 
 void MainWindow::Zruposlednoperciu1Click() {
-    changeWork(&ornamo::Work::undoLast);
+    if (!heldOff())
+        ZrusPoslednyPrikaz();
 }
 
 void MainWindow::Zrusvybrany1Click() {
