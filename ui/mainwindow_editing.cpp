@@ -23,18 +23,14 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QSignalBlocker>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
 
-#include <filesystem>
 #include <new>
 
 // ---- Zoom ----
