@@ -1,10 +1,8 @@
 #include "info.h"
 
 #include "formfont.h"
-#include "keys.h"
 
 #include <QFontMetricsF>
-#include <QKeySequence>
 #include <QScrollBar>
 #include <QTextEdit>
 
@@ -59,16 +57,26 @@ constexpr std::array<const char*, 39> helpLines = {
     "autor.",
 };
 
+// Keys without a menu item of their own (taken by the main window's key handler): the keys as
+// written here and what they do.
+constexpr std::array<std::array<const char*, 2>, 7> otherKeys{{
+    {"Num -, Ctrl+-", "Zmenši"},
+    {"Num +, Ctrl++", "Zväčši"},
+    {"Num *, Ctrl+0", "plná veľkosť"},
+    {"Ctrl+Shift+Z", "Znova"},
+    {"Ctrl+koliesko", "zväčší okolo ukazovateľa"},
+    {"Alt+S, Alt+M, Alt+P", "otvorí menu"},
+    {"F10", "menu"},
+}};
+
 // The text as it has always been, then the keys under a heading of their own.
-QStringList helpTextLines() {
+QStringList helpTextLines(const QList<HelpKey>& menuKeys) {
     QStringList lines;
     for (const char* line : helpLines)
         lines << QString::fromUtf8(line);
     lines << QString() << QStringLiteral("Klávesy") << QString();
-    for (const MenuKey& key : menuKeys)
-        lines << QStringLiteral("%1   %2").arg(
-            QKeySequence(QString::fromLatin1(key.keys)).toString(QKeySequence::NativeText),
-            QString::fromUtf8(key.what));
+    for (const HelpKey& key : menuKeys)
+        lines << QStringLiteral("%1   %2").arg(key.keys, key.what);
     for (const auto& [keys, what] : otherKeys)
         lines << QStringLiteral("%1   %2").arg(QString::fromUtf8(keys), QString::fromUtf8(what));
     return lines;
@@ -76,7 +84,7 @@ QStringList helpTextLines() {
 
 } // namespace
 
-HelpWindow::HelpWindow(QWidget* parent)
+HelpWindow::HelpWindow(const QList<HelpKey>& menuKeys, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("TForm5"));
@@ -87,15 +95,15 @@ HelpWindow::HelpWindow(QWidget* parent)
     // Closing hides the window; only the main window ends the program.
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_QuitOnClose, false);
-    createControls();
+    createControls(helpTextLines(menuKeys));
 }
 
-void HelpWindow::createControls() {
+void HelpWindow::createControls(const QStringList& lines) {
     RichEdit1 = new QTextEdit(this);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->setGeometry(0, 0, 329, 281);
     RichEdit1->setAcceptRichText(false);
-    RichEdit1->setPlainText(helpTextLines().join(QLatin1Char('\n')));
+    RichEdit1->setPlainText(lines.join(QLatin1Char('\n')));
     RichEdit1->setReadOnly(true);
     RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // The lines were broken by hand for the box's width: they are shown as written, never
@@ -104,14 +112,13 @@ void HelpWindow::createControls() {
     RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    fitTextToBox();
+    fitTextToBox(lines);
 }
 
-void HelpWindow::fitTextToBox() {
+void HelpWindow::fitTextToBox(const QStringList& lines) {
     const int available = RichEdit1->width() - 2 * RichEdit1->frameWidth() -
                           RichEdit1->verticalScrollBar()->sizeHint().width() -
                           2 * static_cast<int>(std::ceil(RichEdit1->document()->documentMargin()));
-    const QStringList lines = helpTextLines();
     auto widest = [&lines](const QFont& font) {
         const QFontMetricsF metrics(font);
         qreal width = 0;

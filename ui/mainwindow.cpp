@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "utf8text.h"
 
 #include "datafolder.h"
 
@@ -8,23 +9,19 @@
 #include "filedialogs.h"
 #include "formfont.h"
 #include "imagefile.h"
-#include "imageview.h"
 #include "info.h"
-#include "keys.h"
 #include "messages.h"
-#include "zoom.h"
+#include "viewpane.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QColorDialog>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -32,12 +29,13 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdlib>
 #include <new>
 
 namespace {
 
 // The window's outer size (frame, caption and menu included) at first showing, and its least.
-constexpr QSize initialOuterSize{525, 460};
+constexpr QSize initialOuterSize = viewPaneLayout.windowOuterSize;
 constexpr QSize smallestOuterSize{188, 460};
 constexpr QPoint initialPosition{128, 114};
 
@@ -93,10 +91,6 @@ void fitLabel(QLabel* label, const QRect& designed) {
     label->setGeometry(designed.adjusted(0, 0, std::max(0, needed - designed.width()), 0));
 }
 
-QString text(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
 } // namespace
 
 MainWindow::MainWindow(const QString& folder, QWidget* parent)
@@ -127,7 +121,7 @@ MainWindow::MainWindow(const QString& folder, QWidget* parent)
     // exists when FormCreate needed it.
     cropDialog();
     TForm3 = new ChoiceDialog(this);
-    TForm5 = new HelpWindow(this);
+    TForm5 = new HelpWindow(menuKeys(), this);
     TForm4 = new AboutDialog(this);
 }
 
@@ -144,8 +138,7 @@ void MainWindow::createControls() {
     createBusyLabel(client);
     createStackList(client);
     createCommandButtons(client);
-    createView(client);
-    createScrollBars(client);
+    createViewPane(client);
     // Made after the focusable controls: it comes last in the tab order.
     createProgressBar(client);
     installKeyFilters();
@@ -162,7 +155,7 @@ void MainWindow::createZoomButtons(QWidget* client) {
 }
 
 void MainWindow::createBusyLabel(QWidget* client) {
-    Label2 = new QLabel(text(ornamo::messages::busyRendering), client);
+    Label2 = new QLabel(utf8Text(ornamo::messages::busyRendering), client);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setFont(windowFont(13, FontWeight::Bold));
     Label2->setGeometry(8, 144, 95, 16);
@@ -181,7 +174,7 @@ void MainWindow::createStackList(QWidget* client) {
     ComboBox1->setCompleter(nullptr);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setGeometry(8, 208, 97, 21);
-    ComboBox1->setEditText(text(ornamo::messages::emptyStackLower));
+    ComboBox1->setEditText(utf8Text(ornamo::messages::emptyStackLower));
     // The entries of the drop-down list are 13 pixels high.
     ComboBox1->setItemDelegate(new FixedHeightDelegate(stackItemHeight, ComboBox1));
     ComboBox1->setEnabled(false);
@@ -196,7 +189,7 @@ void MainWindow::createCommandButtons(QWidget* client) {
 
     const QFont commandFont = commandButtonFont();
     for (int number = 1; number <= 12; ++number) {
-        auto* button = new QPushButton(text(ornamo::messages::emptySlotName), Panel1);
+        auto* button = new QPushButton(utf8Text(ornamo::messages::emptySlotName), Panel1);
         button->setObjectName(QStringLiteral("com%1").arg(number));
         button->setFont(commandFont);
         button->setGeometry(
@@ -206,30 +199,16 @@ void MainWindow::createCommandButtons(QWidget* client) {
     }
 }
 
-void MainWindow::createView(QWidget* client) {
-    Image1 = new ImageView(client);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(112, 8, ImageView::surfaceWidth, ImageView::surfaceHeight);
-    Image1->installEventFilter(this); // the wheel and dragging move the view
-}
-
-void MainWindow::createScrollBars(QWidget* client) {
-    ScrollBar1 = new QScrollBar(Qt::Horizontal, client);
-    ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
-    ScrollBar1->setGeometry(112, 393, 371, 17);
-    ScrollBar2 = new QScrollBar(Qt::Vertical, client);
-    ScrollBar2->setObjectName(QStringLiteral("ScrollBar2"));
-    ScrollBar2->setGeometry(497, 8, 16, 371);
-    // Qt's scroll bars invert their keys for the wheel's sake, which turns the horizontal
-    // arrows round; Right must move the view right.
-    ScrollBar1->setInvertedControls(false);
-    for (QScrollBar* bar : {ScrollBar1, ScrollBar2}) {
-        bar->setRange(0, 0);
-        bar->setSingleStep(1);
-        bar->setPageStep(1);
-        bar->setFocusPolicy(Qt::StrongFocus);
-        bar->hide();
-    }
+void MainWindow::createViewPane(QWidget* client) {
+    viewPane_ = new ViewPane(work_.view(), client);
+    connect(viewPane_, &ViewPane::zoomAsked, this, [this](QPoint anchor, int notches) {
+        for (int i = 0; i < std::abs(notches) && !heldOff(); ++i)
+            zoomAbout(anchor, [this, in = notches > 0](ornamo::Progress* progress) {
+                return in ? work_.zoomIn(progress) : work_.zoomOut(progress);
+            });
+    });
+    connect(viewPane_, &ViewPane::outOfMemory, this,
+            [this] { showMessage(ornamo::messages::notEnoughMemory); });
 }
 
 void MainWindow::createProgressBar(QWidget* client) {
@@ -244,80 +223,103 @@ void MainWindow::createProgressBar(QWidget* client) {
 
 // The keyboard commands work whichever control has the focus.
 void MainWindow::installKeyFilters() {
-    for (QWidget* control : {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2),
-                             static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(ScrollBar1),
-                             static_cast<QWidget*>(ScrollBar2)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button2),
+          static_cast<QWidget*>(ComboBox1), static_cast<QWidget*>(viewPane_->horizontalBar()),
+          static_cast<QWidget*>(viewPane_->verticalBar())})
         control->installEventFilter(this);
     for (QPushButton* button : com)
         button->installEventFilter(this);
 }
 
+// The menu, each item declared once. The keys are the window's own (FormKeyDown); the items
+// show them, and the help window lists them in this order.
+std::span<const MainWindow::MenuRow> MainWindow::menuTable() {
+    using enum Row;
+    using enum Enabling;
+    static constexpr MenuRow rows[] = {
+        // The titles' underlined letters open them with Alt.
+        {Menu, "Files1", "&Súbor"},
+        {Item, "OpenImage1", "Otvor Bitmapu", "Ctrl+O", &MainWindow::OpenImage1Click, WhenIdle},
+        {Item, "UloBitmapu1", "Ulož Bitmapu", "Ctrl+S", &MainWindow::UloBitmapu1Click, WhenIdle},
+        {Item, "Exportujobrazok1", "Exportuj obrázok…", nullptr, &MainWindow::Exportujobrazok1Click,
+         WhenIdle},
+        {Item, "Natajhierarchiu1", "Načítaj hierarchiu", nullptr,
+         &MainWindow::Natajhierarchiu1Click, WhenIdle},
+        {Separator, "N1", nullptr},
+        {Item, "Close1", "Koniec", "Ctrl+Q", &MainWindow::Close1Click},
+        // The work as a document, after the items above. Ctrl+O and Ctrl+S belong to the
+        // bitmap items (with or without Shift), so the work's keys are the function keys.
+        {Separator, "N3", nullptr},
+        {Item, "OtvorPracu1", "Otvor prácu…", "F3", &MainWindow::OtvorPracu1Click, WhenIdle},
+        {Item, "UlozPracu1", "Ulož prácu", "F2", &MainWindow::UlozPracu1Click, WhenIdle},
+        {Item, "UlozPracuAko1", "Ulož prácu ako…", "Shift+F2", &MainWindow::UlozPracuAko1Click,
+         WhenIdle},
+
+        {Menu, "Mosaic1", "&Mozaika"},
+        {Item, "Reset1", "Reset", "Ctrl+Backspace", &MainWindow::Reset1Click, WhenIdle},
+        {Item, "Zruposlednoperciu1", "Zruš posledný príkaz", "Backspace",
+         &MainWindow::Zruposlednoperciu1Click, WhenIdle},
+        {Item, "Zrusvybrany1", "Zruš vybraný príkaz", "Del", &MainWindow::Zrusvybrany1Click,
+         WhenIdle},
+        {Item, "Zrupovybranprkaz1", "Zruš po vybraný príkaz", "Shift+Del",
+         &MainWindow::Zrupovybranprkaz1Click, WhenIdle},
+        {Item, "Zameprkaz1", "Zameň vybraný príkaz", "Ctrl+U", &MainWindow::Zameprkaz1Click,
+         WhenIdle},
+        {Item, "Vloprkaz1", "Vlož pred vybraný príkaz", "Ctrl+Ins", &MainWindow::Vloprkaz1Click,
+         WhenIdle},
+        {Item, "Farbamedzery1", "Farba medzery", nullptr, &MainWindow::Farbamedzery1Click,
+         WhenIdle},
+        {Separator, "N2", nullptr},
+        {Switch, "Nekluj1", "Neškáluj", nullptr, &MainWindow::Nekluj1Click, WhenIdle},
+        {Separator, "N4", nullptr},
+        {Item, "Spat1", "Späť", "Ctrl+Z", &MainWindow::Spat1Click, WhenUndoable},
+        {Item, "Znova1", "Znova", "Ctrl+Y", &MainWindow::Znova1Click, WhenRedoable},
+        {Item, "Prisposob1", "Prispôsob oknu", "Ctrl+F", &MainWindow::Prisposob1Click, WhenIdle},
+
+        {Menu, "Pomoc1", "&Pomoc"},
+        {Item, "Ovldanie1", "Ovládanie", "F1", &MainWindow::Ovldanie1Click},
+        {Item, "Oprograme1", "O programe", nullptr, &MainWindow::Oprograme1Click},
+    };
+    return rows;
+}
+
 void MainWindow::createMenus() {
-    auto item = [this](QMenu* menu, const char* name, const QString& caption) {
-        auto* action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        return action;
-    };
-    auto separator = [](QMenu* menu, const char* name) {
-        auto* action = menu->addSeparator();
-        action->setObjectName(QString::fromLatin1(name));
-        return action;
-    };
-
-    // The titles' underlined letters open them with Alt.
-    Files1 = menuBar()->addMenu(QStringLiteral("&Súbor"));
-    Files1->setObjectName(QStringLiteral("Files1"));
-    OpenImage1 = item(Files1, "OpenImage1", QStringLiteral("Otvor Bitmapu"));
-    UloBitmapu1 = item(Files1, "UloBitmapu1", QStringLiteral("Ulož Bitmapu"));
-    Exportujobrazok1 = item(Files1, "Exportujobrazok1", QStringLiteral("Exportuj obrázok…"));
-    Natajhierarchiu1 = item(Files1, "Natajhierarchiu1", QStringLiteral("Načítaj hierarchiu"));
-    N1 = separator(Files1, "N1");
-    Close1 = item(Files1, "Close1", QStringLiteral("Koniec"));
-    // The work as a document, after the items above. Ctrl+O and Ctrl+S belong to the bitmap
-    // items (with or without Shift), so the work's keys are the function keys.
-    N3 = separator(Files1, "N3");
-    OtvorPracu1 = item(Files1, "OtvorPracu1", QStringLiteral("Otvor prácu…"));
-    UlozPracu1 = item(Files1, "UlozPracu1", QStringLiteral("Ulož prácu"));
-    UlozPracuAko1 = item(Files1, "UlozPracuAko1", QStringLiteral("Ulož prácu ako…"));
-
-    Mosaic1 = menuBar()->addMenu(QStringLiteral("&Mozaika"));
-    Mosaic1->setObjectName(QStringLiteral("Mosaic1"));
-    Reset1 = item(Mosaic1, "Reset1", QStringLiteral("Reset"));
-    Zruposlednoperciu1 =
-        item(Mosaic1, "Zruposlednoperciu1", QStringLiteral("Zruš posledný príkaz"));
-    Zrusvybrany1 = item(Mosaic1, "Zrusvybrany1", QStringLiteral("Zruš vybraný príkaz"));
-    Zrupovybranprkaz1 =
-        item(Mosaic1, "Zrupovybranprkaz1", QStringLiteral("Zruš po vybraný príkaz"));
-    Zameprkaz1 = item(Mosaic1, "Zameprkaz1", QStringLiteral("Zameň vybraný príkaz"));
-    Vloprkaz1 = item(Mosaic1, "Vloprkaz1", QStringLiteral("Vlož pred vybraný príkaz"));
-    Farbamedzery1 = item(Mosaic1, "Farbamedzery1", QStringLiteral("Farba medzery"));
-    N2 = separator(Mosaic1, "N2");
-    Nekluj1 = item(Mosaic1, "Nekluj1", QStringLiteral("Neškáluj"));
-    // A group that may be left without a checked item draws its items with a round mark.
-    auto* radioStyle = new QActionGroup(this);
-    radioStyle->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    Nekluj1->setCheckable(true);
-    Nekluj1->setChecked(false);
-    radioStyle->addAction(Nekluj1);
-    N4 = separator(Mosaic1, "N4");
-    Spat1 = item(Mosaic1, "Spat1", QStringLiteral("Späť"));
-    Znova1 = item(Mosaic1, "Znova1", QStringLiteral("Znova"));
-    Prisposob1 = item(Mosaic1, "Prisposob1", QStringLiteral("Prispôsob oknu"));
-
-    Pomoc1 = menuBar()->addMenu(QStringLiteral("&Pomoc"));
-    Pomoc1->setObjectName(QStringLiteral("Pomoc1"));
-    Ovldanie1 = item(Pomoc1, "Ovldanie1", QStringLiteral("Ovládanie"));
-    Oprograme1 = item(Pomoc1, "Oprograme1", QStringLiteral("O programe"));
-
-    // Each item shows its key. The window's key handler takes the keys, so that they act as
-    // they always have (Ctrl and Shift as the window saw them, repeats, the keypad only); a
-    // shortcut of the item's own would take them first. Bound to the menu alone, it acts only
-    // while that menu has the focus.
-    for (const MenuKey& key : menuKeys)
-        if (auto* shown = findChild<QAction*>(QString::fromLatin1(key.item))) {
-            shown->setShortcut(QKeySequence(QString::fromLatin1(key.keys)));
-            shown->setShortcutContext(Qt::WidgetShortcut);
+    QMenu* menu = nullptr;
+    for (const MenuRow& row : menuTable()) {
+        const QString name = QString::fromLatin1(row.name);
+        if (row.row == Row::Menu) {
+            menu = menuBar()->addMenu(QString::fromUtf8(row.caption));
+            menu->setObjectName(name);
+            continue;
         }
+        QAction* action = row.row == Row::Separator
+                              ? menu->addSeparator()
+                              : menu->addAction(QString::fromUtf8(row.caption));
+        action->setObjectName(name);
+        if (row.row == Row::Separator)
+            continue;
+        if (row.row == Row::Switch) {
+            // A group that may be left without a checked item draws its items with a round
+            // mark.
+            auto* radioStyle = new QActionGroup(this);
+            radioStyle->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+            action->setCheckable(true);
+            action->setChecked(false);
+            radioStyle->addAction(action);
+            noScaleSwitch_ = action;
+        }
+        // Each item shows its key. The window's key handler takes the keys, so that they act
+        // as they always have (Ctrl and Shift as the window saw them, repeats, the keypad
+        // only); a shortcut of the item's own would take them first. Bound to the menu alone,
+        // it acts only while that menu has the focus.
+        if (row.keys) {
+            action->setShortcut(QKeySequence(QString::fromLatin1(row.keys)));
+            action->setShortcutContext(Qt::WidgetShortcut);
+        }
+        connect(action, &QAction::triggered, this, row.handler);
+        actions_.emplace_back(action, row.enabling);
+    }
 }
 
 void MainWindow::createActions() {
@@ -328,53 +330,32 @@ void MainWindow::createActions() {
                 [this, number] { commandClick(number); });
     connect(ComboBox1, &QComboBox::editTextChanged, this, &MainWindow::ComboBox1Change);
     connect(ComboBox1, &QComboBox::activated, this, &MainWindow::ComboBox1Change);
-    connect(ScrollBar1, &QScrollBar::valueChanged, this, &MainWindow::ScrollBar1Change);
-    connect(ScrollBar2, &QScrollBar::valueChanged, this, &MainWindow::ScrollBar2Change);
+    // The menu's items were connected as the table made them.
+}
 
-    connect(OpenImage1, &QAction::triggered, this, &MainWindow::OpenImage1Click);
-    connect(UloBitmapu1, &QAction::triggered, this, &MainWindow::UloBitmapu1Click);
-    connect(Exportujobrazok1, &QAction::triggered, this, &MainWindow::Exportujobrazok1Click);
-    connect(Natajhierarchiu1, &QAction::triggered, this, &MainWindow::Natajhierarchiu1Click);
-    connect(Close1, &QAction::triggered, this, &MainWindow::Close1Click);
-    connect(Reset1, &QAction::triggered, this, &MainWindow::Reset1Click);
-    connect(Zruposlednoperciu1, &QAction::triggered, this, &MainWindow::Zruposlednoperciu1Click);
-    connect(Zrusvybrany1, &QAction::triggered, this, &MainWindow::Zrusvybrany1Click);
-    connect(Zrupovybranprkaz1, &QAction::triggered, this, &MainWindow::Zrupovybranprkaz1Click);
-    connect(Zameprkaz1, &QAction::triggered, this, &MainWindow::Zameprkaz1Click);
-    connect(Vloprkaz1, &QAction::triggered, this, &MainWindow::Vloprkaz1Click);
-    connect(Farbamedzery1, &QAction::triggered, this, &MainWindow::Farbamedzery1Click);
-    connect(Nekluj1, &QAction::triggered, this, &MainWindow::Nekluj1Click);
-    connect(Ovldanie1, &QAction::triggered, this, &MainWindow::Ovldanie1Click);
-    connect(Oprograme1, &QAction::triggered, this, &MainWindow::Oprograme1Click);
-    connect(OtvorPracu1, &QAction::triggered, this, &MainWindow::OtvorPracu1Click);
-    connect(UlozPracu1, &QAction::triggered, this, &MainWindow::UlozPracu1Click);
-    connect(UlozPracuAko1, &QAction::triggered, this, &MainWindow::UlozPracuAko1Click);
-    connect(Spat1, &QAction::triggered, this, &MainWindow::Spat1Click);
-    connect(Prisposob1, &QAction::triggered, this, &MainWindow::Prisposob1Click);
-    connect(Znova1, &QAction::triggered, this, &MainWindow::Znova1Click);
+/// The keys the menu's items show, for the help window: the key as this platform writes it,
+/// and the item as "menu/item".
+QList<HelpKey> MainWindow::menuKeys() const {
+    QList<HelpKey> keys;
+    for (const QAction* title : menuBar()->actions())
+        for (const QAction* action : title->menu()->actions())
+            if (!action->shortcut().isEmpty()) {
+                QString item = action->text();
+                if (item.endsWith(QChar(0x2026)))
+                    item.chop(1);
+                keys.append({action->shortcut().toString(QKeySequence::NativeText),
+                             title->text().remove(QLatin1Char('&')) + QLatin1Char('/') + item});
+            }
+    return keys;
 }
 
 void MainWindow::setTabOrderOfControls() {
     QList<QWidget*> order{Button1, Button2, Panel1};
     for (QPushButton* button : com)
         order << button;
-    order << ComboBox1 << ScrollBar1 << ScrollBar2 << ProgressBar1;
+    order << ComboBox1 << viewPane_->horizontalBar() << viewPane_->verticalBar() << ProgressBar1;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
-}
-
-void MainWindow::updateActions() {
-    // While a render runs, the menu items that would change the mosaic, the images or the
-    // factor are greyed out; the buttons, the list and the keys stay as they are (so that the
-    // focus does not jump) and their handlers ignore the input instead.
-    const bool idle = !busy_;
-    for (QAction* action :
-         {OpenImage1, UloBitmapu1, Exportujobrazok1, Natajhierarchiu1, Reset1, Zruposlednoperciu1,
-          Zrusvybrany1, Zrupovybranprkaz1, Zameprkaz1, Vloprkaz1, Farbamedzery1, Nekluj1,
-          OtvorPracu1, UlozPracu1, UlozPracuAko1, Prisposob1})
-        action->setEnabled(idle);
-    Spat1->setEnabled(idle && work_.canUndo());
-    Znova1->setEnabled(idle && work_.canRedo());
 }
 
 void MainWindow::fitOuterSize() {
@@ -471,38 +452,6 @@ void MainWindow::Close1Click() {
     close();
 }
 
-void MainWindow::Farbamedzery1Click() {
-    if (heldOff())
-        return;
-    if (!ColorDialog1) {
-        ColorDialog1 = new QColorDialog(this);
-        ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
-        ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
-    }
-    // The colour last confirmed, unless an undo has given the gaps another since.
-    const ornamo::Color shown = work_.model().mosaic().gapColor;
-    const QColor shownColor(ornamo::redOf(shown), ornamo::greenOf(shown), ornamo::blueOf(shown));
-    if (gapColorChoice_.rgb() != shownColor.rgb())
-        gapColorChoice_ = shownColor;
-    ColorDialog1->setCurrentColor(gapColorChoice_);
-    if (ColorDialog1->exec() == QDialog::Accepted)
-        gapColorChoice_ = ColorDialog1->selectedColor();
-    // After Cancel the dialog still holds the colour last confirmed: the gaps keep theirs, and
-    // the mosaic is drawn again all the same.
-    const QColor c = gapColorChoice_;
-    const ornamo::Color gap =
-        ornamo::makeColor(static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
-                          static_cast<std::uint8_t>(c.blue()));
-    runOnWork([this, gap](ornamo::Progress* progress) { return work_.setGapColor(gap, progress); });
-}
-
-void MainWindow::Nekluj1Click() {
-    if (!heldOff())
-        runOnWork([this](ornamo::Progress* progress) { return work_.toggleNoScale(progress); });
-    // The mark follows the switch; a full-size view that did not fit leaves it as it was.
-    Nekluj1->setChecked(work_.noScale());
-}
-
 void MainWindow::Oprograme1Click() {
     if (TForm4)
         TForm4->exec();
@@ -516,26 +465,6 @@ void MainWindow::Ovldanie1Click() {
     TForm5->activateWindow();
 }
 
-CropDialog& MainWindow::cropDialog() {
-    if (!TForm2)
-        TForm2 = new CropDialog(this);
-    return *TForm2;
-}
-
-void MainWindow::cropWithDialog(ornamo::Bitmap& tile) {
-    CropDialog& dialog = cropDialog();
-    dialog.setTileShape(tile);
-    dialog.exec();
-    ornamo::cropToSquare(tile, dialog.choice());
-}
-
-void MainWindow::showMessage(std::string_view message, QWidget* over) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ornamo"), text(message), QMessageBox::Ok,
-                    over ? over : this);
-    box.setObjectName(QStringLiteral("message"));
-    box.exec();
-}
-
 void MainWindow::changeEvent(QEvent* event) {
     // A dialog opened by Ctrl+O or Ctrl+S takes the release of Ctrl; once the window is active
     // again the flags follow the keys really held, so that a later Backspace undoes rather
@@ -546,4 +475,142 @@ void MainWindow::changeEvent(QEvent* event) {
         shiftDown_ = shiftDown_ && held.testFlag(Qt::ShiftModifier);
     }
     QMainWindow::changeEvent(event);
+}
+
+// ---- Resizing and the keyboard commands ----
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void MainWindow::FormResize() {
+    viewPane_->fitWindow(frameGeometry().size());
+}
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The controls hand their keys to the window first and still handle them themselves.
+    if (event->type() == QEvent::KeyPress)
+        FormKeyDown(static_cast<const QKeyEvent&>(*event));
+    else if (event->type() == QEvent::KeyRelease)
+        FormKeyUp(static_cast<const QKeyEvent&>(*event));
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Keys that a control let through already went to FormKeyDown by its filter.
+    if (!focusWidget() || focusWidget() == this)
+        FormKeyDown(*event);
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+    if (!focusWidget() || focusWidget() == this)
+        FormKeyUp(*event);
+    QMainWindow::keyReleaseEvent(event);
+}
+
+void MainWindow::FormKeyDown(const QKeyEvent& event) {
+    const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
+    switch (event.key()) {
+    case Qt::Key_Backspace:
+        if (ctrlDown_)
+            Reset1Click();
+        else
+            Zruposlednoperciu1Click();
+        break;
+    case Qt::Key_Shift:
+        shiftDown_ = true;
+        break;
+    case Qt::Key_Control:
+        ctrlDown_ = true;
+        break;
+    case Qt::Key_Insert:
+        if (ctrlDown_)
+            Vloprkaz1Click();
+        break;
+    case Qt::Key_Delete:
+        if (shiftDown_)
+            Zrupovybranprkaz1Click();
+        else
+            Zrusvybrany1Click();
+        break;
+    case Qt::Key_O:
+        if (ctrlDown_)
+            OpenImage1Click();
+        break;
+    case Qt::Key_S:
+        if (ctrlDown_)
+            UloBitmapu1Click();
+        break;
+    case Qt::Key_U:
+        if (ctrlDown_)
+            Zameprkaz1Click();
+        break;
+    case Qt::Key_Q:
+        if (ctrlDown_)
+            Close1Click();
+        break;
+    case Qt::Key_F:
+        if (ctrlDown_)
+            Prisposob1Click();
+        break;
+    case Qt::Key_F1:
+        Ovldanie1Click();
+        break;
+    case Qt::Key_F10:
+        menuBar()->setActiveAction(menuBar()->actions().constFirst());
+        break;
+    case Qt::Key_Equal:
+        if (ctrlDown_)
+            Button2Click();
+        break;
+    case Qt::Key_0:
+        if (ctrlDown_ && !keypad)
+            fullSize();
+        break;
+    // The keys of the edit history and of work files, beside the ones above.
+    case Qt::Key_Z:
+        if (ctrlDown_ && shiftDown_)
+            Znova1Click();
+        else if (ctrlDown_)
+            Spat1Click();
+        break;
+    case Qt::Key_Y:
+        if (ctrlDown_)
+            Znova1Click();
+        break;
+    case Qt::Key_F2:
+        if (shiftDown_)
+            UlozPracuAko1Click();
+        else
+            UlozPracu1Click();
+        break;
+    case Qt::Key_F3:
+        OtvorPracu1Click();
+        break;
+    case Qt::Key_Asterisk:
+        if (keypad)
+            fullSize();
+        break;
+    case Qt::Key_Plus:
+        if (keypad || ctrlDown_)
+            Button2Click();
+        break;
+    case Qt::Key_Minus:
+        if (keypad || ctrlDown_)
+            Button1Click();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::FormKeyUp(const QKeyEvent& event) {
+    // A held key repeats its presses only; a release that belongs to a repeat is no key-up.
+    if (event.isAutoRepeat())
+        return;
+    if (event.key() == Qt::Key_Shift)
+        shiftDown_ = false;
+    else if (event.key() == Qt::Key_Control)
+        ctrlDown_ = false;
 }

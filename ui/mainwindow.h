@@ -5,7 +5,13 @@
 //
 // The window is thin: the mosaic, the command slots, the stack, the view factor, the picture
 // shown and the edit history live in the engine's Work; the window maps them onto its widgets
-// and hands every change to the Work. While a render or reduction runs, the window keeps
+// and hands every change to the Work. The picture and its scroll bars are a widget of their
+// own (ViewPane).
+//
+// The class is written in three files whose calls go one way: mainwindow.cpp builds the window
+// and its menu from one table and takes the keys and the window's events; mainwindow_editing.cpp
+// holds the handlers of the items and buttons; mainwindow_work.cpp runs changes on the Work and
+// maps what comes of them onto the widgets. While a render or reduction runs, the window keeps
 // repainting and lets the user scroll and resize, but every input that would change the mosaic,
 // the images or the view factor is ignored until the work has ended.
 
@@ -26,8 +32,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 class AboutDialog;
 class ChoiceDialog;
@@ -35,19 +43,17 @@ class ConfirmingFileDialog;
 class CropDialog;
 class ExportDialog;
 class HelpWindow;
-class ImageView;
+struct HelpKey;
 class PictureSaveDialog;
 class ProgressWindow;
+class ViewPane;
 class QAction;
 class QColorDialog;
 class QComboBox;
 class QFrame;
 class QLabel;
-class QMenu;
 class QProgressBar;
 class QPushButton;
-class QScrollBar;
-class QWheelEvent;
 
 class MainWindow : public QMainWindow, public ornamo::Progress {
     Q_OBJECT
@@ -107,74 +113,62 @@ protected:
 
 private:
     enum class DrawMode : std::uint8_t { Show = 0, Rescale = 1, Render = 2 };
+    using Change = std::function<ornamo::Outcome(ornamo::Progress*)>;
+    using WorkStep = ornamo::Outcome (ornamo::Work::*)(ornamo::Progress*);
 
-    // Building the window.
+    /// A row of the menu table: a menu's title, an item, a separator or the one switch.
+    enum class Row : std::uint8_t { Menu, Item, Separator, Switch };
+    /// When an item can be chosen.
+    enum class Enabling : std::uint8_t { Always, WhenIdle, WhenUndoable, WhenRedoable };
+    /// The one declaration of a menu or an item: its object name, its caption, the key it shows
+    /// (Qt's portable key text; the key itself is taken by FormKeyDown, and the help window
+    /// lists it), its handler and when it is enabled.
+    struct MenuRow {
+        Row row;
+        const char* name;
+        const char* caption;
+        const char* keys = nullptr;
+        void (MainWindow::*handler)() = nullptr;
+        Enabling enabling = Enabling::Always;
+    };
+    static std::span<const MenuRow> menuTable();
+    QList<HelpKey> menuKeys() const;
+
+    // Building the window (mainwindow.cpp).
     void createControls();
     void createZoomButtons(QWidget* client);
     /// The busy label, shown with the progress bar while a render or a reduction runs.
     void createBusyLabel(QWidget* client);
     void createStackList(QWidget* client);
     void createCommandButtons(QWidget* client);
-    void createView(QWidget* client);
-    void createScrollBars(QWidget* client);
+    void createViewPane(QWidget* client);
     void createProgressBar(QWidget* client);
     void installKeyFilters();
     void createMenus();
     void createActions();
     void setTabOrderOfControls();
     void fitOuterSize();
-    void updateActions();
 
-    // Start-up and the window's own items.
+    // Start-up, the window's own items and its events (mainwindow.cpp).
     void FormCreate();
     void FormClose();
     void Close1Click();
-    void Farbamedzery1Click();
-    void Nekluj1Click();
     void Oprograme1Click();
     void Ovldanie1Click();
+    void FormResize();
+    void FormKeyDown(const QKeyEvent& event);
+    void FormKeyUp(const QKeyEvent& event);
+    /// Where the start-up file `name` (relative to the start folder) is read from.
+    QString startFile(const QString& name) const;
 
-    // Drawing.
-    /// Show repaints the kept view. Rendering and reducing are the Work's, in runOnWork().
-    void DrawTile(DrawMode mode);
-    /// Runs a change of the work under the busy indicator, then shows what came of it (finish).
-    /// False when it was not run because another one is under way.
-    bool runOnWork(const std::function<ornamo::Outcome(ornamo::Progress*)>& change);
-    void ShowView();
-
-    // View controls.
+    // The handlers of items and buttons (mainwindow_editing.cpp).
+    void Farbamedzery1Click();
+    void Nekluj1Click();
     void Button1Click();
     void Button2Click();
     void fullSize();
-    /// Runs a zoom so that the mosaic point under `anchor` (a point of Image1) stays under it,
-    /// as far as the scroll range allows.
-    void zoomAbout(QPoint anchor, const std::function<ornamo::Outcome(ornamo::Progress*)>& zoom);
-    /// The centre of the shown part of the view, in Image1.
-    QPoint viewCentre() const;
-    /// The picture's tooltip: the mosaic's full size, its placements and the zoom.
-    void updatePictureTip();
-    void FormResize();
-    void ScrollBar1Change();
-    void ScrollBar2Change();
-    /// The wheel over the picture or a scroll bar scrolls an eighth of the shown side a notch
-    /// (across with Shift or over the horizontal bar); with Ctrl it zooms.
-    bool wheelOverView(const QWheelEvent& event, bool overHorizontalBar);
-    /// Dragging the picture with the left button pans it. True when the event was its own.
-    bool panView(const QEvent& event);
-    void FormKeyDown(const QKeyEvent& event);
-    void FormKeyUp(const QKeyEvent& event);
-
-    // The command slots and the stack.
-    /// Reads the hierarchy file at `path`; messages name the file `fileName` and appear over
-    /// `over` (the window when null). Null when the file could not be opened.
-    std::shared_ptr<const ornamo::Rules> LoadCommands(const QString& path, const QString& fileName,
-                                                      QWidget* over = nullptr);
-    /// Labels and enables the command buttons after the slots of the work.
-    void labelCommandButtons();
-    /// The tooltips of the command buttons and the stack list's entries (ruleToolTip), drawn
-    /// again when the commands or the gap colour change.
-    void updateRuleTips();
-    void tipStackEntries();
+    /// "Prispôsob oknu": the smallest zoom step at which the whole view fits the image's room.
+    void Prisposob1Click();
     void commandClick(int number);
     void ApplyCommand(int number);
     void ZrusPoslednyPrikaz();
@@ -192,15 +186,7 @@ private:
     void openTileFile(const QString& path);
     void OpenDialog2CanClose(const QString& path);
     int chooseRule();
-    void showStackList();
-    /// Shows the work as an operation left it: the list, the buttons, the menu, the title, a
-    /// refusal's message and the view.
-    void finish(const ornamo::Outcome& outcome);
-
-    // The edit history and work files.
     void Spat1Click();
-    /// "Prispôsob oknu": the smallest zoom step at which the whole view fits the image's room.
-    void Prisposob1Click();
     void Znova1Click();
     void OtvorPracu1Click();
     void UlozPracu1Click();
@@ -211,26 +197,53 @@ private:
     /// Saves to the work's file, or asks for one first; true when saved.
     bool saveWork(bool askForName);
     void openWorkFile(const QString& path);
-    void updateTitle();
-
-    // The base tile and saving.
     void OpenImage1Click();
     void OpenDialog1CanClose(const QString& path);
     void OpenDialog1Close();
     void UloBitmapu1Click();
     void SavePictureDialog1CanClose(const QString& path);
     void Exportujobrazok1Click();
-    void ExportDialog1CanClose(const QString& path);
-    /// Writes the picture to `name` with the busy label and the progress bar, over `over`;
-    /// false when it could not be written (the file is then as it was).
-    bool savePictureFile(const ornamo::PictureSource& picture, const QString& name,
-                         ornamo::ImageFileFormat format);
+    void ExportDialog1CanClose(const QString& name);
 
+    // Running changes on the work and showing what came of them (mainwindow_work.cpp).
+    /// Show repaints the kept view. Rendering and reducing are the Work's, in runOnWork().
+    void DrawTile(DrawMode mode);
+    /// Runs a change of the work under the busy indicator, then shows what came of it (finish).
+    /// False when it was not run because another one is under way.
+    bool runOnWork(const Change& change);
+    /// Runs `step` of the work, unless input is held off now.
+    void changeWork(WorkStep step);
+    void ShowView();
+    /// Runs a zoom so that the mosaic point under `anchor` (a point of Image1) stays under it,
+    /// as far as the scroll range allows.
+    void zoomAbout(QPoint anchor, const Change& zoom);
+    /// The picture's tooltip: the mosaic's full size, its placements and the zoom.
+    void updatePictureTip();
+    void updateActions();
+    void updateTitle();
+    /// Reads the hierarchy file at `path`; messages name the file `fileName` and appear over
+    /// `over` (the window when null). Null when the file could not be opened.
+    std::shared_ptr<const ornamo::Rules> LoadCommands(const QString& path, const QString& fileName,
+                                                      QWidget* over = nullptr);
+    /// Labels and enables the command buttons after the slots of the work.
+    void labelCommandButtons();
+    /// The tooltips of the command buttons and the stack list's entries (ruleToolTip), drawn
+    /// again when the commands or the gap colour change.
+    void updateRuleTips();
+    void tipStackEntries();
+    void showStackList();
+    /// Shows the work as an operation left it: the list, the buttons, the menu, the title, a
+    /// refusal's message and the view.
+    void finish(const ornamo::Outcome& outcome);
+    /// Writes the picture to `name` with `progress` (the busy label and the progress bar when
+    /// null); false when it could not be written (the file is then as it was).
+    bool savePictureFile(const ornamo::PictureSource& picture, const QString& name,
+                         ornamo::ImageFileFormat format, ornamo::Progress* progress = nullptr);
     /// The one way failures reach the user: a message box with the text, one OK button and the
     /// caption "Ornamo", over `over` (the window itself when null).
     void showMessage(std::string_view text, QWidget* over = nullptr);
     /// Whether input that would change the mosaic, the images or the factor must be ignored now.
-    bool heldOff() const { return busy_ || !startedUp_; }
+    bool heldOff() const;
     CropDialog& cropDialog();
     /// Asks with the crop dialog which square part of a non-square tile to keep and crops the
     /// tile to it. Throws std::bad_alloc when the crop's copy cannot be allocated; the tile is
@@ -246,39 +259,11 @@ private:
     QComboBox* ComboBox1 = nullptr;
     QFrame* Panel1 = nullptr;
     std::array<QPushButton*, 12> com{};
-    ImageView* Image1 = nullptr;
-    QScrollBar* ScrollBar1 = nullptr;
-    QScrollBar* ScrollBar2 = nullptr;
+    ViewPane* viewPane_ = nullptr; // Image1, ScrollBar1 and ScrollBar2
 
-    // The menu.
-    QMenu* Files1 = nullptr;
-    QMenu* Mosaic1 = nullptr;
-    QMenu* Pomoc1 = nullptr;
-    QAction* OpenImage1 = nullptr;
-    QAction* UloBitmapu1 = nullptr;
-    QAction* Exportujobrazok1 = nullptr;
-    QAction* Natajhierarchiu1 = nullptr;
-    QAction* N1 = nullptr;
-    QAction* Close1 = nullptr;
-    QAction* Reset1 = nullptr;
-    QAction* Zruposlednoperciu1 = nullptr;
-    QAction* Zrusvybrany1 = nullptr;
-    QAction* Zrupovybranprkaz1 = nullptr;
-    QAction* Zameprkaz1 = nullptr;
-    QAction* Vloprkaz1 = nullptr;
-    QAction* Farbamedzery1 = nullptr;
-    QAction* N2 = nullptr;
-    QAction* Nekluj1 = nullptr;
-    QAction* Ovldanie1 = nullptr;
-    QAction* Oprograme1 = nullptr;
-    QAction* N3 = nullptr;
-    QAction* OtvorPracu1 = nullptr;
-    QAction* UlozPracu1 = nullptr;
-    QAction* UlozPracuAko1 = nullptr;
-    QAction* N4 = nullptr;
-    QAction* Spat1 = nullptr;
-    QAction* Znova1 = nullptr;
-    QAction* Prisposob1 = nullptr;
+    // The menu's items as the table made them, with when each is enabled.
+    std::vector<std::pair<QAction*, Enabling>> actions_;
+    QAction* noScaleSwitch_ = nullptr; // Nekluj1
 
     // The other windows and the common dialogs, created once and kept for the run.
     CropDialog* TForm2 = nullptr;
@@ -290,6 +275,7 @@ private:
     ExportDialog* ExportDialog1 = nullptr;
     ConfirmingFileDialog* OpenDialog2 = nullptr;
     QColorDialog* ColorDialog1 = nullptr;
+    ProgressWindow* ExportProgress1 = nullptr; // the export's, over the window
 
     // The state of the run besides the work.
     ornamo::Work work_;
@@ -303,24 +289,11 @@ private:
     const ornamo::Rules* tippedRules_ = nullptr; // the rules and the gap colour the tips show
     ornamo::Color tippedGap_ = 0;
 
-    /// Where the start-up file `name` (relative to the start folder) is read from.
-    QString startFile(const QString& name) const;
-
     QDir folder_;
     bool folderGiven_ = false;
     bool startedUp_ = false;
     bool busy_ = false;
     bool closePending_ = false;
-    bool showingView_ = false;
     bool outerSizeFitted_ = false;
-    int wheelRest_ = 0; // wheel movement short of a whole notch
-    bool panning_ = false;
-    QPoint panFrom_;  // where the drag started, on the screen
-    QPoint panStart_; // the scroll positions when it started
     QColor gapColorChoice_{Qt::white};
-
-    // Saving and exporting under a progress window of their own.
-    bool savePictureFile(const ornamo::PictureSource& picture, const QString& name,
-                         ornamo::ImageFileFormat format, ornamo::Progress& progress);
-    ProgressWindow* ExportProgress1 = nullptr;
 };

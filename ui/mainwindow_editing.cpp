@@ -1,8 +1,10 @@
-// The main window's editing: the command slots and buttons, the command stack list and the
-// menu "Mozaika", reading another hierarchy, loading a new base tile and saving the view.
-// Every decision about the mosaic is the model's; the window asks, shows and renders.
+// The handlers of the main window's items and buttons: zoom, the command buttons and the menu
+// "Mozaika", reading another hierarchy, loading a new base tile, work files, saving and
+// exporting the picture. Every decision about the mosaic is the work's; the handlers ask the
+// user, hand the change to the work (mainwindow_work.cpp) and show what came of it.
 
 #include "mainwindow.h"
+#include "utf8text.h"
 
 #include "choice.h"
 #include "dialog.h"
@@ -14,98 +16,84 @@
 #include "names.h"
 #include "picturefile.h"
 #include "progresswindow.h"
-#include "ruletips.h"
+#include "viewpane.h"
 #include "workfile.h"
 
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QSignalBlocker>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
 
-#include <filesystem>
 #include <new>
 
-namespace {
+// ---- Zoom ----
 
-QString text(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+void MainWindow::Button1Click() {
+    if (!heldOff())
+        zoomAbout(viewPane_->centre(),
+                  [this](ornamo::Progress* progress) { return work_.zoomOut(progress); });
 }
 
-// A button caption shows '&' as itself, not as a mnemonic mark.
-QString buttonCaption(const std::string& name) {
-    return ornamo::displayName(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+void MainWindow::Button2Click() {
+    if (!heldOff())
+        zoomAbout(viewPane_->centre(),
+                  [this](ornamo::Progress* progress) { return work_.zoomIn(progress); });
 }
 
-} // namespace
-
-// ---- Command slots ----
-
-std::shared_ptr<const ornamo::Rules>
-MainWindow::LoadCommands(const QString& path, const QString& fileName, QWidget* over) {
-    ornamo::HierarchyResult result;
-    auto rules = ornamo::loadRulesFile(std::filesystem::path(path.toStdU16String()),
-                                       fileName.toStdString(), result);
-    if (result.failure != ornamo::HierarchyFailure::None)
-        showMessage(ornamo::messages::text(result.failure, fileName.toStdString()), over);
-    return rules;
+void MainWindow::fullSize() {
+    if (!heldOff())
+        zoomAbout(viewPane_->centre(),
+                  [this](ornamo::Progress* progress) { return work_.fullSize(progress); });
 }
 
-void MainWindow::labelCommandButtons() {
-    const ornamo::CommandSlots& loaded = work_.rules().commands;
-    const int count = work_.rules().count;
-    for (int i = 0; i < 12; ++i) {
-        QPushButton* button = com[static_cast<std::size_t>(i)];
-        if (i < count) {
-            button->setText(buttonCaption(loaded[static_cast<std::size_t>(i)].name));
-            button->setEnabled(true);
-        } else {
-            button->setText(text(ornamo::messages::emptySlotName));
-            button->setEnabled(false);
-        }
+void MainWindow::Prisposob1Click() {
+    if (heldOff())
+        return;
+    const QSize room = viewPane_->room();
+    runOnWork([this, room](ornamo::Progress* progress) {
+        return work_.zoomToFit(room.width(), room.height(), progress);
+    });
+}
+
+// ---- The gap colour and "Neškáluj" ----
+
+void MainWindow::Farbamedzery1Click() {
+    if (heldOff())
+        return;
+    if (!ColorDialog1) {
+        ColorDialog1 = new QColorDialog(this);
+        ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
+        ColorDialog1->setOption(QColorDialog::DontUseNativeDialog);
     }
-    updateRuleTips();
+    // The colour last confirmed, unless an undo has given the gaps another since.
+    const ornamo::Color shown = work_.model().mosaic().gapColor;
+    const QColor shownColor(ornamo::redOf(shown), ornamo::greenOf(shown), ornamo::blueOf(shown));
+    if (gapColorChoice_.rgb() != shownColor.rgb())
+        gapColorChoice_ = shownColor;
+    ColorDialog1->setCurrentColor(gapColorChoice_);
+    if (ColorDialog1->exec() == QDialog::Accepted)
+        gapColorChoice_ = ColorDialog1->selectedColor();
+    // After Cancel the dialog still holds the colour last confirmed: the gaps keep theirs, and
+    // the mosaic is drawn again all the same.
+    const QColor c = gapColorChoice_;
+    const ornamo::Color gap =
+        ornamo::makeColor(static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+                          static_cast<std::uint8_t>(c.blue()));
+    runOnWork([this, gap](ornamo::Progress* progress) { return work_.setGapColor(gap, progress); });
 }
 
-void MainWindow::updateRuleTips() {
-    const ornamo::CommandSlots& loaded = work_.model().commands();
-    const ornamo::Color gap = work_.model().mosaic().gapColor;
-    tippedRules_ = &work_.rules();
-    tippedGap_ = gap;
-    for (std::size_t i = 0; i < loaded.size(); ++i) {
-        // A disabled button ("--") has nothing to show.
-        ruleTips_[i] = com[i]->isEnabled()
-                           ? ruleToolTip(loaded[i].name, loaded[i].pattern, defaultTile_, gap)
-                           : QString();
-        com[i]->setToolTip(ruleTips_[i]);
-    }
-    tipStackEntries();
-}
-
-void MainWindow::tipStackEntries() {
-    // The list shows the stack newest first; an entry made from the command now in its slot
-    // shares the slot's tip.
-    const auto& stack = work_.model().stack();
-    const ornamo::CommandSlots& loaded = work_.model().commands();
-    const int count = std::min(ComboBox1->count(), static_cast<int>(stack.size()));
-    for (int i = 0; i < count; ++i) {
-        const ornamo::StackEntry& entry = stack[stack.size() - 1 - static_cast<std::size_t>(i)];
-        const std::size_t slot = entry.command - 1u;
-        const bool asSlot = slot < loaded.size() && &loaded[slot] == entry.rule.get();
-        ComboBox1->setItemData(i,
-                               asSlot ? ruleTips_[slot]
-                                      : ruleToolTip(entry.name(), entry.pattern(), defaultTile_,
-                                                    work_.model().mosaic().gapColor),
-                               Qt::ToolTipRole);
-    }
+void MainWindow::Nekluj1Click() {
+    if (!heldOff())
+        runOnWork([this](ornamo::Progress* progress) { return work_.toggleNoScale(progress); });
+    // The mark follows the switch; a full-size view that did not fit leaves it as it was.
+    noScaleSwitch_->setChecked(work_.noScale());
 }
 
 // ---- The command stack ----
@@ -127,27 +115,20 @@ void MainWindow::ZrusPoslednyPrikaz() {
 }
 
 void MainWindow::Reset1Click() {
-    if (heldOff())
-        return;
-    runOnWork([this](ornamo::Progress* progress) { return work_.reset(progress); });
+    changeWork(&ornamo::Work::reset);
 }
 
 void MainWindow::Zruposlednoperciu1Click() {
-    if (heldOff())
-        return;
-    ZrusPoslednyPrikaz();
+    if (!heldOff())
+        ZrusPoslednyPrikaz();
 }
 
 void MainWindow::Zrusvybrany1Click() {
-    if (heldOff())
-        return;
-    runOnWork([this](ornamo::Progress* progress) { return work_.deleteChosen(progress); });
+    changeWork(&ornamo::Work::deleteChosen);
 }
 
 void MainWindow::Zrupovybranprkaz1Click() {
-    if (heldOff())
-        return;
-    runOnWork([this](ornamo::Progress* progress) { return work_.deleteUpToChosen(progress); });
+    changeWork(&ornamo::Work::deleteUpToChosen);
 }
 
 void MainWindow::Zameprkaz1Click() {
@@ -194,52 +175,13 @@ void MainWindow::ComboBox1Change() {
     finish(work_.choose(typedBytes, ComboBox1->currentIndex()));
 }
 
-void MainWindow::showStackList() {
-    const QSignalBlocker blocker(ComboBox1);
-    QStringList names;
-    for (const std::string& entry : work_.model().listEntries())
-        names << ornamo::displayName(entry);
-    QStringList shown;
-    for (int i = 0; i < ComboBox1->count(); ++i)
-        shown << ComboBox1->itemText(i);
-    // Rebuilt only when it changed, so that a choice in progress is not disturbed.
-    if (shown != names) {
-        ComboBox1->clear();
-        ComboBox1->addItems(names);
-        tipStackEntries();
-    }
-    const int current =
-        names.isEmpty() ? -1 : std::clamp(work_.model().selectedIndex(), 0, int(names.size()) - 1);
-    if (ComboBox1->currentIndex() != current)
-        ComboBox1->setCurrentIndex(current);
-    const QString edit = ornamo::displayName(work_.model().editText());
-    if (ComboBox1->currentText() != edit)
-        ComboBox1->setEditText(edit);
-    ComboBox1->setEnabled(work_.model().listEnabled());
-}
-
-void MainWindow::finish(const ornamo::Outcome& outcome) {
-    showStackList();
-    // Undo and redo may bring back other rules or another gap colour.
-    if (tippedRules_ != &work_.rules() || tippedGap_ != work_.model().mosaic().gapColor)
-        labelCommandButtons();
-    Nekluj1->setChecked(work_.noScale());
-    updateActions();
-    updateTitle();
-    updatePictureTip();
-    if (outcome.refusal != ornamo::Refusal::None)
-        showMessage(ornamo::messages::text(outcome.refusal));
-    if (outcome.render)
-        DrawTile(DrawMode::Show);
-}
-
 // ---- Another hierarchy ----
 
 bool MainWindow::hierarchyMayReplaceMosaic() {
     if (work_.model().stack().empty())
         return true;
     QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
-                         text(ornamo::messages::loadHierarchyQuestion),
+                         utf8Text(ornamo::messages::loadHierarchyQuestion),
                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
     question.setObjectName(QStringLiteral("question"));
     return question.exec() == QMessageBox::Yes;
@@ -406,7 +348,7 @@ namespace {
 void prepareWorkDialog(QFileDialog& dialog, const char* name, QFileDialog::AcceptMode mode) {
     dialog.setObjectName(QString::fromLatin1(name));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilter(text(ornamo::messages::workFileFilter));
+    dialog.setNameFilter(utf8Text(ornamo::messages::workFileFilter));
     dialog.setAcceptMode(mode);
     if (mode == QFileDialog::AcceptSave)
         dialog.setDefaultSuffix(QStringLiteral("ornamo")); // before the overwrite question
@@ -416,23 +358,11 @@ void prepareWorkDialog(QFileDialog& dialog, const char* name, QFileDialog::Accep
 
 } // namespace
 
-void MainWindow::updateTitle() {
-    // "Ornamo" until the work has a file; then its name, with the mark while it differs from it.
-    if (workFile_.isEmpty()) {
-        setWindowTitle(QStringLiteral("Ornamo"));
-        setWindowModified(false);
-        return;
-    }
-    setWindowTitle(QFileInfo(workFile_).fileName() + QStringLiteral("[*]") +
-                   text(ornamo::messages::workTitleSuffix));
-    setWindowModified(work_.isModified());
-}
-
 bool MainWindow::maySaveWork() {
     if (!work_.isModified())
         return true;
     QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
-                         text(ornamo::messages::unsavedWorkQuestion),
+                         utf8Text(ornamo::messages::unsavedWorkQuestion),
                          QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     question.setObjectName(QStringLiteral("unsavedQuestion"));
     question.setDefaultButton(QMessageBox::Save);
@@ -457,7 +387,8 @@ bool MainWindow::saveWork(bool askForName) {
             return false;
         path = dialog.selectedFiles().constFirst();
     }
-    work_.setScroll(ScrollBar1->value(), ScrollBar2->value());
+    const QPoint scroll = viewPane_->scrollPosition();
+    work_.setScroll(scroll.x(), scroll.y());
     if (!ornamo::saveWorkFile(path, work_.document())) {
         showMessage(ornamo::messages::saveFailed(path.toStdString()));
         return false;
@@ -503,8 +434,7 @@ void MainWindow::openWorkFile(const QString& path) {
     }
     workFile_ = path;
     updateTitle();
-    ScrollBar1->setValue(work_.scrollX());
-    ScrollBar2->setValue(work_.scrollY());
+    viewPane_->scrollTo({work_.scrollX(), work_.scrollY()});
 }
 
 // ---- Saving ----
@@ -562,24 +492,7 @@ void MainWindow::ExportDialog1CanClose(const QString& name) {
         ExportProgress1 = new ProgressWindow(this);
     ExportProgress1->setDetail(pictureSizeText(picture.side()));
     // A cancelled export leaves the old file as it was, and needs no message.
-    if (!savePictureFile(picture.picture(), name, format, *ExportProgress1) &&
+    if (!savePictureFile(picture.picture(), name, format, ExportProgress1) &&
         !ExportProgress1->cancelled())
         showMessage(ornamo::messages::saveFailed(name.toStdString()), this);
-}
-
-bool MainWindow::savePictureFile(const ornamo::PictureSource& picture, const QString& name,
-                                 ornamo::ImageFileFormat format) {
-    return savePictureFile(picture, name, format, *this);
-}
-
-bool MainWindow::savePictureFile(const ornamo::PictureSource& picture, const QString& name,
-                                 ornamo::ImageFileFormat format, ornamo::Progress& progress) {
-    busy_ = true;
-    updateActions();
-    progress.StartProcessBar(ornamo::Caption::Saving);
-    const bool saved = ornamo::savePicture(name, picture, format, &progress);
-    progress.EndProcessBar();
-    busy_ = false;
-    updateActions();
-    return saved;
 }

@@ -411,12 +411,10 @@ TEST(View, WheelScrollsZoomsAndDraggingPans) {
     QTest::mouseRelease(image, Qt::LeftButton, {}, QPoint(70, 40));
     EXPECT_EQ(QPoint(across->value(), down->value()), QPoint(2 * step - 20, 2 * step + 10));
     expectShowsScrolled(*window);
-    // Ctrl zooms: out a notch, then in.
+    // Ctrl zooms a notch out (in, about the pointer, in the keys' tests).
     wheel(image, -120, Qt::ControlModifier);
     EXPECT_EQ(window->model().shrinkFactor(), 2);
     EXPECT_EQ(window->view().side(), 320);
-    wheel(image, 120, Qt::ControlModifier);
-    EXPECT_EQ(window->model().shrinkFactor(), 1);
 }
 
 TEST(View, AViewTooLargeToKeepIsComputedWhereScrollingShowsIt) {

@@ -1,0 +1,299 @@
+// Running changes on the work and mapping what comes of them onto the window's widgets: the
+// busy indicator, the stack list, the command buttons and their tips, the menu's enabling, the
+// title and the view pane. Nothing here calls back into the window's other files.
+
+#include "mainwindow.h"
+#include "utf8text.h"
+
+#include "dialog.h"
+#include "messages.h"
+#include "names.h"
+#include "picturefile.h"
+#include "ruletips.h"
+#include "viewpane.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+#include <new>
+
+namespace {
+
+// A button caption shows '&' as itself, not as a mnemonic mark.
+QString buttonCaption(const std::string& name) {
+    return ornamo::displayName(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+} // namespace
+
+// ---- Running a change ----
+
+void MainWindow::DrawTile(DrawMode mode) {
+    // Renders and reductions are made by the work, on each change that needs them.
+    if (mode == DrawMode::Show)
+        ShowView();
+}
+
+bool MainWindow::runOnWork(const Change& change) {
+    if (busy_)
+        return false;
+    busy_ = true;
+    updateActions();
+
+    // The new view is made beside the old one, so that the window can go on showing, scrolling
+    // and resizing the old view while the work processes pending input.
+    const ornamo::Outcome outcome = change(this);
+
+    // Hide the busy indicator even when the work ended early.
+    EndProcessBar();
+    busy_ = false;
+    updateActions();
+    finish(outcome);
+    if (closePending_) {
+        closePending_ = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+    return true;
+}
+
+void MainWindow::changeWork(WorkStep step) {
+    if (!heldOff())
+        runOnWork([this, step](ornamo::Progress* progress) { return (work_.*step)(progress); });
+}
+
+bool MainWindow::heldOff() const {
+    return busy_ || !startedUp_;
+}
+
+void MainWindow::ShowView() {
+    viewPane_->ShowView();
+}
+
+void MainWindow::zoomAbout(QPoint anchor, const Change& zoom) {
+    // The full-size pixel under the anchor, at the middle of its view pixel.
+    const QPoint scrolled = viewPane_->scrollPosition(ViewPane::Shown::Only);
+    const std::int64_t before = std::max<std::int32_t>(1, work_.view().factor());
+    const std::int64_t x = (scrolled.x() + anchor.x()) * before + before / 2;
+    const std::int64_t y = (scrolled.y() + anchor.y()) * before + before / 2;
+    if (!runOnWork(zoom))
+        return;
+    const std::int64_t after = std::max<std::int32_t>(1, work_.view().factor());
+    const auto clamped = [](std::int64_t v) {
+        return static_cast<int>(std::clamp<std::int64_t>(v, 0, std::numeric_limits<int>::max()));
+    };
+    viewPane_->scrollTo({clamped(x / after - anchor.x()), clamped(y / after - anchor.y())});
+}
+
+void MainWindow::updatePictureTip() {
+    const ornamo::Mosaic& mosaic = work_.model().mosaic();
+    const std::size_t count = mosaic.placements.size();
+    const char* noun =
+        count == 1 ? "dlaždica" : (count >= 2 && count <= 4 ? "dlaždice" : "dlaždíc");
+    viewPane_->setPictureTip(QStringLiteral("Mozaika %1 × %1 px, %2 %3, mierka 1:%4")
+                                 .arg(mosaic.extent())
+                                 .arg(count)
+                                 .arg(QString::fromUtf8(noun))
+                                 .arg(std::max<std::int32_t>(1, work_.view().factor())));
+}
+
+// ---- The busy indicator ----
+
+void MainWindow::StartProcessBar(ornamo::Caption caption) {
+    const std::string_view shown = ornamo::messages::text(caption);
+    Label2->setText(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())));
+    Label2->show();
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    QCoreApplication::processEvents();
+}
+
+void MainWindow::EndProcessBar() {
+    Label2->hide();
+    ProgressBar1->hide();
+}
+
+void MainWindow::step(int position) {
+    ProgressBar1->setValue(std::clamp(position, 0, 100));
+    QCoreApplication::processEvents();
+}
+
+// ---- The command slots and the stack list ----
+
+std::shared_ptr<const ornamo::Rules>
+MainWindow::LoadCommands(const QString& path, const QString& fileName, QWidget* over) {
+    ornamo::HierarchyResult result;
+    auto rules = ornamo::loadRulesFile(std::filesystem::path(path.toStdU16String()),
+                                       fileName.toStdString(), result);
+    if (result.failure != ornamo::HierarchyFailure::None)
+        showMessage(ornamo::messages::text(result.failure, fileName.toStdString()), over);
+    return rules;
+}
+
+void MainWindow::labelCommandButtons() {
+    const ornamo::CommandSlots& loaded = work_.rules().commands;
+    const int count = work_.rules().count;
+    for (int i = 0; i < 12; ++i) {
+        QPushButton* button = com[static_cast<std::size_t>(i)];
+        if (i < count) {
+            button->setText(buttonCaption(loaded[static_cast<std::size_t>(i)].name));
+            button->setEnabled(true);
+        } else {
+            button->setText(utf8Text(ornamo::messages::emptySlotName));
+            button->setEnabled(false);
+        }
+    }
+    updateRuleTips();
+}
+
+void MainWindow::updateRuleTips() {
+    const ornamo::CommandSlots& loaded = work_.model().commands();
+    const ornamo::Color gap = work_.model().mosaic().gapColor;
+    tippedRules_ = &work_.rules();
+    tippedGap_ = gap;
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
+        // A disabled button ("--") has nothing to show.
+        ruleTips_[i] = com[i]->isEnabled()
+                           ? ruleToolTip(loaded[i].name, loaded[i].pattern, defaultTile_, gap)
+                           : QString();
+        com[i]->setToolTip(ruleTips_[i]);
+    }
+    tipStackEntries();
+}
+
+void MainWindow::tipStackEntries() {
+    // The list shows the stack newest first; an entry made from the command now in its slot
+    // shares the slot's tip.
+    const auto& stack = work_.model().stack();
+    const ornamo::CommandSlots& loaded = work_.model().commands();
+    const int count = std::min(ComboBox1->count(), static_cast<int>(stack.size()));
+    for (int i = 0; i < count; ++i) {
+        const ornamo::StackEntry& entry = stack[stack.size() - 1 - static_cast<std::size_t>(i)];
+        const std::size_t slot = entry.command - 1u;
+        const bool asSlot = slot < loaded.size() && &loaded[slot] == entry.rule.get();
+        ComboBox1->setItemData(i,
+                               asSlot ? ruleTips_[slot]
+                                      : ruleToolTip(entry.name(), entry.pattern(), defaultTile_,
+                                                    work_.model().mosaic().gapColor),
+                               Qt::ToolTipRole);
+    }
+}
+
+void MainWindow::showStackList() {
+    const QSignalBlocker blocker(ComboBox1);
+    QStringList names;
+    for (const std::string& entry : work_.model().listEntries())
+        names << ornamo::displayName(entry);
+    QStringList shown;
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        shown << ComboBox1->itemText(i);
+    // Rebuilt only when it changed, so that a choice in progress is not disturbed.
+    if (shown != names) {
+        ComboBox1->clear();
+        ComboBox1->addItems(names);
+        tipStackEntries();
+    }
+    const int current =
+        names.isEmpty() ? -1 : std::clamp(work_.model().selectedIndex(), 0, int(names.size()) - 1);
+    if (ComboBox1->currentIndex() != current)
+        ComboBox1->setCurrentIndex(current);
+    const QString edit = ornamo::displayName(work_.model().editText());
+    if (ComboBox1->currentText() != edit)
+        ComboBox1->setEditText(edit);
+    ComboBox1->setEnabled(work_.model().listEnabled());
+}
+
+void MainWindow::finish(const ornamo::Outcome& outcome) {
+    showStackList();
+    // Undo and redo may bring back other rules or another gap colour.
+    if (tippedRules_ != &work_.rules() || tippedGap_ != work_.model().mosaic().gapColor)
+        labelCommandButtons();
+    noScaleSwitch_->setChecked(work_.noScale());
+    updateActions();
+    updateTitle();
+    updatePictureTip();
+    if (outcome.refusal != ornamo::Refusal::None)
+        showMessage(ornamo::messages::text(outcome.refusal));
+    if (outcome.render)
+        DrawTile(DrawMode::Show);
+}
+
+// ---- The menu, the title, messages ----
+
+void MainWindow::updateActions() {
+    // While a render runs, the menu items that would change the mosaic, the images or the
+    // factor are greyed out; the buttons, the list and the keys stay as they are (so that the
+    // focus does not jump) and their handlers ignore the input instead.
+    const bool idle = !busy_;
+    for (const auto& [action, enabling] : actions_)
+        switch (enabling) {
+        case Enabling::Always:
+            break;
+        case Enabling::WhenIdle:
+            action->setEnabled(idle);
+            break;
+        case Enabling::WhenUndoable:
+            action->setEnabled(idle && work_.canUndo());
+            break;
+        case Enabling::WhenRedoable:
+            action->setEnabled(idle && work_.canRedo());
+            break;
+        }
+}
+
+void MainWindow::updateTitle() {
+    // "Ornamo" until the work has a file; then its name, with the mark while it differs from it.
+    if (workFile_.isEmpty()) {
+        setWindowTitle(QStringLiteral("Ornamo"));
+        setWindowModified(false);
+        return;
+    }
+    setWindowTitle(QFileInfo(workFile_).fileName() + QStringLiteral("[*]") +
+                   utf8Text(ornamo::messages::workTitleSuffix));
+    setWindowModified(work_.isModified());
+}
+
+void MainWindow::showMessage(std::string_view message, QWidget* over) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ornamo"), utf8Text(message),
+                    QMessageBox::Ok, over ? over : this);
+    box.setObjectName(QStringLiteral("message"));
+    box.exec();
+}
+
+CropDialog& MainWindow::cropDialog() {
+    if (!TForm2)
+        TForm2 = new CropDialog(this);
+    return *TForm2;
+}
+
+void MainWindow::cropWithDialog(ornamo::Bitmap& tile) {
+    CropDialog& dialog = cropDialog();
+    dialog.setTileShape(tile);
+    dialog.exec();
+    ornamo::cropToSquare(tile, dialog.choice());
+}
+
+// ---- Saving a picture ----
+
+bool MainWindow::savePictureFile(const ornamo::PictureSource& picture, const QString& name,
+                                 ornamo::ImageFileFormat format, ornamo::Progress* progress) {
+    ornamo::Progress& shown = progress ? *progress : *this;
+    busy_ = true;
+    updateActions();
+    shown.StartProcessBar(ornamo::Caption::Saving);
+    const bool saved = ornamo::savePicture(name, picture, format, &shown);
+    shown.EndProcessBar();
+    busy_ = false;
+    updateActions();
+    return saved;
+}

@@ -1,0 +1,206 @@
+#include "viewpane.h"
+
+#include "imageview.h"
+
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// A notch of the wheel scrolls this fraction of the shown side.
+constexpr int wheelStepsPerSide = 8;
+
+} // namespace
+
+ViewPane::ViewPane(const ornamo::MosaicView& view, QWidget* client) : QWidget(client), view_(view) {
+    setObjectName(QStringLiteral("viewPane"));
+    // The pane spans the client area, so that its controls stand where the layout puts them;
+    // it lies below the window's other controls, which take their own clicks.
+    resize(viewPaneLayout.windowOuterSize);
+    lower();
+
+    Image1 = new ImageView(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(
+        QRect(viewPaneLayout.picture, QSize(ImageView::surfaceWidth, ImageView::surfaceHeight)));
+    Image1->installEventFilter(this); // the wheel and dragging move the view
+
+    ScrollBar1 = new QScrollBar(Qt::Horizontal, this);
+    ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
+    ScrollBar1->setGeometry(viewPaneLayout.horizontalBar);
+    ScrollBar2 = new QScrollBar(Qt::Vertical, this);
+    ScrollBar2->setObjectName(QStringLiteral("ScrollBar2"));
+    ScrollBar2->setGeometry(viewPaneLayout.verticalBar);
+    // Qt's scroll bars invert their keys for the wheel's sake, which turns the horizontal
+    // arrows round; Right must move the view right.
+    ScrollBar1->setInvertedControls(false);
+    for (QScrollBar* bar : {ScrollBar1, ScrollBar2}) {
+        bar->setRange(0, 0);
+        bar->setSingleStep(1);
+        bar->setPageStep(1);
+        bar->setFocusPolicy(Qt::StrongFocus);
+        bar->hide();
+        bar->installEventFilter(this);
+    }
+    connect(ScrollBar1, &QScrollBar::valueChanged, this, &ViewPane::ScrollBar1Change);
+    connect(ScrollBar2, &QScrollBar::valueChanged, this, &ViewPane::ScrollBar2Change);
+}
+
+void ViewPane::ShowView() {
+    // Lowering a scroll bar's maximum below its position moves it, which asks for this step
+    // again; the pass under way already shows the new position.
+    if (showingView_)
+        return;
+    showingView_ = true;
+
+    const int side = view_.side();
+    Image1->resize(side, side); // clamped to its maximum size
+
+    int hpos = 0;
+    if (side > Image1->width()) {
+        ScrollBar1->setMaximum(side - Image1->width());
+        ScrollBar1->move(ScrollBar1->x(), Image1->y() + Image1->height());
+        ScrollBar1->show();
+        hpos = ScrollBar1->value();
+    } else {
+        ScrollBar1->hide();
+    }
+
+    int vpos = 0;
+    if (side > Image1->height()) {
+        ScrollBar2->setMaximum(side - Image1->height());
+        ScrollBar2->move(Image1->x() + Image1->width(), ScrollBar2->y());
+        ScrollBar2->show();
+        vpos = ScrollBar2->value();
+    } else {
+        ScrollBar2->hide();
+    }
+
+    try {
+        Image1->drawView(view_, hpos, vpos);
+    } catch (const std::bad_alloc&) {
+        showingView_ = false;
+        emit outOfMemory();
+        return;
+    }
+    showingView_ = false;
+}
+
+void ViewPane::fitWindow(QSize outer) {
+    const QSize grown = outer - viewPaneLayout.windowOuterSize;
+    // The pane reaches past the window's client area; only what lies inside it is seen.
+    resize(outer);
+    Image1->setMaximumHeight(std::max(0, outer.height() - viewPaneLayout.pictureMargin.height()));
+    Image1->setMaximumWidth(std::max(0, outer.width() - viewPaneLayout.pictureMargin.width()));
+    ScrollBar1->resize(std::max(0, viewPaneLayout.horizontalBar.width() + grown.width()),
+                       ScrollBar1->height());
+    ScrollBar2->resize(ScrollBar2->width(),
+                       std::max(0, viewPaneLayout.verticalBar.height() + grown.height()));
+    ShowView();
+}
+
+void ViewPane::ScrollBar1Change() {
+    ShowView();
+}
+
+void ViewPane::ScrollBar2Change() {
+    ShowView();
+}
+
+QPoint ViewPane::centre() const {
+    return {Image1->width() / 2, Image1->height() / 2};
+}
+
+QPoint ViewPane::scrollPosition(Shown which) const {
+    const auto position = [which](const QScrollBar* bar) {
+        return which == Shown::Any || bar->isVisible() ? bar->value() : 0;
+    };
+    return {position(ScrollBar1), position(ScrollBar2)};
+}
+
+void ViewPane::scrollTo(QPoint position) {
+    ScrollBar1->setValue(position.x());
+    ScrollBar2->setValue(position.y());
+}
+
+QSize ViewPane::room() const {
+    return Image1->maximumSize();
+}
+
+void ViewPane::setPictureTip(const QString& tip) {
+    Image1->setToolTip(tip);
+}
+
+// ---- Wheel and panning ----
+
+bool ViewPane::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel)
+        return wheelOverView(static_cast<QWheelEvent&>(*event), watched == ScrollBar1);
+    if (watched == Image1 && panView(*event))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+bool ViewPane::wheelOverView(const QWheelEvent& event, bool overHorizontalBar) {
+    // Whole notches of 120; finer wheels and touchpads add up until they make one.
+    const QPoint delta = event.angleDelta();
+    const bool horizontalWheel = delta.y() == 0 && delta.x() != 0;
+    wheelRest_ += horizontalWheel ? delta.x() : delta.y();
+    const int notches = wheelRest_ / QWheelEvent::DefaultDeltasPerStep;
+    wheelRest_ %= QWheelEvent::DefaultDeltasPerStep;
+    if (notches == 0)
+        return true;
+    if (event.modifiers().testFlag(Qt::ControlModifier)) {
+        // The point under the pointer stays there; over a scroll bar, the centre does.
+        const QPoint pointer = Image1->mapFromGlobal(event.globalPosition().toPoint());
+        emit zoomAsked(Image1->rect().contains(pointer) ? pointer : centre(), notches);
+        return true;
+    }
+    const bool across =
+        overHorizontalBar || horizontalWheel || event.modifiers().testFlag(Qt::ShiftModifier);
+    QScrollBar* bar = across ? ScrollBar1 : ScrollBar2;
+    if (bar->isVisible()) {
+        const int shown = across ? Image1->width() : Image1->height();
+        bar->setValue(bar->value() - notches * std::max(1, shown / wheelStepsPerSide));
+    }
+    return true;
+}
+
+bool ViewPane::panView(const QEvent& event) {
+    switch (event.type()) {
+    case QEvent::MouseButtonPress: {
+        const auto& press = static_cast<const QMouseEvent&>(event);
+        if (press.button() != Qt::LeftButton)
+            return false;
+        panFrom_ = press.globalPosition().toPoint();
+        panStart_ = scrollPosition();
+        panning_ = true;
+        Image1->setCursor(Qt::ClosedHandCursor);
+        return true;
+    }
+    case QEvent::MouseMove: {
+        if (!panning_)
+            return false;
+        const QPoint moved =
+            static_cast<const QMouseEvent&>(event).globalPosition().toPoint() - panFrom_;
+        if (ScrollBar1->isVisible())
+            ScrollBar1->setValue(panStart_.x() - moved.x());
+        if (ScrollBar2->isVisible())
+            ScrollBar2->setValue(panStart_.y() - moved.y());
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        if (!panning_ || static_cast<const QMouseEvent&>(event).button() != Qt::LeftButton)
+            return false;
+        panning_ = false;
+        Image1->unsetCursor();
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+// The main window's view pane: the picture Image1 and its two scroll bars, the showing step,
+// the wheel, panning and the pane's share of resizing.
+
+#include "mosaicview.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QWidget>
+
+class ImageView;
+class QScrollBar;
+class QWheelEvent;
+
+/// Where the pane's controls stand in the window's client area, and how they follow the
+/// window's outer size (frame, caption and menu included). The scroll bars are anchored to the
+/// window's right and bottom edges: they keep the lengths they have at `windowOuterSize` less
+/// the window's growth.
+struct ViewPaneLayout {
+    QSize windowOuterSize;
+    QPoint picture;      // its corner; it starts at the surface's size and the showing step
+                         // sizes it to the view
+    QRect horizontalBar; // below the picture as laid out
+    QRect verticalBar;   // right of the picture as laid out
+    QSize pictureMargin; // the picture reaches at most the window's outer size less this
+};
+
+inline constexpr ViewPaneLayout viewPaneLayout{
+    {525, 460}, {112, 8}, {112, 393, 371, 17}, {497, 8, 16, 371}, {140, 75}};
+
+/// Shows a MosaicView in Image1 at the scroll bars' positions. Scrolling and resizing only
+/// copy from the view; zooming is the window's, asked for by zoomAsked().
+class ViewPane : public QWidget {
+    Q_OBJECT
+public:
+    /// `view` is the picture shown; it must outlive the pane.
+    ViewPane(const ornamo::MosaicView& view, QWidget* client);
+
+    /// Sizes the picture to the view (at most the room the window leaves it), shows the scroll
+    /// bars it needs and draws the shown part. Emits outOfMemory() when the view could not
+    /// compute it.
+    void ShowView();
+    /// Follows the window's new outer size, then shows the view again.
+    void fitWindow(QSize windowOuterSize);
+    void ScrollBar1Change();
+    void ScrollBar2Change();
+
+    /// The centre of the shown part of the view, in Image1.
+    QPoint centre() const;
+    /// The scroll bars' positions; a hidden bar counts 0 when `Shown::Only`.
+    enum class Shown : bool { Any, Only };
+    QPoint scrollPosition(Shown which = Shown::Any) const;
+    void scrollTo(QPoint position);
+    /// The largest size the picture may take in the window's present size.
+    QSize room() const;
+    void setPictureTip(const QString& tip);
+
+    ImageView* picture() const { return Image1; }
+    QScrollBar* horizontalBar() const { return ScrollBar1; }
+    QScrollBar* verticalBar() const { return ScrollBar2; }
+
+signals:
+    /// Ctrl and the wheel: zoom `notches` steps in (positive) or out about `anchor`, a point
+    /// of Image1.
+    void zoomAsked(QPoint anchor, int notches);
+    void outOfMemory();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    /// The wheel scrolls an eighth of the shown side a notch (across with Shift or over the
+    /// horizontal bar); with Ctrl it asks for a zoom.
+    bool wheelOverView(const QWheelEvent& event, bool overHorizontalBar);
+    /// Dragging the picture with the left button pans it. True when the event was its own.
+    bool panView(const QEvent& event);
+
+    const ornamo::MosaicView& view_;
+    ImageView* Image1 = nullptr;
+    QScrollBar* ScrollBar1 = nullptr;
+    QScrollBar* ScrollBar2 = nullptr;
+    bool showingView_ = false;
+    int wheelRest_ = 0; // wheel movement short of a whole notch
+    bool panning_ = false;
+    QPoint panFrom_;  // where the drag started, on the screen
+    QPoint panStart_; // the scroll positions when it started
+};
