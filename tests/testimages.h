@@ -3,6 +3,7 @@
 // Test images shared by the engine, file and window tests.
 
 #include "bitmap.h"
+#include "mosaicview.h"
 
 #include <cstdint>
 #include <random>
@@ -16,6 +17,14 @@ inline Bitmap randomImage(int w, int h, std::mt19937& rng) {
         for (int x = 0; x < w; ++x)
             b.setPixel(x, y, rng() & 0xFFFFFFu);
     return b;
+}
+
+/// The whole view, read through MosaicView::read() as the window and the writers read it.
+inline Bitmap wholeView(const MosaicView& view) {
+    Bitmap image;
+    image.resizeForOverwrite(view.side(), view.side());
+    view.read({0, 0, view.side(), view.side()}, image.bits(), image.stride());
+    return image;
 }
 
 /// Every pixel tells where it came from: red = column, green = row (both mod 256), blue fixed.

@@ -201,9 +201,11 @@ std::int64_t MosaicView::sideFor(std::int64_t extent, std::int32_t shrinkFactor,
     return extent / f;
 }
 
-std::uint64_t MosaicView::heldBytesFor(std::int64_t side, const Limits& limits) {
+bool MosaicView::fits(std::int64_t extent, std::int32_t shrinkFactor, bool noScale,
+                      const Limits& limits) {
+    const std::int64_t side = sideFor(extent, shrinkFactor, noScale);
     const std::size_t bytes = Bitmap::bytesFor(side, side);
-    return bytes <= limits.heldBytes ? bytes : limits.cacheBytes;
+    return fitsInMemory(bytes <= limits.heldBytes ? bytes : limits.cacheBytes);
 }
 
 const Mosaic& MosaicView::mosaic() const {
@@ -292,13 +294,6 @@ void MosaicView::clear() {
 
 const PictureSource& MosaicView::picture() const {
     return *picture_;
-}
-
-Bitmap MosaicView::toBitmap() const {
-    Bitmap image;
-    image.resizeForOverwrite(side_, side_);
-    read({0, 0, side_, side_}, image.bits(), image.stride());
-    return image;
 }
 
 } // namespace ornamo
