@@ -12,6 +12,7 @@
 #include "info.h"
 #include "keys.h"
 #include "messages.h"
+#include "names.h"
 #include "zoom.h"
 
 #include <QAction>
@@ -93,10 +94,6 @@ void fitLabel(QLabel* label, const QRect& designed) {
     label->setGeometry(designed.adjusted(0, 0, std::max(0, needed - designed.width()), 0));
 }
 
-QString text(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
 } // namespace
 
 MainWindow::MainWindow(const QString& folder, QWidget* parent)
@@ -162,7 +159,7 @@ void MainWindow::createZoomButtons(QWidget* client) {
 }
 
 void MainWindow::createBusyLabel(QWidget* client) {
-    Label2 = new QLabel(text(ornamo::messages::busyRendering), client);
+    Label2 = new QLabel(ornamo::fromUtf8(ornamo::messages::busyRendering), client);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setFont(windowFont(13, FontWeight::Bold));
     Label2->setGeometry(8, 144, 95, 16);
@@ -181,7 +178,7 @@ void MainWindow::createStackList(QWidget* client) {
     ComboBox1->setCompleter(nullptr);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setGeometry(8, 208, 97, 21);
-    ComboBox1->setEditText(text(ornamo::messages::emptyStackLower));
+    ComboBox1->setEditText(ornamo::fromUtf8(ornamo::messages::emptyStackLower));
     // The entries of the drop-down list are 13 pixels high.
     ComboBox1->setItemDelegate(new FixedHeightDelegate(stackItemHeight, ComboBox1));
     ComboBox1->setEnabled(false);
@@ -196,7 +193,7 @@ void MainWindow::createCommandButtons(QWidget* client) {
 
     const QFont commandFont = commandButtonFont();
     for (int number = 1; number <= 12; ++number) {
-        auto* button = new QPushButton(text(ornamo::messages::emptySlotName), Panel1);
+        auto* button = new QPushButton(ornamo::fromUtf8(ornamo::messages::emptySlotName), Panel1);
         button->setObjectName(QStringLiteral("com%1").arg(number));
         button->setFont(commandFont);
         button->setGeometry(
@@ -530,8 +527,8 @@ void MainWindow::cropWithDialog(ornamo::Bitmap& tile) {
 }
 
 void MainWindow::showMessage(std::string_view message, QWidget* over) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ornamo"), text(message), QMessageBox::Ok,
-                    over ? over : this);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ornamo"), ornamo::fromUtf8(message),
+                    QMessageBox::Ok, over ? over : this);
     box.setObjectName(QStringLiteral("message"));
     box.exec();
 }

@@ -36,10 +36,6 @@
 
 namespace {
 
-QString text(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
 // A button caption shows '&' as itself, not as a mnemonic mark.
 QString buttonCaption(const std::string& name) {
     return ornamo::displayName(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
@@ -68,7 +64,7 @@ void MainWindow::labelCommandButtons() {
             button->setText(buttonCaption(loaded[static_cast<std::size_t>(i)].name));
             button->setEnabled(true);
         } else {
-            button->setText(text(ornamo::messages::emptySlotName));
+            button->setText(ornamo::fromUtf8(ornamo::messages::emptySlotName));
             button->setEnabled(false);
         }
     }
@@ -239,7 +235,7 @@ bool MainWindow::hierarchyMayReplaceMosaic() {
     if (work_.model().stack().empty())
         return true;
     QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
-                         text(ornamo::messages::loadHierarchyQuestion),
+                         ornamo::fromUtf8(ornamo::messages::loadHierarchyQuestion),
                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
     question.setObjectName(QStringLiteral("question"));
     return question.exec() == QMessageBox::Yes;
@@ -406,7 +402,7 @@ namespace {
 void prepareWorkDialog(QFileDialog& dialog, const char* name, QFileDialog::AcceptMode mode) {
     dialog.setObjectName(QString::fromLatin1(name));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilter(text(ornamo::messages::workFileFilter));
+    dialog.setNameFilter(ornamo::fromUtf8(ornamo::messages::workFileFilter));
     dialog.setAcceptMode(mode);
     if (mode == QFileDialog::AcceptSave)
         dialog.setDefaultSuffix(QStringLiteral("ornamo")); // before the overwrite question
@@ -424,7 +420,7 @@ void MainWindow::updateTitle() {
         return;
     }
     setWindowTitle(QFileInfo(workFile_).fileName() + QStringLiteral("[*]") +
-                   text(ornamo::messages::workTitleSuffix));
+                   ornamo::fromUtf8(ornamo::messages::workTitleSuffix));
     setWindowModified(work_.isModified());
 }
 
@@ -432,7 +428,7 @@ bool MainWindow::maySaveWork() {
     if (!work_.isModified())
         return true;
     QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
-                         text(ornamo::messages::unsavedWorkQuestion),
+                         ornamo::fromUtf8(ornamo::messages::unsavedWorkQuestion),
                          QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     question.setObjectName(QStringLiteral("unsavedQuestion"));
     question.setDefaultButton(QMessageBox::Save);
@@ -546,7 +542,7 @@ void MainWindow::ExportDialog1CanClose(const QString& name) {
         return;
     // The full-size mosaic is computed band by band as it is written, like a view too large to
     // keep; nothing of it is held.
-    ornamo::MosaicView fullSize(ornamo::ViewLimits{0, 0});
+    ornamo::MosaicView fullSize(ornamo::ViewLimits::keepNothing());
     if (ExportDialog1->fullSize() && !fullSize.render(work_.view().mosaic(), 1, true)) {
         showMessage(ornamo::messages::notEnoughMemory, this);
         return;

@@ -5,6 +5,7 @@
 
 #include "imageview.h"
 #include "messages.h"
+#include "names.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -110,7 +111,7 @@ void MainWindow::ShowView() {
 
 void MainWindow::StartProcessBar(ornamo::Caption caption) {
     const std::string_view shown = ornamo::messages::text(caption);
-    Label2->setText(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())));
+    Label2->setText(ornamo::fromUtf8(shown));
     Label2->show();
     ProgressBar1->setValue(0);
     ProgressBar1->show();
