@@ -320,9 +320,8 @@ void fillGaps(const RenderPlan& plan, const std::vector<std::uint32_t>& touching
 // Draws one band: the gap colour first, then every placement touching it in list order,
 // starting at the last one that covers the whole band (what lies under it would not show).
 // `touching` may hold placements that miss the band's rows; they are passed over.
-ORNAMO_VECTOR_CLONES ORNAMO_INLINE_CALLEES void drawBand(const RenderPlan& plan,
-                                                         const std::vector<std::uint32_t>& touching,
-                                                         const Band& band, std::uint8_t* covered) {
+inline void drawBandLoop(const RenderPlan& plan, const std::vector<std::uint32_t>& touching,
+                         const Band& band, std::uint8_t* covered) {
     const std::int32_t fromRow = band.firstRow;
     const std::int32_t toRow = band.firstRow + band.rows;
     std::size_t first = touching.size();
@@ -343,6 +342,26 @@ ORNAMO_VECTOR_CLONES ORNAMO_INLINE_CALLEES void drawBand(const RenderPlan& plan,
         if (from < to)
             drawRows(v, band, from, to);
     }
+}
+
+// drawBandLoop built for AVX2 and for the baseline, each with its callees inlined, and the
+// version this run uses.
+ORNAMO_WIDE_VERSION void drawBandWide(const RenderPlan& plan,
+                                      const std::vector<std::uint32_t>& touching, const Band& band,
+                                      std::uint8_t* covered) {
+    drawBandLoop(plan, touching, band, covered);
+}
+__attribute__((flatten)) void drawBandPortable(const RenderPlan& plan,
+                                               const std::vector<std::uint32_t>& touching,
+                                               const Band& band, std::uint8_t* covered) {
+    drawBandLoop(plan, touching, band, covered);
+}
+void drawBand(const RenderPlan& plan, const std::vector<std::uint32_t>& touching, const Band& band,
+              std::uint8_t* covered) {
+    if (detail::wideVectors())
+        drawBandWide(plan, touching, band, covered);
+    else
+        drawBandPortable(plan, touching, band, covered);
 }
 
 // Keeps the list of the placements that touch a band, in list order, as the band moves down.

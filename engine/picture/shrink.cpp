@@ -61,9 +61,8 @@ struct DividePlain { // blocks so large that there are few outputs
 };
 
 // sums[i] := sums[i] (or 0 when `first`) + the bytes i of up to four rows.
-ORNAMO_VECTOR_CLONES
-void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t n,
-             std::uint16_t* __restrict sums) {
+inline void addRowsLoop(const std::uint8_t* const* rows, int count, bool first, std::size_t n,
+                        std::uint16_t* __restrict sums) {
     const std::uint8_t* __restrict a = rows[0];
     const std::uint8_t* __restrict b = rows[count > 1 ? 1 : 0];
     const std::uint8_t* __restrict c = rows[count > 2 ? 2 : 0];
@@ -91,9 +90,8 @@ void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t
     }
 }
 
-ORNAMO_VECTOR_CLONES
-void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t n,
-             std::uint32_t* __restrict sums) {
+inline void addRowsLoop(const std::uint8_t* const* rows, int count, bool first, std::size_t n,
+                        std::uint32_t* __restrict sums) {
     if (first)
         for (std::size_t i = 0; i < n; ++i)
             sums[i] = 0;
@@ -102,6 +100,20 @@ void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t
         for (std::size_t i = 0; i < n; ++i)
             sums[i] += p[i];
     }
+}
+
+// addRowsLoop built for AVX2, and the version this run uses.
+template <class Sum>
+ORNAMO_WIDE_VERSION void addRowsWide(const std::uint8_t* const* rows, int count, bool first,
+                                     std::size_t n, Sum* sums) {
+    addRowsLoop(rows, count, first, n, sums);
+}
+template <class Sum>
+void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t n, Sum* sums) {
+    if (detail::wideVectors())
+        addRowsWide(rows, count, first, n, sums);
+    else
+        addRowsLoop(rows, count, first, n, sums);
 }
 
 // sums[i] := (sums[i], or 0 when `restart`) + the sum of byte i over `rows` rows from `top`,
@@ -121,23 +133,46 @@ void sumRows(const std::uint8_t* top, std::ptrdiff_t stride, int rows, bool rest
 // For 2 x 2 and 3 x 3 blocks: means[i] := the mean of byte i and the bytes one and two pixels
 // to its right, over two or three rows. Computed for every i, which keeps the loop contiguous
 // so that it vectorises; the means of whole blocks are then picked out (pickPixels).
-ORNAMO_VECTOR_CLONES
-void blockMeans2(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b, std::size_t n,
-                 std::uint8_t* __restrict means) {
+inline void blockMeans2Loop(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
+                            std::size_t n, std::uint8_t* __restrict means) {
     for (std::size_t i = 0; i < n; ++i)
         means[i] = static_cast<std::uint8_t>(
             static_cast<std::uint16_t>(a[i] + b[i] + a[i + 3] + b[i + 3]) >> 2);
 }
 
-ORNAMO_VECTOR_CLONES
-void blockMeans3(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
-                 const std::uint8_t* __restrict c, std::size_t n, std::uint8_t* __restrict means) {
+inline void blockMeans3Loop(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
+                            const std::uint8_t* __restrict c, std::size_t n,
+                            std::uint8_t* __restrict means) {
     for (std::size_t i = 0; i < n; ++i) {
         const auto sum = static_cast<std::uint16_t>(a[i] + a[i + 3] + a[i + 6] + b[i] + b[i + 3] +
                                                     b[i + 6] + c[i] + c[i + 3] + c[i + 6]);
         // sum div 9 for every sum up to 9 x 255: 7282 = ceil(2^16 / 9), and 2295 x 2 < 2^16
         means[i] = static_cast<std::uint8_t>((std::uint32_t{sum} * 7282u) >> 16);
     }
+}
+
+// The block means built for AVX2, and the versions this run uses.
+ORNAMO_WIDE_VERSION void blockMeans2Wide(const std::uint8_t* a, const std::uint8_t* b,
+                                         std::size_t n, std::uint8_t* means) {
+    blockMeans2Loop(a, b, n, means);
+}
+ORNAMO_WIDE_VERSION void blockMeans3Wide(const std::uint8_t* a, const std::uint8_t* b,
+                                         const std::uint8_t* c, std::size_t n,
+                                         std::uint8_t* means) {
+    blockMeans3Loop(a, b, c, n, means);
+}
+void blockMeans2(const std::uint8_t* a, const std::uint8_t* b, std::size_t n, std::uint8_t* means) {
+    if (detail::wideVectors())
+        blockMeans2Wide(a, b, n, means);
+    else
+        blockMeans2Loop(a, b, n, means);
+}
+void blockMeans3(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::size_t n,
+                 std::uint8_t* means) {
+    if (detail::wideVectors())
+        blockMeans3Wide(a, b, c, n, means);
+    else
+        blockMeans3Loop(a, b, c, n, means);
 }
 
 // out pixel x := means[3 factor x .. 3 factor x + 2] for x in [from, outWidth), four bytes at
@@ -182,10 +217,6 @@ __attribute__((target("ssse3"))) int meansToPixelsShuffled(const std::uint8_t* m
     return x;
 }
 
-bool canShuffleBytes() {
-    static const bool supported = __builtin_cpu_supports("ssse3");
-    return supported;
-}
 #endif
 
 // out pixel x := means[3 factor x .. 3 factor x + 2] for every x; `count` means are readable.
@@ -193,7 +224,7 @@ void pickPixels(const std::uint8_t* means, std::size_t count, int factor, int ou
                 std::uint8_t* out) {
     int from = 0;
 #if defined(ORNAMO_SHUFFLED_PICK)
-    if (canShuffleBytes())
+    if (detail::byteShuffles())
         from = meansToPixelsShuffled(means, count, factor, outWidth, out);
 #endif
     meansToPixels(means, factor, from, outWidth, out);
