@@ -1,5 +1,6 @@
 #include "blocksums.h"
 
+#include "exactmean.h"
 #include "parallel.h"
 
 #include <algorithm>
@@ -17,6 +18,8 @@
 namespace ornamo {
 
 namespace {
+
+using detail::ExactMean;
 
 // Whether three channel sums of a whole w x h image fit in 32 bits.
 bool fitsNarrow(std::int64_t w, std::int64_t h) {
@@ -525,260 +528,274 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
         computeWith<std::uint64_t>(factor, rect, out, stride);
 }
 
-template <class Sum>
-void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
-                            std::ptrdiff_t stride) const {
-    // The window: the full-size pixels of the rect. Coordinates from here on are relative to
-    // its top-left corner; the window lies within the image, so they fit in 32 bits.
-    const std::int32_t f = factor;
-    const std::int64_t x0 = std::int64_t{rect.x} * f, y0 = std::int64_t{rect.y} * f;
-    const std::int32_t windowWidth = rect.width * f, windowHeight = rect.height * f;
+namespace {
 
-    // The drawn placements that reach into the window, clipped to it, in list order.
-    const auto& tables = tables_;
-    Scratch& work = scratch;
-    auto& boxes = work.boxes;
-    auto& clipped = work.clipped;
-    auto& plainRefs = work.plainRefs;
-    boxes.clear();
-    clipped.clear();
-    plainRefs.clear();
-    boxes.reserve(drawn_.size());
-    plainRefs.reserve(drawn_.size());
-    clipped.reserve(drawn_.size());
-    for (const Drawn& d : drawn_) {
-        const std::int64_t l = std::max<std::int64_t>(d.left - x0, 0);
-        const std::int64_t r = std::min<std::int64_t>(d.right - x0, windowWidth);
-        const std::int64_t t = std::max<std::int64_t>(d.top - y0, 0);
-        const std::int64_t b = std::min<std::int64_t>(d.bottom - y0, windowHeight);
+// The window of one call: the full-size pixels of the rect. Coordinates in the scratch state
+// are relative to its top-left corner; the window lies within the image, so they fit in 32 bits.
+struct Window {
+    std::int32_t factor;
+    std::int64_t x0, y0;
+    std::int32_t width, height;
+};
+
+// Phase 1: the drawn placements that reach into the window, clipped to it, in list order.
+void clipToWindow(const std::vector<BlockSums::Drawn>& drawn,
+                  const std::array<BlockSums::Table, 8>& tables, const Window& w, Scratch& work) {
+    work.boxes.clear();
+    work.clipped.clear();
+    work.plainRefs.clear();
+    work.boxes.reserve(drawn.size());
+    work.plainRefs.reserve(drawn.size());
+    work.clipped.reserve(drawn.size());
+    const std::int32_t f = w.factor;
+    for (const BlockSums::Drawn& d : drawn) {
+        const std::int64_t l = std::max<std::int64_t>(d.left - w.x0, 0);
+        const std::int64_t r = std::min<std::int64_t>(d.right - w.x0, w.width);
+        const std::int64_t t = std::max<std::int64_t>(d.top - w.y0, 0);
+        const std::int64_t b = std::min<std::int64_t>(d.bottom - w.y0, w.height);
         if (l >= r || t >= b)
             continue;
-        boxes.push_back({static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
-                         static_cast<std::int32_t>(r), static_cast<std::int32_t>(b)});
-        const Table& table = tables[d.orientation];
+        work.boxes.push_back({static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
+                              static_cast<std::int32_t>(r), static_cast<std::int32_t>(b)});
+        const BlockSums::Table& table = tables[d.orientation];
         const std::int64_t rowEntries = table.rowEntries;
         const bool plain = d.stretchX == 1 && d.stretchY == 1;
         const bool mapped = !table.columnAt.empty();
-        clipped.push_back(
-            {d.left - x0, d.top - y0, d.stretchX, d.stretchY, plain ? f : f / d.stretchX,
+        work.clipped.push_back(
+            {d.left - w.x0, d.top - w.y0, d.stretchX, d.stretchY, plain ? f : f / d.stretchX,
              plain ? 0 : f % d.stretchX, table.narrow.empty() ? nullptr : table.narrow.data(),
              table.wide.empty() ? nullptr : table.wide.data(), rowEntries,
              mapped ? table.columnAt.data() : nullptr, mapped ? table.rowAt.data() : nullptr});
         if (plain && !table.narrow.empty() && !mapped)
-            plainRefs.push_back(
-                {table.narrow.data(), -(d.left - x0) * 3 - (d.top - y0) * rowEntries, rowEntries});
+            work.plainRefs.push_back({table.narrow.data(),
+                                      -(d.left - w.x0) * 3 - (d.top - w.y0) * rowEntries,
+                                      rowEntries});
         else
-            plainRefs.push_back({nullptr, 0, 0});
+            work.plainRefs.push_back({nullptr, 0, 0});
     }
+}
 
-    // Slabs: the rows between consecutive distinct top and bottom edges. Within a slab the same
-    // placements cover every row, so its visible pieces are the same on every row. Edges are
-    // marked per row, and the placements sorted by their top row by counting, list order kept.
+// Phase 2, slabs: the rows between consecutive distinct top and bottom edges. Within a slab the
+// same placements cover every row, so its visible pieces are the same on every row. Edges are
+// marked per row, and the placements sorted by their top row by counting, list order kept.
+void findSlabs(const Window& w, Scratch& work) {
     auto& startsAt = work.startsAt;
     auto& isEdge = work.isEdge;
-    startsAt.assign(static_cast<std::size_t>(windowHeight) + 2, 0);
-    isEdge.assign(static_cast<std::size_t>(windowHeight) + 1, 0);
+    startsAt.assign(static_cast<std::size_t>(w.height) + 2, 0);
+    isEdge.assign(static_cast<std::size_t>(w.height) + 1, 0);
     isEdge.front() = isEdge.back() = 1;
-    for (const Box& c : boxes) {
+    for (const Box& c : work.boxes) {
         isEdge[static_cast<std::size_t>(c.top)] = 1;
         isEdge[static_cast<std::size_t>(c.bottom)] = 1;
         ++startsAt[static_cast<std::size_t>(c.top) + 1];
     }
     for (std::size_t r = 1; r < startsAt.size(); ++r)
         startsAt[r] += startsAt[r - 1];
-    auto& byTop = work.byTop;
-    byTop.resize(clipped.size());
-    {
-        auto& fill = work.fill;
-        fill.assign(startsAt.begin(), startsAt.end() - 1);
-        for (std::uint32_t i = 0; i < clipped.size(); ++i)
-            byTop[fill[static_cast<std::size_t>(boxes[i].top)]++] = i;
-    }
-    auto& edges = work.edges;
-    edges.clear();
-    for (std::int32_t r = 0; r <= windowHeight; ++r)
+    work.byTop.resize(work.clipped.size());
+    work.fill.assign(startsAt.begin(), startsAt.end() - 1);
+    for (std::uint32_t i = 0; i < work.clipped.size(); ++i)
+        work.byTop[work.fill[static_cast<std::size_t>(work.boxes[i].top)]++] = i;
+    work.edges.clear();
+    for (std::int32_t r = 0; r <= w.height; ++r)
         if (isEdge[static_cast<std::size_t>(r)])
-            edges.push_back(r);
+            work.edges.push_back(r);
+    work.active.clear();
+    work.edgeBits.assign(static_cast<std::size_t>(w.width) / 64 + 1, 0);
+    work.indexAt.resize(static_cast<std::size_t>(w.width) + 1);
+}
+
+// Phase 3a: the placements covering the slab from `slabTop`, in list order: those of the slab
+// above that reach down into it, merged with those starting at its top.
+void enterSlab(std::int32_t slabTop, Scratch& work) {
+    auto& active = work.active;
+    const auto& boxes = work.boxes;
+    active.erase(std::remove_if(active.begin(), active.end(),
+                                [&](std::uint32_t a) { return boxes[a].bottom <= slabTop; }),
+                 active.end());
+    const auto arrivingFrom = work.byTop.begin() + work.startsAt[static_cast<std::size_t>(slabTop)];
+    const auto arrivingTo =
+        work.byTop.begin() + work.startsAt[static_cast<std::size_t>(slabTop) + 1];
+    if (arrivingFrom == arrivingTo)
+        return;
+    work.merged.resize(active.size() + static_cast<std::size_t>(arrivingTo - arrivingFrom));
+    std::merge(active.begin(), active.end(), arrivingFrom, arrivingTo, work.merged.begin());
+    std::swap(active, work.merged);
+}
+
+// Phase 3b: the distinct column edges of the slab's placements, in order, into xs: sorted, or
+// read from a bitmap when there are enough of them to pay for reading all of its words.
+void columnEdges(const Window& w, Scratch& work) {
+    auto& xs = work.xs;
+    auto& edgeBits = work.edgeBits;
+    xs.clear();
+    if (work.active.size() * 16 >= edgeBits.size()) {
+        const auto mark = [&](std::int32_t x) {
+            edgeBits[static_cast<std::size_t>(x) >> 6] |= std::uint64_t{1} << (x & 63);
+        };
+        mark(0);
+        mark(w.width);
+        for (std::uint32_t a : work.active) {
+            mark(work.boxes[a].left);
+            mark(work.boxes[a].right);
+        }
+        for (std::size_t i = 0; i < edgeBits.size(); ++i) {
+            for (std::uint64_t bits = edgeBits[i]; bits != 0; bits &= bits - 1)
+                xs.push_back(static_cast<std::int32_t>(i * 64) + std::countr_zero(bits));
+            edgeBits[i] = 0;
+        }
+        return;
+    }
+    xs.push_back(0);
+    xs.push_back(w.width);
+    for (std::uint32_t a : work.active) {
+        xs.push_back(work.boxes[a].left);
+        xs.push_back(work.boxes[a].right);
+    }
+    std::sort(xs.begin(), xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+}
+
+// Phase 3c, the painter's walk: from the last placement of the slab to the first, each one
+// takes the intervals between column edges that no later one covers (a union-find over the
+// intervals finds the next one not taken); what is left shows the gap.
+void visiblePieces(std::int32_t f, Scratch& work) {
+    const auto& xs = work.xs;
+    auto& next = work.next; // the first interval not taken at or after
+    auto& pieces = work.pieces;
+    const auto intervals = static_cast<std::uint32_t>(xs.size() - 1);
+    next.resize(intervals + 1);
+    for (std::uint32_t k = 0; k <= intervals; ++k) {
+        next[k] = k;
+        work.indexAt[static_cast<std::size_t>(xs[k])] = k;
+    }
+    const auto find = [&](std::uint32_t k) {
+        while (next[k] != k) {
+            next[k] = next[next[k]];
+            k = next[k];
+        }
+        return k;
+    };
+    pieces.clear();
+    const auto take = [&](std::uint32_t from, std::uint32_t to, std::int32_t owner) {
+        std::uint32_t k = find(from);
+        while (k < to) {
+            const std::uint32_t start = k;
+            do {
+                next[k] = to;
+                ++k;
+            } while (k < to && next[k] == k);
+            pieces.push_back({xs[start], xs[k], owner, xs[start] / f,
+                              owner >= 0 ? work.plainRefs[static_cast<std::size_t>(owner)]
+                                         : PlainRef{nullptr, 0, 0}});
+            if (k < to)
+                k = find(k);
+        }
+    };
+    for (auto it = work.active.rbegin(); it != work.active.rend(); ++it)
+        take(work.indexAt[static_cast<std::size_t>(work.boxes[*it].left)],
+             work.indexAt[static_cast<std::size_t>(work.boxes[*it].right)],
+             static_cast<std::int32_t>(*it));
+    take(0, intervals, -1);
+}
+
+// Phase 4: adds every piece of the slab within the rows [ya, yb) of one row of blocks to the
+// blocks' sums.
+template <class Sum>
+void addPieces(const Scratch& work, std::int32_t ya, std::int32_t yb, std::int32_t f,
+               const typename LanesOf<Sum>::type& gap, typename LanesOf<Sum>::type* sums) {
+    using Lanes = typename LanesOf<Sum>::type;
+    for (const Piece& piece : work.pieces) {
+        if (piece.plain.table) {
+            addPlain<Sum>(piece, ya, yb, f, sums);
+            continue;
+        }
+        if (piece.owner >= 0) {
+            const Clipped& c = work.clipped[static_cast<std::size_t>(piece.owner)];
+            if (c.columnAt && c.narrow)
+                addPiece<Sum, true>(c.narrow, c, piece, ya, yb, f, sums);
+            else if (c.columnAt)
+                addPiece<Sum, true>(c.wide, c, piece, ya, yb, f, sums);
+            else if (c.narrow)
+                addPiece<Sum, false>(c.narrow, c, piece, ya, yb, f, sums);
+            else
+                addPiece<Sum, false>(c.wide, c, piece, ya, yb, f, sums);
+            continue;
+        }
+        Lanes* sum = sums + piece.column;
+        for (std::int32_t xa = piece.from; xa < piece.to; ++sum) {
+            const std::int32_t xb = std::min(piece.to, (xa / f + 1) * f);
+            *sum += gap * static_cast<Sum>(std::int64_t{xb - xa} * (yb - ya));
+            xa = xb;
+        }
+    }
+}
+
+// Phase 5: a finished row of blocks as pixels, each channel its sum's exact mean; the sums are
+// cleared for the next row. Blocks of 32-bit sums have at most 2^22 pixels.
+void writeMeans(Lanes32* sums, std::size_t columns, const ExactMean& mean, std::uint8_t* to) {
+    // Sums below 2^31 as signed lanes, and their means; four bytes a column, the fourth
+    // overwritten by the next column, except for the last.
+    const double reciprocal = mean.reciprocal();
+    const auto meanBytes = [&](std::size_t i) {
+        const Doubles4 means =
+            __builtin_convertvector(__builtin_convertvector(sums[i], Ints4), Doubles4) * reciprocal;
+        sums[i] = Lanes32{};
+        return lowBytes(__builtin_convertvector(means, Ints4));
+    };
+    for (std::size_t i = 0; i + 1 < columns; ++i) {
+        const std::uint32_t bytes = meanBytes(i);
+        std::memcpy(to + i * 3, &bytes, 4);
+    }
+    const std::uint32_t last = meanBytes(columns - 1);
+    std::memcpy(to + (columns - 1) * 3, &last, 3);
+}
+
+void writeMeans(Lanes64* sums, std::size_t columns, const ExactMean& mean, std::uint8_t* to) {
+    for (std::size_t i = 0; i < columns; ++i) {
+        for (int k = 0; k < 3; ++k)
+            to[i * 3 + k] = mean(sums[i][k]);
+        sums[i] = Lanes64{};
+    }
+}
+
+} // namespace
+
+template <class Sum>
+void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
+                            std::ptrdiff_t stride) const {
+    const std::int32_t f = factor;
+    const Window window{f, std::int64_t{rect.x} * f, std::int64_t{rect.y} * f, rect.width * f,
+                        rect.height * f};
+    Scratch& work = scratch;
+    clipToWindow(drawn_, tables_, window, work);
+    findSlabs(window, work);
 
     using Lanes = typename LanesOf<Sum>::type;
-    const auto columns = static_cast<std::size_t>(rect.width);
     std::vector<Lanes>* sumsOfSum;
     if constexpr (std::is_same_v<Sum, std::uint32_t>)
         sumsOfSum = &work.sums32;
     else
         sumsOfSum = &work.sums64;
     auto& sums = *sumsOfSum; // the current row of blocks
+    const auto columns = static_cast<std::size_t>(rect.width);
     sums.assign(columns, Lanes{});
-    auto& active = work.active; // in list order
-    auto& merged = work.merged;
-    auto& xs = work.xs; // the slab's distinct column edges
-    auto& edgeBits = work.edgeBits;
-    auto& indexAt = work.indexAt; // of xs
-    auto& next = work.next;       // union-find: the first uncovered interval at or after
-    auto& pieces = work.pieces;
-    active.clear();
-    edgeBits.assign(static_cast<std::size_t>(windowWidth) / 64 + 1, 0);
-    indexAt.resize(static_cast<std::size_t>(windowWidth) + 1);
     const Lanes gap = {static_cast<Sum>(redOf(gapColor_)), static_cast<Sum>(greenOf(gapColor_)),
                        static_cast<Sum>(blueOf(gapColor_)), 0};
-    const std::uint64_t area = std::uint64_t(f) * std::uint64_t(f);
-    // With 32-bit sums (area at most 2^22), the mean of a sum s < 256 area is s times
-    // m / 2^k, truncated, in double precision, for the least k with 2^k >= 512 area^2 and
-    // m = ceil(2^k / area) = (2^k + e) / area, e < area (m / 2^k is a double, m < 2^53). The
-    // exact product exceeds s / area by s e / (area 2^k) < 256 area^2 / (area 2^k) <= 1 / (2 area),
-    // which leaves it at least 1 / (2 area) >= 2^-23 below the next integer, far more than the
-    // rounding of the product (2^-45 near 256); rounding cannot take it below s / area's floor.
-    double reciprocal = 0;
-    if constexpr (std::is_same_v<Sum, std::uint32_t>) {
-        int shift = 0;
-        while ((std::uint64_t{1} << shift) < 512 * area * area)
-            ++shift;
-        const std::uint64_t multiplier = ((std::uint64_t{1} << shift) + area - 1) / area;
-        reciprocal = std::ldexp(static_cast<double>(multiplier), -shift);
-    }
+    const ExactMean mean(std::uint64_t(f) * std::uint64_t(f));
 
-    for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
-        const std::int32_t slabTop = edges[e], slabBottom = edges[e + 1];
-
-        // The placements covering the slab, in list order.
-        active.erase(std::remove_if(active.begin(), active.end(),
-                                    [&](std::uint32_t a) { return boxes[a].bottom <= slabTop; }),
-                     active.end());
-        const auto arrivingFrom = byTop.begin() + startsAt[static_cast<std::size_t>(slabTop)];
-        const auto arrivingTo = byTop.begin() + startsAt[static_cast<std::size_t>(slabTop) + 1];
-        if (arrivingFrom != arrivingTo) {
-            merged.resize(active.size() + static_cast<std::size_t>(arrivingTo - arrivingFrom));
-            std::merge(active.begin(), active.end(), arrivingFrom, arrivingTo, merged.begin());
-            std::swap(active, merged);
-        }
-
-        // The distinct column edges of the slab's placements, in order: sorted, or read from a
-        // bitmap when there are enough of them to pay for reading all of its words.
-        xs.clear();
-        if (active.size() * 16 >= edgeBits.size()) {
-            const auto mark = [&](std::int32_t x) {
-                edgeBits[static_cast<std::size_t>(x) >> 6] |= std::uint64_t{1} << (x & 63);
-            };
-            mark(0);
-            mark(windowWidth);
-            for (std::uint32_t a : active) {
-                mark(boxes[a].left);
-                mark(boxes[a].right);
-            }
-            for (std::size_t w = 0; w < edgeBits.size(); ++w) {
-                for (std::uint64_t bits = edgeBits[w]; bits != 0; bits &= bits - 1)
-                    xs.push_back(static_cast<std::int32_t>(w * 64) + std::countr_zero(bits));
-                edgeBits[w] = 0;
-            }
-        } else {
-            xs.push_back(0);
-            xs.push_back(windowWidth);
-            for (std::uint32_t a : active) {
-                xs.push_back(boxes[a].left);
-                xs.push_back(boxes[a].right);
-            }
-            std::sort(xs.begin(), xs.end());
-            xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
-        }
-        const auto intervals = static_cast<std::uint32_t>(xs.size() - 1);
-        next.resize(intervals + 1);
-        for (std::uint32_t k = 0; k <= intervals; ++k) {
-            next[k] = k;
-            indexAt[static_cast<std::size_t>(xs[k])] = k;
-        }
-        const auto find = [&](std::uint32_t k) {
-            while (next[k] != k) {
-                next[k] = next[next[k]];
-                k = next[k];
-            }
-            return k;
-        };
-        // Visible pieces: walk from the last placement to the first, each one taking the
-        // intervals of the slab that no later one covers; what is left shows the gap.
-        pieces.clear();
-        const auto take = [&](std::uint32_t from, std::uint32_t to, std::int32_t owner) {
-            std::uint32_t k = find(from);
-            while (k < to) {
-                const std::uint32_t start = k;
-                do {
-                    next[k] = to;
-                    ++k;
-                } while (k < to && next[k] == k);
-                pieces.push_back({xs[start], xs[k], owner, xs[start] / f,
-                                  owner >= 0 ? plainRefs[static_cast<std::size_t>(owner)]
-                                             : PlainRef{nullptr, 0, 0}});
-                if (k < to)
-                    k = find(k);
-            }
-        };
-        for (auto it = active.rbegin(); it != active.rend(); ++it)
-            take(indexAt[static_cast<std::size_t>(boxes[*it].left)],
-                 indexAt[static_cast<std::size_t>(boxes[*it].right)],
-                 static_cast<std::int32_t>(*it));
-        take(0, intervals, -1);
-
-        // Add every piece to the blocks it meets, one row of blocks at a time; a row of blocks
-        // is written out when the slab reaches its bottom.
+    for (std::size_t e = 0; e + 1 < work.edges.size(); ++e) {
+        const std::int32_t slabTop = work.edges[e], slabBottom = work.edges[e + 1];
+        enterSlab(slabTop, work);
+        columnEdges(window, work);
+        visiblePieces(f, work);
+        // Every piece goes into the blocks it meets, one row of blocks at a time; a row of
+        // blocks is written out when the slab reaches its bottom.
         for (std::int32_t rowTop = slabTop / f * f; rowTop < slabBottom; rowTop += f) {
             const std::int32_t ya = std::max(slabTop, rowTop);
             const std::int32_t yb = std::min(slabBottom, rowTop + f);
-            for (const Piece& piece : pieces) {
-                if (piece.plain.table) {
-                    addPlain<Sum>(piece, ya, yb, f, sums.data());
-                    continue;
-                }
-                if (piece.owner >= 0) {
-                    const Clipped& c = clipped[static_cast<std::size_t>(piece.owner)];
-                    if (c.columnAt && c.narrow)
-                        addPiece<Sum, true>(c.narrow, c, piece, ya, yb, f, sums.data());
-                    else if (c.columnAt)
-                        addPiece<Sum, true>(c.wide, c, piece, ya, yb, f, sums.data());
-                    else if (c.narrow)
-                        addPiece<Sum, false>(c.narrow, c, piece, ya, yb, f, sums.data());
-                    else
-                        addPiece<Sum, false>(c.wide, c, piece, ya, yb, f, sums.data());
-                    continue;
-                }
-                Lanes* sum = &sums[static_cast<std::size_t>(piece.column)];
-                for (std::int32_t xa = piece.from; xa < piece.to; ++sum) {
-                    const std::int32_t xb = std::min(piece.to, (xa / f + 1) * f);
-                    *sum += gap * static_cast<Sum>(std::int64_t{xb - xa} * (yb - ya));
-                    xa = xb;
-                }
-            }
-            if (yb == rowTop + f) {
-                std::uint8_t* to = out + rowTop / f * stride;
-                if constexpr (std::is_same_v<Sum, std::uint32_t>) {
-                    // Four bytes a column, the fourth overwritten by the next column, except
-                    // for the last.
-                    const auto meanBytes = [&](std::size_t i) {
-                        const Doubles4 mean =
-                            __builtin_convertvector(__builtin_convertvector(sums[i], Ints4),
-                                                    Doubles4) *
-                            reciprocal;
-                        sums[i] = Lanes{};
-                        return lowBytes(__builtin_convertvector(mean, Ints4));
-                    };
-                    for (std::size_t i = 0; i + 1 < columns; ++i) {
-                        const std::uint32_t bytes = meanBytes(i);
-                        std::memcpy(to + i * 3, &bytes, 4);
-                    }
-                    const std::uint32_t last = meanBytes(columns - 1);
-                    std::memcpy(to + (columns - 1) * 3, &last, 3);
-                } else {
-                    // A sum is below 2^40 and the area below 2^32, so the quotient in double
-                    // precision, truncated, is the exact floor: a quotient below an integer
-                    // k <= 256 is at least 1 / area > 2^-32 away from it, far more than half a
-                    // unit in the last place there (2^-45).
-                    const double divisor = static_cast<double>(area);
-                    for (std::size_t i = 0; i < columns; ++i) {
-                        for (int k = 0; k < 3; ++k)
-                            to[i * 3 + k] = static_cast<std::uint8_t>(
-                                static_cast<double>(sums[i][k]) / divisor);
-                        sums[i] = Lanes{};
-                    }
-                }
-            }
+            addPieces<Sum>(work, ya, yb, f, gap, sums.data());
+            if (yb == rowTop + f)
+                writeMeans(sums.data(), columns, mean, out + rowTop / f * stride);
         }
     }
 }

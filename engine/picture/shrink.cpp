@@ -3,6 +3,7 @@
 #include "reducer.h"
 #include "render.h"
 
+#include "exactmean.h"
 #include "memoryfit.h"
 #include "parallel.h"
 #include "vectorclones.h"
@@ -21,22 +22,9 @@ namespace ornamo {
 
 namespace {
 
-// Division of a block's channel sum by the block's pixel count d, truncated. Sums never
-// exceed 255 d. With 2^k >= 255 d^2 and m = ceil(2^k / d), (s m) >> k equals s div d for every
-// such s, so the per-pixel division becomes a multiplication (and vectorises).
-struct Reciprocal {
-    std::uint64_t multiplier = 0;
-    int shift = 0;
-};
+using detail::ExactMean;
 
-Reciprocal reciprocalOf(std::uint64_t d) {
-    int k = 0;
-    while ((std::uint64_t{1} << k) < 255 * d * d)
-        ++k;
-    const std::uint64_t power = std::uint64_t{1} << k;
-    return {(power + d - 1) / d, k};
-}
-
+// The exact mean of a block's channel sum (see ExactMean) in the width its products need.
 struct Divide32 { // s m fits in 32 bits
     std::uint32_t multiplier;
     int shift;
@@ -140,14 +128,17 @@ inline void blockMeans2Loop(const std::uint8_t* __restrict a, const std::uint8_t
             static_cast<std::uint16_t>(a[i] + b[i] + a[i + 3] + b[i + 3]) >> 2);
 }
 
+constexpr ExactMean ninth(9);
+static_assert(ninth.multiplier() * 9 * 255 <= 0xFFFFFFFFu); // the products fit in 32 bits
+
 inline void blockMeans3Loop(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
                             const std::uint8_t* __restrict c, std::size_t n,
                             std::uint8_t* __restrict means) {
     for (std::size_t i = 0; i < n; ++i) {
         const auto sum = static_cast<std::uint16_t>(a[i] + a[i + 3] + a[i + 6] + b[i] + b[i + 3] +
                                                     b[i + 6] + c[i] + c[i + 3] + c[i + 6]);
-        // sum div 9 for every sum up to 9 x 255: 7282 = ceil(2^16 / 9), and 2295 x 2 < 2^16
-        means[i] = static_cast<std::uint8_t>((std::uint32_t{sum} * 7282u) >> 16);
+        means[i] = static_cast<std::uint8_t>((std::uint32_t{sum} * ninth.multiplier()) >>
+                                             ninth.shift()); // sum div 9
     }
 }
 
@@ -306,15 +297,14 @@ private:
 template <class Sum>
 std::unique_ptr<Reducer> reducerFor(int fx, int fy, int outWidth, int workers) {
     const std::uint64_t d = std::uint64_t{static_cast<unsigned>(fx)} * static_cast<unsigned>(fy);
-    // d is below 2^32, so d * d does not wrap.
-    if (d * d <= (std::uint64_t{1} << 55) / 255) {
-        const Reciprocal r = reciprocalOf(d);
-        if (255 * d * r.multiplier <= std::numeric_limits<std::uint32_t>::max())
+    // Products s m of sums s <= 255 d: below 255 x 1024 d^2 <= 2^62 where there is an m.
+    if (const ExactMean mean(d); mean.multiplies()) {
+        if (255 * d * mean.multiplier() <= std::numeric_limits<std::uint32_t>::max())
             return std::make_unique<BlockReducer<Sum, std::uint32_t, Divide32>>(
-                fx, fy, outWidth, Divide32{static_cast<std::uint32_t>(r.multiplier), r.shift},
-                workers);
+                fx, fy, outWidth,
+                Divide32{static_cast<std::uint32_t>(mean.multiplier()), mean.shift()}, workers);
         return std::make_unique<BlockReducer<Sum, std::uint32_t, Divide64>>(
-            fx, fy, outWidth, Divide64{r.multiplier, r.shift}, workers);
+            fx, fy, outWidth, Divide64{mean.multiplier(), mean.shift()}, workers);
     }
     return std::make_unique<BlockReducer<Sum, std::uint64_t, DividePlain>>(fx, fy, outWidth,
                                                                            DividePlain{d}, workers);

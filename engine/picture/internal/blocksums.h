@@ -67,6 +67,9 @@ private:
     template <class Sum>
     void computeWith(int factor, ViewRect rect, std::uint8_t* out, std::ptrdiff_t stride) const;
 
+public:
+    // What the phases of compute() read.
+
     // A drawable placement: its whole rectangle in full-size pixels, [left, right) x [top,
     // bottom), before clipping; the enlargement and the tile image it shows.
     struct Drawn {
@@ -92,6 +95,7 @@ private:
         std::vector<std::int32_t> columnAt, rowAt; // empty for a full table
     };
 
+private:
     void collectDrawn();
 
     std::shared_ptr<TileSet> tiles_;
