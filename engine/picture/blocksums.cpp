@@ -172,72 +172,100 @@ void addPlain(const Piece& piece, std::int32_t ya, std::int32_t yb, std::int32_t
     }
 }
 
-// What addPlain does, for any piece of a placement: stretched, or with a 64-bit table, or with
-// a table of some columns and rows only (Mapped).
-template <class Sum, bool Mapped, class Entry>
-void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int32_t ya,
-              std::int32_t yb, std::int32_t f, typename LanesOf<Sum>::type* sums) {
+// The prefix sums P of a stretched piece, or of one with a 64-bit table, or with a table of some
+// columns and rows only (Mapped), over the rows [ya, yb). Enlarged rows [0, v), v = q sy + r,
+// sum to (sy - r) x table row q + r x table row q + 1, and likewise for columns: P is a
+// weighted sum of at most eight entries. Where the rows [ya, yb) begin and end on whole tile
+// rows, P / sy is a sum of four; and where a column edge falls on a whole tile column, of two.
+template <class Sum, bool Mapped, class Entry> class StretchedPrefix {
+public:
     using Lanes = typename LanesOf<Sum>::type;
-    const std::int64_t rowEntries = c.rowEntries;
-    // Where the entries of a tile row and of a tile column begin.
-    const auto rowStart = [&](std::int64_t j) {
-        if constexpr (Mapped) {
-            assert(c.rowAt[j] >= 0);
-            return c.rowAt[j] * rowEntries;
-        } else {
-            return j * rowEntries;
+
+    StretchedPrefix(const Entry* table, const Clipped& c, std::int32_t ya, std::int32_t yb)
+        : c_(c) {
+        const std::int64_t v0 = ya - c.originY, v1 = yb - c.originY;
+        const std::int64_t sy = c.stretchY;
+        q0_ = v0 / sy;
+        r0_ = v0 % sy;
+        q1_ = v1 / sy;
+        r1_ = v1 % sy;
+        rows_[0] = table + rowStart(q1_);
+        rows_[1] = table + rowStart(q1_ + (r1_ > 0));
+        rows_[2] = table + rowStart(q0_);
+        rows_[3] = table + rowStart(q0_ + (r0_ > 0));
+        wholeRows_ = r0_ == 0 && r1_ == 0;
+        rowScale_ = static_cast<Sum>(wholeRows_ ? sy : 1);
+    }
+
+    // What P / rowScale() is a part of.
+    Sum rowScale() const { return rowScale_; }
+
+    // P(u) / rowScale() for u = q sx + r.
+    void operator()(std::int64_t q, std::int64_t r, Lanes& v) const {
+        column(q, v);
+        const auto sx = static_cast<Sum>(c_.stretchX);
+        if (r > 0) {
+            Lanes more;
+            column(q + 1, more);
+            v = v * sx + (more - v) * static_cast<Sum>(r);
+        } else if (sx != 1) {
+            v *= sx;
         }
-    };
-    const auto columnStart = [&](std::int64_t i) {
+    }
+
+private:
+    // Where the entries of a tile row and of a tile column begin.
+    std::int64_t rowStart(std::int64_t j) const {
         if constexpr (Mapped) {
-            assert(c.columnAt[i] >= 0);
-            return std::int64_t{c.columnAt[i]} * 3;
+            assert(c_.rowAt[j] >= 0);
+            return c_.rowAt[j] * c_.rowEntries;
+        } else {
+            return j * c_.rowEntries;
+        }
+    }
+    std::int64_t columnStart(std::int64_t i) const {
+        if constexpr (Mapped) {
+            assert(c_.columnAt[i] >= 0);
+            return std::int64_t{c_.columnAt[i]} * 3;
         } else {
             return i * 3;
         }
-    };
-    Lanes* sum = sums + piece.column;
-    std::int32_t next = std::min(piece.to, (piece.column + 1) * f);
-    Lanes before, after;
+    }
 
-    // Enlarged rows [0, v), v = q sy + r, sum to (sy - r) x table row q + r x table row q + 1,
-    // and likewise for columns: P is a weighted sum of at most eight entries. Where the rows
-    // [ya, yb) begin and end on whole tile rows, P / sy is a sum of four; and where a column
-    // edge falls on a whole tile column, of two.
-    const std::int64_t sx = c.stretchX, sy = c.stretchY;
-    const std::int64_t v0 = ya - c.originY, v1 = yb - c.originY;
-    const std::int64_t q0 = v0 / sy, r0 = v0 % sy, q1 = v1 / sy, r1 = v1 % sy;
-    const Entry* const rows[4] = {table + rowStart(q1), table + rowStart(q1 + (r1 > 0)),
-                                  table + rowStart(q0), table + rowStart(q0 + (r0 > 0))};
-    const bool wholeRows = r0 == 0 && r1 == 0;
-    const auto rowScale = static_cast<Sum>(wholeRows ? sy : 1);
-    // The tile column sums left of tile column i, divided by rowScale.
-    const auto column = [&](std::int64_t i, Lanes& v) {
+    // The tile column sums left of tile column i, divided by rowScale().
+    void column(std::int64_t i, Lanes& v) const {
         const std::int64_t at = columnStart(i);
         Lanes e2;
-        load<Sum>(rows[0] + at, v);
-        load<Sum>(rows[2] + at, e2);
-        if (wholeRows) {
+        load<Sum>(rows_[0] + at, v);
+        load<Sum>(rows_[2] + at, e2);
+        if (wholeRows_) {
             v -= e2;
             return;
         }
         Lanes e1, e3;
-        load<Sum>(rows[1] + at, e1);
-        load<Sum>(rows[3] + at, e3);
-        v = (v - e2) * static_cast<Sum>(sy) + (e1 - v) * static_cast<Sum>(r1) -
-            (e3 - e2) * static_cast<Sum>(r0);
-    };
-    // P(u) / rowScale for u = q sx + r.
-    const auto prefix = [&](std::int64_t q, std::int64_t r, Lanes& v) {
-        column(q, v);
-        if (r > 0) {
-            Lanes more;
-            column(q + 1, more);
-            v = v * static_cast<Sum>(sx) + (more - v) * static_cast<Sum>(r);
-        } else if (sx != 1) {
-            v *= static_cast<Sum>(sx);
-        }
-    };
+        load<Sum>(rows_[1] + at, e1);
+        load<Sum>(rows_[3] + at, e3);
+        v = (v - e2) * static_cast<Sum>(c_.stretchY) + (e1 - v) * static_cast<Sum>(r1_) -
+            (e3 - e2) * static_cast<Sum>(r0_);
+    }
+
+    const Clipped& c_;
+    std::int64_t q0_, r0_, q1_, r1_;
+    const Entry* rows_[4];
+    bool wholeRows_;
+    Sum rowScale_;
+};
+
+// What addPlain does, for any other piece of a placement.
+template <class Sum, bool Mapped, class Entry>
+void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int32_t ya,
+              std::int32_t yb, std::int32_t f, typename LanesOf<Sum>::type* sums) {
+    using Lanes = typename LanesOf<Sum>::type;
+    const StretchedPrefix<Sum, Mapped, Entry> prefix(table, c, ya, yb);
+    const std::int64_t sx = c.stretchX;
+    Lanes* sum = sums + piece.column;
+    std::int32_t next = std::min(piece.to, (piece.column + 1) * f);
+    Lanes before, after;
     std::int64_t u = piece.from - c.originX;
     std::int64_t q = u / sx, r = u % sx;
     prefix(q, r, before);
@@ -246,7 +274,7 @@ void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int
     r = u % sx;
     for (;;) {
         prefix(q, r, after);
-        *sum += (after - before) * rowScale;
+        *sum += (after - before) * prefix.rowScale();
         if (next == piece.to)
             return;
         before = after;
@@ -374,6 +402,27 @@ std::vector<std::int32_t> kept(const std::vector<std::uint8_t>& read,
     return positions;
 }
 
+// Where pieces and blocks can begin and end, on each axis, within the full-size pixels in view
+// [0, reach): the block edges, and the edges of the placements in view; sorted, each once.
+void edgesInView(const std::vector<BlockSums::Drawn>& drawn, std::int64_t f, std::int64_t reach,
+                 std::vector<std::int64_t>& xEdges, std::vector<std::int64_t>& yEdges) {
+    for (std::int64_t e = 0; e <= reach; e += f)
+        xEdges.push_back(e);
+    yEdges = xEdges;
+    for (const BlockSums::Drawn& d : drawn) {
+        for (const std::int64_t x : {d.left, d.right})
+            if (x > 0 && x < reach)
+                xEdges.push_back(x);
+        for (const std::int64_t y : {d.top, d.bottom})
+            if (y > 0 && y < reach)
+                yEdges.push_back(y);
+    }
+    for (std::vector<std::int64_t>* edges : {&xEdges, &yEdges}) {
+        std::sort(edges->begin(), edges->end());
+        edges->erase(std::unique(edges->begin(), edges->end()), edges->end());
+    }
+}
+
 // Fills a table of the given columns and rows of the tile image, reading its pixels up to the
 // last of them once. `sums` holds three values a column: the column sums of the rows above.
 template <class Entry>
@@ -418,24 +467,8 @@ BlockSums::atFactor(const Mosaic& mosaic, int factor,
     const std::int64_t f = factor;
     const std::int64_t reach = sums->viewSide(factor) * f; // the full-size pixels in view
 
-    // Where pieces and blocks can begin and end, on each axis: the block edges, and the edges
-    // of the placements in view.
     std::vector<std::int64_t> xEdges, yEdges;
-    for (std::int64_t e = 0; e <= reach; e += f)
-        xEdges.push_back(e);
-    yEdges = xEdges;
-    for (const Drawn& d : sums->drawn_) {
-        for (const std::int64_t x : {d.left, d.right})
-            if (x > 0 && x < reach)
-                xEdges.push_back(x);
-        for (const std::int64_t y : {d.top, d.bottom})
-            if (y > 0 && y < reach)
-                yEdges.push_back(y);
-    }
-    for (std::vector<std::int64_t>* edges : {&xEdges, &yEdges}) {
-        std::sort(edges->begin(), edges->end());
-        edges->erase(std::unique(edges->begin(), edges->end()), edges->end());
-    }
+    edgesInView(sums->drawn_, f, reach, xEdges, yEdges);
 
     // The tile columns and rows read of each image.
     std::array<std::vector<std::uint8_t>, 8> columnsRead, rowsRead;
