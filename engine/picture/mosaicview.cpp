@@ -26,7 +26,7 @@ namespace ornamo {
 class ViewComputer {
 public:
     ViewComputer(const Mosaic& mosaic, std::uint64_t fullTableBytes)
-        : mosaic_(mosaic), fullTableBytes_(fullTableBytes) {}
+        : mosaic_(mosaic), strips_(mosaic_), fullTableBytes_(fullTableBytes) {}
 
     const Mosaic& mosaic() const { return mosaic_; }
 
@@ -34,10 +34,11 @@ public:
                  std::ptrdiff_t stride, Progress* progress) const {
         if (rect.isEmpty())
             return;
+        // One estimate from each way; the strips when the sums are not there or not cheaper.
         const std::shared_ptr<const BlockSums> sums = factor >= 2 ? blockSums(factor) : nullptr;
         const double bySums = sums ? sums->estimatedNanoseconds(factor, rect) : 0;
-        if (!sums || bySums >= estimatedStripNanoseconds(mosaic_, factor, rect)) {
-            renderViewRect(mosaic_, factor, rect, out, stride, progress);
+        if (!sums || bySums >= strips_.estimatedNanoseconds(factor, rect)) {
+            strips_.compute(factor, rect, out, stride, progress);
             return;
         }
         // Row groups for every core; each group looks at every placement once, so there are
@@ -91,6 +92,7 @@ private:
     }
 
     Mosaic mosaic_;
+    StripRenderer strips_; // of mosaic_
     std::uint64_t fullTableBytes_;
     mutable std::mutex mutex_;
     mutable bool fullTried_ = false;

@@ -576,9 +576,9 @@ void renderViewRect(const Mosaic& mosaic, std::int32_t factor, const ViewRect& r
     });
 }
 
-double estimatedStripNanoseconds(const Mosaic& mosaic, std::int32_t factor, const ViewRect& rect) {
+double StripRenderer::estimatedNanoseconds(std::int32_t factor, const ViewRect& rect) const {
     const double fullPixels = double(rect.width) * rect.height * factor * factor;
-    return 5000.0 + 0.35 * fullPixels + 2.0 * double(mosaic.placements.size());
+    return 5000.0 + 0.35 * fullPixels + 2.0 * double(mosaic_.placements.size());
 }
 
 } // namespace ornamo
