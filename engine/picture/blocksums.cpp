@@ -27,20 +27,11 @@ bool fitsNarrow(std::int64_t w, std::int64_t h) {
            (std::uint64_t{1} << 32);
 }
 
-// Whether the placement is drawn at all, and the tile image it shows.
-const Bitmap* drawnTile(const Placement& p, const TileSet* tiles) {
-    const auto o = static_cast<unsigned>(p.orientation);
-    if (!tiles || o > 7 || p.width <= 0 || p.height <= 0)
-        return nullptr;
-    const Bitmap& tile = (*tiles)[o];
-    return tile.isEmpty() ? nullptr : &tile;
-}
-
 // The orientations whose images drawable placements show.
 std::array<bool, 8> usedImages(const Mosaic& mosaic) {
     std::array<bool, 8> used{};
     for (const Placement& p : mosaic.placements)
-        if (drawnTile(p, mosaic.tiles.get()))
+        if (drawnArea(p, mosaic.tiles.get()).tile)
             used[static_cast<unsigned>(p.orientation)] = true;
     return used;
 }
@@ -321,14 +312,10 @@ BlockSums::BlockSums(const Mosaic& mosaic, int onlyFactor)
 void BlockSums::collectDrawn() {
     for (std::size_t i = 0; i < placements_.size(); ++i) {
         const Placement& p = placements_[i];
-        const Bitmap* tile = drawnTile(p, tiles_.get());
-        if (!tile)
-            continue;
-        const std::int64_t right = std::int64_t{p.x} + std::int64_t{p.width} * tile->width();
-        const std::int64_t bottom = std::int64_t{p.y} + std::int64_t{p.height} * tile->height();
-        if (right <= 0 || bottom <= 0 || p.x >= extent_ || p.y >= extent_)
+        const Drawing drawing = drawnArea(p, tiles_.get());
+        if (!drawing.tile || drawing.area.intersected({0, 0, extent_, extent_}).isEmpty())
             continue; // never seen
-        drawn_.push_back({p.x, p.y, right, bottom, p.width, p.height, static_cast<std::uint32_t>(i),
+        drawn_.push_back({drawing.area, p.width, p.height, static_cast<std::uint32_t>(i),
                           static_cast<std::uint8_t>(p.orientation)});
     }
 }
@@ -410,10 +397,10 @@ void edgesInView(const std::vector<BlockSums::Drawn>& drawn, std::int64_t f, std
         xEdges.push_back(e);
     yEdges = xEdges;
     for (const BlockSums::Drawn& d : drawn) {
-        for (const std::int64_t x : {d.left, d.right})
+        for (const std::int64_t x : {d.area.left, d.area.right})
             if (x > 0 && x < reach)
                 xEdges.push_back(x);
-        for (const std::int64_t y : {d.top, d.bottom})
+        for (const std::int64_t y : {d.area.top, d.area.bottom})
             if (y > 0 && y < reach)
                 yEdges.push_back(y);
     }
@@ -473,19 +460,17 @@ BlockSums::atFactor(const Mosaic& mosaic, int factor,
     // The tile columns and rows read of each image.
     std::array<std::vector<std::uint8_t>, 8> columnsRead, rowsRead;
     for (const Drawn& d : sums->drawn_) {
-        const std::int64_t left = std::max<std::int64_t>(d.left, 0);
-        const std::int64_t right = std::min(d.right, reach);
-        const std::int64_t top = std::max<std::int64_t>(d.top, 0);
-        const std::int64_t bottom = std::min(d.bottom, reach);
-        if (left >= right || top >= bottom)
+        const PixelArea seen = d.area.intersected({0, 0, reach, reach});
+        if (seen.isEmpty())
             continue;
         const Bitmap& tile = (*sums->tiles_)[d.orientation];
         if (columnsRead[d.orientation].empty()) {
             columnsRead[d.orientation].assign(static_cast<std::size_t>(tile.width()) + 1, 0);
             rowsRead[d.orientation].assign(static_cast<std::size_t>(tile.height()) + 1, 0);
         }
-        markRead(xEdges, d.left, left, right, d.stretchX, columnsRead[d.orientation]);
-        markRead(yEdges, d.top, top, bottom, d.stretchY, rowsRead[d.orientation]);
+        markRead(xEdges, d.area.left, seen.left, seen.right, d.stretchX,
+                 columnsRead[d.orientation]);
+        markRead(yEdges, d.area.top, seen.top, seen.bottom, d.stretchY, rowsRead[d.orientation]);
     }
 
     std::array<std::vector<std::int32_t>, 8> columns, rows;
@@ -582,27 +567,25 @@ void clipToWindow(const std::vector<BlockSums::Drawn>& drawn,
     work.clipped.reserve(drawn.size());
     const std::int32_t f = w.factor;
     for (const BlockSums::Drawn& d : drawn) {
-        const std::int64_t l = std::max<std::int64_t>(d.left - w.x0, 0);
-        const std::int64_t r = std::min<std::int64_t>(d.right - w.x0, w.width);
-        const std::int64_t t = std::max<std::int64_t>(d.top - w.y0, 0);
-        const std::int64_t b = std::min<std::int64_t>(d.bottom - w.y0, w.height);
-        if (l >= r || t >= b)
+        const PixelArea placed = d.area.relativeTo(w.x0, w.y0);
+        const PixelArea seen = placed.intersected({0, 0, w.width, w.height});
+        if (seen.isEmpty())
             continue;
-        work.boxes.push_back({static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
-                              static_cast<std::int32_t>(r), static_cast<std::int32_t>(b)});
+        work.boxes.push_back(
+            {static_cast<std::int32_t>(seen.left), static_cast<std::int32_t>(seen.top),
+             static_cast<std::int32_t>(seen.right), static_cast<std::int32_t>(seen.bottom)});
         const BlockSums::Table& table = tables[d.orientation];
         const std::int64_t rowEntries = table.rowEntries;
         const bool plain = d.stretchX == 1 && d.stretchY == 1;
         const bool mapped = !table.columnAt.empty();
         work.clipped.push_back(
-            {d.left - w.x0, d.top - w.y0, d.stretchX, d.stretchY, plain ? f : f / d.stretchX,
+            {placed.left, placed.top, d.stretchX, d.stretchY, plain ? f : f / d.stretchX,
              plain ? 0 : f % d.stretchX, table.narrow.empty() ? nullptr : table.narrow.data(),
              table.wide.empty() ? nullptr : table.wide.data(), rowEntries,
              mapped ? table.columnAt.data() : nullptr, mapped ? table.rowAt.data() : nullptr});
         if (plain && !table.narrow.empty() && !mapped)
-            work.plainRefs.push_back({table.narrow.data(),
-                                      -(d.left - w.x0) * 3 - (d.top - w.y0) * rowEntries,
-                                      rowEntries});
+            work.plainRefs.push_back(
+                {table.narrow.data(), -placed.left * 3 - placed.top * rowEntries, rowEntries});
         else
             work.plainRefs.push_back({nullptr, 0, 0});
     }
@@ -872,6 +855,7 @@ double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
     const std::int64_t f = factor;
     const std::int64_t x0 = rect.x * f, x1 = (std::int64_t{rect.x} + rect.width) * f;
     const std::int64_t y0 = rect.y * f, y1 = (std::int64_t{rect.y} + rect.height) * f;
+    const PixelArea window{x0, y0, x1, y1};
     CostCounts counts;
     counts.drawn = static_cast<double>(drawn_.size());
     counts.pixels = static_cast<double>(rect.width) * rect.height;
@@ -879,11 +863,11 @@ double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
     // Distinct row edges, marked in one byte per window row (at most 65536).
     std::vector<std::uint8_t> edge(static_cast<std::size_t>(y1 - y0) + 1, 0);
     for (const Drawn& d : drawn_) {
-        const std::int64_t t = std::max(d.top, y0), b = std::min(d.bottom, y1);
-        if (std::max(d.left, x0) >= std::min(d.right, x1) || t >= b)
+        const PixelArea seen = d.area.intersected(window);
+        if (seen.isEmpty())
             continue;
-        edge[static_cast<std::size_t>(t - y0)] = 1;
-        edge[static_cast<std::size_t>(b - y0)] = 1;
+        edge[static_cast<std::size_t>(seen.top - y0)] = 1;
+        edge[static_cast<std::size_t>(seen.bottom - y0)] = 1;
     }
     edge.front() = edge.back() = 1;
     double slabs = -1;
@@ -897,9 +881,9 @@ double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
     // blocks they meet.
     double gapBlocks = static_cast<double>(rect.width) * rect.height;
     for (const Drawn& d : drawn_) {
-        const std::int64_t l = std::max(d.left, x0), r = std::min(d.right, x1);
-        const std::int64_t t = std::max(d.top, y0), b = std::min(d.bottom, y1);
-        if (l >= r || t >= b)
+        const PixelArea seen = d.area.intersected(window);
+        const std::int64_t l = seen.left, r = seen.right, t = seen.top, b = seen.bottom;
+        if (seen.isEmpty())
             continue;
         const double crossed = std::max(1.0, static_cast<double>(b - t) * slabsPerRow);
         const double columns = static_cast<double>((r - 1 - x0) / f - (l - x0) / f + 1);

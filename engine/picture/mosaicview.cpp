@@ -3,6 +3,7 @@
 #include "blocksums.h"
 #include "memoryfit.h"
 #include "parallel.h"
+#include "pixelarea.h"
 #include "render.h"
 
 #include <algorithm>
@@ -110,18 +111,19 @@ public:
 
     void read(const ViewComputer& computer, std::int32_t factor, int side, const ViewRect& rect,
               std::uint8_t* out, std::ptrdiff_t stride) {
+        const PixelArea asked{rect.x, rect.y, std::int64_t{rect.x} + rect.width,
+                              std::int64_t{rect.y} + rect.height};
         for (int ty = rect.y / tileSide; ty * tileSide < rect.y + rect.height; ++ty)
             for (int tx = rect.x / tileSide; tx * tileSide < rect.x + rect.width; ++tx) {
                 const Bitmap& tile = tileAt(computer, factor, side, tx, ty);
-                const int left = std::max(rect.x, tx * tileSide);
-                const int top = std::max(rect.y, ty * tileSide);
-                const int right = std::min(rect.x + rect.width, tx * tileSide + tile.width());
-                const int bottom = std::min(rect.y + rect.height, ty * tileSide + tile.height());
-                const auto bytes = static_cast<std::size_t>(right - left) * 3;
-                for (int y = top; y < bottom; ++y)
-                    std::memcpy(out + (y - rect.y) * stride + std::ptrdiff_t{left - rect.x} * 3,
-                                tile.row(y - ty * tileSide) +
-                                    std::ptrdiff_t{left - tx * tileSide} * 3,
+                const std::int64_t tileX = tx * tileSide, tileY = ty * tileSide;
+                const PixelArea both =
+                    PixelArea{tileX, tileY, tileX + tile.width(), tileY + tile.height()}
+                        .intersected(asked);
+                const auto bytes = static_cast<std::size_t>(both.right - both.left) * 3;
+                for (std::int64_t y = both.top; y < both.bottom; ++y)
+                    std::memcpy(out + (y - rect.y) * stride + (both.left - rect.x) * 3,
+                                tile.row(static_cast<int>(y - tileY)) + (both.left - tileX) * 3,
                                 bytes);
             }
     }

@@ -2,6 +2,7 @@
 
 #include "memoryfit.h"
 #include "parallel.h"
+#include "pixelarea.h"
 #include "reducer.h"
 #include "vectorclones.h"
 
@@ -216,25 +217,20 @@ void clipPlacements(const Mosaic& mosaic, RenderPlan& plan) {
     if (!mosaic.tiles)
         return;
     plan.visible.reserve(mosaic.placements.size());
+    const PixelArea window{plan.left, plan.top, plan.right, plan.bottom};
     for (const Placement& p : mosaic.placements) {
-        const auto o = static_cast<std::uint8_t>(p.orientation);
-        if (o > 7 || p.width <= 0 || p.height <= 0)
+        const Drawing drawing = drawnArea(p, mosaic.tiles.get());
+        const PixelArea seen = drawing.area.intersected(window);
+        if (!drawing.tile || seen.isEmpty())
             continue;
-        const Bitmap& tile = (*mosaic.tiles)[o];
-        if (tile.isEmpty())
-            continue;
-        const std::int64_t right = std::int64_t{p.x} + std::int64_t{p.width} * tile.width();
-        const std::int64_t bottom = std::int64_t{p.y} + std::int64_t{p.height} * tile.height();
-        const auto fromX = static_cast<std::int32_t>(std::max<std::int64_t>(p.x, plan.left));
-        const auto fromY = static_cast<std::int32_t>(std::max<std::int64_t>(p.y, plan.top));
-        const auto toX = static_cast<std::int32_t>(std::min<std::int64_t>(right, plan.right));
-        const auto toY = static_cast<std::int32_t>(std::min<std::int64_t>(bottom, plan.bottom));
-        if (fromX >= toX || fromY >= toY)
-            continue;
+        const auto fromX = static_cast<std::int32_t>(seen.left);
+        const auto fromY = static_cast<std::int32_t>(seen.top);
+        const auto toX = static_cast<std::int32_t>(seen.right);
+        const auto toY = static_cast<std::int32_t>(seen.bottom);
         const std::int32_t firstBand = (fromY - plan.top) / plan.bandRows;
         const std::int32_t lastBand = (toY - 1 - plan.top) / plan.bandRows;
-        plan.visible.push_back({tile.bits(), tile.stride(), p.x, p.y, p.width, p.height, fromX, toX,
-                                fromY, toY, firstBand, lastBand});
+        plan.visible.push_back({drawing.tile->bits(), drawing.tile->stride(), p.x, p.y, p.width,
+                                p.height, fromX, toX, fromY, toY, firstBand, lastBand});
         plan.longestSpan = std::max(plan.longestSpan, lastBand - firstBand);
     }
     if (plan.visible.size() >= std::numeric_limits<std::uint32_t>::max())

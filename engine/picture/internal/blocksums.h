@@ -7,6 +7,7 @@
 // the placements that touch them, not the area of the mosaic.
 
 #include "ornamo.h"
+#include "pixelarea.h"
 #include "viewrect.h"
 
 #include <array>
@@ -73,7 +74,7 @@ public:
     // A drawable placement: its whole rectangle in full-size pixels, [left, right) x [top,
     // bottom), before clipping; the enlargement and the tile image it shows.
     struct Drawn {
-        std::int64_t left, top, right, bottom;
+        PixelArea area;
         std::int64_t stretchX, stretchY;
         std::uint32_t order; // position in the placement list
         std::uint8_t orientation;
