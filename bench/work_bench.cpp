@@ -45,7 +45,7 @@ BENCHMARK(HistoryStep)->Unit(benchmark::kMicrosecond);
 
 // The same without the view: only the state and the mosaic rebuilt from its stack.
 void HistoryStepWithoutView(benchmark::State& state) {
-    Work work(ViewLimits{0, 0});
+    Work work(ViewLimits::keepNothing());
     buildWork(work);
     for (auto _ : state) {
         work.undo();

@@ -163,7 +163,7 @@ void startWork(const Options& options, Work& work, std::FILE* out, std::FILE* er
 }
 
 int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
-    Work work(ViewLimits{0, 0});
+    Work work(ViewLimits::keepNothing());
     startWork(options, work, out, errors);
     for (std::size_t i = 0; i < options.steps.size(); ++i) {
         const Step& step = options.steps[i];
@@ -177,7 +177,7 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
 
     const MosaicView& view = work.view();
     const Mosaic& mosaic = work.model().mosaic();
-    MosaicView other(ViewLimits{0, 0});
+    MosaicView other(ViewLimits::keepNothing());
     const MosaicView* image = nullptr;
     if (!options.output.isEmpty())
         image = &picture(options, view, other);

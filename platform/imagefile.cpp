@@ -1,9 +1,9 @@
 #include "imagefile.h"
-#include "picturefile.h"
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
+#include <QImage>
 #include <QImageReader>
 
 #include <algorithm>
@@ -286,17 +286,6 @@ std::optional<Bitmap> loadBitmapFile(QIODevice& device) {
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     return decodeBitmap(buffer);
-}
-
-bool saveBitmapFile(const Bitmap& image, const QString& path, ImageFileFormat format) {
-    return ornamo::savePicture(path, BitmapPicture(image), format);
-}
-
-QImage wrapBitmap(const Bitmap& image) {
-    if (image.isEmpty())
-        return QImage();
-    return QImage(image.bits(), image.width(), image.height(), image.stride(),
-                  QImage::Format_RGB888);
 }
 
 } // namespace ornamo

@@ -1,11 +1,10 @@
 #pragma once
 
-// Reading and writing image files, and showing engine bitmaps to Qt without copies.
+// Reading image files into engine bitmaps, and the formats pictures are written in.
 
 #include "bitmap.h"
 
 #include <QByteArray>
-#include <QImage>
 #include <QString>
 
 #include <optional>
@@ -33,16 +32,5 @@ std::optional<Bitmap> loadBitmapFile(QIODevice& device);
 
 /// The same, reading the bitmap from the bytes of a file held in memory.
 std::optional<Bitmap> loadBitmapFile(const QByteArray& bytes);
-
-/// Writes the image as a 24-bit BMP file (or a 24-bit PNG file), atomically: the file is
-/// written beside the target and renamed over it, so a failed save leaves an existing file as
-/// it was and no partial file behind. False on any failure, and for an empty image. The
-/// writers of picturefile.h do the work (a link stays a link, a device is written into).
-bool saveBitmapFile(const Bitmap& image, const QString& path,
-                    ImageFileFormat format = ImageFileFormat::Bmp);
-
-/// A read-only QImage (Format_RGB888) over the bitmap's own pixels, without a copy. It is valid
-/// while the bitmap keeps its size and buffer; writing to it detaches it into a copy.
-QImage wrapBitmap(const Bitmap& image);
 
 } // namespace ornamo

@@ -20,4 +20,8 @@ QString displayName(std::string_view nameBytes) {
     return QString::fromLatin1(bytes);
 }
 
+QString fromUtf8(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
 } // namespace ornamo

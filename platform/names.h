@@ -1,6 +1,6 @@
 #pragma once
 
-// Display text for the 8-bit names of commands.
+// Display text for the 8-bit names of commands, and for the program's own UTF-8 texts.
 
 #include <QString>
 
@@ -12,5 +12,8 @@ namespace ornamo {
 /// UTF-8 (plain ASCII included), otherwise as Windows-1250, the Central European code page
 /// hand-written hierarchy files use. Every byte string gives some text; none is refused.
 QString displayName(std::string_view nameBytes);
+
+/// The program's own texts (the table of messages, the names of keys), which are UTF-8.
+QString fromUtf8(std::string_view utf8);
 
 } // namespace ornamo

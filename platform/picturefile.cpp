@@ -3,7 +3,6 @@
 #include "pngencoder.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -26,19 +25,14 @@ std::uint64_t bmpRowBytes(int width) {
     return (std::uint64_t(width) * 3 + 3) & ~std::uint64_t{3};
 }
 
-// Calls progress->step() at most about every 30 ms with the share of rows written, and says
-// whether to go on (false once the user cancelled).
+// Calls progress->step() with the share of rows written when StepCadence says it is due, and
+// says whether to go on (false once the user cancelled).
 class Ticker {
 public:
-    using Clock = std::chrono::steady_clock;
-    Ticker(Progress* progress, int rows) : progress_(progress), rows_(rows), last_(Clock::now()) {}
+    Ticker(Progress* progress, int rows) : progress_(progress), rows_(rows) {}
     [[nodiscard]] bool rowsDone(int done) {
-        if (!progress_)
+        if (!progress_ || !cadence_.due())
             return true;
-        const Clock::time_point now = Clock::now();
-        if (now - last_ < std::chrono::milliseconds(30))
-            return true;
-        last_ = now;
         progress_->step(static_cast<int>(std::int64_t{done} * 100 / rows_));
         return !progress_->cancelled();
     }
@@ -46,7 +40,7 @@ public:
 private:
     Progress* progress_;
     int rows_;
-    Clock::time_point last_;
+    StepCadence cadence_;
 };
 
 // A band buffer of `rows` rows of `rowBytes` bytes, zeroed; empty when the memory cannot be had.

@@ -1,5 +1,5 @@
 #include "mainwindow.h"
-#include "utf8text.h"
+#include "names.h"
 
 #include "datafolder.h"
 
@@ -155,7 +155,7 @@ void MainWindow::createZoomButtons(QWidget* client) {
 }
 
 void MainWindow::createBusyLabel(QWidget* client) {
-    Label2 = new QLabel(utf8Text(ornamo::messages::busyRendering), client);
+    Label2 = new QLabel(ornamo::fromUtf8(ornamo::messages::busyRendering), client);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setFont(windowFont(13, FontWeight::Bold));
     Label2->setGeometry(8, 144, 95, 16);
@@ -174,7 +174,7 @@ void MainWindow::createStackList(QWidget* client) {
     ComboBox1->setCompleter(nullptr);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setGeometry(8, 208, 97, 21);
-    ComboBox1->setEditText(utf8Text(ornamo::messages::emptyStackLower));
+    ComboBox1->setEditText(ornamo::fromUtf8(ornamo::messages::emptyStackLower));
     // The entries of the drop-down list are 13 pixels high.
     ComboBox1->setItemDelegate(new FixedHeightDelegate(stackItemHeight, ComboBox1));
     ComboBox1->setEnabled(false);
@@ -189,7 +189,7 @@ void MainWindow::createCommandButtons(QWidget* client) {
 
     const QFont commandFont = commandButtonFont();
     for (int number = 1; number <= 12; ++number) {
-        auto* button = new QPushButton(utf8Text(ornamo::messages::emptySlotName), Panel1);
+        auto* button = new QPushButton(ornamo::fromUtf8(ornamo::messages::emptySlotName), Panel1);
         button->setObjectName(QStringLiteral("com%1").arg(number));
         button->setFont(commandFont);
         button->setGeometry(

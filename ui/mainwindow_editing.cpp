@@ -4,7 +4,6 @@
 // user, hand the change to the work (mainwindow_work.cpp) and show what came of it.
 
 #include "mainwindow.h"
-#include "utf8text.h"
 
 #include "choice.h"
 #include "dialog.h"
@@ -181,7 +180,7 @@ bool MainWindow::hierarchyMayReplaceMosaic() {
     if (work_.model().stack().empty())
         return true;
     QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
-                         utf8Text(ornamo::messages::loadHierarchyQuestion),
+                         ornamo::fromUtf8(ornamo::messages::loadHierarchyQuestion),
                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
     question.setObjectName(QStringLiteral("question"));
     return question.exec() == QMessageBox::Yes;
@@ -348,7 +347,7 @@ namespace {
 void prepareWorkDialog(QFileDialog& dialog, const char* name, QFileDialog::AcceptMode mode) {
     dialog.setObjectName(QString::fromLatin1(name));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilter(utf8Text(ornamo::messages::workFileFilter));
+    dialog.setNameFilter(ornamo::fromUtf8(ornamo::messages::workFileFilter));
     dialog.setAcceptMode(mode);
     if (mode == QFileDialog::AcceptSave)
         dialog.setDefaultSuffix(QStringLiteral("ornamo")); // before the overwrite question
@@ -362,7 +361,7 @@ bool MainWindow::maySaveWork() {
     if (!work_.isModified())
         return true;
     QMessageBox question(QMessageBox::Question, QStringLiteral("Ornamo"),
-                         utf8Text(ornamo::messages::unsavedWorkQuestion),
+                         ornamo::fromUtf8(ornamo::messages::unsavedWorkQuestion),
                          QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     question.setObjectName(QStringLiteral("unsavedQuestion"));
     question.setDefaultButton(QMessageBox::Save);
@@ -476,7 +475,7 @@ void MainWindow::ExportDialog1CanClose(const QString& name) {
         return;
     // The full-size mosaic is computed band by band as it is written, like a view too large to
     // keep; nothing of it is held.
-    ornamo::MosaicView fullSize(ornamo::ViewLimits{0, 0});
+    ornamo::MosaicView fullSize(ornamo::ViewLimits::keepNothing());
     if (ExportDialog1->fullSize() && !fullSize.render(work_.view().mosaic(), 1, true)) {
         showMessage(ornamo::messages::notEnoughMemory, this);
         return;

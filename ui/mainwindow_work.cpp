@@ -3,7 +3,6 @@
 // title and the view pane. Nothing here calls back into the window's other files.
 
 #include "mainwindow.h"
-#include "utf8text.h"
 
 #include "dialog.h"
 #include "messages.h"
@@ -149,7 +148,7 @@ void MainWindow::labelCommandButtons() {
             button->setText(buttonCaption(loaded[static_cast<std::size_t>(i)].name));
             button->setEnabled(true);
         } else {
-            button->setText(utf8Text(ornamo::messages::emptySlotName));
+            button->setText(ornamo::fromUtf8(ornamo::messages::emptySlotName));
             button->setEnabled(false);
         }
     }
@@ -259,12 +258,12 @@ void MainWindow::updateTitle() {
         return;
     }
     setWindowTitle(QFileInfo(workFile_).fileName() + QStringLiteral("[*]") +
-                   utf8Text(ornamo::messages::workTitleSuffix));
+                   ornamo::fromUtf8(ornamo::messages::workTitleSuffix));
     setWindowModified(work_.isModified());
 }
 
 void MainWindow::showMessage(std::string_view message, QWidget* over) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ornamo"), utf8Text(message),
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ornamo"), ornamo::fromUtf8(message),
                     QMessageBox::Ok, over ? over : this);
     box.setObjectName(QStringLiteral("message"));
     box.exec();

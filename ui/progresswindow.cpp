@@ -1,6 +1,7 @@
 #include "progresswindow.h"
 
 #include "messages.h"
+#include "names.h"
 
 #include <QCoreApplication>
 
@@ -22,7 +23,7 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QProgressDialog(parent) {
 void ProgressWindow::StartProcessBar(ornamo::Caption caption) {
     reset(); // a cancel of the work before is forgotten
     const std::string_view shown = ornamo::messages::text(caption);
-    const QString text = QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
+    const QString text = ornamo::fromUtf8(shown);
     setLabelText(detail_.isEmpty() ? text : text + QLatin1Char('\n') + detail_);
     setValue(0);
     show();

@@ -1,5 +1,6 @@
 #include "blocksums.h"
 
+#include "exactmean.h"
 #include "parallel.h"
 
 #include <algorithm>
@@ -18,26 +19,19 @@ namespace ornamo {
 
 namespace {
 
+using detail::ExactMean;
+
 // Whether three channel sums of a whole w x h image fit in 32 bits.
 bool fitsNarrow(std::int64_t w, std::int64_t h) {
     return static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h) * 255u <
            (std::uint64_t{1} << 32);
 }
 
-// Whether the placement is drawn at all, and the tile image it shows.
-const Bitmap* drawnTile(const Placement& p, const TileSet* tiles) {
-    const auto o = static_cast<unsigned>(p.orientation);
-    if (!tiles || o > 7 || p.width <= 0 || p.height <= 0)
-        return nullptr;
-    const Bitmap& tile = (*tiles)[o];
-    return tile.isEmpty() ? nullptr : &tile;
-}
-
 // The orientations whose images drawable placements show.
 std::array<bool, 8> usedImages(const Mosaic& mosaic) {
     std::array<bool, 8> used{};
     for (const Placement& p : mosaic.placements)
-        if (drawnTile(p, mosaic.tiles.get()))
+        if (drawnArea(p, mosaic.tiles.get()).tile)
             used[static_cast<unsigned>(p.orientation)] = true;
     return used;
 }
@@ -169,72 +163,100 @@ void addPlain(const Piece& piece, std::int32_t ya, std::int32_t yb, std::int32_t
     }
 }
 
-// What addPlain does, for any piece of a placement: stretched, or with a 64-bit table, or with
-// a table of some columns and rows only (Mapped).
-template <class Sum, bool Mapped, class Entry>
-void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int32_t ya,
-              std::int32_t yb, std::int32_t f, typename LanesOf<Sum>::type* sums) {
+// The prefix sums P of a stretched piece, or of one with a 64-bit table, or with a table of some
+// columns and rows only (Mapped), over the rows [ya, yb). Enlarged rows [0, v), v = q sy + r,
+// sum to (sy - r) x table row q + r x table row q + 1, and likewise for columns: P is a
+// weighted sum of at most eight entries. Where the rows [ya, yb) begin and end on whole tile
+// rows, P / sy is a sum of four; and where a column edge falls on a whole tile column, of two.
+template <class Sum, bool Mapped, class Entry> class StretchedPrefix {
+public:
     using Lanes = typename LanesOf<Sum>::type;
-    const std::int64_t rowEntries = c.rowEntries;
-    // Where the entries of a tile row and of a tile column begin.
-    const auto rowStart = [&](std::int64_t j) {
-        if constexpr (Mapped) {
-            assert(c.rowAt[j] >= 0);
-            return c.rowAt[j] * rowEntries;
-        } else {
-            return j * rowEntries;
+
+    StretchedPrefix(const Entry* table, const Clipped& c, std::int32_t ya, std::int32_t yb)
+        : c_(c) {
+        const std::int64_t v0 = ya - c.originY, v1 = yb - c.originY;
+        const std::int64_t sy = c.stretchY;
+        q0_ = v0 / sy;
+        r0_ = v0 % sy;
+        q1_ = v1 / sy;
+        r1_ = v1 % sy;
+        rows_[0] = table + rowStart(q1_);
+        rows_[1] = table + rowStart(q1_ + (r1_ > 0));
+        rows_[2] = table + rowStart(q0_);
+        rows_[3] = table + rowStart(q0_ + (r0_ > 0));
+        wholeRows_ = r0_ == 0 && r1_ == 0;
+        rowScale_ = static_cast<Sum>(wholeRows_ ? sy : 1);
+    }
+
+    // What P / rowScale() is a part of.
+    Sum rowScale() const { return rowScale_; }
+
+    // P(u) / rowScale() for u = q sx + r.
+    void operator()(std::int64_t q, std::int64_t r, Lanes& v) const {
+        column(q, v);
+        const auto sx = static_cast<Sum>(c_.stretchX);
+        if (r > 0) {
+            Lanes more;
+            column(q + 1, more);
+            v = v * sx + (more - v) * static_cast<Sum>(r);
+        } else if (sx != 1) {
+            v *= sx;
         }
-    };
-    const auto columnStart = [&](std::int64_t i) {
+    }
+
+private:
+    // Where the entries of a tile row and of a tile column begin.
+    std::int64_t rowStart(std::int64_t j) const {
         if constexpr (Mapped) {
-            assert(c.columnAt[i] >= 0);
-            return std::int64_t{c.columnAt[i]} * 3;
+            assert(c_.rowAt[j] >= 0);
+            return c_.rowAt[j] * c_.rowEntries;
+        } else {
+            return j * c_.rowEntries;
+        }
+    }
+    std::int64_t columnStart(std::int64_t i) const {
+        if constexpr (Mapped) {
+            assert(c_.columnAt[i] >= 0);
+            return std::int64_t{c_.columnAt[i]} * 3;
         } else {
             return i * 3;
         }
-    };
-    Lanes* sum = sums + piece.column;
-    std::int32_t next = std::min(piece.to, (piece.column + 1) * f);
-    Lanes before, after;
+    }
 
-    // Enlarged rows [0, v), v = q sy + r, sum to (sy - r) x table row q + r x table row q + 1,
-    // and likewise for columns: P is a weighted sum of at most eight entries. Where the rows
-    // [ya, yb) begin and end on whole tile rows, P / sy is a sum of four; and where a column
-    // edge falls on a whole tile column, of two.
-    const std::int64_t sx = c.stretchX, sy = c.stretchY;
-    const std::int64_t v0 = ya - c.originY, v1 = yb - c.originY;
-    const std::int64_t q0 = v0 / sy, r0 = v0 % sy, q1 = v1 / sy, r1 = v1 % sy;
-    const Entry* const rows[4] = {table + rowStart(q1), table + rowStart(q1 + (r1 > 0)),
-                                  table + rowStart(q0), table + rowStart(q0 + (r0 > 0))};
-    const bool wholeRows = r0 == 0 && r1 == 0;
-    const auto rowScale = static_cast<Sum>(wholeRows ? sy : 1);
-    // The tile column sums left of tile column i, divided by rowScale.
-    const auto column = [&](std::int64_t i, Lanes& v) {
+    // The tile column sums left of tile column i, divided by rowScale().
+    void column(std::int64_t i, Lanes& v) const {
         const std::int64_t at = columnStart(i);
         Lanes e2;
-        load<Sum>(rows[0] + at, v);
-        load<Sum>(rows[2] + at, e2);
-        if (wholeRows) {
+        load<Sum>(rows_[0] + at, v);
+        load<Sum>(rows_[2] + at, e2);
+        if (wholeRows_) {
             v -= e2;
             return;
         }
         Lanes e1, e3;
-        load<Sum>(rows[1] + at, e1);
-        load<Sum>(rows[3] + at, e3);
-        v = (v - e2) * static_cast<Sum>(sy) + (e1 - v) * static_cast<Sum>(r1) -
-            (e3 - e2) * static_cast<Sum>(r0);
-    };
-    // P(u) / rowScale for u = q sx + r.
-    const auto prefix = [&](std::int64_t q, std::int64_t r, Lanes& v) {
-        column(q, v);
-        if (r > 0) {
-            Lanes more;
-            column(q + 1, more);
-            v = v * static_cast<Sum>(sx) + (more - v) * static_cast<Sum>(r);
-        } else if (sx != 1) {
-            v *= static_cast<Sum>(sx);
-        }
-    };
+        load<Sum>(rows_[1] + at, e1);
+        load<Sum>(rows_[3] + at, e3);
+        v = (v - e2) * static_cast<Sum>(c_.stretchY) + (e1 - v) * static_cast<Sum>(r1_) -
+            (e3 - e2) * static_cast<Sum>(r0_);
+    }
+
+    const Clipped& c_;
+    std::int64_t q0_, r0_, q1_, r1_;
+    const Entry* rows_[4];
+    bool wholeRows_;
+    Sum rowScale_;
+};
+
+// What addPlain does, for any other piece of a placement.
+template <class Sum, bool Mapped, class Entry>
+void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int32_t ya,
+              std::int32_t yb, std::int32_t f, typename LanesOf<Sum>::type* sums) {
+    using Lanes = typename LanesOf<Sum>::type;
+    const StretchedPrefix<Sum, Mapped, Entry> prefix(table, c, ya, yb);
+    const std::int64_t sx = c.stretchX;
+    Lanes* sum = sums + piece.column;
+    std::int32_t next = std::min(piece.to, (piece.column + 1) * f);
+    Lanes before, after;
     std::int64_t u = piece.from - c.originX;
     std::int64_t q = u / sx, r = u % sx;
     prefix(q, r, before);
@@ -243,7 +265,7 @@ void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int
     r = u % sx;
     for (;;) {
         prefix(q, r, after);
-        *sum += (after - before) * rowScale;
+        *sum += (after - before) * prefix.rowScale();
         if (next == piece.to)
             return;
         before = after;
@@ -290,14 +312,10 @@ BlockSums::BlockSums(const Mosaic& mosaic, int onlyFactor)
 void BlockSums::collectDrawn() {
     for (std::size_t i = 0; i < placements_.size(); ++i) {
         const Placement& p = placements_[i];
-        const Bitmap* tile = drawnTile(p, tiles_.get());
-        if (!tile)
-            continue;
-        const std::int64_t right = std::int64_t{p.x} + std::int64_t{p.width} * tile->width();
-        const std::int64_t bottom = std::int64_t{p.y} + std::int64_t{p.height} * tile->height();
-        if (right <= 0 || bottom <= 0 || p.x >= extent_ || p.y >= extent_)
+        const Drawing drawing = drawnArea(p, tiles_.get());
+        if (!drawing.tile || drawing.area.intersected({0, 0, extent_, extent_}).isEmpty())
             continue; // never seen
-        drawn_.push_back({p.x, p.y, right, bottom, p.width, p.height, static_cast<std::uint32_t>(i),
+        drawn_.push_back({drawing.area, p.width, p.height, static_cast<std::uint32_t>(i),
                           static_cast<std::uint8_t>(p.orientation)});
     }
 }
@@ -371,6 +389,27 @@ std::vector<std::int32_t> kept(const std::vector<std::uint8_t>& read,
     return positions;
 }
 
+// Where pieces and blocks can begin and end, on each axis, within the full-size pixels in view
+// [0, reach): the block edges, and the edges of the placements in view; sorted, each once.
+void edgesInView(const std::vector<BlockSums::Drawn>& drawn, std::int64_t f, std::int64_t reach,
+                 std::vector<std::int64_t>& xEdges, std::vector<std::int64_t>& yEdges) {
+    for (std::int64_t e = 0; e <= reach; e += f)
+        xEdges.push_back(e);
+    yEdges = xEdges;
+    for (const BlockSums::Drawn& d : drawn) {
+        for (const std::int64_t x : {d.area.left, d.area.right})
+            if (x > 0 && x < reach)
+                xEdges.push_back(x);
+        for (const std::int64_t y : {d.area.top, d.area.bottom})
+            if (y > 0 && y < reach)
+                yEdges.push_back(y);
+    }
+    for (std::vector<std::int64_t>* edges : {&xEdges, &yEdges}) {
+        std::sort(edges->begin(), edges->end());
+        edges->erase(std::unique(edges->begin(), edges->end()), edges->end());
+    }
+}
+
 // Fills a table of the given columns and rows of the tile image, reading its pixels up to the
 // last of them once. `sums` holds three values a column: the column sums of the rows above.
 template <class Entry>
@@ -415,41 +454,23 @@ BlockSums::atFactor(const Mosaic& mosaic, int factor,
     const std::int64_t f = factor;
     const std::int64_t reach = sums->viewSide(factor) * f; // the full-size pixels in view
 
-    // Where pieces and blocks can begin and end, on each axis: the block edges, and the edges
-    // of the placements in view.
     std::vector<std::int64_t> xEdges, yEdges;
-    for (std::int64_t e = 0; e <= reach; e += f)
-        xEdges.push_back(e);
-    yEdges = xEdges;
-    for (const Drawn& d : sums->drawn_) {
-        for (const std::int64_t x : {d.left, d.right})
-            if (x > 0 && x < reach)
-                xEdges.push_back(x);
-        for (const std::int64_t y : {d.top, d.bottom})
-            if (y > 0 && y < reach)
-                yEdges.push_back(y);
-    }
-    for (std::vector<std::int64_t>* edges : {&xEdges, &yEdges}) {
-        std::sort(edges->begin(), edges->end());
-        edges->erase(std::unique(edges->begin(), edges->end()), edges->end());
-    }
+    edgesInView(sums->drawn_, f, reach, xEdges, yEdges);
 
     // The tile columns and rows read of each image.
     std::array<std::vector<std::uint8_t>, 8> columnsRead, rowsRead;
     for (const Drawn& d : sums->drawn_) {
-        const std::int64_t left = std::max<std::int64_t>(d.left, 0);
-        const std::int64_t right = std::min(d.right, reach);
-        const std::int64_t top = std::max<std::int64_t>(d.top, 0);
-        const std::int64_t bottom = std::min(d.bottom, reach);
-        if (left >= right || top >= bottom)
+        const PixelArea seen = d.area.intersected({0, 0, reach, reach});
+        if (seen.isEmpty())
             continue;
         const Bitmap& tile = (*sums->tiles_)[d.orientation];
         if (columnsRead[d.orientation].empty()) {
             columnsRead[d.orientation].assign(static_cast<std::size_t>(tile.width()) + 1, 0);
             rowsRead[d.orientation].assign(static_cast<std::size_t>(tile.height()) + 1, 0);
         }
-        markRead(xEdges, d.left, left, right, d.stretchX, columnsRead[d.orientation]);
-        markRead(yEdges, d.top, top, bottom, d.stretchY, rowsRead[d.orientation]);
+        markRead(xEdges, d.area.left, seen.left, seen.right, d.stretchX,
+                 columnsRead[d.orientation]);
+        markRead(yEdges, d.area.top, seen.top, seen.bottom, d.stretchY, rowsRead[d.orientation]);
     }
 
     std::array<std::vector<std::int32_t>, 8> columns, rows;
@@ -525,260 +546,272 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
         computeWith<std::uint64_t>(factor, rect, out, stride);
 }
 
-template <class Sum>
-void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
-                            std::ptrdiff_t stride) const {
-    // The window: the full-size pixels of the rect. Coordinates from here on are relative to
-    // its top-left corner; the window lies within the image, so they fit in 32 bits.
-    const std::int32_t f = factor;
-    const std::int64_t x0 = std::int64_t{rect.x} * f, y0 = std::int64_t{rect.y} * f;
-    const std::int32_t windowWidth = rect.width * f, windowHeight = rect.height * f;
+namespace {
 
-    // The drawn placements that reach into the window, clipped to it, in list order.
-    const auto& tables = tables_;
-    Scratch& work = scratch;
-    auto& boxes = work.boxes;
-    auto& clipped = work.clipped;
-    auto& plainRefs = work.plainRefs;
-    boxes.clear();
-    clipped.clear();
-    plainRefs.clear();
-    boxes.reserve(drawn_.size());
-    plainRefs.reserve(drawn_.size());
-    clipped.reserve(drawn_.size());
-    for (const Drawn& d : drawn_) {
-        const std::int64_t l = std::max<std::int64_t>(d.left - x0, 0);
-        const std::int64_t r = std::min<std::int64_t>(d.right - x0, windowWidth);
-        const std::int64_t t = std::max<std::int64_t>(d.top - y0, 0);
-        const std::int64_t b = std::min<std::int64_t>(d.bottom - y0, windowHeight);
-        if (l >= r || t >= b)
+// The window of one call: the full-size pixels of the rect. Coordinates in the scratch state
+// are relative to its top-left corner; the window lies within the image, so they fit in 32 bits.
+struct Window {
+    std::int32_t factor;
+    std::int64_t x0, y0;
+    std::int32_t width, height;
+};
+
+// Phase 1: the drawn placements that reach into the window, clipped to it, in list order.
+void clipToWindow(const std::vector<BlockSums::Drawn>& drawn,
+                  const std::array<BlockSums::Table, 8>& tables, const Window& w, Scratch& work) {
+    work.boxes.clear();
+    work.clipped.clear();
+    work.plainRefs.clear();
+    work.boxes.reserve(drawn.size());
+    work.plainRefs.reserve(drawn.size());
+    work.clipped.reserve(drawn.size());
+    const std::int32_t f = w.factor;
+    for (const BlockSums::Drawn& d : drawn) {
+        const PixelArea placed = d.area.relativeTo(w.x0, w.y0);
+        const PixelArea seen = placed.intersected({0, 0, w.width, w.height});
+        if (seen.isEmpty())
             continue;
-        boxes.push_back({static_cast<std::int32_t>(l), static_cast<std::int32_t>(t),
-                         static_cast<std::int32_t>(r), static_cast<std::int32_t>(b)});
-        const Table& table = tables[d.orientation];
+        work.boxes.push_back(
+            {static_cast<std::int32_t>(seen.left), static_cast<std::int32_t>(seen.top),
+             static_cast<std::int32_t>(seen.right), static_cast<std::int32_t>(seen.bottom)});
+        const BlockSums::Table& table = tables[d.orientation];
         const std::int64_t rowEntries = table.rowEntries;
         const bool plain = d.stretchX == 1 && d.stretchY == 1;
         const bool mapped = !table.columnAt.empty();
-        clipped.push_back(
-            {d.left - x0, d.top - y0, d.stretchX, d.stretchY, plain ? f : f / d.stretchX,
+        work.clipped.push_back(
+            {placed.left, placed.top, d.stretchX, d.stretchY, plain ? f : f / d.stretchX,
              plain ? 0 : f % d.stretchX, table.narrow.empty() ? nullptr : table.narrow.data(),
              table.wide.empty() ? nullptr : table.wide.data(), rowEntries,
              mapped ? table.columnAt.data() : nullptr, mapped ? table.rowAt.data() : nullptr});
         if (plain && !table.narrow.empty() && !mapped)
-            plainRefs.push_back(
-                {table.narrow.data(), -(d.left - x0) * 3 - (d.top - y0) * rowEntries, rowEntries});
+            work.plainRefs.push_back(
+                {table.narrow.data(), -placed.left * 3 - placed.top * rowEntries, rowEntries});
         else
-            plainRefs.push_back({nullptr, 0, 0});
+            work.plainRefs.push_back({nullptr, 0, 0});
     }
+}
 
-    // Slabs: the rows between consecutive distinct top and bottom edges. Within a slab the same
-    // placements cover every row, so its visible pieces are the same on every row. Edges are
-    // marked per row, and the placements sorted by their top row by counting, list order kept.
+// Phase 2, slabs: the rows between consecutive distinct top and bottom edges. Within a slab the
+// same placements cover every row, so its visible pieces are the same on every row. Edges are
+// marked per row, and the placements sorted by their top row by counting, list order kept.
+void findSlabs(const Window& w, Scratch& work) {
     auto& startsAt = work.startsAt;
     auto& isEdge = work.isEdge;
-    startsAt.assign(static_cast<std::size_t>(windowHeight) + 2, 0);
-    isEdge.assign(static_cast<std::size_t>(windowHeight) + 1, 0);
+    startsAt.assign(static_cast<std::size_t>(w.height) + 2, 0);
+    isEdge.assign(static_cast<std::size_t>(w.height) + 1, 0);
     isEdge.front() = isEdge.back() = 1;
-    for (const Box& c : boxes) {
+    for (const Box& c : work.boxes) {
         isEdge[static_cast<std::size_t>(c.top)] = 1;
         isEdge[static_cast<std::size_t>(c.bottom)] = 1;
         ++startsAt[static_cast<std::size_t>(c.top) + 1];
     }
     for (std::size_t r = 1; r < startsAt.size(); ++r)
         startsAt[r] += startsAt[r - 1];
-    auto& byTop = work.byTop;
-    byTop.resize(clipped.size());
-    {
-        auto& fill = work.fill;
-        fill.assign(startsAt.begin(), startsAt.end() - 1);
-        for (std::uint32_t i = 0; i < clipped.size(); ++i)
-            byTop[fill[static_cast<std::size_t>(boxes[i].top)]++] = i;
-    }
-    auto& edges = work.edges;
-    edges.clear();
-    for (std::int32_t r = 0; r <= windowHeight; ++r)
+    work.byTop.resize(work.clipped.size());
+    work.fill.assign(startsAt.begin(), startsAt.end() - 1);
+    for (std::uint32_t i = 0; i < work.clipped.size(); ++i)
+        work.byTop[work.fill[static_cast<std::size_t>(work.boxes[i].top)]++] = i;
+    work.edges.clear();
+    for (std::int32_t r = 0; r <= w.height; ++r)
         if (isEdge[static_cast<std::size_t>(r)])
-            edges.push_back(r);
+            work.edges.push_back(r);
+    work.active.clear();
+    work.edgeBits.assign(static_cast<std::size_t>(w.width) / 64 + 1, 0);
+    work.indexAt.resize(static_cast<std::size_t>(w.width) + 1);
+}
+
+// Phase 3a: the placements covering the slab from `slabTop`, in list order: those of the slab
+// above that reach down into it, merged with those starting at its top.
+void enterSlab(std::int32_t slabTop, Scratch& work) {
+    auto& active = work.active;
+    const auto& boxes = work.boxes;
+    active.erase(std::remove_if(active.begin(), active.end(),
+                                [&](std::uint32_t a) { return boxes[a].bottom <= slabTop; }),
+                 active.end());
+    const auto arrivingFrom = work.byTop.begin() + work.startsAt[static_cast<std::size_t>(slabTop)];
+    const auto arrivingTo =
+        work.byTop.begin() + work.startsAt[static_cast<std::size_t>(slabTop) + 1];
+    if (arrivingFrom == arrivingTo)
+        return;
+    work.merged.resize(active.size() + static_cast<std::size_t>(arrivingTo - arrivingFrom));
+    std::merge(active.begin(), active.end(), arrivingFrom, arrivingTo, work.merged.begin());
+    std::swap(active, work.merged);
+}
+
+// Phase 3b: the distinct column edges of the slab's placements, in order, into xs: sorted, or
+// read from a bitmap when there are enough of them to pay for reading all of its words.
+void columnEdges(const Window& w, Scratch& work) {
+    auto& xs = work.xs;
+    auto& edgeBits = work.edgeBits;
+    xs.clear();
+    if (work.active.size() * 16 >= edgeBits.size()) {
+        const auto mark = [&](std::int32_t x) {
+            edgeBits[static_cast<std::size_t>(x) >> 6] |= std::uint64_t{1} << (x & 63);
+        };
+        mark(0);
+        mark(w.width);
+        for (std::uint32_t a : work.active) {
+            mark(work.boxes[a].left);
+            mark(work.boxes[a].right);
+        }
+        for (std::size_t i = 0; i < edgeBits.size(); ++i) {
+            for (std::uint64_t bits = edgeBits[i]; bits != 0; bits &= bits - 1)
+                xs.push_back(static_cast<std::int32_t>(i * 64) + std::countr_zero(bits));
+            edgeBits[i] = 0;
+        }
+        return;
+    }
+    xs.push_back(0);
+    xs.push_back(w.width);
+    for (std::uint32_t a : work.active) {
+        xs.push_back(work.boxes[a].left);
+        xs.push_back(work.boxes[a].right);
+    }
+    std::sort(xs.begin(), xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+}
+
+// Phase 3c, the painter's walk: from the last placement of the slab to the first, each one
+// takes the intervals between column edges that no later one covers (a union-find over the
+// intervals finds the next one not taken); what is left shows the gap.
+void visiblePieces(std::int32_t f, Scratch& work) {
+    const auto& xs = work.xs;
+    auto& next = work.next; // the first interval not taken at or after
+    auto& pieces = work.pieces;
+    const auto intervals = static_cast<std::uint32_t>(xs.size() - 1);
+    next.resize(intervals + 1);
+    for (std::uint32_t k = 0; k <= intervals; ++k) {
+        next[k] = k;
+        work.indexAt[static_cast<std::size_t>(xs[k])] = k;
+    }
+    const auto find = [&](std::uint32_t k) {
+        while (next[k] != k) {
+            next[k] = next[next[k]];
+            k = next[k];
+        }
+        return k;
+    };
+    pieces.clear();
+    const auto take = [&](std::uint32_t from, std::uint32_t to, std::int32_t owner) {
+        std::uint32_t k = find(from);
+        while (k < to) {
+            const std::uint32_t start = k;
+            do {
+                next[k] = to;
+                ++k;
+            } while (k < to && next[k] == k);
+            pieces.push_back({xs[start], xs[k], owner, xs[start] / f,
+                              owner >= 0 ? work.plainRefs[static_cast<std::size_t>(owner)]
+                                         : PlainRef{nullptr, 0, 0}});
+            if (k < to)
+                k = find(k);
+        }
+    };
+    for (auto it = work.active.rbegin(); it != work.active.rend(); ++it)
+        take(work.indexAt[static_cast<std::size_t>(work.boxes[*it].left)],
+             work.indexAt[static_cast<std::size_t>(work.boxes[*it].right)],
+             static_cast<std::int32_t>(*it));
+    take(0, intervals, -1);
+}
+
+// Phase 4: adds every piece of the slab within the rows [ya, yb) of one row of blocks to the
+// blocks' sums.
+template <class Sum>
+void addPieces(const Scratch& work, std::int32_t ya, std::int32_t yb, std::int32_t f,
+               const typename LanesOf<Sum>::type& gap, typename LanesOf<Sum>::type* sums) {
+    using Lanes = typename LanesOf<Sum>::type;
+    for (const Piece& piece : work.pieces) {
+        if (piece.plain.table) {
+            addPlain<Sum>(piece, ya, yb, f, sums);
+            continue;
+        }
+        if (piece.owner >= 0) {
+            const Clipped& c = work.clipped[static_cast<std::size_t>(piece.owner)];
+            if (c.columnAt && c.narrow)
+                addPiece<Sum, true>(c.narrow, c, piece, ya, yb, f, sums);
+            else if (c.columnAt)
+                addPiece<Sum, true>(c.wide, c, piece, ya, yb, f, sums);
+            else if (c.narrow)
+                addPiece<Sum, false>(c.narrow, c, piece, ya, yb, f, sums);
+            else
+                addPiece<Sum, false>(c.wide, c, piece, ya, yb, f, sums);
+            continue;
+        }
+        Lanes* sum = sums + piece.column;
+        for (std::int32_t xa = piece.from; xa < piece.to; ++sum) {
+            const std::int32_t xb = std::min(piece.to, (xa / f + 1) * f);
+            *sum += gap * static_cast<Sum>(std::int64_t{xb - xa} * (yb - ya));
+            xa = xb;
+        }
+    }
+}
+
+// Phase 5: a finished row of blocks as pixels, each channel its sum's exact mean; the sums are
+// cleared for the next row. Blocks of 32-bit sums have at most 2^22 pixels.
+void writeMeans(Lanes32* sums, std::size_t columns, const ExactMean& mean, std::uint8_t* to) {
+    // Sums below 2^31 as signed lanes, and their means; four bytes a column, the fourth
+    // overwritten by the next column, except for the last.
+    const double reciprocal = mean.reciprocal();
+    const auto meanBytes = [&](std::size_t i) {
+        const Doubles4 means =
+            __builtin_convertvector(__builtin_convertvector(sums[i], Ints4), Doubles4) * reciprocal;
+        sums[i] = Lanes32{};
+        return lowBytes(__builtin_convertvector(means, Ints4));
+    };
+    for (std::size_t i = 0; i + 1 < columns; ++i) {
+        const std::uint32_t bytes = meanBytes(i);
+        std::memcpy(to + i * 3, &bytes, 4);
+    }
+    const std::uint32_t last = meanBytes(columns - 1);
+    std::memcpy(to + (columns - 1) * 3, &last, 3);
+}
+
+void writeMeans(Lanes64* sums, std::size_t columns, const ExactMean& mean, std::uint8_t* to) {
+    for (std::size_t i = 0; i < columns; ++i) {
+        for (int k = 0; k < 3; ++k)
+            to[i * 3 + k] = mean(sums[i][k]);
+        sums[i] = Lanes64{};
+    }
+}
+
+} // namespace
+
+template <class Sum>
+void BlockSums::computeWith(int factor, ViewRect rect, std::uint8_t* out,
+                            std::ptrdiff_t stride) const {
+    const std::int32_t f = factor;
+    const Window window{f, std::int64_t{rect.x} * f, std::int64_t{rect.y} * f, rect.width * f,
+                        rect.height * f};
+    Scratch& work = scratch;
+    clipToWindow(drawn_, tables_, window, work);
+    findSlabs(window, work);
 
     using Lanes = typename LanesOf<Sum>::type;
-    const auto columns = static_cast<std::size_t>(rect.width);
     std::vector<Lanes>* sumsOfSum;
     if constexpr (std::is_same_v<Sum, std::uint32_t>)
         sumsOfSum = &work.sums32;
     else
         sumsOfSum = &work.sums64;
     auto& sums = *sumsOfSum; // the current row of blocks
+    const auto columns = static_cast<std::size_t>(rect.width);
     sums.assign(columns, Lanes{});
-    auto& active = work.active; // in list order
-    auto& merged = work.merged;
-    auto& xs = work.xs; // the slab's distinct column edges
-    auto& edgeBits = work.edgeBits;
-    auto& indexAt = work.indexAt; // of xs
-    auto& next = work.next;       // union-find: the first uncovered interval at or after
-    auto& pieces = work.pieces;
-    active.clear();
-    edgeBits.assign(static_cast<std::size_t>(windowWidth) / 64 + 1, 0);
-    indexAt.resize(static_cast<std::size_t>(windowWidth) + 1);
     const Lanes gap = {static_cast<Sum>(redOf(gapColor_)), static_cast<Sum>(greenOf(gapColor_)),
                        static_cast<Sum>(blueOf(gapColor_)), 0};
-    const std::uint64_t area = std::uint64_t(f) * std::uint64_t(f);
-    // With 32-bit sums (area at most 2^22), the mean of a sum s < 256 area is s times
-    // m / 2^k, truncated, in double precision, for the least k with 2^k >= 512 area^2 and
-    // m = ceil(2^k / area) = (2^k + e) / area, e < area (m / 2^k is a double, m < 2^53). The
-    // exact product exceeds s / area by s e / (area 2^k) < 256 area^2 / (area 2^k) <= 1 / (2 area),
-    // which leaves it at least 1 / (2 area) >= 2^-23 below the next integer, far more than the
-    // rounding of the product (2^-45 near 256); rounding cannot take it below s / area's floor.
-    double reciprocal = 0;
-    if constexpr (std::is_same_v<Sum, std::uint32_t>) {
-        int shift = 0;
-        while ((std::uint64_t{1} << shift) < 512 * area * area)
-            ++shift;
-        const std::uint64_t multiplier = ((std::uint64_t{1} << shift) + area - 1) / area;
-        reciprocal = std::ldexp(static_cast<double>(multiplier), -shift);
-    }
+    const ExactMean mean(std::uint64_t(f) * std::uint64_t(f));
 
-    for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
-        const std::int32_t slabTop = edges[e], slabBottom = edges[e + 1];
-
-        // The placements covering the slab, in list order.
-        active.erase(std::remove_if(active.begin(), active.end(),
-                                    [&](std::uint32_t a) { return boxes[a].bottom <= slabTop; }),
-                     active.end());
-        const auto arrivingFrom = byTop.begin() + startsAt[static_cast<std::size_t>(slabTop)];
-        const auto arrivingTo = byTop.begin() + startsAt[static_cast<std::size_t>(slabTop) + 1];
-        if (arrivingFrom != arrivingTo) {
-            merged.resize(active.size() + static_cast<std::size_t>(arrivingTo - arrivingFrom));
-            std::merge(active.begin(), active.end(), arrivingFrom, arrivingTo, merged.begin());
-            std::swap(active, merged);
-        }
-
-        // The distinct column edges of the slab's placements, in order: sorted, or read from a
-        // bitmap when there are enough of them to pay for reading all of its words.
-        xs.clear();
-        if (active.size() * 16 >= edgeBits.size()) {
-            const auto mark = [&](std::int32_t x) {
-                edgeBits[static_cast<std::size_t>(x) >> 6] |= std::uint64_t{1} << (x & 63);
-            };
-            mark(0);
-            mark(windowWidth);
-            for (std::uint32_t a : active) {
-                mark(boxes[a].left);
-                mark(boxes[a].right);
-            }
-            for (std::size_t w = 0; w < edgeBits.size(); ++w) {
-                for (std::uint64_t bits = edgeBits[w]; bits != 0; bits &= bits - 1)
-                    xs.push_back(static_cast<std::int32_t>(w * 64) + std::countr_zero(bits));
-                edgeBits[w] = 0;
-            }
-        } else {
-            xs.push_back(0);
-            xs.push_back(windowWidth);
-            for (std::uint32_t a : active) {
-                xs.push_back(boxes[a].left);
-                xs.push_back(boxes[a].right);
-            }
-            std::sort(xs.begin(), xs.end());
-            xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
-        }
-        const auto intervals = static_cast<std::uint32_t>(xs.size() - 1);
-        next.resize(intervals + 1);
-        for (std::uint32_t k = 0; k <= intervals; ++k) {
-            next[k] = k;
-            indexAt[static_cast<std::size_t>(xs[k])] = k;
-        }
-        const auto find = [&](std::uint32_t k) {
-            while (next[k] != k) {
-                next[k] = next[next[k]];
-                k = next[k];
-            }
-            return k;
-        };
-        // Visible pieces: walk from the last placement to the first, each one taking the
-        // intervals of the slab that no later one covers; what is left shows the gap.
-        pieces.clear();
-        const auto take = [&](std::uint32_t from, std::uint32_t to, std::int32_t owner) {
-            std::uint32_t k = find(from);
-            while (k < to) {
-                const std::uint32_t start = k;
-                do {
-                    next[k] = to;
-                    ++k;
-                } while (k < to && next[k] == k);
-                pieces.push_back({xs[start], xs[k], owner, xs[start] / f,
-                                  owner >= 0 ? plainRefs[static_cast<std::size_t>(owner)]
-                                             : PlainRef{nullptr, 0, 0}});
-                if (k < to)
-                    k = find(k);
-            }
-        };
-        for (auto it = active.rbegin(); it != active.rend(); ++it)
-            take(indexAt[static_cast<std::size_t>(boxes[*it].left)],
-                 indexAt[static_cast<std::size_t>(boxes[*it].right)],
-                 static_cast<std::int32_t>(*it));
-        take(0, intervals, -1);
-
-        // Add every piece to the blocks it meets, one row of blocks at a time; a row of blocks
-        // is written out when the slab reaches its bottom.
+    for (std::size_t e = 0; e + 1 < work.edges.size(); ++e) {
+        const std::int32_t slabTop = work.edges[e], slabBottom = work.edges[e + 1];
+        enterSlab(slabTop, work);
+        columnEdges(window, work);
+        visiblePieces(f, work);
+        // Every piece goes into the blocks it meets, one row of blocks at a time; a row of
+        // blocks is written out when the slab reaches its bottom.
         for (std::int32_t rowTop = slabTop / f * f; rowTop < slabBottom; rowTop += f) {
             const std::int32_t ya = std::max(slabTop, rowTop);
             const std::int32_t yb = std::min(slabBottom, rowTop + f);
-            for (const Piece& piece : pieces) {
-                if (piece.plain.table) {
-                    addPlain<Sum>(piece, ya, yb, f, sums.data());
-                    continue;
-                }
-                if (piece.owner >= 0) {
-                    const Clipped& c = clipped[static_cast<std::size_t>(piece.owner)];
-                    if (c.columnAt && c.narrow)
-                        addPiece<Sum, true>(c.narrow, c, piece, ya, yb, f, sums.data());
-                    else if (c.columnAt)
-                        addPiece<Sum, true>(c.wide, c, piece, ya, yb, f, sums.data());
-                    else if (c.narrow)
-                        addPiece<Sum, false>(c.narrow, c, piece, ya, yb, f, sums.data());
-                    else
-                        addPiece<Sum, false>(c.wide, c, piece, ya, yb, f, sums.data());
-                    continue;
-                }
-                Lanes* sum = &sums[static_cast<std::size_t>(piece.column)];
-                for (std::int32_t xa = piece.from; xa < piece.to; ++sum) {
-                    const std::int32_t xb = std::min(piece.to, (xa / f + 1) * f);
-                    *sum += gap * static_cast<Sum>(std::int64_t{xb - xa} * (yb - ya));
-                    xa = xb;
-                }
-            }
-            if (yb == rowTop + f) {
-                std::uint8_t* to = out + rowTop / f * stride;
-                if constexpr (std::is_same_v<Sum, std::uint32_t>) {
-                    // Four bytes a column, the fourth overwritten by the next column, except
-                    // for the last.
-                    const auto meanBytes = [&](std::size_t i) {
-                        const Doubles4 mean =
-                            __builtin_convertvector(__builtin_convertvector(sums[i], Ints4),
-                                                    Doubles4) *
-                            reciprocal;
-                        sums[i] = Lanes{};
-                        return lowBytes(__builtin_convertvector(mean, Ints4));
-                    };
-                    for (std::size_t i = 0; i + 1 < columns; ++i) {
-                        const std::uint32_t bytes = meanBytes(i);
-                        std::memcpy(to + i * 3, &bytes, 4);
-                    }
-                    const std::uint32_t last = meanBytes(columns - 1);
-                    std::memcpy(to + (columns - 1) * 3, &last, 3);
-                } else {
-                    // A sum is below 2^40 and the area below 2^32, so the quotient in double
-                    // precision, truncated, is the exact floor: a quotient below an integer
-                    // k <= 256 is at least 1 / area > 2^-32 away from it, far more than half a
-                    // unit in the last place there (2^-45).
-                    const double divisor = static_cast<double>(area);
-                    for (std::size_t i = 0; i < columns; ++i) {
-                        for (int k = 0; k < 3; ++k)
-                            to[i * 3 + k] = static_cast<std::uint8_t>(
-                                static_cast<double>(sums[i][k]) / divisor);
-                        sums[i] = Lanes{};
-                    }
-                }
-            }
+            addPieces<Sum>(work, ya, yb, f, gap, sums.data());
+            if (yb == rowTop + f)
+                writeMeans(sums.data(), columns, mean, out + rowTop / f * stride);
         }
     }
 }
@@ -822,6 +855,7 @@ double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
     const std::int64_t f = factor;
     const std::int64_t x0 = rect.x * f, x1 = (std::int64_t{rect.x} + rect.width) * f;
     const std::int64_t y0 = rect.y * f, y1 = (std::int64_t{rect.y} + rect.height) * f;
+    const PixelArea window{x0, y0, x1, y1};
     CostCounts counts;
     counts.drawn = static_cast<double>(drawn_.size());
     counts.pixels = static_cast<double>(rect.width) * rect.height;
@@ -829,11 +863,11 @@ double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
     // Distinct row edges, marked in one byte per window row (at most 65536).
     std::vector<std::uint8_t> edge(static_cast<std::size_t>(y1 - y0) + 1, 0);
     for (const Drawn& d : drawn_) {
-        const std::int64_t t = std::max(d.top, y0), b = std::min(d.bottom, y1);
-        if (std::max(d.left, x0) >= std::min(d.right, x1) || t >= b)
+        const PixelArea seen = d.area.intersected(window);
+        if (seen.isEmpty())
             continue;
-        edge[static_cast<std::size_t>(t - y0)] = 1;
-        edge[static_cast<std::size_t>(b - y0)] = 1;
+        edge[static_cast<std::size_t>(seen.top - y0)] = 1;
+        edge[static_cast<std::size_t>(seen.bottom - y0)] = 1;
     }
     edge.front() = edge.back() = 1;
     double slabs = -1;
@@ -847,9 +881,9 @@ double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
     // blocks they meet.
     double gapBlocks = static_cast<double>(rect.width) * rect.height;
     for (const Drawn& d : drawn_) {
-        const std::int64_t l = std::max(d.left, x0), r = std::min(d.right, x1);
-        const std::int64_t t = std::max(d.top, y0), b = std::min(d.bottom, y1);
-        if (l >= r || t >= b)
+        const PixelArea seen = d.area.intersected(window);
+        const std::int64_t l = seen.left, r = seen.right, t = seen.top, b = seen.bottom;
+        if (seen.isEmpty())
             continue;
         const double crossed = std::max(1.0, static_cast<double>(b - t) * slabsPerRow);
         const double columns = static_cast<double>((r - 1 - x0) / f - (l - x0) / f + 1);

@@ -3,6 +3,7 @@
 #include "blocksums.h"
 #include "memoryfit.h"
 #include "parallel.h"
+#include "pixelarea.h"
 #include "render.h"
 
 #include <algorithm>
@@ -26,7 +27,7 @@ namespace ornamo {
 class ViewComputer {
 public:
     ViewComputer(const Mosaic& mosaic, std::uint64_t fullTableBytes)
-        : mosaic_(mosaic), fullTableBytes_(fullTableBytes) {}
+        : mosaic_(mosaic), strips_(mosaic_), fullTableBytes_(fullTableBytes) {}
 
     const Mosaic& mosaic() const { return mosaic_; }
 
@@ -34,10 +35,11 @@ public:
                  std::ptrdiff_t stride, Progress* progress) const {
         if (rect.isEmpty())
             return;
+        // One estimate from each way; the strips when the sums are not there or not cheaper.
         const std::shared_ptr<const BlockSums> sums = factor >= 2 ? blockSums(factor) : nullptr;
         const double bySums = sums ? sums->estimatedNanoseconds(factor, rect) : 0;
-        if (!sums || bySums >= estimatedStripNanoseconds(mosaic_, factor, rect)) {
-            renderViewRect(mosaic_, factor, rect, out, stride, progress);
+        if (!sums || bySums >= strips_.estimatedNanoseconds(factor, rect)) {
+            strips_.compute(factor, rect, out, stride, progress);
             return;
         }
         // Row groups for every core; each group looks at every placement once, so there are
@@ -91,6 +93,7 @@ private:
     }
 
     Mosaic mosaic_;
+    StripRenderer strips_; // of mosaic_
     std::uint64_t fullTableBytes_;
     mutable std::mutex mutex_;
     mutable bool fullTried_ = false;
@@ -108,18 +111,19 @@ public:
 
     void read(const ViewComputer& computer, std::int32_t factor, int side, const ViewRect& rect,
               std::uint8_t* out, std::ptrdiff_t stride) {
+        const PixelArea asked{rect.x, rect.y, std::int64_t{rect.x} + rect.width,
+                              std::int64_t{rect.y} + rect.height};
         for (int ty = rect.y / tileSide; ty * tileSide < rect.y + rect.height; ++ty)
             for (int tx = rect.x / tileSide; tx * tileSide < rect.x + rect.width; ++tx) {
                 const Bitmap& tile = tileAt(computer, factor, side, tx, ty);
-                const int left = std::max(rect.x, tx * tileSide);
-                const int top = std::max(rect.y, ty * tileSide);
-                const int right = std::min(rect.x + rect.width, tx * tileSide + tile.width());
-                const int bottom = std::min(rect.y + rect.height, ty * tileSide + tile.height());
-                const auto bytes = static_cast<std::size_t>(right - left) * 3;
-                for (int y = top; y < bottom; ++y)
-                    std::memcpy(out + (y - rect.y) * stride + std::ptrdiff_t{left - rect.x} * 3,
-                                tile.row(y - ty * tileSide) +
-                                    std::ptrdiff_t{left - tx * tileSide} * 3,
+                const std::int64_t tileX = tx * tileSide, tileY = ty * tileSide;
+                const PixelArea both =
+                    PixelArea{tileX, tileY, tileX + tile.width(), tileY + tile.height()}
+                        .intersected(asked);
+                const auto bytes = static_cast<std::size_t>(both.right - both.left) * 3;
+                for (std::int64_t y = both.top; y < both.bottom; ++y)
+                    std::memcpy(out + (y - rect.y) * stride + (both.left - rect.x) * 3,
+                                tile.row(static_cast<int>(y - tileY)) + (both.left - tileX) * 3,
                                 bytes);
             }
     }
@@ -201,9 +205,11 @@ std::int64_t MosaicView::sideFor(std::int64_t extent, std::int32_t shrinkFactor,
     return extent / f;
 }
 
-std::uint64_t MosaicView::heldBytesFor(std::int64_t side, const Limits& limits) {
+bool MosaicView::fits(std::int64_t extent, std::int32_t shrinkFactor, bool noScale,
+                      const Limits& limits) {
+    const std::int64_t side = sideFor(extent, shrinkFactor, noScale);
     const std::size_t bytes = Bitmap::bytesFor(side, side);
-    return bytes <= limits.heldBytes ? bytes : limits.cacheBytes;
+    return fitsInMemory(bytes <= limits.heldBytes ? bytes : limits.cacheBytes);
 }
 
 const Mosaic& MosaicView::mosaic() const {
@@ -292,13 +298,6 @@ void MosaicView::clear() {
 
 const PictureSource& MosaicView::picture() const {
     return *picture_;
-}
-
-Bitmap MosaicView::toBitmap() const {
-    Bitmap image;
-    image.resizeForOverwrite(side_, side_);
-    read({0, 0, side_, side_}, image.bits(), image.stride());
-    return image;
 }
 
 } // namespace ornamo

@@ -33,6 +33,10 @@ struct ViewLimits {
     /// bytes; for larger tiles, tables of only the tile rows and columns that the view's
     /// factor reads, for each factor shown.
     std::size_t fullTableBytes = std::size_t{64} << 20;
+
+    /// Limits under which no view is kept whole and no tile is cached: every read computes
+    /// what it asks for, as a save or export that reads each band once wants it.
+    static constexpr ViewLimits keepNothing() { return {0, 0}; }
 };
 
 class MosaicView {
@@ -52,8 +56,11 @@ public:
     /// no view pixel.
     static std::int64_t sideFor(std::int64_t extent, std::int32_t shrinkFactor, bool noScale);
 
-    /// Bytes a view of that side keeps, under the given limits.
-    static std::uint64_t heldBytesFor(std::int64_t side, const Limits& limits = {});
+    /// Whether the memory that the view of a mosaic `extent` pixels on a side (at the factor
+    /// and with the switch given, see sideFor) keeps under `limits` is available: the whole
+    /// view when it is small enough to keep, otherwise the cache of its tiles.
+    static bool fits(std::int64_t extent, std::int32_t shrinkFactor, bool noScale,
+                     const Limits& limits = {});
 
     /// A render: the view shows `mosaic` reduced by shrinkFactor, or unreduced when `noScale`
     /// is set (see sideFor). Shows "--- Počítam ---" on `progress` while it works. False, with
@@ -73,8 +80,6 @@ public:
     std::int32_t factor() const { return factor_; }
     /// The mosaic of the last render.
     const Mosaic& mosaic() const;
-    /// Whether the whole view is kept in memory.
-    bool isHeld() const { return held_ != nullptr; }
 
     /// Writes the view pixels of `rect`, which must lie within the view, to `out`, one row every
     /// `stride` bytes. A kept view is copied; a larger one comes from the cache, whose missing
@@ -83,9 +88,6 @@ public:
 
     /// The whole view, band by band as a writer asks for it (bypassing the cache).
     const PictureSource& picture() const;
-
-    /// A copy of the whole view.
-    Bitmap toBitmap() const;
 
     /// Gives back everything the view holds; it becomes empty.
     void clear();

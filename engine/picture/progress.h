@@ -2,6 +2,8 @@
 
 #include "refusal.h"
 
+#include <chrono>
+
 namespace ornamo {
 
 /// Where a long render, reduction or save reports how far it has got. Implemented by the window
@@ -23,6 +25,26 @@ public:
     /// Whether the user asked to stop the work. Writers ask right after each step() and then
     /// stop, leaving every existing file as it was; renders do not ask.
     virtual bool cancelled() const { return false; }
+};
+
+/// The cadence of Progress::step(): due() says yes once about 30 ms have passed since the
+/// object was made or last said yes, so that a job reports often enough for the window to stay
+/// responsive and seldom enough that reporting costs nothing.
+class StepCadence {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto interval = std::chrono::milliseconds(30);
+
+    bool due() {
+        const Clock::time_point now = Clock::now();
+        if (now - last_ < interval)
+            return false;
+        last_ = now;
+        return true;
+    }
+
+private:
+    Clock::time_point last_ = Clock::now();
 };
 
 } // namespace ornamo

@@ -2,6 +2,7 @@
 
 #include "memoryfit.h"
 #include "parallel.h"
+#include "pixelarea.h"
 #include "reducer.h"
 #include "vectorclones.h"
 
@@ -216,25 +217,20 @@ void clipPlacements(const Mosaic& mosaic, RenderPlan& plan) {
     if (!mosaic.tiles)
         return;
     plan.visible.reserve(mosaic.placements.size());
+    const PixelArea window{plan.left, plan.top, plan.right, plan.bottom};
     for (const Placement& p : mosaic.placements) {
-        const auto o = static_cast<std::uint8_t>(p.orientation);
-        if (o > 7 || p.width <= 0 || p.height <= 0)
+        const Drawing drawing = drawnArea(p, mosaic.tiles.get());
+        const PixelArea seen = drawing.area.intersected(window);
+        if (!drawing.tile || seen.isEmpty())
             continue;
-        const Bitmap& tile = (*mosaic.tiles)[o];
-        if (tile.isEmpty())
-            continue;
-        const std::int64_t right = std::int64_t{p.x} + std::int64_t{p.width} * tile.width();
-        const std::int64_t bottom = std::int64_t{p.y} + std::int64_t{p.height} * tile.height();
-        const auto fromX = static_cast<std::int32_t>(std::max<std::int64_t>(p.x, plan.left));
-        const auto fromY = static_cast<std::int32_t>(std::max<std::int64_t>(p.y, plan.top));
-        const auto toX = static_cast<std::int32_t>(std::min<std::int64_t>(right, plan.right));
-        const auto toY = static_cast<std::int32_t>(std::min<std::int64_t>(bottom, plan.bottom));
-        if (fromX >= toX || fromY >= toY)
-            continue;
+        const auto fromX = static_cast<std::int32_t>(seen.left);
+        const auto fromY = static_cast<std::int32_t>(seen.top);
+        const auto toX = static_cast<std::int32_t>(seen.right);
+        const auto toY = static_cast<std::int32_t>(seen.bottom);
         const std::int32_t firstBand = (fromY - plan.top) / plan.bandRows;
         const std::int32_t lastBand = (toY - 1 - plan.top) / plan.bandRows;
-        plan.visible.push_back({tile.bits(), tile.stride(), p.x, p.y, p.width, p.height, fromX, toX,
-                                fromY, toY, firstBand, lastBand});
+        plan.visible.push_back({drawing.tile->bits(), drawing.tile->stride(), p.x, p.y, p.width,
+                                p.height, fromX, toX, fromY, toY, firstBand, lastBand});
         plan.longestSpan = std::max(plan.longestSpan, lastBand - firstBand);
     }
     if (plan.visible.size() >= std::numeric_limits<std::uint32_t>::max())
@@ -320,9 +316,8 @@ void fillGaps(const RenderPlan& plan, const std::vector<std::uint32_t>& touching
 // Draws one band: the gap colour first, then every placement touching it in list order,
 // starting at the last one that covers the whole band (what lies under it would not show).
 // `touching` may hold placements that miss the band's rows; they are passed over.
-ORNAMO_VECTOR_CLONES ORNAMO_INLINE_CALLEES void drawBand(const RenderPlan& plan,
-                                                         const std::vector<std::uint32_t>& touching,
-                                                         const Band& band, std::uint8_t* covered) {
+inline void drawBandLoop(const RenderPlan& plan, const std::vector<std::uint32_t>& touching,
+                         const Band& band, std::uint8_t* covered) {
     const std::int32_t fromRow = band.firstRow;
     const std::int32_t toRow = band.firstRow + band.rows;
     std::size_t first = touching.size();
@@ -343,6 +338,26 @@ ORNAMO_VECTOR_CLONES ORNAMO_INLINE_CALLEES void drawBand(const RenderPlan& plan,
         if (from < to)
             drawRows(v, band, from, to);
     }
+}
+
+// drawBandLoop built for AVX2 and for the baseline, each with its callees inlined, and the
+// version this run uses.
+ORNAMO_WIDE_VERSION void drawBandWide(const RenderPlan& plan,
+                                      const std::vector<std::uint32_t>& touching, const Band& band,
+                                      std::uint8_t* covered) {
+    drawBandLoop(plan, touching, band, covered);
+}
+__attribute__((flatten)) void drawBandPortable(const RenderPlan& plan,
+                                               const std::vector<std::uint32_t>& touching,
+                                               const Band& band, std::uint8_t* covered) {
+    drawBandLoop(plan, touching, band, covered);
+}
+void drawBand(const RenderPlan& plan, const std::vector<std::uint32_t>& touching, const Band& band,
+              std::uint8_t* covered) {
+    if (detail::wideVectors())
+        drawBandWide(plan, touching, band, covered);
+    else
+        drawBandPortable(plan, touching, band, covered);
 }
 
 // Keeps the list of the placements that touch a band, in list order, as the band moves down.
@@ -557,9 +572,9 @@ void renderViewRect(const Mosaic& mosaic, std::int32_t factor, const ViewRect& r
     });
 }
 
-double estimatedStripNanoseconds(const Mosaic& mosaic, std::int32_t factor, const ViewRect& rect) {
+double StripRenderer::estimatedNanoseconds(std::int32_t factor, const ViewRect& rect) const {
     const double fullPixels = double(rect.width) * rect.height * factor * factor;
-    return 5000.0 + 0.35 * fullPixels + 2.0 * double(mosaic.placements.size());
+    return 5000.0 + 0.35 * fullPixels + 2.0 * double(mosaic_.placements.size());
 }
 
 } // namespace ornamo

@@ -3,6 +3,7 @@
 #include "reducer.h"
 #include "render.h"
 
+#include "exactmean.h"
 #include "memoryfit.h"
 #include "parallel.h"
 #include "vectorclones.h"
@@ -21,22 +22,9 @@ namespace ornamo {
 
 namespace {
 
-// Division of a block's channel sum by the block's pixel count d, truncated. Sums never
-// exceed 255 d. With 2^k >= 255 d^2 and m = ceil(2^k / d), (s m) >> k equals s div d for every
-// such s, so the per-pixel division becomes a multiplication (and vectorises).
-struct Reciprocal {
-    std::uint64_t multiplier = 0;
-    int shift = 0;
-};
+using detail::ExactMean;
 
-Reciprocal reciprocalOf(std::uint64_t d) {
-    int k = 0;
-    while ((std::uint64_t{1} << k) < 255 * d * d)
-        ++k;
-    const std::uint64_t power = std::uint64_t{1} << k;
-    return {(power + d - 1) / d, k};
-}
-
+// The exact mean of a block's channel sum (see ExactMean) in the width its products need.
 struct Divide32 { // s m fits in 32 bits
     std::uint32_t multiplier;
     int shift;
@@ -61,9 +49,8 @@ struct DividePlain { // blocks so large that there are few outputs
 };
 
 // sums[i] := sums[i] (or 0 when `first`) + the bytes i of up to four rows.
-ORNAMO_VECTOR_CLONES
-void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t n,
-             std::uint16_t* __restrict sums) {
+inline void addRowsLoop(const std::uint8_t* const* rows, int count, bool first, std::size_t n,
+                        std::uint16_t* __restrict sums) {
     const std::uint8_t* __restrict a = rows[0];
     const std::uint8_t* __restrict b = rows[count > 1 ? 1 : 0];
     const std::uint8_t* __restrict c = rows[count > 2 ? 2 : 0];
@@ -91,9 +78,8 @@ void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t
     }
 }
 
-ORNAMO_VECTOR_CLONES
-void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t n,
-             std::uint32_t* __restrict sums) {
+inline void addRowsLoop(const std::uint8_t* const* rows, int count, bool first, std::size_t n,
+                        std::uint32_t* __restrict sums) {
     if (first)
         for (std::size_t i = 0; i < n; ++i)
             sums[i] = 0;
@@ -102,6 +88,20 @@ void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t
         for (std::size_t i = 0; i < n; ++i)
             sums[i] += p[i];
     }
+}
+
+// addRowsLoop built for AVX2, and the version this run uses.
+template <class Sum>
+ORNAMO_WIDE_VERSION void addRowsWide(const std::uint8_t* const* rows, int count, bool first,
+                                     std::size_t n, Sum* sums) {
+    addRowsLoop(rows, count, first, n, sums);
+}
+template <class Sum>
+void addRows(const std::uint8_t* const* rows, int count, bool first, std::size_t n, Sum* sums) {
+    if (detail::wideVectors())
+        addRowsWide(rows, count, first, n, sums);
+    else
+        addRowsLoop(rows, count, first, n, sums);
 }
 
 // sums[i] := (sums[i], or 0 when `restart`) + the sum of byte i over `rows` rows from `top`,
@@ -121,23 +121,49 @@ void sumRows(const std::uint8_t* top, std::ptrdiff_t stride, int rows, bool rest
 // For 2 x 2 and 3 x 3 blocks: means[i] := the mean of byte i and the bytes one and two pixels
 // to its right, over two or three rows. Computed for every i, which keeps the loop contiguous
 // so that it vectorises; the means of whole blocks are then picked out (pickPixels).
-ORNAMO_VECTOR_CLONES
-void blockMeans2(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b, std::size_t n,
-                 std::uint8_t* __restrict means) {
+inline void blockMeans2Loop(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
+                            std::size_t n, std::uint8_t* __restrict means) {
     for (std::size_t i = 0; i < n; ++i)
         means[i] = static_cast<std::uint8_t>(
             static_cast<std::uint16_t>(a[i] + b[i] + a[i + 3] + b[i + 3]) >> 2);
 }
 
-ORNAMO_VECTOR_CLONES
-void blockMeans3(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
-                 const std::uint8_t* __restrict c, std::size_t n, std::uint8_t* __restrict means) {
+constexpr ExactMean ninth(9);
+static_assert(ninth.multiplier() * 9 * 255 <= 0xFFFFFFFFu); // the products fit in 32 bits
+
+inline void blockMeans3Loop(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
+                            const std::uint8_t* __restrict c, std::size_t n,
+                            std::uint8_t* __restrict means) {
     for (std::size_t i = 0; i < n; ++i) {
         const auto sum = static_cast<std::uint16_t>(a[i] + a[i + 3] + a[i + 6] + b[i] + b[i + 3] +
                                                     b[i + 6] + c[i] + c[i + 3] + c[i + 6]);
-        // sum div 9 for every sum up to 9 x 255: 7282 = ceil(2^16 / 9), and 2295 x 2 < 2^16
-        means[i] = static_cast<std::uint8_t>((std::uint32_t{sum} * 7282u) >> 16);
+        means[i] = static_cast<std::uint8_t>((std::uint32_t{sum} * ninth.multiplier()) >>
+                                             ninth.shift()); // sum div 9
     }
+}
+
+// The block means built for AVX2, and the versions this run uses.
+ORNAMO_WIDE_VERSION void blockMeans2Wide(const std::uint8_t* a, const std::uint8_t* b,
+                                         std::size_t n, std::uint8_t* means) {
+    blockMeans2Loop(a, b, n, means);
+}
+ORNAMO_WIDE_VERSION void blockMeans3Wide(const std::uint8_t* a, const std::uint8_t* b,
+                                         const std::uint8_t* c, std::size_t n,
+                                         std::uint8_t* means) {
+    blockMeans3Loop(a, b, c, n, means);
+}
+void blockMeans2(const std::uint8_t* a, const std::uint8_t* b, std::size_t n, std::uint8_t* means) {
+    if (detail::wideVectors())
+        blockMeans2Wide(a, b, n, means);
+    else
+        blockMeans2Loop(a, b, n, means);
+}
+void blockMeans3(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::size_t n,
+                 std::uint8_t* means) {
+    if (detail::wideVectors())
+        blockMeans3Wide(a, b, c, n, means);
+    else
+        blockMeans3Loop(a, b, c, n, means);
 }
 
 // out pixel x := means[3 factor x .. 3 factor x + 2] for x in [from, outWidth), four bytes at
@@ -182,10 +208,6 @@ __attribute__((target("ssse3"))) int meansToPixelsShuffled(const std::uint8_t* m
     return x;
 }
 
-bool canShuffleBytes() {
-    static const bool supported = __builtin_cpu_supports("ssse3");
-    return supported;
-}
 #endif
 
 // out pixel x := means[3 factor x .. 3 factor x + 2] for every x; `count` means are readable.
@@ -193,7 +215,7 @@ void pickPixels(const std::uint8_t* means, std::size_t count, int factor, int ou
                 std::uint8_t* out) {
     int from = 0;
 #if defined(ORNAMO_SHUFFLED_PICK)
-    if (canShuffleBytes())
+    if (detail::byteShuffles())
         from = meansToPixelsShuffled(means, count, factor, outWidth, out);
 #endif
     meansToPixels(means, factor, from, outWidth, out);
@@ -275,15 +297,14 @@ private:
 template <class Sum>
 std::unique_ptr<Reducer> reducerFor(int fx, int fy, int outWidth, int workers) {
     const std::uint64_t d = std::uint64_t{static_cast<unsigned>(fx)} * static_cast<unsigned>(fy);
-    // d is below 2^32, so d * d does not wrap.
-    if (d * d <= (std::uint64_t{1} << 55) / 255) {
-        const Reciprocal r = reciprocalOf(d);
-        if (255 * d * r.multiplier <= std::numeric_limits<std::uint32_t>::max())
+    // Products s m of sums s <= 255 d: below 255 x 1024 d^2 <= 2^62 where there is an m.
+    if (const ExactMean mean(d); mean.multiplies()) {
+        if (255 * d * mean.multiplier() <= std::numeric_limits<std::uint32_t>::max())
             return std::make_unique<BlockReducer<Sum, std::uint32_t, Divide32>>(
-                fx, fy, outWidth, Divide32{static_cast<std::uint32_t>(r.multiplier), r.shift},
-                workers);
+                fx, fy, outWidth,
+                Divide32{static_cast<std::uint32_t>(mean.multiplier()), mean.shift()}, workers);
         return std::make_unique<BlockReducer<Sum, std::uint32_t, Divide64>>(
-            fx, fy, outWidth, Divide64{r.multiplier, r.shift}, workers);
+            fx, fy, outWidth, Divide64{mean.multiplier(), mean.shift()}, workers);
     }
     return std::make_unique<BlockReducer<Sum, std::uint64_t, DividePlain>>(fx, fy, outWidth,
                                                                            DividePlain{d}, workers);

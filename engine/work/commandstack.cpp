@@ -63,8 +63,7 @@ void undoSubstitution(const Mosaic& pattern, Mosaic& mosaic) {
 CommandStackModel::CommandStackModel()
     : commands_(std::make_shared<const CommandSlots>()), editText_(messages::emptyStackLower),
       memoryCheck_([](std::int64_t extent, std::int32_t shrinkFactor, bool noScale) {
-          return fitsInMemory(
-              MosaicView::heldBytesFor(MosaicView::sideFor(extent, shrinkFactor, noScale)));
+          return MosaicView::fits(extent, shrinkFactor, noScale);
       }) {
     state_.mosaic.tiles = std::make_shared<TileSet>();
     ResetMosaic(state_.mosaic);

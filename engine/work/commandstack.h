@@ -58,8 +58,7 @@ inline constexpr int cancelledChoice = 13;
 class CommandStackModel {
 public:
     /// Decides whether the view of a mosaic of side `extent`, at the factor and with the
-    /// switch given, fits in memory. Defaults to whether the memory the view keeps
-    /// (MosaicView::heldBytesFor) is available.
+    /// switch given, fits in memory. Defaults to MosaicView::fits.
     using MemoryCheck =
         std::function<bool(std::int64_t extent, std::int32_t shrinkFactor, bool noScale)>;
 

@@ -1,3 +1,4 @@
+#include "bitmapfile.h"
 #include "imagefile.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <QFileInfo>
+#include <QImage>
 #include <QThread>
 
 #include <algorithm>
@@ -25,6 +27,7 @@ namespace {
 using ornamo::Bitmap;
 using ornamo::Color;
 using ornamo::makeColor;
+using ornamo::testimages::saveBitmapFile;
 
 // The 2 x 2 command of the model's worked example (parts in its order), a 3 x 3 command with
 // an empty middle row, and a command without parts.
@@ -44,7 +47,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(directory.isValid());
         writeFile("rules.hrh", exampleRules);
-        ASSERT_TRUE(ornamo::saveBitmapFile(Bitmap(40, 40, 0x336699), path("tile.bmp")));
+        ASSERT_TRUE(saveBitmapFile(Bitmap(40, 40, 0x336699), path("tile.bmp")));
     }
 
     QString path(const QString& name) const { return directory.filePath(name); }
@@ -202,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RenderProgram, DefaultFilesAreThoseOfTheCurrentDirectory) {
     EXPECT_EQ(render({"-o", "out.bmp"}, false).exitCode, 1); // no dlazdice/default.bmp here
     ASSERT_TRUE(QDir(directory.path()).mkdir("dlazdice"));
-    ASSERT_TRUE(ornamo::saveBitmapFile(Bitmap(10, 10, 0x00FF00), path("dlazdice/default.bmp")));
+    ASSERT_TRUE(saveBitmapFile(Bitmap(10, 10, 0x00FF00), path("dlazdice/default.bmp")));
     writeFile("default.hrh", exampleRules);
     const Result r = render({"--placements", "placements.txt", "2"}, false);
     EXPECT_EQ(r.exitCode, 0) << r.errors;
@@ -214,8 +217,8 @@ TEST_F(RenderProgram, DefaultFilesOfTheInstalledDataFolder) {
     QDir here(directory.path());
     ASSERT_TRUE(here.mkpath("tree/bin") && here.mkpath("tree/share/ornamo/dlazdice"));
     ASSERT_TRUE(QFile::copy(ORNAMO_RENDER, path("tree/bin/ornamo-render")));
-    ASSERT_TRUE(ornamo::saveBitmapFile(Bitmap(10, 10, 0x00FF00),
-                                       path("tree/share/ornamo/dlazdice/default.bmp")));
+    ASSERT_TRUE(
+        saveBitmapFile(Bitmap(10, 10, 0x00FF00), path("tree/share/ornamo/dlazdice/default.bmp")));
     writeFile("tree/share/ornamo/default.hrh", exampleRules);
     QProcess process;
     process.setWorkingDirectory(directory.path());
@@ -268,7 +271,7 @@ TEST_F(RenderProgram, CropChoicesAndGapColour) {
     Bitmap wide(60, 40);
     for (int x = 0; x < 60; ++x)
         wide.fillRect(x, 0, 1, 40, makeColor(static_cast<std::uint8_t>(x * 4), 0, 0));
-    ASSERT_TRUE(ornamo::saveBitmapFile(wide, path("wide.bmp")));
+    ASSERT_TRUE(saveBitmapFile(wide, path("wide.bmp")));
     const std::pair<QStringList, int> cases[] = {
         {{}, 20}, {{"--crop", "start"}, 20}, {{"--crop", "end"}, 0}, {{"--crop", "middle"}, 10}};
     for (const auto& [options, firstColumn] : cases) {

@@ -18,7 +18,7 @@ TEST(Desktop, FilesGivenOrDroppedOpenAsTheMenuOpensThem) {
     for (const bool dropped : {false, true}) {
         SCOPED_TRACE(dropped ? "dropped" : "command line");
         auto folder = standardFolder();
-        ASSERT_TRUE(ornamo::saveBitmapFile(numberedImage(60, 40, 7), folder->file("wide.bmp")));
+        ASSERT_TRUE(saveBitmapFile(numberedImage(60, 40, 7), folder->file("wide.bmp")));
         folder->writeFile("other.hrh", "Iný\nscale: 2\nitem: 1\n0 0 2 2 R180\n");
         folder->writeFile("notes.txt", "not for the editor\n");
         auto window = startWindow(*folder);

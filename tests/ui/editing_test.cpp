@@ -193,7 +193,7 @@ TEST(Stack, RefusalsSayWhyAndChangeNothing) {
         apply(*window, row.before);
         if (row.memoryRefused)
             window->setMemoryCheckForTests([](std::int64_t, std::int32_t, bool) { return false; });
-        const ornamo::Bitmap view = window->view().toBitmap();
+        const ornamo::Bitmap view = wholeView(window->view());
 
         QStringList texts;
         BusyCounter busy(child<QLabel>(*window, "Label2"));
@@ -204,7 +204,7 @@ TEST(Stack, RefusalsSayWhyAndChangeNothing) {
         EXPECT_TRUE(busy.captions().isEmpty());
         EXPECT_EQ(stackNumbers(*window), row.before);
         EXPECT_EQ(listTexts(*window).size(), static_cast<qsizetype>(row.before.size()));
-        EXPECT_EQ(window->view().toBitmap(), view);
+        EXPECT_EQ(wholeView(window->view()), view);
     }
 }
 
@@ -283,7 +283,7 @@ TEST(Hierarchy, TheQuestionComesOnlyWithCommandsOnTheStack) {
             EXPECT_EQ(window->model().shrinkFactor(), 1);
             EXPECT_EQ(busy.shown(rendering), 1);
             expectList(*window, {}, emptyUpper, false);
-            EXPECT_EQ(window->view().toBitmap(), numberedImage(40, 40));
+            EXPECT_EQ(wholeView(window->view()), numberedImage(40, 40));
         } else {
             EXPECT_EQ(stackNumbers(*window), numbers);
             EXPECT_TRUE(busy.captions().isEmpty());
@@ -321,12 +321,12 @@ TEST(Tile, ANewTileIsCroppedAndShownOrIsRefused) {
         SCOPED_TRACE(row.name);
         const ornamo::Bitmap loaded = numberedImage(row.picture.width(), row.picture.height(), 7);
         if (!row.picture.isEmpty()) {
-            ASSERT_TRUE(ornamo::saveBitmapFile(loaded, folder.file("new.bmp")));
+            ASSERT_TRUE(saveBitmapFile(loaded, folder.file("new.bmp")));
         }
         auto window = startWindow(folder);
         apply(*window, {4}); // one part at cell (3, 1) of a grid of 4
         const auto placements = window->model().mosaic().placements;
-        const ornamo::Bitmap view = window->view().toBitmap();
+        const ornamo::Bitmap view = wholeView(window->view());
 
         QStringList texts;
         QWidget* over = nullptr;
@@ -354,12 +354,12 @@ TEST(Tile, ANewTileIsCroppedAndShownOrIsRefused) {
             EXPECT_EQ(window->model().mosaic().tileSize, side);
             EXPECT_EQ((*window->model().mosaic().tiles)[0], expected);
             EXPECT_EQ(window->view().mosaic().extent(), 4 * side);
-            EXPECT_EQ(window->view().toBitmap().width(), side); // the factor stays 4
+            EXPECT_EQ(wholeView(window->view()).width(), side); // the factor stays 4
         } else {
             EXPECT_EQ(window->model().mosaic().tileSize, 40);
             EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedImage(40, 40));
             EXPECT_EQ(window->model().mosaic().placements, placements);
-            EXPECT_EQ(window->view().toBitmap(), view);
+            EXPECT_EQ(wholeView(window->view()), view);
         }
         EXPECT_EQ(stackNumbers(*window), std::vector<int>{4});
     }
@@ -399,7 +399,7 @@ TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
             trigger(*window, "Nekluj1");
         for (int i = 0; i < row.zoomOuts; ++i)
             click(*window, "Button1");
-        const ornamo::Bitmap view = window->view().toBitmap();
+        const ornamo::Bitmap view = wholeView(window->view());
         const QString written = folder->file(row.written);
 
         QStringList texts;
@@ -410,7 +410,7 @@ TEST(Save, NamesGetTheExtensionAndTheWholeViewIsWritten) {
         if (!row.width)
             script.message(&texts, QMessageBox::Ok, &over);
         trigger(*window, "UloBitmapu1");
-        EXPECT_EQ(window->view().toBitmap(), view);
+        EXPECT_EQ(wholeView(window->view()), view);
         EXPECT_EQ(QFile::exists(folder->file(row.typed)),
                   std::string_view(row.typed) == row.written && row.width);
         if (!row.width) {
@@ -437,7 +437,7 @@ TEST(Save, ExportWritesTheFullSizeMosaicOrTheViewInTheChosenFormat) {
     auto window = startWindow(*folder);
     click(*window, "com1"); // grid 2: the full-size mosaic is 80 pixels across, the view 40
     const ornamo::Bitmap full = fullImage(*window);
-    const ornamo::Bitmap view = window->view().toBitmap();
+    const ornamo::Bitmap view = wholeView(window->view());
     struct Row {
         const char* typed;
         const char* filter;
@@ -482,7 +482,7 @@ TEST(Save, ExportWritesTheFullSizeMosaicOrTheViewInTheChosenFormat) {
         const QImage saved(written);
         // The format is the one the name ends in.
         EXPECT_EQ(QImageReader::imageFormat(written), QFileInfo(written).suffix().toLower());
-        const ornamo::Bitmap& expected = row.expected ? *row.expected : window->view().toBitmap();
+        const ornamo::Bitmap& expected = row.expected ? *row.expected : wholeView(window->view());
         ASSERT_EQ(saved.size(), QSize(expected.width(), expected.height()));
         expectPixels(saved, expected, 0, 0);
     }

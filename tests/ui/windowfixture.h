@@ -5,6 +5,7 @@
 // probes of the window's state.
 
 #include "bitmap.h"
+#include "bitmapfile.h"
 #include "imagefile.h"
 #include "mainwindow.h"
 #include "render.h"
@@ -41,6 +42,8 @@
 namespace windowtest {
 
 using ornamo::testimages::numberedImage;
+using ornamo::testimages::saveBitmapFile;
+using ornamo::testimages::wholeView;
 
 inline QString text(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
@@ -73,7 +76,7 @@ public:
     QString file(const QString& name) const { return QDir(dir_.path()).filePath(name); }
 
     void writeTile(const ornamo::Bitmap& tile) {
-        ASSERT_TRUE(ornamo::saveBitmapFile(tile, file(QStringLiteral("dlazdice/default.bmp"))));
+        ASSERT_TRUE(saveBitmapFile(tile, file(QStringLiteral("dlazdice/default.bmp"))));
     }
     void writeFile(const QString& name, std::string_view bytes) {
         QFile out(file(name));

@@ -35,7 +35,7 @@ struct Shown {
 
 Shown shown(MainWindow& window) {
     return {stackNumbers(window), listTexts(window),
-            child<QComboBox>(window, "ComboBox1")->currentText(), window.view().toBitmap()};
+            child<QComboBox>(window, "ComboBox1")->currentText(), wholeView(window.view())};
 }
 
 } // namespace
@@ -110,9 +110,9 @@ TEST(WorkWindow, ASavedWorkReopensAsItWasShown) {
     EXPECT_EQ(other->windowTitle(), window->windowTitle());
     ornamo::WorkDocument document;
     ASSERT_EQ(ornamo::readWorkFile(written, document), ornamo::WorkFileFailure::None);
-    ornamo::Work headless(ornamo::ViewLimits{0, 0});
+    ornamo::Work headless(ornamo::ViewLimits::keepNothing());
     ASSERT_EQ(headless.open(document), ornamo::WorkFileFailure::None);
-    EXPECT_EQ(headless.view().toBitmap(), saved.view);
+    EXPECT_EQ(wholeView(headless.view()), saved.view);
 
     // A damaged file says so and changes nothing.
     folder->writeFile(QStringLiteral("zla.ornamo"), "{\"format\": \"ornamo-work\"}");

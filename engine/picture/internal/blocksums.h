@@ -7,6 +7,7 @@
 // the placements that touch them, not the area of the mosaic.
 
 #include "ornamo.h"
+#include "pixelarea.h"
 #include "viewrect.h"
 
 #include <array>
@@ -67,10 +68,13 @@ private:
     template <class Sum>
     void computeWith(int factor, ViewRect rect, std::uint8_t* out, std::ptrdiff_t stride) const;
 
+public:
+    // What the phases of compute() read.
+
     // A drawable placement: its whole rectangle in full-size pixels, [left, right) x [top,
     // bottom), before clipping; the enlargement and the tile image it shows.
     struct Drawn {
-        std::int64_t left, top, right, bottom;
+        PixelArea area;
         std::int64_t stretchX, stretchY;
         std::uint32_t order; // position in the placement list
         std::uint8_t orientation;
@@ -92,6 +96,7 @@ private:
         std::vector<std::int32_t> columnAt, rowAt; // empty for a full table
     };
 
+private:
     void collectDrawn();
 
     std::shared_ptr<TileSet> tiles_;

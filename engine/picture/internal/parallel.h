@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <string_view>
 #include <system_error>
@@ -50,24 +49,20 @@ private:
 
 /// Calls piece(i) for every i in [0, count), on every core: each thread takes the next piece
 /// not yet taken. The calling thread works too, and between its pieces reports (100 x done)
-/// div count to `progress`, about every 30 ms, so progress comes from the calling thread only.
-/// Threads that the system cannot start are done without. `piece` must not throw.
+/// div count to `progress` as often as StepCadence says, so progress comes from the calling thread
+/// only. Threads that the system cannot start are done without. `piece` must not throw.
 template <class Piece> void runPieces(std::int64_t count, Progress* progress, Piece&& piece) {
-    using Clock = std::chrono::steady_clock;
-    constexpr auto stepTime = std::chrono::milliseconds(30);
     std::atomic<std::int64_t> next{0};
     std::atomic<std::int64_t> done{0};
     const auto work = [&](int worker, Progress* reporting) {
         const int outer = currentWorker; // a job started while reporting progress nests
         currentWorker = worker;
-        auto lastStep = Clock::now();
+        StepCadence cadence;
         for (std::int64_t i = next++; i < count; i = next++) {
             piece(i);
             const std::int64_t finished = ++done;
-            if (reporting && finished < count && Clock::now() - lastStep >= stepTime) {
+            if (reporting && finished < count && cadence.due())
                 reporting->step(static_cast<int>(100 * finished / count));
-                lastStep = Clock::now();
-            }
         }
         currentWorker = outer;
     };

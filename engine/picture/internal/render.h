@@ -63,9 +63,25 @@ void ShrinkBitmap(std::uint16_t factorX, std::uint16_t factorY, const Bitmap& so
 void renderViewRect(const Mosaic& mosaic, std::int32_t factor, const ViewRect& rect,
                     std::uint8_t* out, std::ptrdiff_t stride, Progress* progress = nullptr);
 
-/// Estimated single-thread time in nanoseconds of renderViewRect for `rect` at `factor`, which
-/// follows the full-size area behind the rect and the placements; measured on the benchmark
-/// mosaics. Used to choose between it and BlockSums.
-double estimatedStripNanoseconds(const Mosaic& mosaic, std::int32_t factor, const ViewRect& rect);
+/// Views of one mosaic drawn in strips: renderViewRect, with the estimate of its time beside it,
+/// as BlockSums has its own. Refers to the mosaic, which must outlive it.
+class StripRenderer {
+public:
+    explicit StripRenderer(const Mosaic& mosaic) : mosaic_(mosaic) {}
+
+    /// Estimated single-thread time in nanoseconds of compute() for `rect` at `factor`, which
+    /// follows the full-size area behind the rect and the placements; measured on the benchmark
+    /// mosaics.
+    double estimatedNanoseconds(std::int32_t factor, const ViewRect& rect) const;
+
+    /// renderViewRect() of the mosaic.
+    void compute(std::int32_t factor, const ViewRect& rect, std::uint8_t* out,
+                 std::ptrdiff_t stride, Progress* progress) const {
+        renderViewRect(mosaic_, factor, rect, out, stride, progress);
+    }
+
+private:
+    const Mosaic& mosaic_;
+};
 
 } // namespace ornamo

@@ -1,31 +1,49 @@
 #pragma once
 
-// ORNAMO_VECTOR_CLONES before a function with hot loops builds it twice, for the x86-64 baseline
-// and for AVX2, and picks the version the processor runs when the program starts. Everywhere
-// else (other compilers and processors, and sanitizer builds, whose start-up the early choice
-// would precede) it does nothing.
+// The hot loops of the reduction and the renderer are built twice on x86-64: for the baseline
+// and for AVX2. ORNAMO_WIDE_VERSION before a function builds it for AVX2 with every call inside
+// it inlined, so that the helpers it calls are built for AVX2 too; the caller picks a version
+// with wideVectors(). byteShuffles() does the same for the SSSE3 shuffles of the reduction.
 //
-// ORNAMO_INLINE_CALLEES additionally inlines every call inside the function, so that the
-// helpers it calls are built for AVX2 too.
+// Setting ORNAMO_PORTABLE in the environment (to anything) makes both answer false for the
+// whole run, so that the tests can run the portable versions on a machine that has the wide
+// ones. The variable is read once, the first time either is asked.
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ORNAMO_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ORNAMO_SANITIZED 1
+#include <cstdlib>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define ORNAMO_HAS_WIDE_VERSIONS 1
+#define ORNAMO_WIDE_VERSION __attribute__((target("avx2"), flatten))
+#else
+#define ORNAMO_WIDE_VERSION
 #endif
 
-#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__)) &&      \
-    !defined(ORNAMO_SANITIZED)
-#define ORNAMO_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#if defined(__clang__) // clang takes target_clones and flatten on one function for a conflict
-#define ORNAMO_INLINE_CALLEES
+namespace ornamo::detail {
+
+/// Whether the portable versions are asked for (ORNAMO_PORTABLE set).
+inline bool portableOnly() {
+    static const bool asked = std::getenv("ORNAMO_PORTABLE") != nullptr;
+    return asked;
+}
+
+/// Whether the AVX2 versions run.
+inline bool wideVectors() {
+#if defined(ORNAMO_HAS_WIDE_VERSIONS)
+    static const bool wide = !portableOnly() && __builtin_cpu_supports("avx2");
+    return wide;
 #else
-#define ORNAMO_INLINE_CALLEES __attribute__((flatten))
+    return false;
 #endif
+}
+
+/// Whether SSSE3 byte shuffles run.
+inline bool byteShuffles() {
+#if defined(ORNAMO_HAS_WIDE_VERSIONS)
+    static const bool shuffles = !portableOnly() && __builtin_cpu_supports("ssse3");
+    return shuffles;
 #else
-#define ORNAMO_VECTOR_CLONES
-#define ORNAMO_INLINE_CALLEES
+    return false;
 #endif
+}
+
+} // namespace ornamo::detail
