@@ -546,6 +546,26 @@ void MainWindow::FormKeyDown(const QKeyEvent& event) {
         if (ctrlDown_)
             Zameprkaz1Click();
         break;
+    case Qt::Key_Asterisk:
+        if (keypad)
+            fullSize();
+        break;
+    case Qt::Key_Plus:
+        if (keypad || ctrlDown_)
+            Button2Click();
+        break;
+    case Qt::Key_Minus:
+        if (keypad || ctrlDown_)
+            Button1Click();
+        break;
+    default:
+        ownKeyDown(event.key(), keypad);
+        break;
+    }
+}
+
+void MainWindow::ownKeyDown(int key, bool keypad) {
+    switch (key) {
     case Qt::Key_Q:
         if (ctrlDown_)
             Close1Click();
@@ -568,7 +588,6 @@ void MainWindow::FormKeyDown(const QKeyEvent& event) {
         if (ctrlDown_ && !keypad)
             fullSize();
         break;
-    // The keys of the edit history and of work files, beside the ones above.
     case Qt::Key_Z:
         if (ctrlDown_ && shiftDown_)
             Znova1Click();
@@ -587,18 +606,6 @@ void MainWindow::FormKeyDown(const QKeyEvent& event) {
         break;
     case Qt::Key_F3:
         OtvorPracu1Click();
-        break;
-    case Qt::Key_Asterisk:
-        if (keypad)
-            fullSize();
-        break;
-    case Qt::Key_Plus:
-        if (keypad || ctrlDown_)
-            Button2Click();
-        break;
-    case Qt::Key_Minus:
-        if (keypad || ctrlDown_)
-            Button1Click();
         break;
     default:
         break;

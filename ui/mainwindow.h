@@ -157,6 +157,9 @@ private:
     void Ovldanie1Click();
     void FormResize();
     void FormKeyDown(const QKeyEvent& event);
+    /// The keys added beside the ones FormKeyDown has always taken: the edit history, work
+    /// files, Koniec, help, the menu bar, the Ctrl zoom keys and "Prispôsob oknu".
+    void ownKeyDown(int key, bool keypad);
     void FormKeyUp(const QKeyEvent& event);
     /// Where the start-up file `name` (relative to the start folder) is read from.
     QString startFile(const QString& name) const;
