@@ -244,6 +244,51 @@ TEST_F(RenderProgram, HelpAndList) {
     EXPECT_NE(list.errors.find("warning: Chybný formát súboru!"), std::string::npos);
 }
 
+// --check-rules: one line per diagnostic in the form editors jump from, then the commands
+// read; status 1 only for a format error, and nothing else read or written.
+TEST_F(RenderProgram, CheckRules) {
+    writeFile("mixed.hrh", "Stvorec\nscale: 2\nitem:14\n0 0 1 1 R0\n1 0 1 1 R90\n1 1 1 1 R180\n"
+                           "0 1 1 1 R270\n\nPruh\nscale: 3\nitem: 2\n0 0 3 1 R0\n0 2 3 1 MR0\n\n"
+                           "Chyba\nscale: 2\nitem: 1\n0 0 1 1 R27O\n");
+    const Result mixed = render({"--check-rules", "mixed.hrh"}, false);
+    EXPECT_EQ(mixed.exitCode, 1) << mixed.errors;
+    const QStringList lines = QString::fromStdString(mixed.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5) << mixed.out;
+    EXPECT_TRUE(lines[0].startsWith("mixed.hrh:3:6: upozornenie: ")) << mixed.out;
+    EXPECT_TRUE(lines[1].startsWith("mixed.hrh:9:1: poznámka: ")) << mixed.out;
+    EXPECT_TRUE(lines[2].startsWith("mixed.hrh:18:9: chyba: ")) << mixed.out;
+    EXPECT_TRUE(lines[2].contains("R27O")) << mixed.out;
+    EXPECT_EQ(lines.mid(3).join('\n'),
+              " 1  Stvorec  (grid 2, 4 parts)\n 2  Pruh  (grid 3, 2 parts)");
+
+    const Result clean = render({"--check-rules", "rules.hrh"}, false);
+    EXPECT_EQ(clean.exitCode, 0) << clean.errors;
+    EXPECT_NE(clean.out.find(" 3  Prázdny  (grid 2, 0 parts)"), std::string::npos);
+    const Result missing = render({"--check-rules", "chýba.hrh"}, false);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.errors, "ornamo-render: Zlyhalo otvorenie súboru chýba.hrh !!!\n");
+    EXPECT_EQ(render({"--check-rules", "rules.hrh", "-o", "x.bmp"}, false).exitCode, 2);
+    EXPECT_EQ(render({"--check-rules", "rules.hrh", "1"}, false).exitCode, 2);
+    EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).size(), 3);
+
+    // With -r the run goes on with the commands before the fault, its place named.
+    const Result run = render({"-t", "tile.bmp", "-r", "mixed.hrh", "2"}, false);
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(run.errors.find("mixed.hrh:18:9: warning: Chybný formát súboru! Neznáma"), 0u)
+        << run.errors;
+}
+
+// --rules-out writes the loaded rules in the written form, all or nothing with the other
+// outputs.
+TEST_F(RenderProgram, RulesWrittenBack) {
+    const Result r = render({"--rules-out", "out.hrh", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    EXPECT_EQ(readFile("out.hrh"), exampleRules);
+    const Result failed = render({"--rules-out", "back.hrh", "-o", "nowhere/out.bmp", "1"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_FALSE(QFile::exists(path("back.hrh")));
+}
+
 TEST_F(RenderProgram, PictureSideAfterTheSteps) {
     // With a 40-pixel tile: the editor's view, or the picture the options ask for.
     const std::pair<QStringList, int> cases[] = {
