@@ -15,8 +15,8 @@ struct GridCoverage {
 };
 
 /// The cells of the grid of `pattern` (scale N, parts in cells) that no part covers; parts are
-/// clipped to the grid. A sweep over the part edges: time and memory follow the number of
-/// parts (P log P), never the N x N cells.
+/// clipped to the grid. A sweep over the part edges, ordered by a count per grid line: time and
+/// memory follow the parts and the N + 1 grid lines (P log N + N), never the N x N cells.
 GridCoverage gridCoverage(const Mosaic& pattern);
 
 } // namespace ornamo
