@@ -40,11 +40,21 @@ Bitmap loadTile(const Options& options) {
     return std::move(*tile);
 }
 
+// A command's name for the terminal: control characters (an escape sequence in a rule file)
+// are shown as U+FFFD.
+QString printableName(const std::string& name) {
+    QString shown = displayName(name);
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    return shown;
+}
+
 void listCommands(const CommandSlots& commands, int count, std::FILE* out) {
     for (int i = 0; i < count; ++i) {
         const Command& c = commands[static_cast<std::size_t>(i)];
         std::fprintf(out, "%2d  %s  (grid %d, %zu parts)\n", i + 1,
-                     utf8(displayName(c.name)).c_str(), static_cast<int>(c.pattern.scale),
+                     utf8(printableName(c.name)).c_str(), static_cast<int>(c.pattern.scale),
                      c.pattern.placements.size());
     }
 }
