@@ -72,10 +72,55 @@ struct Clipped {
     std::int64_t x0, y0, x1, y1;
 };
 
+// A grid of at most 64 cells a part: each part marks its corners in a difference grid, and
+// running sums over the grid give every cell's cover.
+GridCoverage countCells(const Mosaic& pattern) {
+    const auto n = static_cast<std::size_t>(pattern.scale);
+    const std::size_t side = n + 1;
+    std::vector<std::int32_t> marks(side * side);
+    const auto clip = [n](std::int64_t v) {
+        return static_cast<std::size_t>(
+            std::clamp<std::int64_t>(v, 0, static_cast<std::int64_t>(n)));
+    };
+    for (const Placement& p : pattern.placements) {
+        const std::size_t x0 = clip(p.x), y0 = clip(p.y);
+        const std::size_t x1 = clip(std::int64_t{p.x} + p.width);
+        const std::size_t y1 = clip(std::int64_t{p.y} + p.height);
+        if (x0 >= x1 || y0 >= y1)
+            continue;
+        ++marks[y0 * side + x0];
+        --marks[y0 * side + x1];
+        --marks[y1 * side + x0];
+        ++marks[y1 * side + x1];
+    }
+    for (std::size_t y = 0; y < n; ++y)
+        for (std::size_t x = 1; x < n; ++x)
+            marks[y * side + x] += marks[y * side + x - 1];
+    for (std::size_t y = 1; y < n; ++y)
+        for (std::size_t x = 0; x < n; ++x)
+            marks[y * side + x] += marks[(y - 1) * side + x];
+    // Column by column, as the sweep finds the first uncovered cell.
+    GridCoverage result;
+    bool found = false;
+    for (std::size_t x = 0; x < n; ++x)
+        for (std::size_t y = 0; y < n; ++y)
+            if (marks[y * side + x] == 0) {
+                ++result.uncovered;
+                if (!found) {
+                    found = true;
+                    result.firstX = static_cast<std::int64_t>(x);
+                    result.firstY = static_cast<std::int64_t>(y);
+                }
+            }
+    return result;
+}
+
 } // namespace
 
 GridCoverage gridCoverage(const Mosaic& pattern) {
     const std::int64_t n = pattern.scale;
+    if (n * n <= 64 * static_cast<std::int64_t>(pattern.placements.size()))
+        return countCells(pattern);
     const auto size = static_cast<std::size_t>(n) + 1;
     // Grid lines are 0..n (at most 65536 of them): the row edges are numbered and the part
     // edges ordered by column with a count per line, no sort.
