@@ -196,6 +196,19 @@ INSTANTIATE_TEST_SUITE_P(
                     "step 8 (zoom-out): Myslíš, že to má ešte zmysel?"},
         FailureCase{"SelectBeyondTheList", {"1", "select:1"}, 1, "select:1"},
         FailureCase{"MissingTile", {"-t", "chýba.bmp"}, 1, "Nemôžem nahrať súbor chýba.bmp !!!"},
+        FailureCase{"TooLargeByHowMuch", QStringList(8, "1"), 1,
+                    "step 8 (1): Mozaika by bola príliš veľká. Mozaika by mala 65 536 dielov; "
+                    "najviac je 65 535."},
+        FailureCase{"RulesStepWithoutAFile", {"1", "rules:"}, 2, "unknown step 'rules:'"},
+        FailureCase{"RulesStepFileMissing",
+                    {"1", "rules:chýba.hrh"},
+                    1,
+                    "step 2 (rules:chýba.hrh): Zlyhalo otvorenie súboru chýba.hrh !!!"},
+        FailureCase{"RulesStepNamesTheEntry",
+                    {"1", "2", "rules:tile.bmp"},
+                    1,
+                    "step 3 (rules:tile.bmp): 1. záznam zásobníka od najstaršieho („Stvorec“, "
+                    "príkaz 1): v nových pravidlách je tento príkaz prázdny."},
         FailureCase{"MissingRulesAreAWarning",
                     {"-r", "chýba.hrh", "1"},
                     1,
@@ -369,6 +382,44 @@ TEST_F(RenderProgram, AWorkContinuesWhereItWasSaved) {
               std::string::npos)
         << future.errors;
     EXPECT_FALSE(QFile::exists(path("g.bmp")));
+}
+
+// rules:FILE.hrh applies the stack again with that file's rules: as if the run had used them
+// from the start, taken back by history-back, kept by a saved work; a faulty file gives the
+// records before its fault and a warning.
+TEST_F(RenderProgram, ARulesStepAppliesTheStackAgain) {
+    const std::string changed = "Iný\nscale: 3\nitem: 2\n0 0 1 1 MR90\n2 2 1 1 R0\n\n"
+                                "Pás\nscale: 2\nitem: 1\n0 0 2 1 MR180\n";
+    writeFile("new.hrh", changed);
+    writeFile("faulty.hrh", changed + "\nChyba\nscale: 2\nitem: 1\n0 0 1 1 r0\n");
+    const QStringList steps{"1", "2", "1", "zoom-out"};
+    const Result replayed =
+        render(QStringList{"--placements", "a.txt", "--save-work", "w.ornamo", "-o", "a.bmp"} +
+               steps + QStringList{"rules:new.hrh"});
+    ASSERT_EQ(replayed.exitCode, 0) << replayed.errors;
+    const Result byHand = render(
+        QStringList{"-t", "tile.bmp", "-r", "new.hrh", "--placements", "b.txt", "-o", "b.bmp"} +
+            steps.mid(0, 3),
+        false);
+    ASSERT_EQ(byHand.exitCode, 0) << byHand.errors;
+    EXPECT_EQ(readFile("a.txt"), readFile("b.txt"));
+    EXPECT_EQ(readFile("a.bmp"), readFile("b.bmp"));
+    ASSERT_EQ(render({"-w", "w.ornamo", "-o", "c.bmp"}, false).exitCode, 0);
+    EXPECT_EQ(readFile("c.bmp"), readFile("a.bmp"));
+
+    ASSERT_EQ(render(QStringList{"--placements", "d.txt"} + steps +
+                     QStringList{"rules:new.hrh", "history-back"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(render(QStringList{"--placements", "e.txt"} + steps).exitCode, 0);
+    EXPECT_EQ(readFile("d.txt"), readFile("e.txt"));
+
+    const Result faulty =
+        render(QStringList{"--placements", "f.txt"} + steps + QStringList{"rules:faulty.hrh"});
+    ASSERT_EQ(faulty.exitCode, 0) << faulty.errors;
+    EXPECT_NE(faulty.errors.find("warning: faulty.hrh: Chybný formát súboru!"), std::string::npos)
+        << faulty.errors;
+    EXPECT_EQ(readFile("f.txt"), readFile("a.txt"));
 }
 
 // Qt's own messages (here its debug output, switched on for every category) reach stderr only
