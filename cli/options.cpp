@@ -184,7 +184,7 @@ struct OptionSet {
 };
 
 void declareOptions(QCommandLineParser& parser, const OptionSet& set) {
-    parser.setApplicationDescription(QString::fromLatin1(description));
+    parser.setApplicationDescription(QString::fromUtf8(description));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addVersionOption();
     parser.addOptions({set.help, set.tile, set.rules, set.gap, set.crop, set.full, set.shrink,

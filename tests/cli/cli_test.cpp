@@ -1,5 +1,6 @@
 #include "bitmapfile.h"
 #include "imagefile.h"
+#include "messages.h"
 
 #include <gtest/gtest.h>
 
@@ -432,6 +433,75 @@ TEST_F(RenderProgram, ASignalDuringASaveLeavesNoTemporaryFile) {
         EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).join(' '),
                   "big.png rules.hrh tile.bmp");
         EXPECT_EQ(readFile("big.png"), "old");
+    }
+}
+
+// The outputs of one run are all replaced or none, whichever step fails: a target found
+// unreplaceable before the first rename, or a rename that fails late (the kernel's refusals
+// come from a preloaded library). When putting an earlier target back fails as well, the
+// message says which files were replaced.
+TEST_F(RenderProgram, TheOutputsOfARunAreAllReplacedOrNone) {
+    struct Case {
+        const char* name;
+        const char* appendOnly;
+        const char* failingRenames;
+        bool withoutUnnamedTemporaries;
+        bool picturePresent;
+        QStringList replaced; // the targets that hold the new contents
+    };
+    const Case cases[] = {
+        {"append-only placements", "p.txt", nullptr, false, true, {}},
+        {"late failure of the placements", nullptr, "p.txt:0", false, true, {}},
+        {"late failure of the work", nullptr, "w.ornamo:0", false, true, {}},
+        {"named temporary files", nullptr, "w.ornamo:0", true, true, {}},
+        {"a new picture taken away again", nullptr, "p.txt:0", false, false, {}},
+        {"the picture cannot be put back", nullptr, "p.txt:0,p.png:1", false, true, {"p.png"}},
+        {"nothing fails", nullptr, nullptr, false, true, {"p.png", "p.txt", "w.ornamo"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(directory.path()).remove("p.png");
+        if (c.picturePresent)
+            writeFile("p.png", "old picture");
+        writeFile("p.txt", "old placements");
+        writeFile("w.ornamo", "old work");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LD_PRELOAD", c.withoutUnnamedTemporaries ? FAILING_RENAMES
+                                             " " NO_UNNAMED_TEMPORARY
+                                                                     : FAILING_RENAMES);
+        environment.insert("ASAN_OPTIONS",
+                           environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+        if (c.appendOnly)
+            environment.insert("APPEND_ONLY", c.appendOnly);
+        if (c.failingRenames)
+            environment.insert("FAILING_RENAMES", c.failingRenames);
+        const Result r =
+            render({"-o", "p.png", "--placements", "p.txt", "--save-work", "w.ornamo", "1"}, true,
+                   environment);
+        const bool all = c.replaced.size() == 3;
+        EXPECT_EQ(r.exitCode, all ? 0 : 1) << r.errors;
+        const std::pair<const char*, std::string> olds[] = {
+            {"p.png", c.picturePresent ? "old picture" : "(missing)"},
+            {"p.txt", "old placements"},
+            {"w.ornamo", "old work"}};
+        std::vector<std::string> replaced, unchanged;
+        for (const auto& [name, old] : olds) {
+            const bool isNew = c.replaced.contains(name);
+            EXPECT_EQ(readFile(name) != old, isNew) << name;
+            (isNew ? replaced : unchanged).push_back(name);
+        }
+        if (!c.replaced.isEmpty() && !all) {
+            EXPECT_NE(r.errors.find(ornamo::messages::partlyReplaced(replaced, unchanged)),
+                      std::string::npos)
+                << r.errors;
+        } else if (!all) {
+            EXPECT_EQ(r.errors.find("Nahradené"), std::string::npos) << r.errors;
+        }
+        QStringList expected{"rules.hrh", "tile.bmp", "p.txt", "w.ornamo"};
+        if (c.picturePresent || c.replaced.contains("p.png"))
+            expected << "p.png";
+        expected.sort();
+        EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files), expected); // no temporary left
     }
 }
 
