@@ -197,10 +197,15 @@ INSTANTIATE_TEST_SUITE_P(
                     "step 8 (zoom-out): Myslíš, že to má ešte zmysel?"},
         FailureCase{"SelectBeyondTheList", {"1", "select:1"}, 1, "select:1"},
         FailureCase{"MissingTile", {"-t", "chýba.bmp"}, 1, "Nemôžem nahrať súbor chýba.bmp !!!"},
-        FailureCase{"MissingRulesAreAWarning",
+        FailureCase{"MissingRulesEndTheRun",
                     {"-r", "chýba.hrh", "1"},
                     1,
-                    "warning: Zlyhalo otvorenie súboru chýba.hrh !!!"}),
+                    "ornamo-render: Zlyhalo otvorenie súboru chýba.hrh !!!\n"},
+        FailureCase{"PlacementsNotWritten",
+                    {"--placements", "nowhere/p.txt", "1"},
+                    1,
+                    "Zlyhalo uloženie súboru nowhere/p.txt !!!"},
+        FailureCase{"EmptyView", QStringList(6, "zoom-out"), 1, "the picture would be empty"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(RenderProgram, DefaultFilesAreThoseOfTheCurrentDirectory) {
@@ -234,6 +239,7 @@ TEST_F(RenderProgram, HelpAndList) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Usage:"), std::string::npos);
     EXPECT_NE(help.out.find("delete-up-to"), std::string::npos);
+    EXPECT_NE(help.out.find("\"Späť\""), std::string::npos) << help.out;
 
     writeFile("faulty.hrh", std::string(exampleRules) + "Chyba\nscale: 2\nitem: 1\n0 0 1 1 r0\n");
     const Result list = render({"-r", "faulty.hrh", "--list"});
@@ -405,18 +411,24 @@ TEST_F(RenderProgram, ANameThatIsNotUtf8IsRefused) {
     EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).size(), 2);
 }
 
-// INT, TERM and HUP during a save remove the named temporary file (O_TMPFILE is taken away,
-// as on file systems without it) and end the program as the signal does.
+// The signals that end a program during a save remove the named temporary file (O_TMPFILE is taken
+// away, as on file systems without it) and end the program as the signal does.
 TEST_F(RenderProgram, ASignalDuringASaveLeavesNoTemporaryFile) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LD_PRELOAD", NO_UNNAMED_TEMPORARY);
     environment.insert("ASAN_OPTIONS",
                        environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal :
+         {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGUSR1, SIGALRM, SIGXFSZ}) {
         SCOPED_TRACE(signal);
         writeFile("big.png", "old");
         QProcess process;
         process.setProcessEnvironment(environment);
+        process.setChildProcessModifier([] {
+            const rlimit noCore{0, 0}; // QUIT and XFSZ would leave a core file
+            setrlimit(RLIMIT_CORE, &noCore);
+            ::signal(SIGPIPE, SIG_DFL);
+        });
         process.setWorkingDirectory(directory.path());
         process.start(ORNAMO_RENDER,
                       QStringList{"-t", "tile.bmp", "-r", "rules.hrh", "--full", "-o", "big.png"} +
