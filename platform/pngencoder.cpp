@@ -200,6 +200,8 @@ public:
             // chunk leaves the order again before anyone took it.
             inOrder_.push_back(std::move(chunk));
             try {
+                if (pngChunkQueueingHook)
+                    pngChunkQueueingHook();
                 queue_.push_back(inOrder_.back().get());
             } catch (...) {
                 inOrder_.pop_back();
