@@ -306,6 +306,7 @@ TEST(WorkFile, TheCheckCoversTheWholeWork) {
         Work work;
         return failure == WorkFileFailure::None ? work.open(document) : failure;
     };
+    EXPECT_EQ(opens(good), WorkFileFailure::None);
     EXPECT_EQ(opens(first), WorkFileFailure::None);
     const struct {
         const char* key;
