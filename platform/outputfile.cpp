@@ -211,8 +211,8 @@ Target targetOf(const QString& path) {
 #endif
 }
 
-// Syncs what the system holds of the open file to the disk. Qt's QSaveFile::commit() syncs
-// too but ignores a failure, and QFileDevice::flush() only hands Qt's buffer to the system.
+// Syncs what the system holds of the open file to the disk: QFileDevice::flush() only hands
+// Qt's buffer to the system.
 // Pipes, terminals and character devices have nothing to sync and say so with EINVAL.
 bool syncToDisk(QFileDevice& device, bool direct) {
 #ifdef Q_OS_UNIX
@@ -225,7 +225,7 @@ bool syncToDisk(QFileDevice& device, bool direct) {
     while (result != 0 && errno == EINTR);
     return result == 0 || (direct && (errno == EINVAL || errno == ENOTSUP));
 #else
-    // Elsewhere QSaveFile::commit() flushes the system's buffers (FlushFileBuffers) itself.
+    // Elsewhere nothing is written through a temporary file (open() refuses).
     Q_UNUSED(device);
     Q_UNUSED(direct);
     return true;
@@ -663,6 +663,7 @@ CommitResult commitOutputs(const std::vector<OutputFile*>& outputs) {
                 result.failed = static_cast<int>(i);
             output.discard();
         } else {
+            ::fsync(output.folder_); // the renames on the disk too, where it can say so
             OutputsCommit::finish(entries[i]);
         }
     }
