@@ -132,17 +132,20 @@ void runStep(const Step& step, Work& work, std::FILE* errors) {
 // The picture asked for: the editor's view as the steps left it, or the mosaic it shows at
 // full size or reduced by --shrink.
 const MosaicView& picture(const Options& options, const MosaicView& editorView, MosaicView& other) {
-    if (options.picture == Picture::View)
-        return editorView;
-    const bool full = options.picture == Picture::Full;
-    if (!other.render(editorView.mosaic(), full ? 1 : options.shrink, full))
-        throw std::bad_alloc();
-    if (other.side() == 0)
+    const MosaicView* chosen = &editorView;
+    if (options.picture != Picture::View) {
+        const bool full = options.picture == Picture::Full;
+        if (!other.render(editorView.mosaic(), full ? 1 : options.shrink, full))
+            throw std::bad_alloc();
+        chosen = &other;
+    }
+    // The editor's view at a factor beyond the mosaic is empty as well: the same reason.
+    if (chosen->side() == 0)
         throw Failure{"the picture would be empty: the mosaic image of " +
                       std::to_string(editorView.mosaic().extent()) +
                       " pixels is not larger than the reduction factor " +
-                      std::to_string(static_cast<std::uint16_t>(options.shrink))};
-    return other;
+                      std::to_string(static_cast<std::uint16_t>(chosen->factor()))};
+    return *chosen;
 }
 
 // The placements file: the scale, the tile size and the factor, then one line per placement.
@@ -222,6 +225,10 @@ void startWork(const Options& options, Work& work, std::FILE* out, std::FILE* er
                           utf8(options.rules), read))
         work.useRules(std::move(rules));
     const std::string readMessage = messages::text(read.failure, utf8(options.rules));
+    // Rules named on the command line that cannot be read end the run: without them the steps
+    // would fail for a reason that is not theirs.
+    if (read.failure == HierarchyFailure::OpenFailed && options.rulesGiven)
+        throw Failure{readMessage};
     if (read.failure == HierarchyFailure::BadFormat)
         reportFormatError(work.rules(), utf8(options.rules), readMessage, errors);
     else if (!readMessage.empty())

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ornamo::messages {
 
@@ -141,6 +142,18 @@ inline std::string tileLoadFailed(std::string_view path) {
 }
 inline std::string saveFailed(std::string_view name) {
     return "Zlyhalo uloženie súboru " + std::string(name) + " !!!";
+}
+/// After a failed save of several files whose earlier files could not all be put back: which
+/// hold the new contents and which are as they were.
+inline std::string partlyReplaced(const std::vector<std::string>& replaced,
+                                  const std::vector<std::string>& unchanged) {
+    const auto list = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (const std::string& name : names)
+            text += (text.empty() ? "" : ", ") + name;
+        return text.empty() ? std::string("žiadne") : text;
+    };
+    return "Nahradené súbory: " + list(replaced) + ". Súbory bez zmeny: " + list(unchanged) + ".";
 }
 
 // The work as a document: its file, its history and the question before it is lost.

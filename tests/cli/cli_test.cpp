@@ -1,5 +1,6 @@
 #include "bitmapfile.h"
 #include "imagefile.h"
+#include "messages.h"
 
 #include <gtest/gtest.h>
 
@@ -209,10 +210,15 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     "step 3 (rules:tile.bmp): 1. záznam zásobníka od najstaršieho („Stvorec“, "
                     "príkaz 1): v nových pravidlách je tento príkaz prázdny."},
-        FailureCase{"MissingRulesAreAWarning",
+        FailureCase{"MissingRulesEndTheRun",
                     {"-r", "chýba.hrh", "1"},
                     1,
-                    "warning: Zlyhalo otvorenie súboru chýba.hrh !!!"}),
+                    "ornamo-render: Zlyhalo otvorenie súboru chýba.hrh !!!\n"},
+        FailureCase{"PlacementsNotWritten",
+                    {"--placements", "nowhere/p.txt", "1"},
+                    1,
+                    "Zlyhalo uloženie súboru nowhere/p.txt !!!"},
+        FailureCase{"EmptyView", QStringList(6, "zoom-out"), 1, "the picture would be empty"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(RenderProgram, DefaultFilesAreThoseOfTheCurrentDirectory) {
@@ -246,6 +252,7 @@ TEST_F(RenderProgram, HelpAndList) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Usage:"), std::string::npos);
     EXPECT_NE(help.out.find("delete-up-to"), std::string::npos);
+    EXPECT_NE(help.out.find("\"Späť\""), std::string::npos) << help.out;
 
     writeFile("faulty.hrh", std::string(exampleRules) + "Chyba\nscale: 2\nitem: 1\n0 0 1 1 r0\n");
     const Result list = render({"-r", "faulty.hrh", "--list"});
@@ -500,18 +507,24 @@ TEST_F(RenderProgram, ANameThatIsNotUtf8IsRefused) {
     EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).size(), 2);
 }
 
-// INT, TERM and HUP during a save remove the named temporary file (O_TMPFILE is taken away,
-// as on file systems without it) and end the program as the signal does.
+// The signals that end a program during a save remove the named temporary file (O_TMPFILE is taken
+// away, as on file systems without it) and end the program as the signal does.
 TEST_F(RenderProgram, ASignalDuringASaveLeavesNoTemporaryFile) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LD_PRELOAD", NO_UNNAMED_TEMPORARY);
     environment.insert("ASAN_OPTIONS",
                        environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal :
+         {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGUSR1, SIGALRM, SIGXFSZ}) {
         SCOPED_TRACE(signal);
         writeFile("big.png", "old");
         QProcess process;
         process.setProcessEnvironment(environment);
+        process.setChildProcessModifier([] {
+            const rlimit noCore{0, 0}; // QUIT and XFSZ would leave a core file
+            setrlimit(RLIMIT_CORE, &noCore);
+            ::signal(SIGPIPE, SIG_DFL);
+        });
         process.setWorkingDirectory(directory.path());
         process.start(ORNAMO_RENDER,
                       QStringList{"-t", "tile.bmp", "-r", "rules.hrh", "--full", "-o", "big.png"} +
@@ -528,6 +541,75 @@ TEST_F(RenderProgram, ASignalDuringASaveLeavesNoTemporaryFile) {
         EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).join(' '),
                   "big.png rules.hrh tile.bmp");
         EXPECT_EQ(readFile("big.png"), "old");
+    }
+}
+
+// The outputs of one run are all replaced or none, whichever step fails: a target found
+// unreplaceable before the first rename, or a rename that fails late (the kernel's refusals
+// come from a preloaded library). When putting an earlier target back fails as well, the
+// message says which files were replaced.
+TEST_F(RenderProgram, TheOutputsOfARunAreAllReplacedOrNone) {
+    struct Case {
+        const char* name;
+        const char* appendOnly;
+        const char* failingRenames;
+        bool withoutUnnamedTemporaries;
+        bool picturePresent;
+        QStringList replaced; // the targets that hold the new contents
+    };
+    const Case cases[] = {
+        {"append-only placements", "p.txt", nullptr, false, true, {}},
+        {"late failure of the placements", nullptr, "p.txt:0", false, true, {}},
+        {"late failure of the work", nullptr, "w.ornamo:0", false, true, {}},
+        {"named temporary files", nullptr, "w.ornamo:0", true, true, {}},
+        {"a new picture taken away again", nullptr, "p.txt:0", false, false, {}},
+        {"the picture cannot be put back", nullptr, "p.txt:0,p.png:1", false, true, {"p.png"}},
+        {"nothing fails", nullptr, nullptr, false, true, {"p.png", "p.txt", "w.ornamo"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(directory.path()).remove("p.png");
+        if (c.picturePresent)
+            writeFile("p.png", "old picture");
+        writeFile("p.txt", "old placements");
+        writeFile("w.ornamo", "old work");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LD_PRELOAD", c.withoutUnnamedTemporaries ? FAILING_RENAMES
+                                             " " NO_UNNAMED_TEMPORARY
+                                                                     : FAILING_RENAMES);
+        environment.insert("ASAN_OPTIONS",
+                           environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+        if (c.appendOnly)
+            environment.insert("APPEND_ONLY", c.appendOnly);
+        if (c.failingRenames)
+            environment.insert("FAILING_RENAMES", c.failingRenames);
+        const Result r =
+            render({"-o", "p.png", "--placements", "p.txt", "--save-work", "w.ornamo", "1"}, true,
+                   environment);
+        const bool all = c.replaced.size() == 3;
+        EXPECT_EQ(r.exitCode, all ? 0 : 1) << r.errors;
+        const std::pair<const char*, std::string> olds[] = {
+            {"p.png", c.picturePresent ? "old picture" : "(missing)"},
+            {"p.txt", "old placements"},
+            {"w.ornamo", "old work"}};
+        std::vector<std::string> replaced, unchanged;
+        for (const auto& [name, old] : olds) {
+            const bool isNew = c.replaced.contains(name);
+            EXPECT_EQ(readFile(name) != old, isNew) << name;
+            (isNew ? replaced : unchanged).push_back(name);
+        }
+        if (!c.replaced.isEmpty() && !all) {
+            EXPECT_NE(r.errors.find(ornamo::messages::partlyReplaced(replaced, unchanged)),
+                      std::string::npos)
+                << r.errors;
+        } else if (!all) {
+            EXPECT_EQ(r.errors.find("Nahradené"), std::string::npos) << r.errors;
+        }
+        QStringList expected{"rules.hrh", "tile.bmp", "p.txt", "w.ornamo"};
+        if (c.picturePresent || c.replaced.contains("p.png"))
+            expected << "p.png";
+        expected.sort();
+        EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files), expected); // no temporary left
     }
 }
 

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace ornamo {
 namespace {
@@ -211,6 +215,42 @@ TEST_F(History, IsBoundedInStatesAndTileBytes) {
         work.undo();
     EXPECT_EQ(back, 2) << "two earlier tiles fit the history's 256 MB, a third does not";
     EXPECT_EQ(work.baseTile().pixel(0, 0), 2u);
+}
+
+// The rules each state holds count toward the same bound: 40 loads of 8 MB rules (each text a
+// valid rules file padded after its last record) keep only the states whose rules fit.
+TEST_F(History, CountsTheRulesOfEveryState) {
+    std::string text = "A\nscale: 2\nitem: 1\n0 0 1 1 R0\n";
+    text.resize(std::size_t{8} << 20, '\n');
+    for (int i = 0; i < 40; ++i) {
+        text[0] = static_cast<char>('A' + i);
+        work.startNewMosaic(rulesFromBytes(text, "x.hrh"));
+    }
+    int back = 0;
+    for (; work.canUndo(); ++back)
+        work.undo();
+    EXPECT_LE(back, 32) << "the rules only old states hold stay within 256 MB";
+    EXPECT_GE(back, 28);
+}
+
+// A work keeps the name of its rules file, never the folders it was read from.
+TEST_F(History, TheDocumentKeepsTheRulesFileNameOnly) {
+    work.useRules(rulesFromBytes(rulesA, "/home/someone/vzory/pravidlá.hrh"));
+    EXPECT_EQ(work.document().rulesFileName, "pravidlá.hrh");
+}
+
+// A name holding U+FFFD (bytes that were not UTF-8, decoded) is refused even where a file of
+// that very name exists: it stands for another file.
+TEST(RulesFile, ANameThatWasNotUtf8IsRefused) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("ornamo-rules-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path path = folder / "w\xEF\xBF\xBD.hrh";
+    std::ofstream(path) << rulesA;
+    HierarchyResult result;
+    EXPECT_EQ(loadRulesFile(path, "w.hrh", result), nullptr);
+    EXPECT_EQ(result.failure, HierarchyFailure::OpenFailed);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
