@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <variant>
 #include <vector>
 
@@ -36,6 +37,13 @@ struct Step {
     QString text; ///< as written, for messages
 };
 
+/// A point of the full-size mosaic whose origin --explain prints.
+struct ExplainPoint {
+    std::int64_t x = 0;
+    std::int64_t y = 0;
+    QString text; ///< as written, for messages
+};
+
 /// Which picture is written.
 enum class Picture {
     View,   ///< the editor's view: the mosaic image reduced as the steps leave it
@@ -58,6 +66,7 @@ struct Options {
     QString work;     ///< a work file to start from; empty: the tile and the rules
     QString saveWork; ///< where to write the work after the steps; empty: nowhere
     std::vector<Step> steps;
+    std::vector<ExplainPoint> explain; ///< in the order given
 };
 
 /// --help: the text to print on stdout, exit status 0.
