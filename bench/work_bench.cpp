@@ -2,6 +2,7 @@
 // a 40-pixel tile (59049 placements). A step back or forward puts a state in place, rebuilds the
 // mosaic from its stack and makes the view again.
 
+#include "provenance.h"
 #include "work.h"
 
 #include <benchmark/benchmark.h>
@@ -111,6 +112,87 @@ void ReplayWithChangedRules(benchmark::State& state) {
     state.counters["view side"] = work.view().side();
 }
 BENCHMARK(ReplayWithChangedRules)->Arg(16)->Arg(510)->Unit(benchmark::kMillisecond);
+
+// A mosaic of 65535 placements from random stretched, overlapping and out-of-grid parts: a
+// one-part command, then commands of 3, 5, 17 and 257 parts (3 x 5 x 17 x 257 = 65535).
+struct ExplainedMosaic {
+    std::vector<Mosaic> patterns;
+    Mosaic mosaic;
+    ExplainedMosaic() {
+        std::mt19937 rng(65535);
+        const auto pick = [&](int from, int to) {
+            return std::uniform_int_distribution<int>(from, to)(rng);
+        };
+        mosaic.tileSize = 8;
+        ResetMosaic(mosaic);
+        const std::pair<int, int> commands[] = {{1, 1}, {2, 3}, {3, 5}, {4, 17}, {16, 257}};
+        for (const auto& [grid, parts] : commands) {
+            Mosaic pattern;
+            pattern.scale = static_cast<std::uint16_t>(grid);
+            for (int i = 0; i < parts; ++i)
+                pattern.placements.push_back({pick(1, 2), pick(1, 2), pick(0, grid), pick(0, grid),
+                                              static_cast<Orientation>(pick(0, 7))});
+            if (parts == 1)
+                pattern.placements.front() = {1, 1, 0, 0, Orientation::R0};
+            SubstituteCommand(pattern, mosaic);
+            patterns.push_back(pattern);
+        }
+    }
+    Provenance provenance() const {
+        std::vector<const Mosaic*> pointers;
+        for (const Mosaic& p : patterns)
+            pointers.push_back(&p);
+        return Provenance(mosaic.tileSize, pointers);
+    }
+};
+
+// One query at a random point of the mosaic: the top placement, its chain and tile pixel, or
+// the causes of a gap.
+void ExplainPoint(benchmark::State& state) {
+    const ExplainedMosaic m;
+    const Provenance provenance = m.provenance();
+    std::mt19937 rng(1);
+    std::uniform_int_distribution<std::int64_t> coordinate(0, provenance.extent() - 1);
+    std::int64_t covered = 0;
+    for (auto _ : state) {
+        const PointOrigin origin = provenance.explain(coordinate(rng), coordinate(rng));
+        covered += origin.covered;
+        benchmark::DoNotOptimize(origin);
+    }
+    state.counters["placements"] = static_cast<double>(m.mosaic.placements.size());
+    state.counters["covered"] =
+        static_cast<double>(covered) / static_cast<double>(state.iterations());
+}
+BENCHMARK(ExplainPoint)->Unit(benchmark::kMicrosecond);
+
+// For comparison: the top placement alone by a walk over all 65535 placements.
+void ScanForTopPlacement(benchmark::State& state) {
+    const ExplainedMosaic m;
+    std::mt19937 rng(1);
+    std::uniform_int_distribution<std::int64_t> coordinate(0, m.mosaic.extent() - 1);
+    const std::int64_t t = m.mosaic.tileSize;
+    for (auto _ : state) {
+        const std::int64_t x = coordinate(rng), y = coordinate(rng);
+        std::size_t top = m.mosaic.placements.size();
+        for (std::size_t i = 0; i < m.mosaic.placements.size(); ++i) {
+            const Placement& p = m.mosaic.placements[i];
+            if (x >= p.x && x < p.x + p.width * t && y >= p.y && y < p.y + p.height * t)
+                top = i;
+        }
+        benchmark::DoNotOptimize(top);
+    }
+}
+BENCHMARK(ScanForTopPlacement)->Unit(benchmark::kMicrosecond);
+
+// The rectangles of all 65535 copies of the first entry's one part.
+void CopiesOfAPart(benchmark::State& state) {
+    const ExplainedMosaic m;
+    const Provenance provenance = m.provenance();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(provenance.copies(0, 0));
+    state.counters["copies"] = static_cast<double>(provenance.copies(0, 0).size());
+}
+BENCHMARK(CopiesOfAPart)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

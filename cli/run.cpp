@@ -1,6 +1,7 @@
 #include "run.h"
 
 #include "crop.h"
+#include "explain.h"
 #include "hierarchy.h"
 #include "imagefile.h"
 #include "messages.h"
@@ -8,11 +9,13 @@
 #include "names.h"
 #include "outputs.h"
 #include "rulemessages.h"
+#include "provenance.h"
 #include "work.h"
 #include "workfile.h"
 
 #include <QFile>
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <string>
@@ -200,6 +203,37 @@ int checkRules(const Options& options, std::FILE* out, std::FILE* errors) {
     return read.failure == HierarchyFailure::None ? 0 : 1;
 }
 
+// A fault in the command line that shows only once the steps have run (status 2).
+struct UsageFailure {
+    std::string reason;
+};
+
+// --explain: every point is checked before anything is printed or written.
+void explainPoints(const Options& options, const Work& work, std::FILE* out) {
+    if (options.explain.empty())
+        return;
+    const std::vector<StackEntry>& stack = work.model().stack();
+    std::vector<const Mosaic*> patterns;
+    std::vector<std::string> names;
+    for (const StackEntry& entry : stack) {
+        patterns.push_back(&entry.pattern());
+        names.push_back(utf8(displayName(entry.name())));
+    }
+    const Provenance provenance(work.model().mosaic().tileSize, patterns);
+    const std::int64_t extent = provenance.extent();
+    for (const ExplainPoint& point : options.explain)
+        if (point.x >= extent || point.y >= extent)
+            throw UsageFailure{"--explain " + utf8(point.text) + ": the mosaic is " +
+                               std::to_string(extent) + " x " + std::to_string(extent) +
+                               " pixels, the point lies " +
+                               std::to_string(std::max(point.x, point.y) - extent + 1) +
+                               " pixels beyond its edge"};
+    for (const ExplainPoint& point : options.explain)
+        for (const std::string& line :
+             explanationLines(provenance.explain(point.x, point.y), names))
+            std::fprintf(out, "%s\n", line.c_str());
+}
+
 // The work the steps start from: a saved work, or the tile and the hierarchy file. The view
 // starts as the tile itself, shown unreduced; nothing of it is kept, since the picture is
 // computed band by band as it is written.
@@ -269,7 +303,8 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
     const MosaicView* image = nullptr;
     if (!options.output.isEmpty())
         image = &picture(options, view, other);
-    else if (!options.list)
+    explainPoints(options, work, out);
+    if (!image && !options.list && options.explain.empty())
         std::fprintf(out, "mosaic %lld x %lld pixels, %zu placement%s, view %d x %d pixels\n",
                      static_cast<long long>(mosaic.extent()),
                      static_cast<long long>(mosaic.extent()), mosaic.placements.size(),
@@ -287,6 +322,9 @@ int run(const Options& options, std::FILE* out, std::FILE* errors) {
         return runOrThrow(options, out, errors);
     } catch (const Failure& failure) {
         report(errors, failure.reason);
+    } catch (const UsageFailure& failure) {
+        report(errors, failure.reason);
+        return 2;
     } catch (const std::bad_alloc&) {
         report(errors, std::string(messages::notEnoughMemory));
     }

@@ -209,6 +209,10 @@ void MainWindow::createViewPane(QWidget* client) {
     });
     connect(viewPane_, &ViewPane::outOfMemory, this,
             [this] { showMessage(ornamo::messages::notEnoughMemory); });
+    connect(viewPane_, &ViewPane::originAsked, this,
+            [this](QPoint point, QPoint globalPosition, ViewPane::Pointing pointing) {
+                explainPoint(point, globalPosition, pointing == ViewPane::Pointing::Click);
+            });
 }
 
 void MainWindow::createProgressBar(QWidget* client) {
@@ -606,6 +610,9 @@ void MainWindow::ownKeyDown(int key, bool keypad) {
         break;
     case Qt::Key_F3:
         OtvorPracu1Click();
+        break;
+    case Qt::Key_Escape:
+        viewPane_->clearOutline();
         break;
     default:
         break;

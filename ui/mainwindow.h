@@ -158,7 +158,8 @@ private:
     void FormResize();
     void FormKeyDown(const QKeyEvent& event);
     /// The keys added beside the ones FormKeyDown has always taken: the edit history, work
-    /// files, Koniec, help, the menu bar, the Ctrl zoom keys and "Prispôsob oknu".
+    /// files, Koniec, help, the menu bar, the Ctrl zoom keys, "Prispôsob oknu" and Escape (the
+    /// outline of the copies of a part goes).
     void ownKeyDown(int key, bool keypad);
     void FormKeyUp(const QKeyEvent& event);
     /// Where the start-up file `name` (relative to the start folder) is read from.
@@ -253,6 +254,15 @@ private:
     /// then unchanged.
     void cropWithDialog(ornamo::Bitmap& tile);
 
+    // Where a pixel comes from (mainwindow_origin.cpp), asked with Shift over the picture.
+    /// A move shows the point's chain in the picture's tip. A click also chooses a stack entry
+    /// in the list, as a choice there does, and outlines every copy of the part the point lies
+    /// in at that entry: the newest entry, or the next older one when the click falls inside
+    /// the outline shown (the newest again after the oldest). A gap clears the outline.
+    void explainPoint(QPoint point, QPoint globalPosition, bool clicked);
+    /// The stack's entries and the tile size as the outline was made for them.
+    std::vector<const void*> stackIdentity() const;
+
     // Controls, named by their kind and a number.
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
@@ -291,6 +301,9 @@ private:
     std::array<QString, 12> ruleTips_;           // of the command slots
     const ornamo::Rules* tippedRules_ = nullptr; // the rules and the gap colour the tips show
     ornamo::Color tippedGap_ = 0;
+
+    std::vector<const void*> outlinedStack_; // stackIdentity() when the outline was made
+    std::size_t outlinedEntry_ = 0;
 
     QDir folder_;
     bool folderGiven_ = false;

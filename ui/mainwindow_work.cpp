@@ -221,6 +221,8 @@ void MainWindow::finish(const ornamo::Outcome& outcome) {
     updateActions();
     updateTitle();
     updatePictureTip();
+    if (!viewPane_->outline().empty() && outlinedStack_ != stackIdentity())
+        viewPane_->clearOutline(); // the mosaic it outlined is gone
     if (outcome.refusal != ornamo::Refusal::None)
         showMessage(ornamo::messages::text(outcome.refusal));
     if (outcome.render)

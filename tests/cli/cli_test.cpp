@@ -1,6 +1,7 @@
 #include "bitmapfile.h"
 #include "imagefile.h"
 #include "messages.h"
+#include "testimages.h"
 
 #include <gtest/gtest.h>
 
@@ -191,6 +192,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "\nUsage: ornamo-render [options]"},
         FailureCase{"OutputNeitherBmpNorPng", {"-o", "x.jpg"}, 2, ".bmp or .png"},
         FailureCase{"BothOutputsOneFile", {"--placements", "out.bmp"}, 2, "name the same file"},
+        FailureCase{"ExplainNotAPoint", {"--explain", "3"}, 2, "--explain wants a point"},
+        FailureCase{"ExplainBeyondTheMosaic", {"1", "--explain", "5,80"}, 2, "--explain 5,80"},
         FailureCase{"RefusedCommand", {"1", "3"}, 1, "step 2 (3): Tento príkaz sa nedá použiť."},
         FailureCase{"UndoOnEmptyStack", {"undo"}, 1, "Príkazový zásobník je prázdny."},
         FailureCase{"ZoomOutTooFar", QStringList(8, "zoom-out"), 1,
@@ -220,6 +223,58 @@ INSTANTIATE_TEST_SUITE_P(
                     "Zlyhalo uloženie súboru nowhere/p.txt !!!"},
         FailureCase{"EmptyView", QStringList(6, "zoom-out"), 1, "the picture would be empty"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// --explain against the picture itself: with a tile whose pixels name their column and row,
+// the full-size mosaic shows at each point the tile pixel the last line names, or the gap
+// colour; the orientation is that of the last placement covering the point.
+TEST_F(RenderProgram, ExplainedPointsShowWhatThePictureShows) {
+    ASSERT_TRUE(saveBitmapFile(ornamo::testimages::numberedImage(40, 40), path("numbered.bmp")));
+    const QStringList steps{"1", "2", "1"};
+    QStringList arguments{"-t", "numbered.bmp", "--gap",        "0000FF", "--full",
+                          "-o", "full.bmp",     "--placements", "p.txt"};
+    std::vector<std::pair<int, int>> points;
+    for (int i = 0; i < 60; ++i) {
+        points.emplace_back((i * 7919) % 480, (i * 104729 + 13) % 480);
+        arguments << "--explain"
+                  << QStringLiteral("%1,%2").arg(points.back().first).arg(points.back().second);
+    }
+    const Result r = render(QStringList{"-r", "rules.hrh"} + arguments + steps, false);
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    const auto image = ornamo::loadBitmapFile(path("full.bmp"));
+    ASSERT_TRUE(image);
+    const QStringList lines = QString::fromStdString(r.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), static_cast<qsizetype>(points.size() * (steps.size() + 1)));
+    QStringList placements = QString::fromStdString(readFile("p.txt")).split('\n');
+    placements.removeFirst();
+    const char* const keywords[] = {"R0", "R90", "R180", "R270", "MR0", "MR90", "MR180", "MR270"};
+    int gaps = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto [x, y] = points[i];
+        const QStringList last =
+            lines[static_cast<qsizetype>((i + 1) * (steps.size() + 1) - 1)].split(' ');
+        const Color shown = image->pixel(x, y);
+        QString top;
+        for (const QString& line : placements) {
+            const QStringList f = line.split(' ');
+            if (f.size() == 5 && x >= f[2].toInt() && x < f[2].toInt() + 40 * f[0].toInt() &&
+                y >= f[3].toInt() && y < f[3].toInt() + 40 * f[1].toInt())
+                top = keywords[f[4].toInt()];
+        }
+        if (last[0] == "gap") {
+            ++gaps;
+            EXPECT_EQ(shown, makeColor(0, 0, 0xFF)) << x << "," << y;
+            EXPECT_TRUE(top.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(last.size(), 4) << last.join(' ').toStdString();
+        EXPECT_EQ(last[0], "tile");
+        EXPECT_EQ(shown, makeColor(static_cast<std::uint8_t>(last[1].toInt()),
+                                   static_cast<std::uint8_t>(last[2].toInt()), 0x5A))
+            << x << "," << y;
+        EXPECT_EQ(last[3], top);
+    }
+    EXPECT_GT(gaps, 5); // the empty middle row of the 3 x 3 command
+}
 
 TEST_F(RenderProgram, DefaultFilesAreThoseOfTheCurrentDirectory) {
     EXPECT_EQ(render({"-o", "out.bmp"}, false).exitCode, 1); // no dlazdice/default.bmp here
