@@ -19,6 +19,7 @@
 #include "commandstack.h"
 #include "imagefile.h"
 #include "mosaicview.h"
+#include "outersize.h"
 #include "progress.h"
 #include "work.h"
 
@@ -85,6 +86,14 @@ public:
     void setMemoryCheckForTests(ornamo::CommandStackModel::MemoryCheck check) {
         work_.setMemoryCheck(std::move(check));
     }
+    /// Test seam: reads work files in place of the platform's reader; it runs on a thread of
+    /// its own, as the reader does.
+    using WorkReader =
+        std::function<ornamo::WorkFileFailure(const QString&, ornamo::WorkDocument&)>;
+    void setWorkReaderForTests(WorkReader reader) { workReader_ = std::move(reader); }
+    /// Opens the files given on the command line (openFiles()); what they bring is where the
+    /// work starts, not a change of it.
+    void openStartFiles(const QStringList& paths);
     /// The picture shown: the mosaic of the last render at the factor of the last zoom.
     const ornamo::MosaicView& view() const { return work_.view(); }
     /// The work file the work was last saved to or opened from; empty before.
@@ -105,6 +114,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -170,6 +180,11 @@ private:
     void Button1Click();
     void Button2Click();
     void fullSize();
+    /// Ctrl++, Ctrl+-, Ctrl+0 and Ctrl+wheel: closer, farther, full size, about `anchor` (a
+    /// point of Image1).
+    void zoomCloser(QPoint anchor);
+    void zoomFarther(QPoint anchor);
+    void zoomFullSize(QPoint anchor);
     /// "Prispôsob oknu": the smallest zoom step at which the whole view fits the image's room.
     void Prisposob1Click();
     void commandClick(int number);
@@ -199,7 +214,13 @@ private:
     bool maySaveWork();
     /// Saves to the work's file, or asks for one first; true when saved.
     bool saveWork(bool askForName);
+    /// Asks about the work in hand, then reads the work file at `path`.
     void openWorkFile(const QString& path);
+    /// Reads the work file at `path` in place of the work in hand, without asking.
+    void readWork(const QString& path);
+    ornamo::WorkFileFailure readOffTheWindowsThread(const QString& path,
+                                                    ornamo::WorkDocument& document,
+                                                    ornamo::Progress& progress);
     void OpenImage1Click();
     void OpenDialog1CanClose(const QString& path);
     void OpenDialog1Close();
@@ -283,6 +304,7 @@ private:
     // The state of the run besides the work.
     ornamo::Work work_;
     QString workFile_;
+    WorkReader workReader_;
     std::shared_ptr<const ornamo::Rules> pendingRules_; // read in OpenDialog2, if it opened
     bool ctrlDown_ = false;
     bool shiftDown_ = false;
@@ -298,5 +320,6 @@ private:
     bool busy_ = false;
     bool closePending_ = false;
     bool outerSizeFitted_ = false;
+    OuterSizeFit outerSize_;
     QColor gapColorChoice_{Qt::white};
 };

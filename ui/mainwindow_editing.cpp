@@ -22,9 +22,11 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -34,29 +36,46 @@
 
 // ---- Zoom ----
 
+// "Zmenši", "Zväčši" and keypad *: the scroll bars keep their offsets in view pixels, pulled
+// back only when the new view is smaller.
+
 void MainWindow::Button1Click() {
     if (!heldOff())
-        zoomAbout(viewPane_->centre(),
-                  [this](ornamo::Progress* progress) { return work_.zoomOut(progress); });
+        runOnWork([this](ornamo::Progress* progress) { return work_.zoomOut(progress); });
 }
 
 void MainWindow::Button2Click() {
     if (!heldOff())
-        zoomAbout(viewPane_->centre(),
-                  [this](ornamo::Progress* progress) { return work_.zoomIn(progress); });
+        runOnWork([this](ornamo::Progress* progress) { return work_.zoomIn(progress); });
 }
 
 void MainWindow::fullSize() {
     if (!heldOff())
-        zoomAbout(viewPane_->centre(),
-                  [this](ornamo::Progress* progress) { return work_.fullSize(progress); });
+        runOnWork([this](ornamo::Progress* progress) { return work_.fullSize(progress); });
+}
+
+// Ctrl++, Ctrl+-, Ctrl+0 and Ctrl+wheel: the mosaic point under `anchor` stays there.
+
+void MainWindow::zoomCloser(QPoint anchor) {
+    if (!heldOff())
+        zoomAbout(anchor, [this](ornamo::Progress* progress) { return work_.zoomIn(progress); });
+}
+
+void MainWindow::zoomFarther(QPoint anchor) {
+    if (!heldOff())
+        zoomAbout(anchor, [this](ornamo::Progress* progress) { return work_.zoomOut(progress); });
+}
+
+void MainWindow::zoomFullSize(QPoint anchor) {
+    if (!heldOff())
+        zoomAbout(anchor, [this](ornamo::Progress* progress) { return work_.fullSize(progress); });
 }
 
 void MainWindow::Prisposob1Click() {
     if (heldOff())
         return;
     const QSize room = viewPane_->room();
-    runOnWork([this, room](ornamo::Progress* progress) {
+    zoomAbout(viewPane_->centre(), [this, room](ornamo::Progress* progress) {
         return work_.zoomToFit(room.width(), room.height(), progress);
     });
 }
@@ -305,6 +324,15 @@ void MainWindow::openFiles(const QStringList& paths) {
     }
 }
 
+void MainWindow::openStartFiles(const QStringList& paths) {
+    const bool untouched = !work_.isModified();
+    openFiles(paths);
+    if (untouched) {
+        work_.markSaved();
+        updateTitle();
+    }
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (!heldOff() && !droppedFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
@@ -413,16 +441,21 @@ void MainWindow::OtvorPracu1Click() {
         return;
     QFileDialog dialog(this);
     prepareWorkDialog(dialog, "OpenWorkDialog1", QFileDialog::AcceptOpen);
+    // The question about the work in hand was asked above, once.
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        openWorkFile(dialog.selectedFiles().constFirst());
+        readWork(dialog.selectedFiles().constFirst());
 }
 
 void MainWindow::openWorkFile(const QString& path) {
-    if (heldOff() || !maySaveWork())
-        return;
-    ornamo::WorkDocument document;
-    ornamo::WorkFileFailure failure = ornamo::readWorkFile(path, document);
+    if (!heldOff() && maySaveWork())
+        readWork(path);
+}
+
+void MainWindow::readWork(const QString& path) {
+    ornamo::WorkFileFailure failure = ornamo::WorkFileFailure::None;
     runOnWork([&](ornamo::Progress* progress) {
+        ornamo::WorkDocument document;
+        failure = readOffTheWindowsThread(path, document, *progress);
         if (failure == ornamo::WorkFileFailure::None)
             failure = work_.open(document, progress);
         return ornamo::Outcome{failure == ornamo::WorkFileFailure::None, {}};
@@ -434,6 +467,25 @@ void MainWindow::openWorkFile(const QString& path) {
     workFile_ = path;
     updateTitle();
     viewPane_->scrollTo({work_.scrollX(), work_.scrollY()});
+}
+
+ornamo::WorkFileFailure MainWindow::readOffTheWindowsThread(const QString& path,
+                                                            ornamo::WorkDocument& document,
+                                                            ornamo::Progress& progress) {
+    // The reader runs on a thread of its own while the window goes on repainting under the
+    // busy indicator; input that would change the work is held off meanwhile.
+    progress.StartProcessBar(ornamo::Caption::Reading);
+    ornamo::WorkFileFailure failure = ornamo::WorkFileFailure::None;
+    QEventLoop waiting;
+    std::unique_ptr<QThread> reader(QThread::create([&, read = workReader_] {
+        failure = read ? read(path, document) : ornamo::readWorkFile(path, document);
+    }));
+    connect(reader.get(), &QThread::finished, &waiting, &QEventLoop::quit);
+    reader->start();
+    waiting.exec();
+    reader->wait();
+    progress.EndProcessBar();
+    return failure;
 }
 
 // ---- Saving ----
@@ -481,12 +533,8 @@ void MainWindow::ExportDialog1CanClose(const QString& name) {
         return;
     }
     const ornamo::MosaicView& picture = ExportDialog1->fullSize() ? fullSize : work_.view();
+    // A picture too large for BMP was refused by the dialog.
     const ornamo::ImageFileFormat format = ExportDialog1->format(name);
-    if (format == ornamo::ImageFileFormat::Bmp &&
-        !ornamo::bmpFits(picture.side(), picture.side())) {
-        showMessage(ornamo::messages::tooLargeForBmp, this);
-        return;
-    }
     if (!ExportProgress1)
         ExportProgress1 = new ProgressWindow(this);
     ExportProgress1->setDetail(pictureSizeText(picture.side()));

@@ -289,4 +289,31 @@ TEST(FileDialogs, WriteNoSettings) {
     EXPECT_EQ(configuration.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
+// A name typed into a file dialog and confirmed with Enter leaves no completion list behind to
+// take the next click.
+TEST(FileDialogs, TheCompletionListGoesWithTheDialog) {
+    auto folder = standardFolder();
+    folder->writeFile(QStringLiteral("ine.hrh"), standardHierarchy);
+    folder->writeFile(QStringLiteral("inakšie.hrh"), standardHierarchy);
+    auto window = startWindow(*folder);
+    {
+        ModalScript script;
+        script.then<QFileDialog>([&](QFileDialog& dialog) {
+            dialog.setDirectory(folder->path());
+            auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setFocus();
+            QTest::qWait(300); // the folder's list is read in the background
+            QTest::keyClicks(name, QStringLiteral("in"));
+            QTRY_VERIFY_WITH_TIMEOUT(QApplication::activePopupWidget(), 3000);
+            QTest::keyClicks(QApplication::activePopupWidget(), QStringLiteral("e.hrh"));
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+        });
+        trigger(*window, "Natajhierarchiu1");
+    }
+    QTest::qWait(100);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    click(*window, "com1");
+    EXPECT_EQ(stackNumbers(*window), std::vector<int>{1});
+}
+
 } // namespace
