@@ -403,7 +403,6 @@ void MainWindow::FormCreate() {
     try {
         if (tile->width() != tile->height())
             cropWithDialog(*tile);
-        defaultTile_ = *tile;
     } catch (const std::bad_alloc&) {
         showMessage(ornamo::messages::notEnoughMemory);
         return;

@@ -22,6 +22,7 @@
 #include "outersize.h"
 #include "progress.h"
 #include "work.h"
+#include "zoom.h"
 
 #include <QColor>
 #include <QDir>
@@ -51,6 +52,7 @@ class ViewPane;
 class QAction;
 class QColorDialog;
 class QComboBox;
+class QFileDialog;
 class QFrame;
 class QLabel;
 class QProgressBar;
@@ -185,7 +187,7 @@ private:
     void zoomCloser(QPoint anchor);
     void zoomFarther(QPoint anchor);
     void zoomFullSize(QPoint anchor);
-    /// "Prispôsob oknu": the smallest zoom step at which the whole view fits the image's room.
+    /// "Prispôsob oknu": the smallest whole factor at which the whole view fits the room.
     void Prisposob1Click();
     void commandClick(int number);
     void ApplyCommand(int number);
@@ -221,6 +223,9 @@ private:
     ornamo::WorkFileFailure readOffTheWindowsThread(const QString& path,
                                                     ornamo::WorkDocument& document,
                                                     ornamo::Progress& progress);
+    /// The folder of the last file opened or saved in this run: where every file dialog starts.
+    void rememberFolder(const QString& path);
+    void startInLastFolder(QFileDialog& dialog) const;
     void OpenImage1Click();
     void OpenDialog1CanClose(const QString& path);
     void OpenDialog1Close();
@@ -241,6 +246,13 @@ private:
     /// Runs a zoom so that the mosaic point under `anchor` (a point of Image1) stays under it,
     /// as far as the scroll range allows.
     void zoomAbout(QPoint anchor, const Change& zoom);
+    /// Shows the view magnified `magnification` times (1: full size), the mosaic point under
+    /// `anchor` kept there.
+    void magnifyAbout(QPoint anchor, int magnification);
+    /// Scrolls so that the point under `anchor`, scrolled by `scrolled` at `before`, stays.
+    void scrollAbout(QPoint anchor, QPoint scrolled, ornamo::ViewScale before);
+    /// Back to full size from a magnification, the scroll offsets kept as they are.
+    void unmagnify();
     /// The picture's tooltip: the mosaic's full size, its placements and the zoom.
     void updatePictureTip();
     void updateActions();
@@ -305,14 +317,15 @@ private:
     ornamo::Work work_;
     QString workFile_;
     WorkReader workReader_;
+    QString lastFolder_;                                // empty until a file was opened or saved
     std::shared_ptr<const ornamo::Rules> pendingRules_; // read in OpenDialog2, if it opened
     bool ctrlDown_ = false;
     bool shiftDown_ = false;
     std::optional<ornamo::Bitmap> openedTile_;   // the file confirmed in OpenDialog1, if it loaded
-    ornamo::Bitmap defaultTile_;                 // the squared default tile, for the rule tips
     std::array<QString, 12> ruleTips_;           // of the command slots
     const ornamo::Rules* tippedRules_ = nullptr; // the rules and the gap colour the tips show
     ornamo::Color tippedGap_ = 0;
+    std::weak_ptr<ornamo::TileSet> tippedTiles_; // the tile the tips draw with
 
     QDir folder_;
     bool folderGiven_ = false;

@@ -316,4 +316,34 @@ TEST(FileDialogs, TheCompletionListGoesWithTheDialog) {
     EXPECT_EQ(stackNumbers(*window), std::vector<int>{1});
 }
 
+// Every file dialog starts in the folder of the last file opened or saved in this run.
+TEST(FileDialogs, StartWhereTheLastFileWas) {
+    auto folder = standardFolder();
+    QDir(folder->path()).mkpath(QStringLiteral("a/b"));
+    ASSERT_TRUE(saveBitmapFile(numberedImage(40, 40), folder->file(QStringLiteral("a/t.bmp"))));
+    auto window = startWindow(*folder);
+    const auto startsIn = [&](const char* item, const QString& where) {
+        SCOPED_TRACE(item);
+        QString shown;
+        ModalScript script;
+        script.then<QFileDialog>([&](QFileDialog& dialog) {
+            shown = dialog.directory().absolutePath();
+            dialog.reject();
+        });
+        trigger(*window, item);
+        EXPECT_EQ(shown, where);
+    };
+    window->openStartFiles({folder->file(QStringLiteral("a/t.bmp"))});
+    // (The work is unchanged until "Načítaj hierarchiu" starts a new mosaic.)
+    for (const char* item : {"OtvorPracu1", "UlozPracuAko1", "OpenImage1", "UloBitmapu1",
+                             "Exportujobrazok1", "Natajhierarchiu1"})
+        startsIn(item, folder->file(QStringLiteral("a")));
+    {
+        ModalScript script;
+        answerFile(script, folder->file(QStringLiteral("a/b/obraz.bmp")), "SavePictureDialog1");
+        trigger(*window, "UloBitmapu1");
+    }
+    startsIn("OpenImage1", folder->file(QStringLiteral("a/b")));
+}
+
 } // namespace
