@@ -128,7 +128,7 @@ TEST(MenuKeys, EveryMenuItemsKeyDoesWhatTheItemDoes) {
 }
 
 // Ctrl with +, = and - zooms as the keypad does, Ctrl+0 shows full size.
-TEST(MenuKeys, ZoomKeysAndTheCentreThatStays) {
+TEST(MenuKeys, CtrlZoomKeysStepTheFactor) {
     auto folder = standardFolder();
     auto window = startWindow(*folder);
     for (int i = 0; i < 5; ++i)
