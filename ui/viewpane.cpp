@@ -10,7 +10,9 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
 namespace {
@@ -86,7 +88,9 @@ void ViewPane::ShowView() {
         return;
     showingView_ = true;
 
-    const int side = view_.side();
+    // The side as shown; a scroll bar's range ends at the largest int.
+    const int side = static_cast<int>(std::min<std::int64_t>(
+        std::int64_t{view_.side()} * magnification_, std::numeric_limits<int>::max()));
     Image1->resize(side, side); // clamped to its maximum size
 
     int hpos = 0;
@@ -110,7 +114,7 @@ void ViewPane::ShowView() {
     }
 
     try {
-        Image1->drawView(view_, hpos, vpos);
+        Image1->drawView(view_, hpos, vpos, magnification_);
     } catch (const std::bad_alloc&) {
         showingView_ = false;
         emit outOfMemory();

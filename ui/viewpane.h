@@ -60,6 +60,10 @@ public:
     /// The largest size the picture may take in the window's present size.
     QSize room() const;
     void setPictureTip(const QString& tip);
+    /// Each view pixel shown as a block of this side (1 = full size); takes effect at the next
+    /// ShowView().
+    void setMagnification(int magnification) { magnification_ = magnification; }
+    int magnification() const { return magnification_; }
 
     /// What the pointer did over the picture while Shift was held.
     enum class Pointing : bool { Hover, Click };
@@ -108,6 +112,7 @@ private:
     QScrollBar* ScrollBar1 = nullptr;
     QScrollBar* ScrollBar2 = nullptr;
     bool showingView_ = false;
+    int magnification_ = 1;
     int wheelRest_ = 0; // wheel movement short of a whole notch
     bool panning_ = false;
     QPoint panFrom_;  // where the drag started, on the screen

@@ -17,6 +17,7 @@ namespace ornamo::messages {
 inline constexpr std::string_view busyRendering = "--- Počítam ---";
 inline constexpr std::string_view busyShrinking = "---Škálujem---";
 inline constexpr std::string_view busySaving = "--- Ukladám ---";
+inline constexpr std::string_view busyReading = "--- Čítam ---";
 inline constexpr std::string_view emptyStackLower = "-- prázdny --";
 inline constexpr std::string_view emptyStackUpper = "-- Prázdny --";
 inline constexpr std::string_view emptySlotName = "--";
@@ -131,6 +132,8 @@ constexpr std::string_view text(Caption caption) {
         return busyShrinking;
     case Caption::Saving:
         return busySaving;
+    case Caption::Reading:
+        return busyReading;
     }
     return {};
 }

@@ -391,8 +391,8 @@ Outcome Work::fullSize(Progress* progress) {
 
 std::int32_t fittingFactor(std::int64_t extent, int width, int height) {
     std::int32_t factor = 1;
-    while (factor < 128 && MosaicView::sideFor(extent, factor, false) > std::min(width, height))
-        factor *= 2;
+    while (factor < 255 && MosaicView::sideFor(extent, factor, false) > std::min(width, height))
+        ++factor;
     return factor;
 }
 

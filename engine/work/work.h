@@ -61,8 +61,8 @@ struct WorkDocument;
 /// placementCheck() of the mosaic the stack gives.
 std::uint64_t workCheck(const WorkDocument& document, std::uint64_t placements);
 
-/// "Prispôsob oknu": the smallest zoom step (1, 2, 4 ... 128) whose view of a mosaic `extent`
-/// pixels on a side is at most width x height pixels; 128 when none is.
+/// "Prispôsob oknu": the smallest whole factor from 1 to 255 whose view of a mosaic `extent`
+/// pixels on a side is at most width x height pixels; 255 when none is.
 std::int32_t fittingFactor(std::int64_t extent, int width, int height);
 
 /// Everything a work file holds: what is needed to rebuild the work exactly.
