@@ -276,11 +276,8 @@ Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
     if (newExtent > maxExtent || 2 * (reach / t) * w > int32Limit)
         return {false, Refusal::MosaicTooLarge};
 
-    const std::uint64_t tileBytes = 8 * Bitmap::bytesFor(w, w);
-    std::uint64_t heldTileBytes = 0;
-    if (mosaic.tiles)
-        for (const Bitmap& tile : *mosaic.tiles)
-            heldTileBytes += tile.capacityBytes();
+    const std::uint64_t tileBytes = TileSet::bytesFor(w);
+    const std::uint64_t heldTileBytes = mosaic.tiles ? mosaic.tiles->heldBytes() : 0;
     if (!fitsInMemory(tileBytes, heldTileBytes) ||
         !memoryCheck_(newExtent, state_.shrinkFactor, noScale_))
         return {false, Refusal::NotEnoughMemory};

@@ -149,7 +149,7 @@ public:
     /// Puts a tile set that changeBaseTile() built in place, its tile size with it, leaving the
     /// placements as they are: only for restore() to follow.
     void useTiles(std::shared_ptr<TileSet> tiles) {
-        state_.mosaic.tileSize = static_cast<std::uint16_t>((*tiles)[0].width());
+        state_.mosaic.tileSize = static_cast<std::uint16_t>(tiles->base().width());
         state_.mosaic.tiles = std::move(tiles);
     }
 

@@ -94,7 +94,7 @@ Work::Work(ViewLimits limits) : view_(limits), rules_(std::make_shared<const Rul
 }
 
 const Bitmap& Work::baseTile() const {
-    return (*model_.mosaic().tiles)[0];
+    return model_.mosaic().tiles->base();
 }
 
 // ---- Starting ----
@@ -199,8 +199,7 @@ void Work::trimHistory() {
         std::uint64_t bytes = 0;
         for (const State& state : states_)
             if (state.tiles && counted.insert(state.tiles.get()).second)
-                for (const Bitmap& tile : *state.tiles)
-                    bytes += tile.capacityBytes();
+                bytes += state.tiles->heldBytes();
         if (bytes <= historyTileBytes || index_ == 0)
             break;
         dropOldest();
