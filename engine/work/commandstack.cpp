@@ -261,6 +261,14 @@ Outcome CommandStackModel::resetAfterHierarchyLoad() {
 }
 
 Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
+    return changeBaseTileFrom(squareTile, nullptr);
+}
+
+Outcome CommandStackModel::changeBaseTile(Bitmap&& squareTile) {
+    return changeBaseTileFrom(squareTile, &squareTile);
+}
+
+Outcome CommandStackModel::changeBaseTileFrom(const Bitmap& squareTile, Bitmap* movable) {
     const std::int64_t w = squareTile.width();
     if (squareTile.isEmpty() || squareTile.width() != squareTile.height())
         return {false, Refusal::TileUnusable};
@@ -285,7 +293,10 @@ Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
     std::shared_ptr<TileSet> tiles;
     try {
         tiles = std::make_shared<TileSet>();
-        BuildTileSet(*tiles, squareTile);
+        if (movable)
+            BuildTileSet(*tiles, std::move(*movable));
+        else
+            BuildTileSet(*tiles, squareTile);
     } catch (const std::bad_alloc&) {
         return {false, Refusal::NotEnoughMemory};
     }

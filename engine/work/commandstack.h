@@ -134,6 +134,9 @@ public:
     /// range (Refusal::MosaicTooLarge), tile images or render images that would not
     /// fit (Refusal::NotEnoughMemory).
     Outcome changeBaseTile(const Bitmap& squareTile);
+    /// The same, taking the tile's pixels over instead of copying them (a large tile is not
+    /// held twice); `squareTile` is left as it was when the change is refused.
+    Outcome changeBaseTile(Bitmap&& squareTile);
 
     /// Puts `commands` in place of the twelve slots. The stack, the mosaic and the list stay: each
     /// entry keeps the pattern and the name it was applied with, so undo and the edits stay
@@ -207,6 +210,8 @@ public:
     void restore(const Snapshot& snapshot);
 
 private:
+    // changeBaseTile() of `squareTile`, whose pixels are taken over when `movable` is it.
+    Outcome changeBaseTileFrom(const Bitmap& squareTile, Bitmap* movable);
     // The part of the state the editing operations work on as a copy, committed only when
     // every step was accepted.
     struct State {

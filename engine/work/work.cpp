@@ -99,9 +99,9 @@ const Bitmap& Work::baseTile() const {
 
 // ---- Starting ----
 
-Outcome Work::start(const Bitmap& squareTile, Color gapColor, Progress* progress) {
+Outcome Work::start(Bitmap squareTile, Color gapColor, Progress* progress) {
     CommandStackModel before = model_;
-    const Outcome built = model_.changeBaseTile(squareTile);
+    const Outcome built = model_.changeBaseTile(std::move(squareTile));
     if (built.refusal != Refusal::None)
         return built;
     model_.setGapColor(gapColor);
