@@ -223,7 +223,8 @@ void MainWindow::OpenImage1Click() {
         return;
     if (!OpenDialog1) {
         OpenDialog1 = new ConfirmingFileDialog(
-            this, QStringLiteral("BMP Files (*.bmp);;Súbory PNG (*.png);;All files (*)"), QFileDialog::AcceptOpen);
+            this, QStringLiteral("BMP Files (*.bmp);;Súbory PNG (*.png);;All files (*)"),
+            QFileDialog::AcceptOpen);
         OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
         OpenDialog1->setConfirmHandler([this](const QString& path) { OpenDialog1CanClose(path); });
     }

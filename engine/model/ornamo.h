@@ -31,7 +31,9 @@ struct TileView {
     /// Whether the pixels of a row lie side by side, left to right.
     bool rowsAreContiguous() const { return columnStep == 3; }
     /// Row y: with contiguous rows, its pixels from left to right.
-    const std::uint8_t* row(int y) const { return origin + static_cast<std::ptrdiff_t>(y) * rowStep; }
+    const std::uint8_t* row(int y) const {
+        return origin + static_cast<std::ptrdiff_t>(y) * rowStep;
+    }
     const std::uint8_t* pixel(int x, int y) const {
         return row(y) + static_cast<std::ptrdiff_t>(x) * columnStep;
     }

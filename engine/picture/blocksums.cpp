@@ -502,8 +502,8 @@ void fillTableFromBase(const TileView& tile, const Bitmap& base,
             const auto [x0, x1] = ends(xAt, turned ? j : i, fromRight);
             const auto [y0, y1] = ends(yAt, turned ? i : j, fromBottom);
             for (std::size_t c = 0; c < 3; ++c, ++to)
-                *to = static_cast<Entry>(sums[y1 + x1 + c] - sums[y1 + x0 + c] -
-                                         sums[y0 + x1 + c] + sums[y0 + x0 + c]);
+                *to = static_cast<Entry>(sums[y1 + x1 + c] - sums[y1 + x0 + c] - sums[y0 + x1 + c] +
+                                         sums[y0 + x0 + c]);
         }
 }
 

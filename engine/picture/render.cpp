@@ -83,7 +83,7 @@ void streamBytes(std::uint8_t* to, const std::uint8_t* from, std::size_t n) {
 struct Visible {
     const std::uint8_t* tilePixels; // the tile's first pixel; its rows tileStride bytes apart
     std::ptrdiff_t tileStride;
-    std::ptrdiff_t columnStep; // 3, or another step for an image read from the base tile
+    std::ptrdiff_t columnStep;           // 3, or another step for an image read from the base tile
     std::int32_t left, top;              // the placement's corner, maybe outside the image
     std::int32_t factorX, factorY;       // enlargement, >= 1
     std::int32_t fromX, toX, fromY, toY; // the visible pixels, [from, to)
@@ -136,8 +136,8 @@ struct Band {
 // Draws the rows [fromRow, toRow) of a placement whose tile image is read from the base tile by
 // index arithmetic: each source row it shows is first gathered into `gathered` (a row of the
 // tile), its visible columns only, and then drawn as a row of a kept image would be.
-void drawGatheredRows(const Visible& v, const Band& band, std::int32_t fromRow,
-                      std::int32_t toRow, std::uint8_t* gathered) {
+void drawGatheredRows(const Visible& v, const Band& band, std::int32_t fromRow, std::int32_t toRow,
+                      std::uint8_t* gathered) {
     const auto bytes = static_cast<std::size_t>(v.toX - v.fromX) * 3;
     const std::int64_t offset = std::int64_t{fromRow} - v.top;
     auto sourceRow = static_cast<std::int64_t>(offset / v.factorY);
@@ -274,9 +274,9 @@ void clipPlacements(const Mosaic& mosaic, RenderPlan& plan) {
         const auto toY = static_cast<std::int32_t>(seen.bottom);
         const std::int32_t firstBand = (fromY - plan.top) / plan.bandRows;
         const std::int32_t lastBand = (toY - 1 - plan.top) / plan.bandRows;
-        plan.visible.push_back({drawing.tile.origin, drawing.tile.rowStep,
-                                drawing.tile.columnStep, p.x, p.y, p.width, p.height, fromX, toX,
-                                fromY, toY, firstBand, lastBand});
+        plan.visible.push_back({drawing.tile.origin, drawing.tile.rowStep, drawing.tile.columnStep,
+                                p.x, p.y, p.width, p.height, fromX, toX, fromY, toY, firstBand,
+                                lastBand});
         plan.longestSpan = std::max(plan.longestSpan, lastBand - firstBand);
     }
     if (plan.visible.size() >= std::numeric_limits<std::uint32_t>::max())

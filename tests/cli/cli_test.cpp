@@ -119,12 +119,12 @@ TEST_F(RenderProgram, AnExportedPngIsTheNextTile) {
     ASSERT_EQ(render({"-o", "first.png", "1"}).exitCode, 0);
     ASSERT_EQ(render({"-o", "first.bmp", "1"}).exitCode, 0);
     const QStringList next{"-r", "rules.hrh", "2", "-o"};
-    ASSERT_EQ(render(QStringList{"-t", "first.png"} + next + QStringList{"fromPng.bmp"}, false)
-                  .exitCode,
-              0);
-    ASSERT_EQ(render(QStringList{"-t", "first.bmp"} + next + QStringList{"fromBmp.bmp"}, false)
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        render(QStringList{"-t", "first.png"} + next + QStringList{"fromPng.bmp"}, false).exitCode,
+        0);
+    ASSERT_EQ(
+        render(QStringList{"-t", "first.bmp"} + next + QStringList{"fromBmp.bmp"}, false).exitCode,
+        0);
     EXPECT_EQ(readFile("fromPng.bmp"), readFile("fromBmp.bmp"));
 
     writeFile("broken.png", readFile("first.png").substr(0, 60));

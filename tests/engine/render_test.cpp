@@ -176,9 +176,9 @@ TEST(Render, SeededRandomMosaicsMatchTheReference) {
                                   static_cast<std::ptrdiff_t>(placements.size() / 2),
                               Placement{scale + 1, scale + 1, -1, -1, Orientation::R0});
         // Odd seeds read the turned images from the base by index arithmetic.
-        const Mosaic m = mosaicOf(scale, tileSize,
-                                  randomTiles(tileSize, rng, seed % 2 ? 0 : TileSet::defaultCopyLimit),
-                                  placements, rng() & 0xFFFFFF);
+        const Mosaic m = mosaicOf(
+            scale, tileSize, randomTiles(tileSize, rng, seed % 2 ? 0 : TileSet::defaultCopyLimit),
+            placements, rng() & 0xFFFFFF);
         ASSERT_EQ(rendered(m), referenceRender(withCopies(m))) << "seed " << seed;
     }
 }

@@ -150,8 +150,7 @@ TEST(TileSet, CompositionTableAgreesWithTheImages) {
     for (const auto& way : keptWays) {
         TileSet tiles;
         BuildTileSet(tiles, asymmetricTile(way.side), way.copyLimit);
-        const Routine routines[] = {MirrorBitmap, RotateBitmap90, RotateBitmap180,
-                                    RotateBitmap270};
+        const Routine routines[] = {MirrorBitmap, RotateBitmap90, RotateBitmap180, RotateBitmap270};
         for (unsigned o = 0; o < 8; ++o)
             for (unsigned t = 0; t < 4; ++t) { // in the order of Transform
                 Bitmap b = tiles.image(o);

@@ -319,10 +319,8 @@ TEST(PngTiles, DamagedOrTooLargeFilesAreRefused) {
                      crc32(0, reinterpret_cast<const Bytef*>(huge.constData() + 12), 17)),
                  huge.data() + 29);
     const std::pair<const char*, QByteArray> cases[] = {
-        {"cut in its pixels", bytes.left(data + 20)},
-        {"its end cut off", bytes.chopped(12)},
-        {"a checksum that does not match", flipped},
-        {"too large", huge},
+        {"cut in its pixels", bytes.left(data + 20)}, {"its end cut off", bytes.chopped(12)},
+        {"a checksum that does not match", flipped},  {"too large", huge},
         {"only the signature", bytes.left(8)},
     };
     for (const auto& [name, contents] : cases) {
