@@ -33,7 +33,7 @@ void report(std::FILE* errors, const std::string& line) {
 }
 
 Bitmap loadTile(const Options& options) {
-    auto tile = loadBitmapFile(options.tile);
+    auto tile = loadTileFile(options.tile, options.gapColor);
     if (!tile) {
         throw Failure{options.tileGiven ? messages::tileLoadFailed(utf8(options.tile))
                                         : std::string(messages::defaultTileMissing)};

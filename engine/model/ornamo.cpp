@@ -131,14 +131,79 @@ void transformBitmap(Bitmap& image, Transform t) {
     }
 }
 
-void BuildTileSet(TileSet& tiles, const Bitmap& base) {
-    if (&base != &tiles[0])
-        CopyBitmap(base, tiles[0]);
-    for (std::size_t i = 1; i < tiles.size(); ++i) {
-        CopyBitmap(tiles[0], tiles[i]);
+TileView TileSet::view(unsigned o) const {
+    const Bitmap& base = images_[0];
+    if (o > 7 || base.isEmpty())
+        return {};
+    if (copies_ || o == 0)
+        return {images_[o].bits(), 3, images_[o].stride(), base.width(), base.height()};
+    // Where pixel (x, y) of image o lies in the base, from the definitions of the turns:
+    // a quarter turn counter-clockwise reads (N-1-y, x), a half turn (N-1-x, N-1-y), a quarter
+    // turn clockwise (y, N-1-x), and the mirror first reads (N-1-x, y).
+    const std::ptrdiff_t right = (base.width() - 1) * std::ptrdiff_t{3};
+    const std::ptrdiff_t bottom = (base.height() - 1) * base.stride();
+    const std::ptrdiff_t s = base.stride();
+    struct Walk {
+        std::ptrdiff_t origin, columnStep, rowStep;
+    };
+    const Walk walks[8] = {
+        {0, 3, s},                // R0: (x, y)
+        {right, s, -3},           // R90: (N-1-y, x)
+        {right + bottom, -3, -s}, // R180: (N-1-x, N-1-y)
+        {bottom, -s, 3},          // R270: (y, N-1-x)
+        {right, -3, s},           // MR0: (N-1-x, y)
+        {0, s, 3},                // MR90: (y, x)
+        {bottom, 3, -s},          // MR180: (x, N-1-y)
+        {right + bottom, -s, -3}, // MR270: (N-1-y, N-1-x)
+    };
+    const Walk& w = walks[o];
+    return {base.bits() + w.origin, w.columnStep, w.rowStep, base.width(), base.height()};
+}
+
+Bitmap TileSet::image(unsigned o) const {
+    const TileView v = view(o);
+    Bitmap result(v.width, v.height);
+    for (int y = 0; y < v.height; ++y)
+        for (int x = 0; x < v.width; ++x)
+            copyPixel(result.row(y) + x * 3, v.pixel(x, y));
+    return result;
+}
+
+std::uint64_t TileSet::heldBytes() const {
+    std::uint64_t bytes = 0;
+    for (const Bitmap& image : images_)
+        bytes += image.capacityBytes();
+    return bytes;
+}
+
+std::uint64_t TileSet::bytesFor(std::int64_t side, std::size_t copyLimit) {
+    const std::uint64_t base = Bitmap::bytesFor(side, side);
+    return base <= copyLimit ? 8 * base : base;
+}
+
+void BuildTileSet(TileSet& tiles, Bitmap&& base, std::size_t copyLimit) {
+    const bool copies = Bitmap::bytesFor(base.width(), base.height()) <= copyLimit;
+    if (&base != &tiles.images_[0])
+        tiles.images_[0] = std::move(base);
+    tiles.copies_ = copies;
+    for (std::size_t i = 1; i < tiles.images_.size(); ++i) {
+        if (!copies) {
+            tiles.images_[i].release();
+            continue;
+        }
+        CopyBitmap(tiles.images_[0], tiles.images_[i]);
         for (const Transform t : stepsOf(static_cast<Orientation>(i)))
-            transformBitmap(tiles[i], t);
+            transformBitmap(tiles.images_[i], t);
     }
+}
+
+void BuildTileSet(TileSet& tiles, const Bitmap& base, std::size_t copyLimit) {
+    if (&base == &tiles.base()) {
+        BuildTileSet(tiles, std::move(const_cast<Bitmap&>(base)), copyLimit);
+        return;
+    }
+    Bitmap copy(base);
+    BuildTileSet(tiles, std::move(copy), copyLimit);
 }
 
 // ---- Mosaic model ----

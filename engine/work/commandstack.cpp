@@ -307,6 +307,14 @@ Outcome CommandStackModel::resetAfterHierarchyLoad() {
 }
 
 Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
+    return changeBaseTileFrom(squareTile, nullptr);
+}
+
+Outcome CommandStackModel::changeBaseTile(Bitmap&& squareTile) {
+    return changeBaseTileFrom(squareTile, &squareTile);
+}
+
+Outcome CommandStackModel::changeBaseTileFrom(const Bitmap& squareTile, Bitmap* movable) {
     const std::int64_t w = squareTile.width();
     if (squareTile.isEmpty() || squareTile.width() != squareTile.height())
         return {false, Refusal::TileUnusable};
@@ -326,11 +334,8 @@ Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
                 Refusal::MosaicTooLarge,
                 {{Limit::Coordinate, reach / t * w, int32Limit / 2}, {}}};
 
-    const std::uint64_t tileBytes = 8 * Bitmap::bytesFor(w, w);
-    std::uint64_t heldTileBytes = 0;
-    if (mosaic.tiles)
-        for (const Bitmap& tile : *mosaic.tiles)
-            heldTileBytes += tile.capacityBytes();
+    const std::uint64_t tileBytes = TileSet::bytesFor(w);
+    const std::uint64_t heldTileBytes = mosaic.tiles ? mosaic.tiles->heldBytes() : 0;
     if (!fitsInMemory(tileBytes, heldTileBytes) ||
         !memoryCheck_(newExtent, state_.shrinkFactor, noScale_))
         return {false, Refusal::NotEnoughMemory};
@@ -338,7 +343,10 @@ Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
     std::shared_ptr<TileSet> tiles;
     try {
         tiles = std::make_shared<TileSet>();
-        BuildTileSet(*tiles, squareTile);
+        if (movable)
+            BuildTileSet(*tiles, std::move(*movable));
+        else
+            BuildTileSet(*tiles, squareTile);
     } catch (const std::bad_alloc&) {
         return {false, Refusal::NotEnoughMemory};
     }

@@ -321,7 +321,7 @@ TEST_F(StackTest, ChangeBaseTileRescalesPositions) {
     const Bitmap tile(80, 80, 0x123456);
     ASSERT_TRUE(model.changeBaseTile(tile).render);
     EXPECT_EQ(model.mosaic().tileSize, 80);
-    EXPECT_EQ(model.mosaic().tiles->at(0), tile);
+    EXPECT_EQ(model.mosaic().tiles->base(), tile);
     EXPECT_EQ(model.shrinkFactor(), 24);
     EXPECT_EQ(numbers(), (std::vector<int>{1, 3, 2}));
     expectMosaicOfTheStack();

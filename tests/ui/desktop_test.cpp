@@ -48,7 +48,7 @@ TEST(Desktop, FilesGivenOrDroppedOpenAsTheMenuOpensThem) {
         } else {
             window->openFiles(files);
         }
-        EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedImage(40, 40, 7));
+        EXPECT_EQ(window->model().mosaic().tiles->base(), numberedImage(40, 40, 7));
         EXPECT_EQ(child<QPushButton>(*window, "com1")->text(), text("Iný"));
         EXPECT_FALSE(child<QPushButton>(*window, "com2")->isEnabled());
         EXPECT_TRUE(window->model().stack().empty());
