@@ -345,3 +345,33 @@ TEST(Mosaic, BoundAgreesWithTheSubstitutionInWideIntegers) {
     EXPECT_GT(accepted, 300);
     EXPECT_GT(refused, 300);
 }
+
+// A run of one-part substitutions as one composed map: the placements the run gives, values
+// that wrap and orientations above 7 included.
+TEST(Mosaic, AComposedMapGivesThePlacementsOfARun) {
+    std::mt19937 rng(2612);
+    const auto pick = [&](std::int64_t from, std::int64_t to) {
+        return static_cast<int>(std::uniform_int_distribution<std::int64_t>(from, to)(rng));
+    };
+    const int sizes[] = {0, 1, 2, 3, 65535};
+    for (int round = 0; round < 300; ++round) {
+        Mosaic run = singleTile(static_cast<std::uint16_t>(pick(1, 40)));
+        run.placements.clear();
+        for (int i = pick(1, 20); i > 0; --i)
+            run.placements.push_back(P(pick(-3, 1 << 20), pick(-3, 1 << 20),
+                                       pick(INT32_MIN, INT32_MAX), pick(INT32_MIN, INT32_MAX),
+                                       static_cast<O>(pick(0, 8))));
+        std::vector<Placement> mapped = run.placements;
+        PlacementMap map = identityMap();
+        for (int k = pick(1, 6); k > 0; --k) {
+            const Placement part(P(sizes[pick(0, 4)], sizes[pick(0, 4)], pick(0, 65535),
+                                   pick(0, 65535), static_cast<O>(pick(0, 8))));
+            const auto grid =
+                static_cast<std::uint16_t>(run.extent() * 3 <= 65535 ? pick(1, 3) : 1);
+            map = composed(map, partMap(part, run.extent(), run.tileSize));
+            SubstituteCommand(pattern(grid, {part}), run);
+        }
+        applyMap(map, mapped);
+        ASSERT_EQ(mapped, run.placements) << "round " << round;
+    }
+}
