@@ -318,6 +318,95 @@ void SubstituteCommand(const Mosaic& pattern, Mosaic& mosaic) {
     mosaic.scale = static_cast<std::uint16_t>(mosaic.scale * pattern.scale);
 }
 
+PlacementMap identityMap() {
+    PlacementMap map;
+    for (std::size_t i = 0; i < 4; ++i)
+        map.rows[i][i] = 1;
+    for (std::size_t o = 0; o < 8; ++o)
+        map.orientations[o] = static_cast<Orientation>(o);
+    return map;
+}
+
+PlacementMap partMap(const Placement& part, std::int64_t extent, std::int64_t tileSize) {
+    using Row = std::array<std::uint32_t, 5>;
+    const auto e = static_cast<std::uint32_t>(extent);
+    const auto t = static_cast<std::uint32_t>(tileSize);
+    // E - v - size T, as a row.
+    const auto flipped = [&](const Row& v, const Row& size) {
+        Row r;
+        for (std::size_t k = 0; k < 5; ++k)
+            r[k] = 0u - v[k] - size[k] * t;
+        r[4] += e;
+        return r;
+    };
+    PlacementMap map = identityMap();
+    auto& [width, height, x, y] = map.rows;
+    for (const Transform step : stepsOf(part.orientation)) {
+        const PlacementMap before = map;
+        const auto& [w0, h0, x0, y0] = before.rows;
+        switch (step) {
+        case Transform::Mirror:
+            x = flipped(x0, w0);
+            break;
+        case Transform::Rotate90:
+            map.rows = {h0, w0, y0, flipped(x0, w0)};
+            break;
+        case Transform::Rotate180:
+            x = flipped(x0, w0);
+            y = flipped(y0, h0);
+            break;
+        case Transform::Rotate270:
+            map.rows = {h0, w0, flipped(y0, h0), x0};
+            break;
+        }
+        for (Orientation& o : map.orientations)
+            o = compose(o, step);
+    }
+    const auto stretch = [](Row& r, std::uint32_t factor, std::uint32_t shift) {
+        for (std::uint32_t& v : r)
+            v *= factor;
+        r[4] += shift;
+    };
+    const auto pw = static_cast<std::uint32_t>(part.width);
+    const auto ph = static_cast<std::uint32_t>(part.height);
+    stretch(width, pw, 0);
+    stretch(height, ph, 0);
+    stretch(x, pw, static_cast<std::uint32_t>(part.x) * e);
+    stretch(y, ph, static_cast<std::uint32_t>(part.y) * e);
+    return map;
+}
+
+PlacementMap composed(const PlacementMap& first, const PlacementMap& second) {
+    PlacementMap map;
+    for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t k = 0; k < 5; ++k) {
+            std::uint32_t v = k == 4 ? second.rows[i][4] : 0u;
+            for (std::size_t j = 0; j < 4; ++j)
+                v += second.rows[i][j] * first.rows[j][k];
+            map.rows[i][k] = v;
+        }
+    }
+    for (std::size_t o = 0; o < 8; ++o)
+        map.orientations[o] = second.orientations[static_cast<std::size_t>(first.orientations[o])];
+    return map;
+}
+
+void applyMap(const PlacementMap& map, std::vector<Placement>& placements) {
+    for (Placement& p : placements) {
+        const std::uint32_t v[4] = {
+            static_cast<std::uint32_t>(p.width), static_cast<std::uint32_t>(p.height),
+            static_cast<std::uint32_t>(p.x), static_cast<std::uint32_t>(p.y)};
+        std::int32_t field[4];
+        for (std::size_t i = 0; i < 4; ++i) {
+            const auto& r = map.rows[i];
+            field[i] = static_cast<std::int32_t>(r[0] * v[0] + r[1] * v[1] + r[2] * v[2] +
+                                                 r[3] * v[3] + r[4]);
+        }
+        const auto o = static_cast<std::size_t>(p.orientation);
+        p = {field[0], field[1], field[2], field[3], o < 8 ? map.orientations[o] : p.orientation};
+    }
+}
+
 void ResetMosaic(Mosaic& mosaic) {
     mosaic.placements.assign(1, Placement{});
     mosaic.scale = 1;

@@ -178,6 +178,26 @@ void AppendMosaic(const Mosaic& source, Mosaic& destination);
 /// at least one part; check substitutionFits() first.
 void SubstituteCommand(const Mosaic& pattern, Mosaic& mosaic);
 
+/// What substituting a one-part pattern does to every placement: an affine map of the four
+/// fields, computed modulo 2^32 as the substitution's steps wrap, with the orientation composed
+/// (values above 7 stay). The maps of a run of one-part substitutions compose into one, which
+/// gives the same placements as the run in one walk over them.
+struct PlacementMap {
+    /// Row i gives field i (width, height, x, y) from (width, height, x, y, 1).
+    std::array<std::array<std::uint32_t, 5>, 4> rows{};
+    std::array<Orientation, 8> orientations{};
+};
+
+/// The map that changes nothing.
+PlacementMap identityMap();
+/// The map of substituting a pattern of the single part `part` into a mosaic of side `extent`
+/// with tiles of `tileSize` pixels.
+PlacementMap partMap(const Placement& part, std::int64_t extent, std::int64_t tileSize);
+/// `first`, then `second`.
+PlacementMap composed(const PlacementMap& first, const PlacementMap& second);
+/// Applies `map` to every placement.
+void applyMap(const PlacementMap& map, std::vector<Placement>& placements);
+
 /// One placement (1, 1, 0, 0, R0) and scale 1; gapColor, tileSize and tiles stay.
 void ResetMosaic(Mosaic& mosaic);
 
