@@ -363,21 +363,3 @@ TEST_F(Replay, ARefusalChangesNothingAndNamesTheEntry) {
 
 } // namespace
 } // namespace ornamo
-
-// "Prispôsob oknu": the least whole factor from 1 to 255 whose view fits; 255 when none does.
-TEST(FittingFactor, TheLeastWholeFactorThatFits) {
-    std::mt19937 random(7);
-    std::uniform_int_distribution<std::int64_t> extents(1, 300000);
-    std::uniform_int_distribution<int> rooms(0, 2000);
-    for (int i = 0; i < 2000; ++i) {
-        const std::int64_t extent = extents(random);
-        const int width = rooms(random);
-        const int height = rooms(random);
-        const std::int32_t factor = ornamo::fittingFactor(extent, width, height);
-        const auto fits = [&](std::int64_t f) { return extent / f <= std::min(width, height); };
-        ASSERT_GE(factor, 1);
-        ASSERT_LE(factor, 255);
-        EXPECT_TRUE(fits(factor) || factor == 255) << extent << " in " << width << "x" << height;
-        EXPECT_TRUE(factor == 1 || !fits(factor - 1)) << extent << " in " << width << "x" << height;
-    }
-}
