@@ -8,8 +8,8 @@
 #include "mosaicview.h"
 #include "names.h"
 #include "outputs.h"
-#include "rulemessages.h"
 #include "provenance.h"
+#include "rulemessages.h"
 #include "work.h"
 #include "workfile.h"
 
