@@ -499,7 +499,7 @@ TEST_F(RenderProgram, ARulesStepAppliesTheStackAgain) {
     const Result faulty =
         render(QStringList{"--placements", "f.txt"} + steps + QStringList{"rules:faulty.hrh"});
     ASSERT_EQ(faulty.exitCode, 0) << faulty.errors;
-    EXPECT_EQ(faulty.errors.find("faulty.hrh:10:9: warning: Chybný formát súboru!"), 0u)
+    EXPECT_EQ(faulty.errors.find("faulty.hrh:15:9: warning: Chybný formát súboru!"), 0u)
         << faulty.errors;
     EXPECT_EQ(readFile("f.txt"), readFile("a.txt"));
 }
