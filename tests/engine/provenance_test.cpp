@@ -156,10 +156,11 @@ TEST(Provenance, PointsAgreeWithBruteForceOverThePlacements) {
                 EXPECT_EQ(origin.placement, top);
                 EXPECT_EQ(origin.orientation, p.orientation);
                 // The pixel the renderer copies there, from the numbered tile image.
-                const Color shown = (*mosaic.tiles)[static_cast<int>(p.orientation)].pixel(
-                    static_cast<int>((x - p.x) / p.width), static_cast<int>((y - p.y) / p.height));
-                EXPECT_EQ(origin.tileX, redOf(shown));
-                EXPECT_EQ(origin.tileY, greenOf(shown));
+                const std::uint8_t* shown = mosaic.tiles->view(static_cast<unsigned>(p.orientation))
+                                                .pixel(static_cast<int>((x - p.x) / p.width),
+                                                       static_cast<int>((y - p.y) / p.height));
+                EXPECT_EQ(origin.tileX, shown[0]);
+                EXPECT_EQ(origin.tileY, shown[1]);
                 ASSERT_EQ(origin.chain.size(), s.patterns.size());
                 std::size_t countBefore = 1;
                 for (std::size_t j = 0; j < s.patterns.size(); ++j) {
