@@ -417,6 +417,23 @@ void edgesInView(const std::vector<BlockSums::Drawn>& drawn, std::int64_t f, std
     }
 }
 
+// Adds the sums of one row of pixels left of each of the given columns to `sums` (three values
+// a column), reading the row up to the last of them.
+inline void addRow(const std::uint8_t* pixel, const std::vector<std::int32_t>& columns,
+                   std::uint64_t* sums) {
+    std::uint32_t run[3] = {0, 0, 0}; // a row's sums fit: 255 x 65535 < 2^32
+    int x = 0;
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        for (; x < columns[k]; ++x, pixel += 3) {
+            run[0] += pixel[0];
+            run[1] += pixel[1];
+            run[2] += pixel[2];
+        }
+        for (int c = 0; c < 3; ++c)
+            sums[k * 3 + static_cast<std::size_t>(c)] += run[c];
+    }
+}
+
 // Fills a table of the given columns and rows of the tile image, reading its pixels up to the
 // last of them once. `sums` holds three values a column: the column sums of the rows above.
 template <class Entry>
@@ -435,76 +452,178 @@ void fillTable(const TileView& tile, const std::vector<std::int32_t>& columns,
         }
         if (nextRow == rows.size() || y == tile.height)
             return;
-        const std::uint8_t* pixel = tile.row(y);
-        std::uint32_t run[3] = {0, 0, 0}; // a row's sums fit: 255 x 65535 < 2^32
-        int x = 0;
-        for (std::size_t k = 0; k < columns.size(); ++k) {
-            for (; x < columns[k]; ++x, pixel += 3) {
-                run[0] += pixel[0];
-                run[1] += pixel[1];
-                run[2] += pixel[2];
-            }
-            for (int c = 0; c < 3; ++c)
-                sums[k * 3 + static_cast<std::size_t>(c)] += run[c];
-        }
+        addRow(tile.row(y), columns, sums.data());
     }
 }
 
-// The edges of the base's columns (or rows) that the image edges `edges` fall on: e itself, or
-// n - e when the image reads that axis of the base backwards; with 0 and n, sorted, each once.
-std::vector<std::int32_t> baseEdges(const std::vector<std::int32_t>& edges, bool backwards,
-                                    std::int32_t n) {
-    std::vector<std::int32_t> result{0, n};
+// How an image reads the square base: whether a quarter turn walks the base's columns along
+// the image's rows, and whether it reads an axis of the base backwards (its step negative).
+struct BaseReading {
+    bool turned, fromRight, fromBottom;
+    explicit BaseReading(const TileView& tile)
+        : turned(tile.columnStep != 3 && tile.columnStep != -3),
+          fromRight((turned ? tile.rowStep : tile.columnStep) < 0),
+          fromBottom((turned ? tile.columnStep : tile.rowStep) < 0) {}
+};
+
+// Adds to `result` the edges of the base's columns (or rows) that the image edges `edges`
+// fall on: e itself, or n - e when the image reads that axis of the base backwards; and 0 and n.
+void addBaseEdges(const std::vector<std::int32_t>& edges, bool backwards, std::int32_t n,
+                  std::vector<std::int32_t>& result) {
+    result.push_back(0);
+    result.push_back(n);
     for (const std::int32_t e : edges)
         result.push_back(backwards ? n - e : e);
-    std::sort(result.begin(), result.end());
-    result.erase(std::unique(result.begin(), result.end()), result.end());
-    return result;
+}
+
+void sortOnce(std::vector<std::int32_t>& edges) {
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+}
+
+// A table of the base at the columns xs and rows ys (sorted, each once, both from 0 to n), as
+// fillTable makes it, reading the base once on every core: each thread sums a band of the
+// base's rows from zero, and the sums of the bands above are added to each band's entries
+// afterwards. Exact modulo the width of Entry.
+template <class Entry>
+std::vector<Entry> baseTable(const Bitmap& base, const std::vector<std::int32_t>& xs,
+                             const std::vector<std::int32_t>& ys) {
+    const std::size_t values = xs.size() * 3;
+    std::vector<Entry> table(values * ys.size() + 1, 0);
+    const std::int32_t last = ys.back();
+    const int bands = std::max(1, std::min(detail::workerCount(), last));
+    std::vector<std::int32_t> bandStart(static_cast<std::size_t>(bands) + 1);
+    for (int b = 0; b <= bands; ++b)
+        bandStart[static_cast<std::size_t>(b)] =
+            static_cast<std::int32_t>(std::int64_t{last} * b / bands);
+    std::vector<std::vector<std::uint64_t>> totals(static_cast<std::size_t>(bands),
+                                                   std::vector<std::uint64_t>(values, 0));
+    detail::runPieces(bands, nullptr, [&](std::int64_t b) {
+        std::uint64_t* sums = totals[static_cast<std::size_t>(b)].data();
+        const std::int32_t y0 = bandStart[static_cast<std::size_t>(b)];
+        const std::int32_t y1 = bandStart[static_cast<std::size_t>(b) + 1];
+        auto k = static_cast<std::size_t>(std::upper_bound(ys.begin(), ys.end(), y0) - ys.begin());
+        for (std::int32_t y = y0; y < y1; ++y) {
+            addRow(base.bits() + static_cast<std::ptrdiff_t>(y) * base.stride(), xs, sums);
+            if (k < ys.size() && ys[k] == y + 1) {
+                Entry* to = table.data() + k * values;
+                for (std::size_t e = 0; e < values; ++e)
+                    to[e] = static_cast<Entry>(sums[e]);
+                ++k;
+            }
+        }
+    });
+    // The entries of row ys[k] were summed from the top of the band with ys[k] in (y0, y1].
+    std::vector<std::uint64_t> above(values, 0);
+    std::size_t band = 0;
+    for (std::size_t k = 1; k < ys.size(); ++k) {
+        for (; ys[k] > bandStart[band + 1]; ++band)
+            for (std::size_t e = 0; e < values; ++e)
+                above[e] += totals[band][e];
+        if (band == 0)
+            continue;
+        Entry* to = table.data() + k * values;
+        for (std::size_t e = 0; e < values; ++e)
+            to[e] = static_cast<Entry>(to[e] + above[e]);
+    }
+    return table;
+}
+
+// Fills the table of a tile image read from the square base by index arithmetic from `sums`,
+// a table of the base at the columns xs and rows ys that include the matching edges: a sum over
+// a rectangle is the same in every orientation, and the image's rectangle [0, i) x [0, j) is the
+// base's rectangle whose edges are i and j, or n minus them, on the base's axes (swapped by a
+// quarter turn), so each entry of the image's table is four entries of the base's. Exact modulo
+// the width of Entry, as the table is.
+template <class Entry>
+void deriveTable(const TileView& tile, std::int32_t n, const std::vector<std::int32_t>& xs,
+                 const std::vector<std::int32_t>& ys, const std::vector<Entry>& sums,
+                 const std::vector<std::int32_t>& columns, const std::vector<std::int32_t>& rows,
+                 Entry* table) {
+    const BaseReading reading(tile);
+    const std::size_t values = xs.size() * 3;
+    // The index of the entry of each base edge the image needs.
+    const auto at = [](const std::vector<std::int32_t>& edges, std::int32_t e, std::size_t unit) {
+        return static_cast<std::size_t>(std::lower_bound(edges.begin(), edges.end(), e) -
+                                        edges.begin()) *
+               unit;
+    };
+    std::vector<std::pair<std::size_t, std::size_t>> xEnds, yEnds;
+    // The entries at the two ends of the base's range [0, e) or [n - e, n).
+    const auto ends = [&](const std::vector<std::int32_t>& edges, std::int32_t e, bool backwards,
+                          std::size_t unit) {
+        return backwards ? std::pair{at(edges, n - e, unit), at(edges, n, unit)}
+                         : std::pair{at(edges, 0, unit), at(edges, e, unit)};
+    };
+    for (const std::int32_t i : columns)
+        (reading.turned ? yEnds : xEnds)
+            .push_back(reading.turned ? ends(ys, i, reading.fromBottom, values)
+                                      : ends(xs, i, reading.fromRight, 3));
+    for (const std::int32_t j : rows)
+        (reading.turned ? xEnds : yEnds)
+            .push_back(reading.turned ? ends(xs, j, reading.fromRight, 3)
+                                      : ends(ys, j, reading.fromBottom, values));
+    // xEnds follow the image's columns, or its rows when turned; yEnds the other axis.
+    Entry* to = table;
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const auto [x0, x1] = reading.turned ? xEnds[r] : xEnds[c];
+            const auto [y0, y1] = reading.turned ? yEnds[c] : yEnds[r];
+            for (std::size_t k = 0; k < 3; ++k, ++to)
+                *to = static_cast<Entry>(sums[y1 + x1 + k] - sums[y1 + x0 + k] - sums[y0 + x1 + k] +
+                                         sums[y0 + x0 + k]);
+        }
 }
 
 // fillTable for a tile image read from the square base by index arithmetic (its rows not
-// contiguous), without reading the base out of order: a sum over a rectangle is the same in
-// every orientation, and the image's rectangle [0, i) x [0, j) is the base's rectangle whose
-// edges are i and j, or n minus them, on the base's axes (swapped by a quarter turn). So a
-// table of the base at those edges is filled, reading the base row by row, and each entry of
-// the image's table is the sum over its rectangle, four entries of the base's table. Exact
-// modulo the width of Entry, as the table is.
+// contiguous), without reading the base out of order: a table of the base at the matching
+// edges, then the image's table from it.
 template <class Entry>
 void fillTableFromBase(const TileView& tile, const Bitmap& base,
                        const std::vector<std::int32_t>& columns,
                        const std::vector<std::int32_t>& rows, Entry* table) {
     const std::int32_t n = base.width();
-    // A quarter turn walks the base's columns along the image's rows; an axis of the base is
-    // read backwards when the step along it is negative.
-    const bool turned = tile.columnStep != 3 && tile.columnStep != -3;
-    const bool fromRight = (turned ? tile.rowStep : tile.columnStep) < 0;
-    const bool fromBottom = (turned ? tile.columnStep : tile.rowStep) < 0;
-    const std::vector<std::int32_t> xs = baseEdges(turned ? rows : columns, fromRight, n);
-    const std::vector<std::int32_t> ys = baseEdges(turned ? columns : rows, fromBottom, n);
-    const std::size_t values = xs.size() * 3;
-    std::vector<Entry> sums(values * ys.size() + 1);
-    std::vector<std::uint64_t> scratch(values);
-    fillTable(TileView{base.bits(), 3, base.stride(), n, base.height()}, xs, ys, scratch,
-              sums.data());
-    std::vector<std::size_t> xAt(static_cast<std::size_t>(n) + 1), yAt(xAt.size());
-    for (std::size_t k = 0; k < xs.size(); ++k)
-        xAt[static_cast<std::size_t>(xs[k])] = k * 3;
-    for (std::size_t k = 0; k < ys.size(); ++k)
-        yAt[static_cast<std::size_t>(ys[k])] = k * values;
-    // The entries at the two ends of the base's range [0, e) or [n - e, n).
-    const auto ends = [n](const std::vector<std::size_t>& at, std::int32_t e, bool backwards) {
-        const auto index = [&at](std::int32_t v) { return at[static_cast<std::size_t>(v)]; };
-        return backwards ? std::pair{index(n - e), index(n)} : std::pair{index(0), index(e)};
-    };
-    Entry* to = table;
-    for (const std::int32_t j : rows)
-        for (const std::int32_t i : columns) {
-            const auto [x0, x1] = ends(xAt, turned ? j : i, fromRight);
-            const auto [y0, y1] = ends(yAt, turned ? i : j, fromBottom);
-            for (std::size_t c = 0; c < 3; ++c, ++to)
-                *to = static_cast<Entry>(sums[y1 + x1 + c] - sums[y1 + x0 + c] - sums[y0 + x1 + c] +
-                                         sums[y0 + x0 + c]);
-        }
+    const BaseReading reading(tile);
+    std::vector<std::int32_t> xs, ys;
+    addBaseEdges(reading.turned ? rows : columns, reading.fromRight, n, xs);
+    addBaseEdges(reading.turned ? columns : rows, reading.fromBottom, n, ys);
+    sortOnce(xs);
+    sortOnce(ys);
+    deriveTable(tile, n, xs, ys, baseTable<Entry>(base, xs, ys), columns, rows, table);
+}
+
+// The tables of all the images `used` of a tile set that keeps no copies, from one table of the
+// base at the edges that any of them needs, so that the base is read once and not once an image.
+// False, with nothing filled, when that table would take more than `limit` bytes.
+template <class Entry>
+bool fillTablesFromBase(const TileSet& tiles, const std::vector<std::size_t>& used,
+                        const std::array<std::vector<std::int32_t>, 8>& columns,
+                        const std::array<std::vector<std::int32_t>, 8>& rows,
+                        std::array<BlockSums::Table, 8>& tables, std::uint64_t limit) {
+    const Bitmap& base = tiles.base();
+    const std::int32_t n = base.width();
+    std::vector<std::int32_t> xs, ys;
+    for (const std::size_t o : used) {
+        const BaseReading reading(tiles.view(static_cast<unsigned>(o)));
+        addBaseEdges(reading.turned ? rows[o] : columns[o], reading.fromRight, n, xs);
+        addBaseEdges(reading.turned ? columns[o] : rows[o], reading.fromBottom, n, ys);
+    }
+    sortOnce(xs);
+    sortOnce(ys);
+    if (static_cast<std::uint64_t>(xs.size()) * 3 * ys.size() * sizeof(Entry) > limit)
+        return false;
+    const std::vector<Entry> sums = baseTable<Entry>(base, xs, ys);
+    detail::runPieces(static_cast<std::int64_t>(used.size()), nullptr, [&](std::int64_t i) {
+        const std::size_t o = used[static_cast<std::size_t>(i)];
+        BlockSums::Table& table = tables[o];
+        Entry* to;
+        if constexpr (std::is_same_v<Entry, std::uint32_t>)
+            to = table.narrow.data();
+        else
+            to = table.wide.data();
+        deriveTable(tiles.view(static_cast<unsigned>(o)), n, xs, ys, sums, columns[o], rows[o], to);
+    });
+    return true;
 }
 
 } // namespace
@@ -568,6 +687,18 @@ BlockSums::atFactor(const Mosaic& mosaic, int factor,
             table.wide.resize(entries);
         scratch[o].resize(static_cast<std::size_t>(table.rowEntries));
         used.push_back(o);
+    }
+    // Without copies every image is read from the base: one table of the base for all of them,
+    // unless it would take more than their own tables (and a little more) together.
+    if (!used.empty() && !sums->tiles_->keepsCopies()) {
+        const std::uint64_t limit = bytes + (std::uint64_t{32} << 20);
+        const bool done = sums->tables_[used[0]].narrow.empty()
+                              ? fillTablesFromBase<std::uint64_t>(*sums->tiles_, used, columns,
+                                                                  rows, sums->tables_, limit)
+                              : fillTablesFromBase<std::uint32_t>(*sums->tiles_, used, columns,
+                                                                  rows, sums->tables_, limit);
+        if (done)
+            return sums;
     }
     detail::runPieces(static_cast<std::int64_t>(used.size()), nullptr, [&](std::int64_t i) {
         const std::size_t o = used[static_cast<std::size_t>(i)];

@@ -33,8 +33,9 @@ public:
     /// Tables for views at `factor` (2 or more) only: of every tile image a drawable placement
     /// uses, only the entries at the tile columns and rows where a block edge or the edge of
     /// another placement falls, so that their size follows the edges in view rather than the
-    /// tile's area. Built on every core, reading each used tile image once. Null, with nothing
-    /// built, when `affordable` refuses their bytes. May throw std::bad_alloc.
+    /// tile's area. Built on every core, reading each used tile image once (the base once for
+    /// all of them when the tile set keeps no copies). Null, with nothing built, when
+    /// `affordable` refuses their bytes. May throw std::bad_alloc.
     static std::unique_ptr<BlockSums>
     atFactor(const Mosaic& mosaic, int factor,
              const std::function<bool(std::uint64_t)>& affordable);
