@@ -34,6 +34,12 @@ const char* const description =
     "  history-back     take back the last edit, as the editor's \"Späť\" does\n"
     "  history-forward  do the taken-back edit again (\"Znova\")\n"
     "\n"
+    "--check-rules reads a hierarchy file alone and prints each error, warning and note as\n"
+    "FILE:LINE:COLUMN: chyba|upozornenie|poznámka: text, then the commands read; status 1 when\n"
+    "the file has a format error. A hierarchy file given with -r that has a format error keeps\n"
+    "the commands before the fault, as the editor does, and the run goes on after a warning\n"
+    "that names the place.\n"
+    "\n"
     "With --work the run starts from a work saved by the editor (its tile, rules, gap colour,\n"
     "command stack, factor and switch) and the STEPs continue from there.\n"
     "\n"
@@ -181,6 +187,16 @@ struct OptionSet {
     QCommandLineOption saveWork{QStringLiteral("save-work"),
                                 QStringLiteral("Write the work after the steps to a work file."),
                                 QStringLiteral("FILE.ornamo")};
+    QCommandLineOption rulesOut{
+        QStringLiteral("rules-out"),
+        QStringLiteral("Write the loaded rules back as a hierarchy file, in the form the reader "
+                       "reads best (all or nothing, with the other outputs)."),
+        QStringLiteral("FILE.hrh")};
+    QCommandLineOption checkRules{
+        QStringLiteral("check-rules"),
+        QStringLiteral("Check a hierarchy file alone: print its errors, warnings and notes with "
+                       "their places, then the commands read. Needs no tile, writes nothing."),
+        QStringLiteral("FILE.hrh")};
 };
 
 void declareOptions(QCommandLineParser& parser, const OptionSet& set) {
@@ -188,7 +204,8 @@ void declareOptions(QCommandLineParser& parser, const OptionSet& set) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addVersionOption();
     parser.addOptions({set.help, set.tile, set.rules, set.gap, set.crop, set.full, set.shrink,
-                       set.placements, set.list, set.output, set.work, set.saveWork});
+                       set.placements, set.list, set.output, set.work, set.saveWork, set.rulesOut,
+                       set.checkRules});
     parser.addPositionalArgument(QStringLiteral("STEP"),
                                  QStringLiteral("The editor's operations, in order."),
                                  QStringLiteral("[STEP...]"));
@@ -294,6 +311,25 @@ Refusal readWork(const QCommandLineParser& parser, const OptionSet& set, Options
     options.saveWork = parser.value(set.saveWork);
     if (parser.isSet(set.saveWork) && options.saveWork.isEmpty())
         return QStringLiteral("--save-work wants a file name");
+    options.rulesOut = parser.value(set.rulesOut);
+    if (parser.isSet(set.rulesOut) && options.rulesOut.isEmpty())
+        return QStringLiteral("--rules-out wants a file name");
+    return std::nullopt;
+}
+
+// A check of a rule file is a run of its own: no tile, no steps, no outputs.
+Refusal readCheckRules(const QCommandLineParser& parser, const OptionSet& set, Options& options) {
+    if (!parser.isSet(set.checkRules))
+        return std::nullopt;
+    options.checkRules = parser.value(set.checkRules);
+    if (options.checkRules.isEmpty())
+        return QStringLiteral("--check-rules wants a file name");
+    for (const QString& name : parser.optionNames())
+        if (!set.checkRules.names().contains(name))
+            return QStringLiteral("--check-rules stands alone, without -%1%2")
+                .arg(name.size() > 1 ? QStringLiteral("-") : QString(), name);
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("--check-rules stands alone, without steps");
     return std::nullopt;
 }
 
@@ -311,7 +347,8 @@ Refusal checkOutputTargets(const Options& options) {
     const std::pair<const QString*, const char*> outputs[] = {
         {&options.output, "-o"},
         {&options.placementsFile, "--placements"},
-        {&options.saveWork, "--save-work"}};
+        {&options.saveWork, "--save-work"},
+        {&options.rulesOut, "--rules-out"}};
     for (std::size_t i = 0; i < std::size(outputs); ++i)
         for (std::size_t j = i + 1; j < std::size(outputs); ++j)
             if (!outputs[i].first->isEmpty() && !outputs[j].first->isEmpty() &&
@@ -350,8 +387,8 @@ std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList&
 
     Options options;
     // In this order: the first refused value is the one reported.
-    for (const auto read :
-         {readTileAndRules, readGapColor, readCrop, readPicture, readOutputs, readWork})
+    for (const auto read : {readCheckRules, readTileAndRules, readGapColor, readCrop, readPicture,
+                            readOutputs, readWork})
         if (const Refusal reason = read(parser, set, options))
             return usageError(*reason);
     if (const Refusal reason = readSteps(parser, options))

@@ -54,9 +54,11 @@ struct Options {
     int shrink = 1;
     QString placementsFile; ///< empty: none
     bool list = false;
-    QString output;   ///< empty: no picture
-    QString work;     ///< a work file to start from; empty: the tile and the rules
-    QString saveWork; ///< where to write the work after the steps; empty: nowhere
+    QString output;     ///< empty: no picture
+    QString work;       ///< a work file to start from; empty: the tile and the rules
+    QString saveWork;   ///< where to write the work after the steps; empty: nowhere
+    QString rulesOut;   ///< where to write the loaded rules back as a .hrh; empty: nowhere
+    QString checkRules; ///< a rule file to check alone (nothing else is done); empty: none
     std::vector<Step> steps;
 };
 

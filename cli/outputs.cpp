@@ -17,7 +17,8 @@ std::string utf8(const QString& text) {
 } // namespace
 
 void writeOutputs(const Options& options, const std::string& placementsText,
-                  const QByteArray& workFile, const MosaicView* image, std::FILE* errors) {
+                  const QByteArray& workFile, const std::string& rulesText, const MosaicView* image,
+                  std::FILE* errors) {
     // What was printed before comes before an output written into stdout in place.
     std::fflush(nullptr);
     OutputFile placements;
@@ -32,6 +33,12 @@ void writeOutputs(const Options& options, const std::string& placementsText,
             !work.write(workFile.constData(), static_cast<std::size_t>(workFile.size())) ||
             !work.finish())
             throw Failure{messages::saveFailed(utf8(options.saveWork))};
+    }
+    OutputFile rules;
+    if (!options.rulesOut.isEmpty()) {
+        if (!rules.open(options.rulesOut) || !rules.write(rulesText.data(), rulesText.size()) ||
+            !rules.finish())
+            throw Failure{messages::saveFailed(utf8(options.rulesOut))};
     }
     OutputFile picture;
     if (image) {
@@ -53,6 +60,8 @@ void writeOutputs(const Options& options, const std::string& placementsText,
         throw Failure{"cannot write the placements to " + utf8(options.placementsFile)};
     if (!options.saveWork.isEmpty() && !work.commit())
         throw Failure{messages::saveFailed(utf8(options.saveWork))};
+    if (!options.rulesOut.isEmpty() && !rules.commit())
+        throw Failure{messages::saveFailed(utf8(options.rulesOut))};
 }
 
 } // namespace ornamo::cli

@@ -7,6 +7,7 @@
 #include "mosaicview.h"
 #include "names.h"
 #include "outputs.h"
+#include "rulemessages.h"
 #include "work.h"
 #include "workfile.h"
 
@@ -128,6 +129,45 @@ std::string placementsText(const Work& work) {
     return text;
 }
 
+// The place and the reason of a rule file's format error, in the form editors jump from: the
+// bytes the reader looked at, read again, give the same error with its place.
+void reportFormatError(const Rules& rules, const std::string& fileName, const std::string& message,
+                       std::FILE* errors) {
+    CommandSlots again;
+    RuleDiagnostics diagnostics;
+    readHierarchy(rules.bytes, again, &diagnostics);
+    for (const RuleDiagnostic& d : diagnostics.list)
+        if (d.kind == DiagnosticKind::Error) {
+            std::fprintf(errors, "%s:%d:%d: warning: %s %s\n", fileName.c_str(), d.line, d.column,
+                         message.c_str(), messages::text(d).c_str());
+            return;
+        }
+    report(errors, "warning: " + message);
+}
+
+// --check-rules: the diagnostics of a rule file and the commands it gives; status 1 when it
+// has a format error.
+int checkRules(const Options& options, std::FILE* out, std::FILE* errors) {
+    const std::string fileName = utf8(options.checkRules);
+    std::string text;
+    if (!readHierarchyText(
+            std::filesystem::path(QFile::encodeName(options.checkRules).toStdString()), text)) {
+        report(errors, messages::openFailed(fileName));
+        return 1;
+    }
+    CommandSlots commands;
+    RuleDiagnostics diagnostics;
+    const HierarchyResult read = readHierarchy(text, commands, &diagnostics);
+    for (const RuleDiagnostic& d : diagnostics.list)
+        std::fprintf(out, "%s\n", messages::diagnosticLine(fileName, d).c_str());
+    if (diagnostics.omitted > 0)
+        std::fprintf(out,
+                     "%s: poznámka: ďalších upozornení a poznámok, ktoré sa nevypisujú: %zu.\n",
+                     fileName.c_str(), diagnostics.omitted);
+    listCommands(commands, read.count, out);
+    return read.failure == HierarchyFailure::None ? 0 : 1;
+}
+
 // The work the steps start from: a saved work, or the tile and the hierarchy file. The view
 // starts as the tile itself, shown unreduced; nothing of it is kept, since the picture is
 // computed band by band as it is written.
@@ -153,7 +193,9 @@ void startWork(const Options& options, Work& work, std::FILE* out, std::FILE* er
                           utf8(options.rules), read))
         work.useRules(std::move(rules));
     const std::string readMessage = messages::text(read.failure, utf8(options.rules));
-    if (!readMessage.empty())
+    if (read.failure == HierarchyFailure::BadFormat)
+        reportFormatError(work.rules(), utf8(options.rules), readMessage, errors);
+    else if (!readMessage.empty())
         report(errors, "warning: " + readMessage);
     if (options.list) {
         listCommands(work.rules().commands, read.count, out);
@@ -162,7 +204,17 @@ void startWork(const Options& options, Work& work, std::FILE* out, std::FILE* er
     }
 }
 
+// The loaded rules as the text of a hierarchy file (--rules-out).
+std::string rulesText(const Work& work) {
+    RulesWriteResult written = writeHierarchy(work.rules().commands, work.rules().count);
+    if (written.failure != RulesWriteFailure::None)
+        throw Failure{messages::text(written)};
+    return std::move(written.bytes);
+}
+
 int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
+    if (!options.checkRules.isEmpty())
+        return checkRules(options, out, errors);
     Work work(ViewLimits::keepNothing());
     startWork(options, work, out, errors);
     for (std::size_t i = 0; i < options.steps.size(); ++i) {
@@ -187,8 +239,8 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
                      static_cast<long long>(mosaic.extent()), mosaic.placements.size(),
                      mosaic.placements.size() == 1 ? "" : "s", view.side(), view.side());
     writeOutputs(options, options.placementsFile.isEmpty() ? std::string() : placementsText(work),
-                 options.saveWork.isEmpty() ? QByteArray() : workFileBytes(work.document()), image,
-                 errors);
+                 options.saveWork.isEmpty() ? QByteArray() : workFileBytes(work.document()),
+                 options.rulesOut.isEmpty() ? std::string() : rulesText(work), image, errors);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "hierarchy.h"
 
 #include "messages.h"
+#include "rulecoverage.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <optional>
 #include <streambuf>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #if defined(__unix__)
 #include <cerrno>
@@ -39,6 +42,16 @@ public:
     bool atEnd() { return peek() == end; }
     bool overran() const { return overran_; }
 
+    /// The place of the next byte (1-based line and byte column).
+    struct Place {
+        int line = 1;
+        int column = 1;
+    };
+    Place place() const { return {line_ + 1, static_cast<int>(column_) + 1}; }
+    /// Where the text was cut by a limit, and which: true for the line limit.
+    Place overrunPlace() const { return overrunPlace_; }
+    bool overranLine() const { return overranLine_; }
+
     // The rest of the current line without its LF or CR LF; moves to the next line.
     std::string readLine() {
         std::string line;
@@ -56,9 +69,12 @@ public:
 
     // The next run of bytes above 32, skipping the bytes of 32 or less (line ends included)
     // before it; stops in front of the byte that ends it. Empty at the end of the text.
-    std::string readToken() {
+    // `at`, when given, receives the place of the token's first byte (or of the end).
+    std::string readToken(Place* at = nullptr) {
         while (peek() != end && isSeparator(peek()))
             take();
+        if (at)
+            *at = place();
         std::string token;
         for (int c = peek(); c != end && !isSeparator(c); c = peek()) {
             token += static_cast<char>(c);
@@ -86,6 +102,7 @@ private:
         }
         if (taken_ == hierarchyFileLimit) {
             ended_ = overran_ = true;
+            overrunPlace_ = place();
             return end;
         }
         return c;
@@ -94,18 +111,24 @@ private:
     void take() {
         const Traits::int_type c = source_.sbumpc();
         ++taken_;
-        if (c == '\n')
+        if (c == '\n') {
             column_ = 0;
-        else if (++column_ > hierarchyLineLimit)
-            ended_ = overran_ = true;
+            ++line_;
+        } else if (++column_ > hierarchyLineLimit) {
+            ended_ = overran_ = overranLine_ = true;
+            overrunPlace_ = {line_ + 1, static_cast<int>(column_)};
+        }
     }
 
     std::streambuf& source_;
     std::string* seen_;
     std::size_t taken_ = 0;
     std::size_t column_ = 0;
+    int line_ = 0;
     bool ended_ = false;
     bool overran_ = false;
+    bool overranLine_ = false;
+    Place overrunPlace_;
 };
 
 // The bytes of a text in memory as a read-only stream buffer.
@@ -199,42 +222,329 @@ std::int32_t low16(std::int32_t value) {
     return static_cast<std::uint16_t>(value);
 }
 
-std::optional<Placement> readPart(TextCursor& cursor) {
-    std::int32_t values[4];
-    for (std::int32_t& value : values) {
-        const auto parsed = parseInteger(cursor.readToken());
-        if (!parsed)
-            return std::nullopt;
-        value = low16(*parsed);
+// ---- Diagnostics: said beside the reads, never deciding what is read ----
+
+using Place = TextCursor::Place;
+
+// How a number text that parseInteger() refused fails; `at` gets the offset of the fault.
+NumberFault numberFault(std::string_view text, std::size_t& at) {
+    at = 0;
+    if (text.empty())
+        return NumberFault::Missing;
+    std::size_t digitsAt = 0;
+    bool hex = false;
+    if (text.starts_with('$') || text.starts_with('x') || text.starts_with('X')) {
+        hex = true;
+        digitsAt = 1;
+    } else if (text.starts_with("0x") || text.starts_with("0X")) {
+        hex = true;
+        digitsAt = 2;
+    } else if (text.starts_with('+') || text.starts_with('-')) {
+        digitsAt = 1;
     }
-    const auto orientation = orientationFromKeyword(trimSpaces(cursor.readLine()));
-    if (!orientation)
+    if (digitsAt == text.size())
+        return NumberFault::NoDigits;
+    for (std::size_t i = digitsAt; i < text.size(); ++i) {
+        const bool digit = hex ? hexDigit(text[i]) >= 0 : text[i] >= '0' && text[i] <= '9';
+        if (!digit) {
+            at = i;
+            return text[i] == ' ' ? NumberFault::TrailingBlank : NumberFault::BadCharacter;
+        }
+    }
+    return NumberFault::OutOfRange;
+}
+
+bool blanksOnly(std::string_view text) {
+    return text.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+// What the record being read is, for the diagnostics of its values.
+struct RecordContext {
+    int record = 0;
+    int count = 0; // parts the item line promises
+    int part = 0;  // 1-based, while a part is read
+    std::uint16_t gridSize = 0;
+};
+
+// Collects the diagnostics of one read into a sink, when there is one. The reader's decisions
+// are taken before and without it; an error is held as pending until the reader has decided
+// the record is faulty, then replaced by the limit's when the text was cut.
+class Reporter {
+public:
+    explicit Reporter(RuleDiagnostics* sink) : sink_(sink) {}
+
+    bool on() const { return sink_ != nullptr; }
+
+    static RuleDiagnostic make(DiagnosticKind kind, RuleProblem problem, Place at, int record) {
+        RuleDiagnostic d;
+        d.kind = kind;
+        d.problem = problem;
+        d.line = at.line;
+        d.column = at.column;
+        d.record = record;
+        return d;
+    }
+
+    void add(RuleDiagnostic d) {
+        if (d.kind != DiagnosticKind::Error && kept_ >= RuleDiagnostics::keptLimit) {
+            ++sink_->omitted;
+            return;
+        }
+        if (d.kind != DiagnosticKind::Error)
+            ++kept_;
+        sink_->list.push_back(std::move(d));
+    }
+    void warn(RuleProblem problem, Place at, int record) {
+        add(make(DiagnosticKind::Warning, problem, at, record));
+    }
+    void pend(RuleDiagnostic d) { pending_ = std::move(d); }
+
+    // A scale or item line read at `at`; `atEnd` when the text had ended before it.
+    void header(std::string_view line, Place at, bool atEnd, RuleField field,
+                std::optional<std::int32_t> value, const RecordContext& context) {
+        if (line.size() >= labelLength &&
+            std::string_view("0123456789+-$").find(line[labelLength - 1]) !=
+                std::string_view::npos) {
+            RuleDiagnostic d =
+                make(DiagnosticKind::Warning, RuleProblem::LabelTookDigit,
+                     {at.line, at.column + static_cast<int>(labelLength) - 1}, context.record);
+            d.field = field;
+            d.found = printableExcerpt(line.substr(labelLength - 1, 1));
+            add(std::move(d));
+        }
+        if (!value) {
+            if (atEnd) {
+                RuleDiagnostic d =
+                    make(DiagnosticKind::Error, RuleProblem::MissingLine, at, context.record);
+                d.field = field;
+                pend(std::move(d));
+                return;
+            }
+            std::size_t from = std::min(line.size(), labelLength);
+            while (from < line.size() && line[from] == ' ')
+                ++from;
+            badNumber(line.substr(from), {at.line, at.column + static_cast<int>(from)}, field,
+                      context);
+            return;
+        }
+        const Place numberAt{
+            at.line, at.column + static_cast<int>(line.find_first_not_of(' ', labelLength))};
+        if (field == RuleField::PartCount) {
+            if (*value < 0) {
+                RuleDiagnostic d = make(DiagnosticKind::Error, RuleProblem::NegativePartCount,
+                                        numberAt, context.record);
+                d.value = *value;
+                pend(std::move(d));
+            } else if (*value == 0) {
+                warn(RuleProblem::NoParts, numberAt, context.record);
+            }
+            return;
+        }
+        truncated(*value, numberAt, field, context);
+        if (low16(*value) == 0)
+            warn(RuleProblem::GridSizeZero, numberAt, context.record);
+    }
+
+    void badNumber(std::string_view text, Place at, RuleField field, const RecordContext& context) {
+        std::size_t offset = 0;
+        RuleDiagnostic d = make(DiagnosticKind::Error, RuleProblem::BadNumber, at, context.record);
+        d.field = field;
+        d.part = context.part;
+        d.count = context.count;
+        d.number = numberFault(text, offset);
+        d.column += static_cast<int>(offset);
+        d.found = printableExcerpt(text.substr(offset));
+        pend(std::move(d));
+    }
+
+    // A part's value token that did not read, at `at`; empty at the end of the text.
+    void badPartValue(std::string_view token, Place at, RuleField field,
+                      const RecordContext& context) {
+        if (!token.empty())
+            return badNumber(token, at, field, context);
+        RuleDiagnostic d =
+            make(DiagnosticKind::Error, RuleProblem::MissingPart, at, context.record);
+        d.field = field;
+        d.part = context.part;
+        d.count = context.count;
+        pend(std::move(d));
+    }
+
+    void truncated(std::int32_t value, Place at, RuleField field, const RecordContext& context) {
+        if (value == low16(value))
+            return;
+        RuleDiagnostic d =
+            make(DiagnosticKind::Warning, RuleProblem::ValueTruncated, at, context.record);
+        d.field = field;
+        d.part = context.part;
+        d.value = value;
+        d.limit = low16(value);
+        add(std::move(d));
+    }
+
+    // The rest of a part's line, read at `at`, whose keyword did not match.
+    void badKeyword(std::string_view rest, Place at, const RecordContext& context) {
+        const std::string_view word = trimSpaces(rest);
+        const bool missing = word.empty();
+        const int offset = static_cast<int>(missing ? rest.size() : rest.find_first_not_of(' '));
+        RuleDiagnostic d =
+            make(DiagnosticKind::Error,
+                 missing ? RuleProblem::MissingOrientation : RuleProblem::UnknownOrientation,
+                 {at.line, at.column + offset}, context.record);
+        d.field = RuleField::Orientation;
+        d.part = context.part;
+        d.count = context.count;
+        d.found = printableExcerpt(word);
+        pend(std::move(d));
+    }
+
+    // A part read: its size and its reach within the grid.
+    void partShape(const Placement& part, const Place (&places)[4], const RecordContext& context) {
+        for (const auto& [size, field, place] :
+             {std::tuple{part.width, RuleField::Width, places[2]},
+              std::tuple{part.height, RuleField::Height, places[3]}})
+            if (size == 0) {
+                RuleDiagnostic d = make(DiagnosticKind::Warning,
+                                        context.part == 1 ? RuleProblem::FirstPartWithoutArea
+                                                          : RuleProblem::PartWithoutArea,
+                                        place, context.record);
+                d.field = field;
+                d.part = context.part;
+                add(std::move(d));
+                break;
+            }
+        if (context.gridSize == 0)
+            return;
+        for (const auto& [reach, field, place] :
+             {std::tuple{part.x + part.width, RuleField::X, places[0]},
+              std::tuple{part.y + part.height, RuleField::Y, places[1]}})
+            if (reach > context.gridSize) {
+                RuleDiagnostic d = make(DiagnosticKind::Warning, RuleProblem::PartOutsideGrid,
+                                        place, context.record);
+                d.field = field;
+                d.part = context.part;
+                d.value = reach;
+                d.limit = context.gridSize;
+                add(std::move(d));
+            }
+    }
+
+    // A record loaded: the cells of its grid no part covers.
+    void coverage(const Mosaic& pattern, Place at, int record) {
+        if (pattern.scale == 0 || pattern.placements.empty())
+            return;
+        const GridCoverage covered = gridCoverage(pattern);
+        if (covered.uncovered == 0)
+            return;
+        RuleDiagnostic d = make(DiagnosticKind::Note, RuleProblem::UncoveredCells, at, record);
+        d.value = covered.uncovered;
+        d.limit = std::int64_t{pattern.scale} * pattern.scale;
+        d.cellX = covered.firstX;
+        d.cellY = covered.firstY;
+        add(std::move(d));
+    }
+
+    // The reader found the record faulty.
+    void fault(const TextCursor& cursor, int record) {
+        if (cursor.overran()) {
+            RuleDiagnostic d =
+                make(DiagnosticKind::Error,
+                     cursor.overranLine() ? RuleProblem::LineTooLong : RuleProblem::TextTooLong,
+                     cursor.overrunPlace(), record);
+            d.limit = static_cast<std::int64_t>(cursor.overranLine() ? hierarchyLineLimit
+                                                                     : hierarchyFileLimit);
+            add(std::move(d));
+        } else if (pending_) {
+            add(std::move(*pending_));
+        }
+    }
+
+    // In the order of their places; the error (at the place reading stopped) last among equals.
+    void finish() {
+        std::stable_sort(sink_->list.begin(), sink_->list.end(),
+                         [](const RuleDiagnostic& a, const RuleDiagnostic& b) {
+                             return std::pair(a.line, a.column) < std::pair(b.line, b.column);
+                         });
+    }
+
+private:
+    RuleDiagnostics* sink_;
+    std::size_t kept_ = 0;
+    std::optional<RuleDiagnostic> pending_;
+};
+
+std::optional<Placement> readPart(TextCursor& cursor, Reporter& report,
+                                  const RecordContext& context) {
+    static constexpr RuleField fields[4] = {RuleField::X, RuleField::Y, RuleField::Width,
+                                            RuleField::Height};
+    std::int32_t values[4];
+    Place places[4];
+    for (int i = 0; i < 4; ++i) {
+        const std::string token = cursor.readToken(&places[i]);
+        const auto parsed = parseInteger(token);
+        if (!parsed) {
+            if (report.on())
+                report.badPartValue(token, places[i], fields[i], context);
+            return std::nullopt;
+        }
+        if (report.on())
+            report.truncated(*parsed, places[i], fields[i], context);
+        values[i] = low16(*parsed);
+    }
+    const Place restAt = cursor.place();
+    const std::string rest = cursor.readLine();
+    const auto orientation = orientationFromKeyword(trimSpaces(rest));
+    if (!orientation) {
+        if (report.on())
+            report.badKeyword(rest, restAt, context);
         return std::nullopt;
+    }
     Placement part;
     part.x = values[0];
     part.y = values[1];
     part.width = values[2];
     part.height = values[3];
     part.orientation = *orientation;
+    if (report.on())
+        report.partShape(part, places, context);
     return part;
 }
 
 enum class RecordRead { Loaded, Dropped, Faulty };
 
-RecordRead readRecord(TextCursor& cursor, Command& command) {
+RecordRead readRecord(TextCursor& cursor, Command& command, Reporter& report, int record) {
+    RecordContext context;
+    context.record = record;
     std::string name;
-    do
+    Place nameAt;
+    do {
+        nameAt = cursor.place();
         name = cursor.readLine();
-    while (name.empty() && !cursor.atEnd());
+    } while (name.empty() && !cursor.atEnd());
     if (cursor.overran())
         return RecordRead::Faulty;
-    if (cursor.atEnd())
+    if (cursor.atEnd()) {
+        if (report.on() && !name.empty())
+            report.warn(RuleProblem::NameAtEnd, nameAt, record);
         return RecordRead::Dropped; // a name on the last line, or trailing empty lines
+    }
+    if (report.on() && blanksOnly(name))
+        report.warn(RuleProblem::BlankName, nameAt, record);
 
-    const auto gridSize = parseHeaderLine(cursor.readLine());
+    const Place scaleAt = cursor.place();
+    const bool scaleAtEnd = report.on() && cursor.atEnd();
+    const std::string scaleLine = cursor.readLine();
+    const auto gridSize = parseHeaderLine(scaleLine);
+    if (report.on())
+        report.header(scaleLine, scaleAt, scaleAtEnd, RuleField::GridSize, gridSize, context);
     if (!gridSize)
         return RecordRead::Faulty;
-    const auto partCount = parseHeaderLine(cursor.readLine());
+    const Place itemAt = cursor.place();
+    const bool itemAtEnd = report.on() && cursor.atEnd();
+    const std::string itemLine = cursor.readLine();
+    const auto partCount = parseHeaderLine(itemLine);
+    if (report.on())
+        report.header(itemLine, itemAt, itemAtEnd, RuleField::PartCount, partCount, context);
     if (!partCount || *partCount < 0)
         return RecordRead::Faulty;
 
@@ -242,10 +552,13 @@ RecordRead readRecord(TextCursor& cursor, Command& command) {
     pattern.gapColor = 0;
     pattern.tileSize = 0;
     pattern.scale = static_cast<std::uint16_t>(*gridSize);
+    context.gridSize = pattern.scale;
+    context.count = *partCount;
     // The count is not trusted for an allocation: parts are added as they are read, and a
     // count beyond the text ends at its end as a fault.
     for (std::int32_t i = 0; i < *partCount; ++i) {
-        const auto part = readPart(cursor);
+        context.part = i + 1;
+        const auto part = readPart(cursor, report, context);
         if (!part)
             return RecordRead::Faulty;
         pattern.placements.push_back(*part);
@@ -253,6 +566,8 @@ RecordRead readRecord(TextCursor& cursor, Command& command) {
     // A record cut off by a limit may read as a valid one ("R0" of "R0x", "1" of "12").
     if (cursor.overran())
         return RecordRead::Faulty;
+    if (report.on())
+        report.coverage(pattern, nameAt, record);
     command.name = std::move(name);
     command.pattern = std::move(pattern);
     return RecordRead::Loaded;
@@ -271,14 +586,29 @@ int loadedCount(const CommandSlots& commands) {
     return count;
 }
 
+// After the twelfth record, whether the text goes on with more than empty lines. Only ever
+// asked once the read's result is decided.
+void reportBeyondTwelve(TextCursor& cursor, Reporter& report) {
+    while (!cursor.atEnd()) {
+        const Place at = cursor.place();
+        if (!cursor.readLine().empty()) {
+            report.warn(RuleProblem::ExtraRecords, at, 0);
+            return;
+        }
+    }
+}
+
 // Reads the records into `read` (all twelve slots empty before).
-HierarchyResult readRecords(TextCursor& cursor, CommandSlots& read) {
+HierarchyResult readRecords(TextCursor& cursor, CommandSlots& read,
+                            RuleDiagnostics* diagnostics = nullptr) {
+    Reporter report(diagnostics);
     HierarchyResult result;
     while (result.count < static_cast<int>(read.size()) && !cursor.atEnd()) {
-        const RecordRead outcome = readRecord(cursor, read[static_cast<std::size_t>(result.count)]);
+        const RecordRead outcome = readRecord(cursor, read[static_cast<std::size_t>(result.count)],
+                                              report, result.count + 1);
         if (outcome == RecordRead::Faulty) {
             result.failure = HierarchyFailure::BadFormat;
-            return result;
+            break;
         }
         if (outcome == RecordRead::Dropped)
             break;
@@ -287,16 +617,26 @@ HierarchyResult readRecords(TextCursor& cursor, CommandSlots& read) {
     // Text beyond the file limit between two records.
     if (cursor.overran())
         result.failure = HierarchyFailure::BadFormat;
+    if (report.on()) {
+        if (result.failure == HierarchyFailure::BadFormat)
+            report.fault(cursor, result.count + 1);
+        else if (result.count == static_cast<int>(read.size()))
+            reportBeyondTwelve(cursor, report);
+        report.finish();
+    }
     return result;
 }
 
 } // namespace
 
-HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands) {
+HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands,
+                              RuleDiagnostics* diagnostics) {
     ViewBuffer buffer(bytes);
     TextCursor cursor(buffer);
     CommandSlots read;
-    HierarchyResult result = readRecords(cursor, read);
+    if (diagnostics)
+        *diagnostics = {};
+    HierarchyResult result = readRecords(cursor, read, diagnostics);
     commands = std::move(read);
     return result;
 }
@@ -394,6 +734,36 @@ HierarchyResult loadHierarchyFile(const std::filesystem::path& path, CommandSlot
     } catch (const std::ios_base::failure&) {
     }
     return {loadedCount(commands), HierarchyFailure::OpenFailed};
+}
+
+} // namespace ornamo
+
+namespace ornamo {
+
+bool readHierarchyText(const std::filesystem::path& path, std::string& text) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return false;
+    try {
+        DescriptorBuffer file(path);
+        if (!file.isOpen())
+            return false;
+        std::string read(hierarchyFileLimit + 1, '\0');
+        std::size_t size = 0;
+        while (size < read.size()) {
+            const std::streamsize got =
+                file.sgetn(read.data() + size, static_cast<std::streamsize>(read.size() - size));
+            if (got <= 0)
+                break;
+            size += static_cast<std::size_t>(got);
+        }
+        read.resize(size);
+        text = std::move(read);
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::ios_base::failure&) {
+    }
+    return false;
 }
 
 } // namespace ornamo

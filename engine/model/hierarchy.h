@@ -5,6 +5,7 @@
 
 #include "ornamo.h"
 #include "refusal.h"
+#include "rulediagnostics.h"
 
 #include <array>
 #include <cstddef>
@@ -59,7 +60,14 @@ inline constexpr std::size_t hierarchyLineLimit = std::size_t{1} << 16;
 /// and gives HierarchyFailure::BadFormat. A name on the last line with nothing
 /// after it is dropped without a message. Commands without parts, with grid size 0 or with
 /// parts of size 0 are loaded as read (applying them is refused later).
-HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands);
+///
+/// `diagnostics`, when given, receives what the read has to say about the text (see
+/// rulediagnostics.h): the error at the place the read stopped when the result is BadFormat, and
+/// the warnings and notes of the records read. They never change what is read: the slots and
+/// the result are those of a read without them. After a twelfth record the rest of the text is
+/// looked at for a further record (the slots and result stay as said).
+HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands,
+                              RuleDiagnostics* diagnostics = nullptr);
 
 /// Reads the file at `path` with readHierarchy(), taking its bytes only as far as the records
 /// need: after the twelfth record, at a fault or at a limit the rest is left unread, so a
@@ -70,6 +78,12 @@ HierarchyResult readHierarchy(std::string_view bytes, CommandSlots& commands);
 /// `bytesRead`, when given, receives the bytes the reader looked at (at most
 /// hierarchyFileLimit + 1): readHierarchy() of them gives the same slots and result again. It
 /// is left unchanged when the file cannot be opened.
+/// Reads the text of the rule file at `path` as loadHierarchyFile() would open it, but whole up
+/// to the limit: at most hierarchyFileLimit + 1 bytes, the most any read looks at. readHierarchy()
+/// of them gives the slots and result loadHierarchyFile() gives. False when the file cannot be
+/// opened or read.
+bool readHierarchyText(const std::filesystem::path& path, std::string& text);
+
 HierarchyResult loadHierarchyFile(const std::filesystem::path& path, CommandSlots& commands,
                                   std::string* bytesRead = nullptr);
 

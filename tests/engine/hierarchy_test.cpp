@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <ostream>
 #include <random>
 #include <string>
@@ -232,6 +233,47 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"HexBeyond32Bits", "$100000000", -1}, ValueCase{"TrailingLetter", "2a", -1},
         ValueCase{"NotAHexDigit", "$1G", -1}, ValueCase{"DecimalPoint", "2.0", -1}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// ---- Diagnostics beside the read ----
+
+bool sameSlots(const CommandSlots& a, const CommandSlots& b) {
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].name != b[i].name || a[i].pattern.scale != b[i].pattern.scale ||
+            a[i].pattern.placements != b[i].pattern.placements)
+            return false;
+    return true;
+}
+
+// A read with diagnostics gives the slots and result of one without, and says "error" exactly
+// when the read failed: over every case above, the fuzzer's corpus, and seeded damage to both.
+TEST(Hierarchy, DiagnosticsChangeNothing) {
+    std::vector<std::string> texts;
+    for (const ReadCase& c : readCases())
+        texts.push_back(c.bytes);
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(ORNAMO_TEST_DATA) +
+                                                                 "/../../fuzz/corpus")) {
+        std::ifstream file(entry.path(), std::ios::binary);
+        texts.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    std::mt19937 rng(23);
+    const std::size_t originals = texts.size();
+    for (std::size_t i = 0; i < originals; ++i)
+        for (int round = 0; round < 20 && !texts[i].empty() && texts[i].size() < 4096; ++round) {
+            std::string damaged = texts[i];
+            damaged[rng() % damaged.size()] = "0 \n\r-$x:R\x1a"[rng() % 10];
+            texts.push_back(damaged);
+        }
+    for (const std::string& text : texts) {
+        CommandSlots plain, told;
+        RuleDiagnostics diagnostics;
+        const HierarchyResult a = readHierarchy(text, plain);
+        const HierarchyResult b = readHierarchy(text, told, &diagnostics);
+        ASSERT_EQ(a.count, b.count) << text.substr(0, 200);
+        ASSERT_EQ(a.failure, b.failure) << text.substr(0, 200);
+        ASSERT_TRUE(sameSlots(plain, told)) << text.substr(0, 200);
+        EXPECT_EQ(diagnostics.hasError(), a.failure == badFormat) << text.substr(0, 200);
+    }
+}
 
 // ---- Files ----
 

@@ -1,0 +1,22 @@
+#pragma once
+
+// Which cells of a command's grid its parts leave uncovered.
+
+#include "ornamo.h"
+
+#include <cstdint>
+
+namespace ornamo {
+
+struct GridCoverage {
+    std::int64_t uncovered = 0; ///< cells of the N x N grid no part covers
+    std::int64_t firstX = 0;    ///< the first of them, by columns from the left, then rows from
+    std::int64_t firstY = 0;    ///< the top (both 0 when none is uncovered)
+};
+
+/// The cells of the grid of `pattern` (scale N, parts in cells) that no part covers; parts are
+/// clipped to the grid. A sweep over the part edges: time and memory follow the number of
+/// parts (P log P), never the N x N cells.
+GridCoverage gridCoverage(const Mosaic& pattern);
+
+} // namespace ornamo
