@@ -73,8 +73,8 @@ void mirrorPart(Mosaic& pattern, std::size_t index) {
 }
 
 void deletePart(Mosaic& pattern, std::size_t index) {
-    pattern.placements.erase(pattern.placements.begin() +
-                             static_cast<std::ptrdiff_t>(std::min(index, pattern.placements.size())));
+    pattern.placements.erase(pattern.placements.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                              index, pattern.placements.size())));
 }
 
 std::size_t reorderPart(Mosaic& pattern, std::size_t index, int step) {
