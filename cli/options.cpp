@@ -33,6 +33,8 @@ const char* const description =
     "  no-scale         toggle the no-scaling switch (factor 1)\n"
     "  history-back     take back the last edit, as the editor's \"Späť\" does\n"
     "  history-forward  do the taken-back edit again (\"Znova\")\n"
+    "  rules:FILE.hrh   apply the command stack again with the rules of that hierarchy file,\n"
+    "                   each entry by its command number (one edit; history-back takes it back)\n"
     "\n"
     "--check-rules reads a hierarchy file alone and prints each error, warning and note as\n"
     "FILE:LINE:COLUMN: chyba|upozornenie|poznámka: text, then the commands read; status 1 when\n"
@@ -97,7 +99,7 @@ bool parseStep(const QString& text, Step& step) {
         {"history-back", Step::Kind::HistoryBack},
         {"history-forward", Step::Kind::HistoryForward},
     };
-    step = Step{Step::Kind::Apply, 0, text};
+    step = Step{Step::Kind::Apply, 0, text, {}};
     for (const Word& w : words)
         if (text == QLatin1String(w.word)) {
             step.kind = w.kind;
@@ -118,6 +120,13 @@ bool parseStep(const QString& text, Step& step) {
         {"replace:", Step::Kind::Replace, 1, 12},
         {"insert:", Step::Kind::Insert, 1, 12},
     };
+    // The rest of a rules step is a file name, whatever it holds.
+    const QLatin1String rules("rules:");
+    if (text.startsWith(rules)) {
+        step.kind = Step::Kind::Rules;
+        step.file = text.mid(rules.size());
+        return !step.file.isEmpty();
+    }
     for (const Prefix& p : prefixes) {
         const QLatin1String prefix(p.prefix);
         if (!text.startsWith(prefix))
@@ -361,7 +370,7 @@ Refusal checkOutputTargets(const Options& options) {
 
 Refusal readSteps(const QCommandLineParser& parser, Options& options) {
     for (const QString& text : parser.positionalArguments()) {
-        Step step{Step::Kind::Apply, 0, text};
+        Step step{Step::Kind::Apply, 0, text, {}};
         if (!parseStep(text, step))
             return QStringLiteral("unknown step '%1'").arg(text);
         options.steps.push_back(step);

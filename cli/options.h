@@ -30,10 +30,12 @@ struct Step {
         NoScale,        ///< "Neškáluj"
         HistoryBack,    ///< "Späť": takes back the last edit
         HistoryForward, ///< "Znova": does the taken-back edit again
+        Rules,          ///< the stack applied again with the rules of the file `file`
     };
     Kind kind;
     int value = 0;
     QString text; ///< as written, for messages
+    QString file; ///< the file a step names
 };
 
 /// Which picture is written.
@@ -76,7 +78,8 @@ struct UsageError {
 /// Parses the arguments (the program name first).
 std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList& arguments);
 
-/// One step as written ("7", "undo", "select:2", "replace:3", ...); false when it is none.
+/// One step as written ("7", "undo", "select:2", "replace:3", "rules:new.hrh", ...); false
+/// when it is none.
 bool parseStep(const QString& text, Step& step);
 
 } // namespace ornamo::cli

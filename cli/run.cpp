@@ -58,8 +58,22 @@ Outcome choosePosition(Work& work, int position) {
     return work.choose(entries[static_cast<std::size_t>(position)], position);
 }
 
+// The stack applied again with the rules of the file the step names. A file that cannot be read
+// ends the run; a faulty one gives the records before the fault, as in the window, and a warning.
+Outcome replayWithRulesFile(const Step& step, Work& work, std::FILE* errors) {
+    const std::string name = utf8(step.file);
+    HierarchyResult read;
+    auto rules = loadRulesFile(std::filesystem::path(QFile::encodeName(step.file).toStdString()),
+                               name, read);
+    if (!rules)
+        throw Failure{messages::openFailed(name)};
+    if (read.failure != HierarchyFailure::None)
+        report(errors, "warning: " + name + ": " + messages::text(read.failure, name));
+    return work.replayWithRules(std::move(rules));
+}
+
 // A command button, an item of the "Mozaika" menu or a zoom key, on the work.
-Outcome runWorkStep(const Step& step, Work& work) {
+Outcome runWorkStep(const Step& step, Work& work, std::FILE* errors) {
     switch (step.kind) {
     case Step::Kind::Apply:
         return work.applyCommand(step.value);
@@ -89,15 +103,20 @@ Outcome runWorkStep(const Step& step, Work& work) {
         return work.undo();
     case Step::Kind::HistoryForward:
         return work.redo();
+    case Step::Kind::Rules:
+        return replayWithRulesFile(step, work, errors);
     }
     return {};
 }
 
-// Runs one step as the editor's handler would; a refusal ends the run.
-void runStep(const Step& step, Work& work) {
-    const Outcome outcome = runWorkStep(step, work);
+// Runs one step as the editor's handler would; a refusal ends the run. Its message is the
+// window's text followed by the numbers and the stack entry, where the refusal has them.
+void runStep(const Step& step, Work& work, std::FILE* errors) {
+    const Outcome outcome = runWorkStep(step, work, errors);
     if (outcome.refusal != Refusal::None)
-        throw Failure{std::string(messages::text(outcome.refusal))};
+        throw Failure{messages::detailedText(
+            outcome.refusal, outcome.detail,
+            outcome.detail.entry ? utf8(displayName(outcome.detail.entry->name)) : std::string())};
 }
 
 // The picture asked for: the editor's view as the steps left it, or the mosaic it shows at
@@ -185,7 +204,7 @@ void startWork(const Options& options, Work& work, std::FILE* out, std::FILE* er
     }
     const Outcome started = work.start(loadTile(options), options.gapColor);
     if (started.refusal != Refusal::None)
-        throw Failure{std::string(messages::text(started.refusal))};
+        throw Failure{messages::detailedText(started.refusal, started.detail)};
 
     HierarchyResult read;
     if (auto rules =
@@ -220,7 +239,7 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
     for (std::size_t i = 0; i < options.steps.size(); ++i) {
         const Step& step = options.steps[i];
         try {
-            runStep(step, work);
+            runStep(step, work, errors);
         } catch (const Failure& failure) {
             throw Failure{"step " + std::to_string(i + 1) + " (" + utf8(step.text) +
                           "): " + failure.reason};

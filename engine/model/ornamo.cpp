@@ -4,7 +4,6 @@
 #include <cassert>
 #include <cstring>
 #include <limits>
-#include <optional>
 #include <ostream>
 
 namespace ornamo {
@@ -158,7 +157,9 @@ void CopyMosaic(const Mosaic& source, Mosaic& destination) {
 }
 
 Placement transformed(const Placement& p, Transform t, std::int64_t extent, std::int64_t tileSize) {
-    // Computed in 64 bits; substitutionFits() keeps every result inside 32 bits.
+    // Computed in 64 bits and wrapped to 32: the steps of a substitution and of its undo are
+    // sums and products, so a result that lies in 32 bits is exact whatever the values between
+    // the steps did; substitutionFits() checks the results.
     const std::int64_t x = p.x, y = p.y, w = p.width, h = p.height;
     const auto narrow = [](std::int64_t v) { return static_cast<std::int32_t>(v); };
     Placement r = p;
@@ -262,16 +263,21 @@ bool isUndoable(const Mosaic& pattern) {
 
 namespace {
 
-bool in32(std::int64_t v) {
-    return v >= std::numeric_limits<std::int32_t>::min() &&
-           v <= std::numeric_limits<std::int32_t>::max();
-}
+constexpr std::int64_t int32Low = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t int32High = std::numeric_limits<std::int32_t>::max();
 
-// Whether v x factor + shift fits in 32 bits (false when it leaves 64 on the way).
-bool fitsAfter(std::int64_t v, std::int64_t factor, std::int64_t shift) {
-    std::int64_t r;
-    return !__builtin_mul_overflow(v, factor, &r) && !__builtin_add_overflow(r, shift, &r) &&
-           in32(r);
+// v x factor + shift exactly, or the 64-bit value nearest to it. Shifts are far below 2^62, so
+// a product beyond 64 bits stays beyond them after the shift.
+std::int64_t stretched(std::int64_t v, std::int64_t factor, std::int64_t shift) {
+    constexpr std::int64_t high = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t low = std::numeric_limits<std::int64_t>::min();
+    std::int64_t product;
+    if (__builtin_mul_overflow(v, factor, &product))
+        return (v < 0) == (factor < 0) ? high : low;
+    std::int64_t sum;
+    if (__builtin_add_overflow(product, shift, &sum))
+        return shift < 0 ? low : high;
+    return sum;
 }
 
 // The least and the greatest of some values.
@@ -282,59 +288,68 @@ struct Span {
         low = std::min(low, v);
         high = std::max(high, v);
     }
-    bool fits() const { return in32(low) && in32(high); }
     // E minus each value.
     Span flipped(std::int64_t e) const { return {e - high, e - low}; }
-    // Whether v x factor + shift fits for every v: the extremes are reached at the ends.
-    bool fitsAfter(std::int64_t factor, std::int64_t shift) const {
-        return ornamo::fitsAfter(low, factor, shift) && ornamo::fitsAfter(high, factor, shift);
-    }
 };
 
 // The spans of the placements' fields and far edges (x + width T, y + height T). A turn makes
 // each of them one of these or E minus one, so the spans of a turned mosaic follow from them
-// exactly, with no walk over the placements.
+// exactly, with no walk over the placements. Every value stays within 2^31 + 2E of 0.
 struct Spans {
     Span x, y, width, height, farX, farY;
 };
 
-// The spans after `turn` (the formulas of transformed()), or nullopt when a field it writes,
-// E - x - width T or E - y - height T, leaves 32 bits for some placement.
-std::optional<Spans> turned(const Spans& s, Transform turn, std::int64_t e) {
-    Spans r = s;
+// The spans after `turn`: the formulas of transformed(), without its wrap to 32 bits.
+Spans turned(const Spans& s, Transform turn, std::int64_t e) {
     switch (turn) {
     case Transform::Mirror:
-        r.x = s.farX.flipped(e);
-        r.farX = s.x.flipped(e);
-        break;
+        return {s.farX.flipped(e), s.y, s.width, s.height, s.x.flipped(e), s.farY};
     case Transform::Rotate90:
-        r = {s.y, s.farX.flipped(e), s.height, s.width, s.farY, s.x.flipped(e)};
-        break;
+        return {s.y, s.farX.flipped(e), s.height, s.width, s.farY, s.x.flipped(e)};
     case Transform::Rotate180:
-        r = {s.farX.flipped(e), s.farY.flipped(e), s.width,
-             s.height,          s.x.flipped(e),    s.y.flipped(e)};
-        break;
+        return {s.farX.flipped(e), s.farY.flipped(e), s.width,
+                s.height,          s.x.flipped(e),    s.y.flipped(e)};
     case Transform::Rotate270:
-        r = {s.farY.flipped(e), s.x, s.height, s.width, s.y.flipped(e), s.farX};
-        break;
+        return {s.farY.flipped(e), s.x, s.height, s.width, s.y.flipped(e), s.farX};
     }
-    if (!r.x.fits() || !r.y.fits())
-        return std::nullopt;
-    return r;
+    return s;
+}
+
+// The first value of one axis of a placed copy that leaves 32 bits: its positions, sizes and
+// far edges, each stretched by `factor` (the extremes of a stretch lie at the span's ends) and
+// the positions shifted by `shift`.
+Excess axisExcess(const Span& position, const Span& size, const Span& far, std::int64_t factor,
+                  std::int64_t shift) {
+    const struct {
+        const Span& span;
+        std::int64_t shift;
+        Limit limit;
+    } values[] = {{position, shift, Limit::Coordinate},
+                  {size, 0, Limit::Enlargement},
+                  {far, shift, Limit::Coordinate}};
+    for (const auto& v : values)
+        for (const std::int64_t end : {v.span.low, v.span.high}) {
+            const std::int64_t r = stretched(end, factor, v.shift);
+            if (r > int32High)
+                return {v.limit, r, int32High};
+            if (r < int32Low)
+                return {v.limit, r, int32Low};
+        }
+    return {};
 }
 
 } // namespace
 
-bool substitutionFits(const Mosaic& pattern, const Mosaic& mosaic) {
-    const std::int64_t newScale = std::int64_t{mosaic.scale} * pattern.scale;
-    if (newScale * mosaic.tileSize > maxExtent)
-        return false;
+Excess substitutionExcess(const Mosaic& pattern, const Mosaic& mosaic) {
+    const std::int64_t newExtent = std::int64_t{mosaic.scale} * pattern.scale * mosaic.tileSize;
+    if (newExtent > maxExtent)
+        return {Limit::Extent, newExtent, maxExtent};
     const auto count = static_cast<std::int64_t>(mosaic.placements.size());
     const auto parts = static_cast<std::int64_t>(pattern.placements.size());
     if (count * parts > maxPlacements)
-        return false;
+        return {Limit::Placements, count * parts, maxPlacements};
     if (count == 0)
-        return true;
+        return {};
 
     const std::int64_t e = mosaic.extent();
     const std::int64_t t = mosaic.tileSize;
@@ -347,29 +362,27 @@ bool substitutionFits(const Mosaic& pattern, const Mosaic& mosaic) {
         spans.farX.add(p.x + std::int64_t{p.width} * t);
         spans.farY.add(p.y + std::int64_t{p.height} * t);
     }
-    // Every turned copy as the substitution makes it, step by step (values above 7 have no
-    // steps, like R0), then each part's stretch and shift on each axis by its own factors; the
-    // first part's turn is also taken back as undo does, through other intermediates.
-    for (std::size_t i = 0; i < pattern.placements.size(); ++i) {
-        const Placement& part = pattern.placements[i];
-        std::optional<Spans> s = spans;
+    // Each copy turned as the substitution turns it (values above 7 have no steps, like R0),
+    // then stretched and shifted by its part on each axis. Only the results count: the steps
+    // are sums and products wrapped to 32 bits, so a result in range is exact whatever the
+    // values between the steps did. Undo divides exact results exactly and turns back through
+    // the same wrapping steps, so it too gives back every value exactly.
+    for (const Placement& part : pattern.placements) {
+        Spans s = spans;
         for (const Transform step : stepsOf(part.orientation))
-            if (s)
-                s = turned(*s, step, e);
-        std::optional<Spans> back = s;
-        if (i == 0)
-            for (const Transform step : stepsOf(inverse(part.orientation)))
-                if (back)
-                    back = turned(*back, step, e);
-        if (!s || !back)
-            return false;
-        const std::int64_t dx = std::int64_t{part.x} * e, dy = std::int64_t{part.y} * e;
-        if (!s->x.fitsAfter(part.width, dx) || !s->width.fitsAfter(part.width, 0) ||
-            !s->farX.fitsAfter(part.width, dx) || !s->y.fitsAfter(part.height, dy) ||
-            !s->height.fitsAfter(part.height, 0) || !s->farY.fitsAfter(part.height, dy))
-            return false;
+            s = turned(s, step, e);
+        const Excess x = axisExcess(s.x, s.width, s.farX, part.width, std::int64_t{part.x} * e);
+        if (x.exceeds())
+            return x;
+        const Excess y = axisExcess(s.y, s.height, s.farY, part.height, std::int64_t{part.y} * e);
+        if (y.exceeds())
+            return y;
     }
-    return true;
+    return {};
+}
+
+bool substitutionFits(const Mosaic& pattern, const Mosaic& mosaic) {
+    return !substitutionExcess(pattern, mosaic).exceeds();
 }
 
 } // namespace ornamo

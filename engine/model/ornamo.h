@@ -5,6 +5,7 @@
 
 #include "bitmap.h"
 #include "orientation.h"
+#include "refusal.h"
 
 #include <array>
 #include <cstdint>
@@ -132,12 +133,19 @@ Placement transformed(const Placement& p, Transform t, std::int64_t extent, std:
 /// first part has a width and a height other than 0.
 bool isUndoable(const Mosaic& pattern);
 
-/// Whether substituting the pattern keeps the mosaic within the model: an extent of at most
-/// 65535 pixels, at most 65535 placements, and every placement's fields and far edges (x +
-/// width x tileSize, y + height x tileSize) within the signed 32-bit range. Exact, each axis by
-/// its own factors: the values are those the substitution computes, including the fields
-/// between the mirror and the turn of a mirrored part, and those the undo of the first part
-/// passes through. Costs one walk over the placements for each orientation the parts use.
+/// By how much substituting the pattern would take the mosaic out of the model; Limit::None
+/// when the result fits. In this order: a new extent above 65535 pixels (the value is the new
+/// side), more than 65535 placements (the new count), then part by part, x before y, the first
+/// field or far edge (x + width x tileSize, y + height x tileSize) of the result outside the
+/// signed 32-bit range. Exact: it judges the results of the substitution as computed without
+/// bounds, each axis by its own factors, and only them: the values between the steps (after the
+/// mirror of a mirrored turn, or of a copy a zero-sized part stretches to nothing) may leave 32
+/// bits, since the substitution's wrapping arithmetic, and its undo's, give every result in range
+/// exactly all the same. Costs one walk over the placements.
+Excess substitutionExcess(const Mosaic& pattern, const Mosaic& mosaic);
+
+/// Whether substituting the pattern keeps the mosaic within the model: substitutionExcess()
+/// finds nothing.
 bool substitutionFits(const Mosaic& pattern, const Mosaic& mosaic);
 
 } // namespace ornamo

@@ -71,14 +71,14 @@ CommandStackModel::CommandStackModel()
 
 // ---- Steps on a state ----
 
-Refusal CommandStackModel::refusal(const State& state, const Command* command) {
+Outcome CommandStackModel::refusal(const State& state, const Command* command) {
     if (!command || !isUndoable(command->pattern))
-        return Refusal::CommandUnusable;
-    if (!substitutionFits(command->pattern, state.mosaic))
-        return Refusal::MosaicTooLarge;
+        return {false, Refusal::CommandUnusable};
+    if (const Excess excess = substitutionExcess(command->pattern, state.mosaic); excess.exceeds())
+        return {false, Refusal::MosaicTooLarge, {excess, std::nullopt}};
     if (state.stack.size() >= capacity)
-        return Refusal::StackFull;
-    return Refusal::None;
+        return {false, Refusal::StackFull};
+    return {};
 }
 
 std::shared_ptr<const Command> CommandStackModel::commandAt(int n) const {
@@ -104,15 +104,15 @@ void CommandStackModel::undoNewest(State& state) {
     state.stack.pop_back();
 }
 
-Refusal CommandStackModel::reapply(State& state, std::vector<StackEntry>::const_iterator from,
+Outcome CommandStackModel::reapply(State& state, std::vector<StackEntry>::const_iterator from,
                                    std::vector<StackEntry>::const_iterator to) const {
     for (auto it = from; it != to; ++it) {
-        const Refusal refused = refusal(state, it->rule.get());
-        if (refused != Refusal::None)
+        Outcome refused = refusal(state, it->rule.get());
+        if (refused.refusal != Refusal::None)
             return refused;
         apply(state, it->command, it->rule);
     }
-    return Refusal::None;
+    return {};
 }
 
 bool CommandStackModel::imagesFit(const State& state) const {
@@ -135,9 +135,8 @@ void CommandStackModel::emptyList(std::string_view editText) {
 
 Outcome CommandStackModel::applyCommand(int n) {
     std::shared_ptr<const Command> command = commandAt(n);
-    const Refusal refused = refusal(state_, command.get());
-    if (refused != Refusal::None)
-        return {false, refused};
+    if (Outcome refused = refusal(state_, command.get()); refused.refusal != Refusal::None)
+        return refused;
     const std::int64_t extent = state_.mosaic.extent() * command->pattern.scale;
     if (!memoryCheck_(extent, appliedFactor(state_.shrinkFactor, command->pattern.scale, noScale_),
                       noScale_))
@@ -226,16 +225,14 @@ Outcome CommandStackModel::edit(EditKind kind, int r) {
     auto newer = undone.cbegin() + 1; // the entries above the chosen one
     if (kind != EditKind::Delete) {
         std::shared_ptr<const Command> command = commandAt(r);
-        const Refusal refused = refusal(work, command.get());
-        if (refused != Refusal::None)
-            return {false, refused};
+        if (Outcome refused = refusal(work, command.get()); refused.refusal != Refusal::None)
+            return refused;
         apply(work, r, std::move(command));
         if (kind == EditKind::Insert)
             newer = undone.cbegin(); // the chosen entry goes back too, above the new one
     }
-    const Refusal refused = reapply(work, newer, undone.cend());
-    if (refused != Refusal::None)
-        return {false, refused};
+    if (Outcome refused = reapply(work, newer, undone.cend()); refused.refusal != Refusal::None)
+        return refused;
     if (kind == EditKind::Insert)
         work.shrinkFactor = wrappingProduct(factorBefore, commandAt(r)->pattern.scale);
     if (kind != EditKind::Delete && !imagesFit(work))
@@ -247,6 +244,46 @@ Outcome CommandStackModel::edit(EditKind kind, int r) {
     else
         showNewest();
     selectedIndex_ = 0;
+    return {true, {}};
+}
+
+Outcome CommandStackModel::replay(std::shared_ptr<const CommandSlots> commands, int count) {
+    // The stack applied again to a reset mosaic, built beside the one in hand.
+    State work;
+    work.mosaic.gapColor = state_.mosaic.gapColor;
+    work.mosaic.tileSize = state_.mosaic.tileSize;
+    work.mosaic.tiles = state_.mosaic.tiles;
+    ResetMosaic(work.mosaic);
+    work.shrinkFactor = state_.stack.empty() ? state_.shrinkFactor : 1;
+    work.stack.reserve(state_.stack.size());
+    for (std::size_t i = 0; i < state_.stack.size(); ++i) {
+        const StackEntry& entry = state_.stack[i];
+        const int n = entry.command;
+        const bool empty = n < 1 || n > std::min(count, static_cast<int>(commands->size()));
+        std::shared_ptr<const Command> command;
+        if (!empty)
+            command = {commands, &(*commands)[static_cast<std::size_t>(n - 1)]};
+        Outcome refused = refusal(work, command.get());
+        if (refused.refusal == Refusal::None && i + 1 == state_.stack.size()) {
+            const std::int64_t extent = work.mosaic.extent() * command->pattern.scale;
+            if (!memoryCheck_(extent,
+                              appliedFactor(work.shrinkFactor, command->pattern.scale, noScale_),
+                              noScale_))
+                refused = {false, Refusal::NotEnoughMemory};
+        }
+        if (refused.refusal != Refusal::None) {
+            refused.detail.entry = EntryAt{i, n, entry.name(), empty};
+            return refused;
+        }
+        apply(work, n, std::move(command));
+    }
+
+    commands_ = std::move(commands);
+    state_ = std::move(work);
+    if (!state_.stack.empty()) {
+        showNewest();
+        selectedIndex_ = 0;
+    }
     return {true, {}};
 }
 
@@ -273,8 +310,12 @@ Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
     std::int64_t reach = reachOf(mosaic);
     for (const StackEntry& entry : state_.stack)
         reach = std::max(reach, entry.reach);
-    if (newExtent > maxExtent || 2 * (reach / t) * w > int32Limit)
-        return {false, Refusal::MosaicTooLarge};
+    if (newExtent > maxExtent)
+        return {false, Refusal::MosaicTooLarge, {{Limit::Extent, newExtent, maxExtent}, {}}};
+    if (2 * (reach / t) * w > int32Limit)
+        return {false,
+                Refusal::MosaicTooLarge,
+                {{Limit::Coordinate, reach / t * w, int32Limit / 2}, {}}};
 
     const std::uint64_t tileBytes = 8 * Bitmap::bytesFor(w, w);
     std::uint64_t heldTileBytes = 0;

@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ornamo {
@@ -30,6 +31,11 @@ namespace ornamo {
 struct Outcome {
     bool render = false;             ///< render the mosaic again
     Refusal refusal = Refusal::None; ///< why nothing changed; messages::text() shows it
+    RefusalDetail detail;            ///< its numbers and place, where there are any
+
+    Outcome() = default;
+    Outcome(bool render, Refusal refusal, RefusalDetail detail = {})
+        : render(render), refusal(refusal), detail(std::move(detail)) {}
 };
 
 /// One applied command.
@@ -120,6 +126,21 @@ public:
     /// below (older than) the selected entry; the factor ends as its value before times r's
     /// grid size, whatever noScale says. Judged first like replaceChosen().
     Outcome insertBeforeChosen(int r);
+
+    /// The rules changed under the stack: puts `commands` in the slots (slots 1..count hold
+    /// commands, the others are empty) and applies the stack's entries again, oldest first, to a
+    /// reset mosaic, each by its command number with the new slot's pattern and name. The result
+    /// is what "Reset" and the command buttons pressed in the stack's order would give: the
+    /// mosaic, the entries and their names in the list, the caption and the edit field showing
+    /// the newest entry, position 0, and the factor applying gives (the product of the new grid
+    /// sizes, wrapping in 32 bits, or 1 when noScale is on), whatever zoom was chosen before.
+    /// An empty stack keeps its mosaic, its list and its factor; only the slots change. Asks for
+    /// a render. Refused with nothing changed, the refusal naming the entry that could not be
+    /// applied (detail.entry: its place, command number and name): a slot that is now empty
+    /// (EntryAt::slotEmpty) or whose command cannot be undone (Refusal::CommandUnusable), a result
+    /// beyond the model (Refusal::MosaicTooLarge, with detail.excess), images that would not fit
+    /// (Refusal::NotEnoughMemory, naming the newest entry).
+    Outcome replay(std::shared_ptr<const CommandSlots> commands, int count);
 
     /// After reading another hierarchy (whether or not a file was read): a reset mosaic, an
     /// empty stack, factor 1, position 0, an empty disabled list showing "-- Prázdny --",
@@ -216,11 +237,11 @@ private:
     };
     enum class EditKind { Delete, Replace, Insert };
 
-    static Refusal refusal(const State& state, const Command* command);
+    static Outcome refusal(const State& state, const Command* command);
     void apply(State& state, int n, std::shared_ptr<const Command> command) const;
     std::shared_ptr<const Command> commandAt(int n) const;
     static void undoNewest(State& state);
-    Refusal reapply(State& state, std::vector<StackEntry>::const_iterator from,
+    Outcome reapply(State& state, std::vector<StackEntry>::const_iterator from,
                     std::vector<StackEntry>::const_iterator to) const;
     bool imagesFit(const State& state) const;
     Outcome edit(EditKind kind, int r);

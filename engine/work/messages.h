@@ -6,6 +6,7 @@
 
 #include "refusal.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,69 @@ constexpr std::string_view text(Refusal refusal) {
         return zoomPointless;
     }
     return {};
+}
+
+/// A whole number as the messages write it: groups of three digits apart by a space
+/// ("531 441", "-2 147 483 648").
+inline std::string groupedNumber(std::int64_t value) {
+    // Built from the unsigned magnitude, so that the most negative value has one too, digit by
+    // digit from the last.
+    std::uint64_t magnitude =
+        value < 0 ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
+    std::string reversed;
+    for (int i = 0; magnitude > 0 || i == 0; ++i, magnitude /= 10) {
+        if (i > 0 && i % 3 == 0)
+            reversed += ' ';
+        reversed += static_cast<char>('0' + magnitude % 10);
+    }
+    if (value < 0)
+        reversed += '-';
+    return {reversed.rbegin(), reversed.rend()};
+}
+
+/// By how much a result leaves the model, as a sentence: «Mozaika by mala 531 441 dielov;
+/// najviac je 65 535.»; empty when it does not.
+inline std::string text(const Excess& excess) {
+    const std::string value = groupedNumber(excess.value);
+    const std::string bound = (excess.value < excess.bound ? "; najmenej je " : "; najviac je ") +
+                              groupedNumber(excess.bound);
+    switch (excess.limit) {
+    case Limit::None:
+        return {};
+    case Limit::Placements:
+        return "Mozaika by mala " + value + " dielov" + bound + ".";
+    case Limit::Extent:
+        return "Strana mozaiky by mala " + value + " pixelov" + bound + ".";
+    case Limit::Coordinate:
+        return "Okraj dielu by bol na súradnici " + value + bound + ".";
+    case Limit::Enlargement:
+        return "Diel by bol zväčšený " + value + "-krát" + bound + "-krát.";
+    }
+    return {};
+}
+
+/// A refusal with all its detail says, for ornamo-render and the rule workshop (the window's
+/// message box keeps text(refusal)): the stack entry it names, then the refusal's text and the
+/// numbers. `entryName` is the entry's name as shown (the platform decodes its bytes). For
+/// example «3. záznam zásobníka od najstaršieho („Pruh“, príkaz 2): Mozaika by bola príliš
+/// veľká. Mozaika by mala 531 441 dielov; najviac je 65 535.»
+inline std::string detailedText(Refusal refusal, const RefusalDetail& detail,
+                                std::string_view entryName = {}) {
+    std::string line;
+    if (detail.entry) {
+        line.append(std::to_string(detail.entry->index + 1))
+            .append(". záznam zásobníka od najstaršieho („")
+            .append(entryName)
+            .append("“, príkaz ")
+            .append(std::to_string(detail.entry->command))
+            .append("): ");
+        if (detail.entry->slotEmpty)
+            return line + "v nových pravidlách je tento príkaz prázdny.";
+    }
+    line += text(refusal);
+    if (detail.excess.exceeds())
+        line.append(" ").append(text(detail.excess));
+    return line;
 }
 
 /// The text of a progress caption.

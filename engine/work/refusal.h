@@ -2,6 +2,13 @@
 
 // What the engine reports when it refuses a step or a read fails: a small enum each, so that the
 // engine carries no display text; messages.h maps every case to the program's Slovak text.
+// Where a refusal has numbers or a place (by how much a result leaves the model, the stack entry
+// a replay stopped at), they travel beside the enum as plain data.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
 
 namespace ornamo {
 
@@ -15,6 +22,43 @@ enum class Refusal {
     NotEnoughMemory, ///< the images would not fit in memory
     TileUnusable,    ///< an empty or non-square base tile
     ZoomPointless,   ///< "Zmenši" at a factor that would reach 256
+};
+
+/// The limit of the model a result would pass.
+enum class Limit {
+    None,        ///< within the model
+    Placements,  ///< more placements than the model holds
+    Extent,      ///< a side of the mosaic image longer than the model holds, in pixels
+    Coordinate,  ///< a placement's edge beyond the range of positions, in pixels
+    Enlargement, ///< a placement's width or height factor beyond its range
+};
+
+/// By how much a result would leave the model: the value it would reach against the limit it
+/// passes (the largest value allowed, or the smallest when `value` lies below the range).
+/// Values beyond 64 bits are given as the nearest 64-bit value.
+struct Excess {
+    Limit limit = Limit::None;
+    std::int64_t value = 0;
+    std::int64_t bound = 0;
+
+    bool exceeds() const { return limit != Limit::None; }
+    friend bool operator==(const Excess&, const Excess&) = default;
+};
+
+/// The stack entry that an edit applying the stack again could not apply.
+struct EntryAt {
+    std::size_t index = 0;  ///< its place in the stack, 0 = the oldest
+    int command = 0;        ///< its command number, 1..12
+    std::string name;       ///< its name as the list shows it (the bytes it was applied with)
+    bool slotEmpty = false; ///< the rules applied with hold no command in its slot
+    friend bool operator==(const EntryAt&, const EntryAt&) = default;
+};
+
+/// What goes with a refusal besides its enum; empty when there is nothing more to say.
+struct RefusalDetail {
+    Excess excess;                ///< set with Refusal::MosaicTooLarge where the numbers are known
+    std::optional<EntryAt> entry; ///< set by a replay of the stack
+    friend bool operator==(const RefusalDetail&, const RefusalDetail&) = default;
 };
 
 /// Why a work file was not opened (or not written); the work in hand stays as it was.

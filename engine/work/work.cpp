@@ -248,6 +248,17 @@ Outcome Work::startNewMosaic(std::shared_ptr<const Rules> rules, Progress* progr
         View::Render, progress);
 }
 
+Outcome Work::replayWithRules(std::shared_ptr<const Rules> rules, Progress* progress) {
+    return edit(
+        [&](CommandStackModel& m) {
+            Outcome outcome = m.replay(slotsOf(rules), rules->count);
+            if (outcome.refusal == Refusal::None)
+                rules_ = std::move(rules);
+            return outcome;
+        },
+        View::Render, progress);
+}
+
 Outcome Work::changeBaseTile(const Bitmap& squareTile, Progress* progress) {
     if (squareTile == baseTile()) {
         // The same tile again: drawn again, nothing changes.

@@ -116,6 +116,12 @@ public:
     /// After "Načítaj hierarchiu": the rules read (null when none were: the slots stay), then a
     /// new mosaic with an empty stack.
     Outcome startNewMosaic(std::shared_ptr<const Rules> rules, Progress* progress = nullptr);
+    /// The rules changed under the stack: `rules` go in the slots and the stack is applied again
+    /// with them, by the entries' command numbers (CommandStackModel::replay(): the factor the
+    /// applies give, the new names in the list), and the view is rendered. One step of the
+    /// history: undo brings back the old rules, mosaic, list and view exactly. A refusal changes
+    /// nothing and names the entry in its detail. The work file then keeps the new rules' bytes.
+    Outcome replayWithRules(std::shared_ptr<const Rules> rules, Progress* progress = nullptr);
     /// A new base tile, square; refused as CommandStackModel::changeBaseTile(). The same tile
     /// again renders the mosaic again but is no edit.
     Outcome changeBaseTile(const Bitmap& squareTile, Progress* progress = nullptr);

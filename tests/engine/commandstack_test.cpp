@@ -217,14 +217,23 @@ TEST_F(StackTest, RefusedApplyReplaceAndInsertChangeNothing) {
         Mosaic command;
         Refusal refusal;
         bool memoryFits = true;
+        Excess excess = {}; // of the apply
     };
     const Row rows[] = {
         {"no parts", pattern(2, {}), unusable},
         {"grid size 0", pattern(0, {{1, 1, 0, 0, O::R0}}), unusable},
         {"first part of width 0", pattern(2, {{0, 1, 0, 0, O::R0}}), unusable},
         {"first part of height 0", pattern(2, {{1, 0, 0, 0, O::R0}, Placement{}}), unusable},
-        {"extent 600 x 3 x 40 even in place of A", pattern(600, {Placement{}}), tooLarge},
-        {"too many placements", pattern(1, std::vector<Placement>(22000)), tooLarge},
+        {"extent 600 x 3 x 40 even in place of A",
+         pattern(600, {Placement{}}),
+         tooLarge,
+         true,
+         {Limit::Extent, 6 * 600 * 40, 65535}},
+        {"too many placements",
+         pattern(1, std::vector<Placement>(22000)),
+         tooLarge,
+         true,
+         {Limit::Placements, 12 * 22000, 65535}},
         {"not enough memory", pattern(3, {Placement{}}), noMemory, false},
     };
     for (const Row& row : rows) {
@@ -234,11 +243,28 @@ TEST_F(StackTest, RefusedApplyReplaceAndInsertChangeNothing) {
         setSlot(12, {"X", row.command});
         memoryFits = row.memoryFits;
         const Snapshot before = snapshot();
-        expectNothingChanged(model.applyCommand(12), row.refusal, before);
+        const Outcome applied = model.applyCommand(12);
+        expectNothingChanged(applied, row.refusal, before);
+        EXPECT_EQ(applied.detail.excess, row.excess);
         expectNothingChanged(model.replaceChosen(12), row.refusal, before);
         expectNothingChanged(model.insertBeforeChosen(12), row.refusal, before);
         EXPECT_TRUE(model.undoLast().render); // taking a command away needs no more memory
     }
+}
+
+// Numbers as the refusals write them, and one sentence whole.
+TEST(RefusalText, GroupsDigitsByThree) {
+    const std::pair<std::int64_t, const char*> numbers[] = {
+        {0, "0"},
+        {999, "999"},
+        {1000, "1 000"},
+        {65535, "65 535"},
+        {-2147483648LL, "-2 147 483 648"},
+        {std::numeric_limits<std::int64_t>::min(), "-9 223 372 036 854 775 808"}};
+    for (const auto& [value, written] : numbers)
+        EXPECT_EQ(messages::groupedNumber(value), written);
+    EXPECT_EQ(messages::text(Excess{Limit::Placements, 531441, 65535}),
+              "Mozaika by mala 531 441 dielov; najviac je 65 535.");
 }
 
 TEST_F(StackTest, SlotsOutOfRangeAndCancelledChoices) {
@@ -257,7 +283,9 @@ TEST_F(StackTest, FieldsBeyond32Bits) {
     setSlot(5, {"wide", pattern(1, {{65535, 1, 0, 0, O::R0}})});
     ASSERT_TRUE(run("5").render);
     const Snapshot before = snapshot();
-    expectNothingChanged(model.applyCommand(5), tooLarge, before);
+    const Outcome twice = model.applyCommand(5);
+    expectNothingChanged(twice, tooLarge, before);
+    EXPECT_EQ(twice.detail.excess, (Excess{Limit::Enlargement, 65535LL * 65535, 2147483647}));
     expectNothingChanged(model.insertBeforeChosen(5), tooLarge, before);
     EXPECT_TRUE(model.replaceChosen(5).render);
     EXPECT_EQ(model.mosaic().placements, (std::vector<Placement>{{65535, 1, 0, 0, O::R0}}));
@@ -314,7 +342,9 @@ TEST_F(StackTest, ChangeBaseTileRefusals) {
     expectNothingChanged(model.changeBaseTile(Bitmap()), Refusal::TileUnusable, before);
     expectNothingChanged(model.changeBaseTile(Bitmap(30, 20)), Refusal::TileUnusable, before);
     EXPECT_EQ(messages::text(Refusal::TileUnusable), "Táto dlaždica sa nedá použiť.");
-    expectNothingChanged(model.changeBaseTile(Bitmap(547, 547)), tooLarge, before); // > 65535
+    const Outcome wide = model.changeBaseTile(Bitmap(547, 547));
+    expectNothingChanged(wide, tooLarge, before);
+    EXPECT_EQ(wide.detail.excess, (Excess{Limit::Extent, 120 * 547, 65535}));
     memoryFits = false;
     expectNothingChanged(model.changeBaseTile(Bitmap(50, 50)), noMemory, before);
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <random>
 #include <vector>
@@ -177,8 +178,7 @@ TEST(Mosaic, OutOfSquarePlacementsUndoExactlyAndAgreeWith16BitsInRange) {
 }
 
 // Each bound of the model, a step inside it and a step outside: the extent, the count, and
-// every field and far edge on each axis by its own factors, through turns, mirrors and the
-// values the undo of the first part passes through.
+// every field and far edge on each axis by its own factors, through turns and mirrors.
 TEST(Mosaic, SubstitutionFitsExactlyTheModel) {
     constexpr int top = std::numeric_limits<std::int32_t>::max(); // 2^31 - 1
     constexpr int low = std::numeric_limits<std::int32_t>::min();
@@ -221,17 +221,127 @@ TEST(Mosaic, SubstitutionFitsExactlyTheModel) {
          true},
         {"mirrored, stretched past", at(1, P(1, 1, 1 - half, 0, O::R0)), one(P(2, 1, 0, 0, O::MR0)),
          false},
-        // MR90 mirrors x to E - x - width T before the turn puts everything back in range.
+        // MR90 mirrors x to E - x - width T, beyond 32 bits here, before the turn puts it back.
         {"mirror then turn", at(2, P(1, 1, low + 2, 0, O::R0)), one(P(1, 1, 0, 0, O::MR90)), true},
         {"mirror then turn, mirror outside", at(2, P(1, 1, low, 0, O::R0)),
-         one(P(1, 1, 0, 0, O::MR90)), false},
+         one(P(1, 1, 0, 0, O::MR90)), true},
         {"unturned keeps the far left", at(2, P(1, 1, low, 0, O::R0)), one(tile), true},
-        // Undo of a first MR90 part mirrors the turned block, computing E - y - height T.
-        {"undo of MR90", at(2, P(1, 1, 0, low + 2, O::R0)), one(P(1, 1, 0, 0, O::MR90)), true},
-        {"undo of MR90 outside", at(2, P(1, 1, 0, low, O::R0)), one(P(1, 1, 0, 0, O::MR90)), false},
-        {"MR90 as a later part is not undone", at(2, P(1, 1, 0, low, O::R0)),
-         pattern(1, {tile, P(1, 1, 0, 0, O::MR90)}), true},
+        {"turned, far edge past the top", at(2, P(1, 1, low, 0, O::R0)), one(P(1, 1, 0, 0, O::MR0)),
+         false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(substitutionFits(c.pat, c.mosaic), c.fits) << c.name;
+}
+
+namespace {
+
+// The substitution in wide integers, by the formulas of the transforms and the placing, with
+// nothing wrapped: the reference the bound is judged against.
+struct Wide {
+    std::int64_t width, height, x, y;
+    O orientation;
+};
+
+std::vector<Wide> substitutedWide(const Mosaic& pat, const Mosaic& m) {
+    const std::int64_t e = m.extent(), t = m.tileSize;
+    std::vector<Wide> result;
+    for (const Placement& part : pat.placements)
+        for (const Placement& p : m.placements) {
+            Wide w{p.width, p.height, p.x, p.y, p.orientation};
+            for (const Transform step : stepsOf(part.orientation)) {
+                const Wide v = w;
+                const std::int64_t farX = e - v.x - v.width * t, farY = e - v.y - v.height * t;
+                const bool quarter = step == Transform::Rotate90 || step == Transform::Rotate270;
+                const std::int64_t corners[4][2] = {
+                    {farX, v.y}, {v.y, farX}, {farX, farY}, {farY, v.x}};
+                w.x = corners[static_cast<int>(step)][0];
+                w.y = corners[static_cast<int>(step)][1];
+                if (quarter)
+                    std::swap(w.width, w.height);
+                w.orientation = compose(v.orientation, step);
+            }
+            result.push_back({w.width * part.width, w.height * part.height,
+                              w.x * part.width + part.x * e, w.y * part.height + part.y * e,
+                              w.orientation});
+        }
+    return result;
+}
+
+bool inModel(const std::vector<Wide>& placements, std::int64_t t) {
+    const auto in32 = [](std::int64_t v) {
+        return v >= std::numeric_limits<std::int32_t>::min() &&
+               v <= std::numeric_limits<std::int32_t>::max();
+    };
+    return std::all_of(placements.begin(), placements.end(), [&](const Wide& p) {
+        return in32(p.width) && in32(p.height) && in32(p.x) && in32(p.y) &&
+               in32(p.x + p.width * t) && in32(p.y + p.height * t);
+    });
+}
+
+} // namespace
+
+// Targeted commands at the ends of the range: placements whose far edge lies within a few
+// sides of the mosaic of -2^31 or 2^31, turned by every orientation, stretched by parts of 0
+// to 3 cells and by 65535, shifted by cells up to 65535. The bound must refuse exactly the
+// results the wide substitution puts outside the model; an accepted one must come out exactly
+// as the wide one and undo back to the mosaic it came from.
+TEST(Mosaic, BoundAgreesWithTheSubstitutionInWideIntegers) {
+    constexpr std::int64_t low = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t high = std::numeric_limits<std::int32_t>::max();
+    std::mt19937 rng(2611);
+    const auto pick = [&](std::int64_t from, std::int64_t to) {
+        return std::uniform_int_distribution<std::int64_t>(from, to)(rng);
+    };
+    const std::int64_t sizes[] = {0, 1, 2, 3, 65535};
+    int accepted = 0, refused = 0;
+    for (int round = 0; round < 4000; ++round) {
+        Mosaic m = singleTile(static_cast<std::uint16_t>(pick(1, 6)));
+        m.scale = static_cast<std::uint16_t>(pick(1, 4));
+        const std::int64_t t = m.tileSize, e = m.extent();
+        m.placements.clear();
+        for (std::int64_t i = pick(1, 3); i > 0; --i) {
+            // One axis near an end of the range, the other anywhere in it.
+            std::int64_t coordinate[2], size[2];
+            for (int axis = 0; axis < 2; ++axis) {
+                size[axis] = sizes[pick(0, 3)];
+                const std::int64_t far = pick(0, 2) == 0 ? low + pick(0, 2 * e)
+                                         : pick(0, 1)    ? high - pick(0, 2 * e)
+                                                         : pick(-e, 2 * e);
+                coordinate[axis] = std::clamp(far - size[axis] * t, low, high - size[axis] * t);
+            }
+            m.placements.push_back(
+                {static_cast<std::int32_t>(size[0]), static_cast<std::int32_t>(size[1]),
+                 static_cast<std::int32_t>(coordinate[0]), static_cast<std::int32_t>(coordinate[1]),
+                 static_cast<O>(pick(0, 7))});
+        }
+        std::vector<Placement> parts(static_cast<std::size_t>(pick(1, 3)));
+        for (Placement& part : parts)
+            part = {static_cast<std::int32_t>(sizes[pick(0, 4)]),
+                    static_cast<std::int32_t>(sizes[pick(0, 4)]),
+                    static_cast<std::int32_t>(pick(0, 4) == 0 ? 65535 : pick(0, 2)),
+                    static_cast<std::int32_t>(pick(0, 4) == 0 ? 65535 : pick(0, 2)),
+                    static_cast<O>(pick(0, 7))};
+        const Mosaic pat = pattern(static_cast<std::uint16_t>(pick(1, 3)), parts);
+
+        const std::vector<Wide> wide = substitutedWide(pat, m);
+        const bool fits = inModel(wide, t) && m.scale * pat.scale * t <= maxExtent;
+        ASSERT_EQ(substitutionFits(pat, m), fits) << "round " << round;
+        (fits ? accepted : refused) += 1;
+        if (!fits)
+            continue;
+        Mosaic result = m;
+        SubstituteCommand(pat, result);
+        for (std::size_t i = 0; i < wide.size(); ++i)
+            ASSERT_EQ(result.placements[i],
+                      P(static_cast<int>(wide[i].width), static_cast<int>(wide[i].height),
+                        static_cast<int>(wide[i].x), static_cast<int>(wide[i].y),
+                        wide[i].orientation))
+                << "round " << round;
+        if (isUndoable(pat)) {
+            undoSubstitution(pat, result);
+            ASSERT_EQ(result.placements, m.placements) << "round " << round;
+        }
+    }
+    EXPECT_GT(accepted, 300);
+    EXPECT_GT(refused, 300);
 }

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -210,6 +211,132 @@ TEST_F(History, IsBoundedInStatesAndTileBytes) {
         work.undo();
     EXPECT_EQ(back, 2) << "two earlier tiles fit the history's 256 MB, a third does not";
     EXPECT_EQ(work.baseTile().pixel(0, 0), 2u);
+}
+
+} // namespace
+} // namespace ornamo
+
+namespace ornamo {
+namespace {
+
+// The first rules changed: other patterns (a part of width 0 among them) and other names, and
+// a fifth command.
+const std::string rulesC =
+    "Iný štvorec\nscale: 3\nitem: 3\n0 0 1 1 MR90\n2 2 1 1 R0\n1 0 0 2 R90\n\n"
+    "Pás\nscale: 2\nitem: 1\n0 0 2 1 MR180\n\n"
+    "Von\nscale: 2\nitem: 1\n1 2 1 1 MR180\n\n"
+    "Ťah\nscale: 1\nitem: 2\n0 0 1 1 R270\n0 0 1 1 R0\n\n"
+    "Piaty\nscale: 2\nitem: 1\n0 0 1 1 R0\n";
+
+class Replay : public History {
+protected:
+    // The work as "Reset" and the buttons pressed by hand would make it with `rules`: a new
+    // work on the same tile and gaps, the same switch, the stack's commands applied in turn.
+    Seen byHand(const std::string& rules) {
+        Work other;
+        EXPECT_EQ(other.start(work.baseTile(), work.model().mosaic().gapColor).refusal,
+                  Refusal::None);
+        other.useRules(rulesFromBytes(rules, "c.hrh"));
+        if (work.noScale())
+            other.toggleNoScale();
+        for (const StackEntry& e : work.model().stack())
+            EXPECT_EQ(other.applyCommand(e.command).refusal, Refusal::None);
+        return seen(other);
+    }
+};
+
+// The stack applied again with changed rules equals applying it by hand; it is one step of the
+// history, and the work file keeps it exactly.
+TEST_F(Replay, GivesWhatApplyingByHandGivesAsOneStep) {
+    for (const char* steps : {"1 2 3 4", "no-scale 4 1 2", "2 zoom", ""}) {
+        SCOPED_TRACE(steps);
+        fresh(5, 0x102030);
+        std::istringstream words(steps);
+        for (std::string w; words >> w;)
+            w == "zoom"       ? work.zoomOut()
+            : w == "no-scale" ? work.toggleNoScale()
+                              : work.applyCommand(std::stoi(w));
+        const Seen before = seen(work);
+        const std::size_t history = work.historySize();
+        ASSERT_TRUE(work.replayWithRules(rulesFromBytes(rulesC, "c.hrh")).render);
+        const Seen after = seen(work);
+        if (!work.model().stack().empty()) {
+            EXPECT_TRUE(after == byHand(rulesC));
+        }
+        EXPECT_EQ(after.rules, rulesC);
+        EXPECT_EQ(work.historySize(), history + 1);
+        ASSERT_EQ(work.undo().refusal, Refusal::None);
+        EXPECT_TRUE(seen(work) == before);
+        ASSERT_EQ(work.redo().refusal, Refusal::None);
+        EXPECT_TRUE(seen(work) == after);
+
+        Work reopened;
+        ASSERT_EQ(reopened.open(work.document()), WorkFileFailure::None);
+        EXPECT_TRUE(seen(reopened) == after);
+    }
+}
+
+// A replay that cannot be done changes nothing and names the entry it stopped at.
+TEST_F(Replay, ARefusalChangesNothingAndNamesTheEntry) {
+    const std::string nine = "Devät\nscale: 1\nitem: 9\n" + [] {
+        std::string parts;
+        for (int i = 0; i < 9; ++i)
+            parts += "0 0 1 1 R0\n";
+        return parts;
+    }();
+    struct Row {
+        const char* label;
+        std::string rules;
+        bool memoryFits;
+        Refusal refusal;
+        std::size_t entry; // its place, 0 = the oldest
+        bool slotEmpty;
+        Excess excess;
+    };
+    const Row rows[] = {
+        {"slot now empty",
+         "A\nscale: 2\nitem: 1\n0 0 1 1 R0\n",
+         true,
+         Refusal::CommandUnusable,
+         1,
+         true,
+         {}},
+        {"first part of width 0",
+         "A\nscale: 2\nitem: 1\n0 0 1 1 R0\n\nB\nscale: 2\nitem: 1\n0 0 0 1 R0\n",
+         true,
+         Refusal::CommandUnusable,
+         1,
+         false,
+         {}},
+        {"too many placements",
+         nine + "\n" + nine,
+         true,
+         Refusal::MosaicTooLarge,
+         5,
+         false,
+         {Limit::Placements, 9 * 9 * 9 * 9 * 9 * 9, 65535}},
+        {"not enough memory", rulesC, false, Refusal::NotEnoughMemory, 5, false, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        fresh(5);
+        for (int n : {1, 2, 1, 1, 2, 1})
+            ASSERT_TRUE(work.applyCommand(n).render);
+        const Seen before = seen(work);
+        const std::size_t history = work.historySize();
+        work.setMemoryCheck([&](std::int64_t, std::int32_t, bool) { return row.memoryFits; });
+        const Outcome outcome = work.replayWithRules(rulesFromBytes(row.rules, "x.hrh"));
+        work.setMemoryCheck([](std::int64_t, std::int32_t, bool) { return true; });
+        EXPECT_FALSE(outcome.render);
+        EXPECT_EQ(outcome.refusal, row.refusal);
+        ASSERT_TRUE(outcome.detail.entry);
+        const StackEntry& named = work.model().stack()[row.entry];
+        EXPECT_EQ(*outcome.detail.entry,
+                  (EntryAt{row.entry, named.command, named.name(), row.slotEmpty}));
+        EXPECT_EQ(outcome.detail.excess, row.excess);
+        EXPECT_TRUE(seen(work) == before);
+        EXPECT_EQ(work.historySize(), history);
+    }
 }
 
 } // namespace
