@@ -64,7 +64,9 @@ const SingleByteTable& singleByteTable() {
 
 RuleTextCoding ruleTextCoding(std::string_view bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    // decode() is lazy: the text must be made for the error to be known.
+    const QString text =
+        utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return utf8.hasError() ? RuleTextCoding::Windows1250 : RuleTextCoding::Utf8;
 }
 
