@@ -158,6 +158,26 @@ int main(int argc, char** argv) {
         report("keystroke -> preview (1000 x 1000 view)", times, probe.worst());
     }
 
+    // Pictures of the workshop, when a folder is given: a rule in the grid with its preview,
+    // then the same with a mistake typed into the text.
+    if (argc > 2) {
+        const QString shots = QString::fromLocal8Bit(argv[2]);
+        window.findChild<QAction*>(QStringLiteral("Nekluj1"))->trigger();
+        window.findChild<QAction*>(QStringLiteral("Reset1"))->trigger();
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("com2")), Qt::LeftButton);
+        workshop->loadFromWork();
+        workshop->chooseRecord(1);
+        workshop->editor()->choosePart(1);
+        untilShown(*workshop, clock);
+        workshop->grab().save(shots + QStringLiteral("/workshop-rule.png"));
+        auto* text = workshop->findChild<QPlainTextEdit*>(QStringLiteral("rulesText"));
+        QString broken = text->toPlainText();
+        broken.replace(QStringLiteral("1 1 1 1 R180"), QStringLiteral("1 1 1 1 R18O"));
+        text->setPlainText(broken);
+        QTest::qWait(300);
+        workshop->grab().save(shots + QStringLiteral("/workshop-diagnostic.png"));
+    }
+
     // A paste of 1 MiB: the text is read once the typing pauses.
     {
         auto* text = workshop->findChild<QPlainTextEdit*>(QStringLiteral("rulesText"));

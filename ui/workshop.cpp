@@ -302,9 +302,14 @@ void RuleWorkshop::readText() {
 void RuleWorkshop::showDiagnostics(const ornamo::RuleDiagnostics& diagnostics) {
     QList<QTextEdit::ExtraSelection> marks;
     diagnosticList_->clear();
+    for (QStringList& problems : recordProblems_)
+        problems.clear();
     for (const ornamo::RuleDiagnostic& diagnostic : diagnostics.list) {
         const QTextBlock block = text_->document()->findBlockByNumber(diagnostic.line - 1);
         const QString sentence = text(ornamo::messages::placedText(diagnostic));
+        if (diagnostic.kind != ornamo::DiagnosticKind::Note && diagnostic.record >= 1 &&
+            diagnostic.record <= static_cast<int>(recordProblems_.size()))
+            recordProblems_[static_cast<std::size_t>(diagnostic.record - 1)] << sentence;
         auto* item = new QListWidgetItem(markSign(diagnostic.kind) + sentence, diagnosticList_);
         item->setData(Qt::UserRole, diagnostic.line - 1);
         item->setData(Qt::UserRole + 1, diagnostic.column - 1);
@@ -380,12 +385,15 @@ void RuleWorkshop::showSlot(int index) {
     const bool held = index < records_.count;
     QString caption = QStringLiteral("%1. %2").arg(index + 1).arg(
         held ? ornamo::displayName(command.name) : QStringLiteral("--"));
-    // A record the model would refuse is marked: no part, grid 0, a first part of size 0.
-    const bool unusable = held && !ornamo::isUndoable(command.pattern);
-    if (unusable)
+    // A record with an error or a warning is marked, and so is one the model would refuse (no
+    // part, grid 0, a first part of size 0), whatever the text says.
+    QStringList problems = held ? recordProblems_[static_cast<std::size_t>(index)] : QStringList();
+    if (held && !ornamo::isUndoable(command.pattern) && problems.isEmpty())
+        problems << text(ornamo::messages::commandUnusable);
+    if (!problems.isEmpty())
         caption = markSign(ornamo::DiagnosticKind::Warning) + caption;
     item->setText(caption);
-    item->setToolTip(unusable ? text(ornamo::messages::commandUnusable) : QString());
+    item->setToolTip(problems.join(QLatin1Char('\n')));
     item->setForeground(held ? palette().text() : palette().placeholderText());
     QIcon icon;
     const ornamo::Work& work = host_.work();
