@@ -37,6 +37,7 @@ bench:
 	@cmake --build --preset bench -j $(JOBS)
 	@build/bench/bench/ornamo-bench
 	@build/bench/bench/work-bench
+	@build/bench/bench/rules-bench
 	@build/bench/bench/png-bench
 	@build/bench/bench/window-bench data
 	@build/bench/bench/workshop-bench data

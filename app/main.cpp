@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
         return 1;
     window.show();
     if (!startFiles.isEmpty())
-        QTimer::singleShot(0, &window, [&window, startFiles] { window.openFiles(startFiles); });
+        QTimer::singleShot(0, &window,
+                           [&window, startFiles] { window.openStartFiles(startFiles); });
     return application.exec();
 }

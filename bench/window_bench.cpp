@@ -3,6 +3,7 @@
 // window on Qt's offscreen platform; prints one line a figure.
 
 #include "mainwindow.h"
+#include "viewpane.h"
 
 #include <QApplication>
 #include <QDir>
@@ -102,5 +103,34 @@ int main(int argc, char** argv) {
     const auto [peakAfter, nowAfter] = residentMegabytes();
     std::printf("editor resident after scrolling: %ld MB now, %ld MB at most\n", nowAfter,
                 peakAfter);
+
+    // Where a pixel comes from: Shift and a click outlines the copies of the oldest entry's part
+    // under the pointer after a second click (the first outlines the newest entry's one copy),
+    // then an outline of 65535 squares over the whole mosaic is painted at full size and at
+    // factor 64.
+    auto* pane = window.findChild<ViewPane*>();
+    QWidget* image = pane->picture();
+    for (int click = 0; click < 4; ++click) {
+        timer.restart();
+        QTest::mouseClick(image, Qt::LeftButton, Qt::ShiftModifier, QPoint(700, 500));
+        image->repaint();
+        std::printf("Shift and click: %zu copies outlined in %.2f ms\n", pane->outline().size(),
+                    timer.nsecsElapsed() / 1e6);
+    }
+    const std::int64_t extent = window.view().mosaic().extent(), cell = extent / 256;
+    std::vector<ornamo::MosaicRect> squares;
+    for (std::int64_t i = 0; i < 65535; ++i)
+        squares.push_back(
+            {i % 256 * cell, i / 256 * cell, i % 256 * cell + cell / 2, i / 256 * cell + cell / 2});
+    for (const int zoomOut : {0, 6}) {
+        for (int i = 0; i < zoomOut; ++i)
+            QTest::mouseClick(button("Button1"), Qt::LeftButton);
+        QApplication::processEvents();
+        timer.restart();
+        pane->setOutline(squares);
+        image->repaint();
+        std::printf("outline of %zu copies at factor %d: %.2f ms\n", squares.size(),
+                    window.view().factor(), timer.nsecsElapsed() / 1e6);
+    }
     return 0;
 }

@@ -45,6 +45,13 @@ const char* const description =
     "With --work the run starts from a work saved by the editor (its tile, rules, gap colour,\n"
     "command stack, factor and switch) and the STEPs continue from there.\n"
     "\n"
+    "--explain X,Y prints, after the steps, where the pixel (X, Y) of the full-size mosaic\n"
+    "comes from: one line per command of the stack, the oldest first ('K NAME: part P (cells\n"
+    "C,R size WxH O), tile O'), then 'tile TX TY O', the pixel of the base tile as loaded and\n"
+    "the orientation it is drawn in, or, for a gap, 'gap' and each K:C,R where no part of\n"
+    "command K reaches the point, in its grid cell C,R. A point outside the mosaic is a fault\n"
+    "in the command line.\n"
+    "\n"
     "A step the editor would refuse prints its message and ends the run with status 1,\n"
     "writing nothing. Status 2 means a fault in the command line.";
 
@@ -206,15 +213,20 @@ struct OptionSet {
         QStringLiteral("Check a hierarchy file alone: print its errors, warnings and notes with "
                        "their places, then the commands read. Needs no tile, writes nothing."),
         QStringLiteral("FILE.hrh")};
+    QCommandLineOption explain{
+        QStringLiteral("explain"),
+        QStringLiteral("After the steps, print where the pixel X,Y of the full-size mosaic "
+                       "comes from (may be given more than once)."),
+        QStringLiteral("X,Y")};
 };
 
 void declareOptions(QCommandLineParser& parser, const OptionSet& set) {
-    parser.setApplicationDescription(QString::fromLatin1(description));
+    parser.setApplicationDescription(QString::fromUtf8(description));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addVersionOption();
     parser.addOptions({set.help, set.tile, set.rules, set.gap, set.crop, set.full, set.shrink,
                        set.placements, set.list, set.output, set.work, set.saveWork, set.rulesOut,
-                       set.checkRules});
+                       set.checkRules, set.explain});
     parser.addPositionalArgument(QStringLiteral("STEP"),
                                  QStringLiteral("The editor's operations, in order."),
                                  QStringLiteral("[STEP...]"));
@@ -342,6 +354,20 @@ Refusal readCheckRules(const QCommandLineParser& parser, const OptionSet& set, O
     return std::nullopt;
 }
 
+Refusal readExplain(const QCommandLineParser& parser, const OptionSet& set, Options& options) {
+    for (const QString& text : parser.values(set.explain)) {
+        const QStringList xy = text.split(QLatin1Char(','));
+        const auto x = xy.size() == 2 ? number(xy[0], 0, 65534) : std::nullopt;
+        const auto y = xy.size() == 2 ? number(xy[1], 0, 65534) : std::nullopt;
+        if (!x || !y)
+            return QStringLiteral("--explain wants a point X,Y of the mosaic, two whole numbers "
+                                  "from 0 to 65534, not '%1'")
+                .arg(text);
+        options.explain.push_back({*x, *y, text});
+    }
+    return std::nullopt;
+}
+
 // The start-up files not named are read from the current folder, or else from the installed
 // data folder, as the editor reads them.
 void findStartFiles(Options& options) {
@@ -397,7 +423,7 @@ std::variant<Options, HelpRequest, UsageError> parseArguments(const QStringList&
     Options options;
     // In this order: the first refused value is the one reported.
     for (const auto read : {readCheckRules, readTileAndRules, readGapColor, readCrop, readPicture,
-                            readOutputs, readWork})
+                            readOutputs, readWork, readExplain})
         if (const Refusal reason = read(parser, set, options))
             return usageError(*reason);
     if (const Refusal reason = readSteps(parser, options))

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <variant>
 #include <vector>
 
@@ -38,6 +39,13 @@ struct Step {
     QString file; ///< the file a step names
 };
 
+/// A point of the full-size mosaic whose origin --explain prints.
+struct ExplainPoint {
+    std::int64_t x = 0;
+    std::int64_t y = 0;
+    QString text; ///< as written, for messages
+};
+
 /// Which picture is written.
 enum class Picture {
     View,   ///< the editor's view: the mosaic image reduced as the steps leave it
@@ -62,6 +70,7 @@ struct Options {
     QString rulesOut;   ///< where to write the loaded rules back as a .hrh; empty: nowhere
     QString checkRules; ///< a rule file to check alone (nothing else is done); empty: none
     std::vector<Step> steps;
+    std::vector<ExplainPoint> explain; ///< in the order given
 };
 
 /// --help: the text to print on stdout, exit status 0.

@@ -1,6 +1,7 @@
 #include "run.h"
 
 #include "crop.h"
+#include "explain.h"
 #include "hierarchy.h"
 #include "imagefile.h"
 #include "messages.h"
@@ -8,11 +9,13 @@
 #include "names.h"
 #include "outputs.h"
 #include "rulemessages.h"
+#include "provenance.h"
 #include "work.h"
 #include "workfile.h"
 
 #include <QFile>
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <string>
@@ -40,11 +43,21 @@ Bitmap loadTile(const Options& options) {
     return std::move(*tile);
 }
 
+// A command's name for the terminal: control characters (an escape sequence in a rule file)
+// are shown as U+FFFD.
+QString printableName(const std::string& name) {
+    QString shown = displayName(name);
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    return shown;
+}
+
 void listCommands(const CommandSlots& commands, int count, std::FILE* out) {
     for (int i = 0; i < count; ++i) {
         const Command& c = commands[static_cast<std::size_t>(i)];
         std::fprintf(out, "%2d  %s  (grid %d, %zu parts)\n", i + 1,
-                     utf8(displayName(c.name)).c_str(), static_cast<int>(c.pattern.scale),
+                     utf8(printableName(c.name)).c_str(), static_cast<int>(c.pattern.scale),
                      c.pattern.placements.size());
     }
 }
@@ -122,17 +135,20 @@ void runStep(const Step& step, Work& work, std::FILE* errors) {
 // The picture asked for: the editor's view as the steps left it, or the mosaic it shows at
 // full size or reduced by --shrink.
 const MosaicView& picture(const Options& options, const MosaicView& editorView, MosaicView& other) {
-    if (options.picture == Picture::View)
-        return editorView;
-    const bool full = options.picture == Picture::Full;
-    if (!other.render(editorView.mosaic(), full ? 1 : options.shrink, full))
-        throw std::bad_alloc();
-    if (other.side() == 0)
+    const MosaicView* chosen = &editorView;
+    if (options.picture != Picture::View) {
+        const bool full = options.picture == Picture::Full;
+        if (!other.render(editorView.mosaic(), full ? 1 : options.shrink, full))
+            throw std::bad_alloc();
+        chosen = &other;
+    }
+    // The editor's view at a factor beyond the mosaic is empty as well: the same reason.
+    if (chosen->side() == 0)
         throw Failure{"the picture would be empty: the mosaic image of " +
                       std::to_string(editorView.mosaic().extent()) +
                       " pixels is not larger than the reduction factor " +
-                      std::to_string(static_cast<std::uint16_t>(options.shrink))};
-    return other;
+                      std::to_string(static_cast<std::uint16_t>(chosen->factor()))};
+    return *chosen;
 }
 
 // The placements file: the scale, the tile size and the factor, then one line per placement.
@@ -187,6 +203,37 @@ int checkRules(const Options& options, std::FILE* out, std::FILE* errors) {
     return read.failure == HierarchyFailure::None ? 0 : 1;
 }
 
+// A fault in the command line that shows only once the steps have run (status 2).
+struct UsageFailure {
+    std::string reason;
+};
+
+// --explain: every point is checked before anything is printed or written.
+void explainPoints(const Options& options, const Work& work, std::FILE* out) {
+    if (options.explain.empty())
+        return;
+    const std::vector<StackEntry>& stack = work.model().stack();
+    std::vector<const Mosaic*> patterns;
+    std::vector<std::string> names;
+    for (const StackEntry& entry : stack) {
+        patterns.push_back(&entry.pattern());
+        names.push_back(utf8(displayName(entry.name())));
+    }
+    const Provenance provenance(work.model().mosaic().tileSize, patterns);
+    const std::int64_t extent = provenance.extent();
+    for (const ExplainPoint& point : options.explain)
+        if (point.x >= extent || point.y >= extent)
+            throw UsageFailure{"--explain " + utf8(point.text) + ": the mosaic is " +
+                               std::to_string(extent) + " x " + std::to_string(extent) +
+                               " pixels, the point lies " +
+                               std::to_string(std::max(point.x, point.y) - extent + 1) +
+                               " pixels beyond its edge"};
+    for (const ExplainPoint& point : options.explain)
+        for (const std::string& line :
+             explanationLines(provenance.explain(point.x, point.y), names))
+            std::fprintf(out, "%s\n", line.c_str());
+}
+
 // The work the steps start from: a saved work, or the tile and the hierarchy file. The view
 // starts as the tile itself, shown unreduced; nothing of it is kept, since the picture is
 // computed band by band as it is written.
@@ -212,6 +259,10 @@ void startWork(const Options& options, Work& work, std::FILE* out, std::FILE* er
                           utf8(options.rules), read))
         work.useRules(std::move(rules));
     const std::string readMessage = messages::text(read.failure, utf8(options.rules));
+    // Rules named on the command line that cannot be read end the run: without them the steps
+    // would fail for a reason that is not theirs.
+    if (read.failure == HierarchyFailure::OpenFailed && options.rulesGiven)
+        throw Failure{readMessage};
     if (read.failure == HierarchyFailure::BadFormat)
         reportFormatError(work.rules(), utf8(options.rules), readMessage, errors);
     else if (!readMessage.empty())
@@ -252,7 +303,8 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
     const MosaicView* image = nullptr;
     if (!options.output.isEmpty())
         image = &picture(options, view, other);
-    else if (!options.list)
+    explainPoints(options, work, out);
+    if (!image && !options.list && options.explain.empty())
         std::fprintf(out, "mosaic %lld x %lld pixels, %zu placement%s, view %d x %d pixels\n",
                      static_cast<long long>(mosaic.extent()),
                      static_cast<long long>(mosaic.extent()), mosaic.placements.size(),
@@ -270,6 +322,9 @@ int run(const Options& options, std::FILE* out, std::FILE* errors) {
         return runOrThrow(options, out, errors);
     } catch (const Failure& failure) {
         report(errors, failure.reason);
+    } catch (const UsageFailure& failure) {
+        report(errors, failure.reason);
+        return 2;
     } catch (const std::bad_alloc&) {
         report(errors, std::string(messages::notEnoughMemory));
     }

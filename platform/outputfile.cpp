@@ -1,7 +1,7 @@
 #include "outputfile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <atomic>
@@ -16,7 +16,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <linux/fs.h>
 #include <pthread.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -36,7 +38,8 @@ struct TemporarySlot {
 };
 constexpr int temporarySlotCount = 16;
 TemporarySlot temporarySlots[temporarySlotCount];
-constexpr int cleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int cleanedSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGPIPE,
+                                  SIGQUIT, SIGUSR1, SIGALRM, SIGXFSZ};
 
 // Async-signal-safe: unlink(), signal() and raise() only. The signal then ends the process
 // with its usual status.
@@ -67,7 +70,7 @@ void installSignalHandlers() {
     });
 }
 
-// Holds INT, TERM and HUP back for its lifetime (installing their handlers first), so that
+// Holds the cleaned signals back for its lifetime (installing their handlers first), so that
 // none ends the process between the making of a temporary file and its registration.
 class SignalsHeld {
 public:
@@ -87,25 +90,17 @@ private:
     sigset_t before_;
 };
 
-// Registers the name of the temporary file open as `handle`, when it has one (a file made with
-// O_TMPFILE has none until commit and needs no cleaning). The slot number, or -1.
-int registerTemporary(int handle) {
-    struct stat status {};
-    if (::fstat(handle, &status) != 0 || status.st_nlink == 0)
+// Registers `path`, a temporary file's name, for the signal handlers. The slot number, or -1
+// when every slot is taken or the name is too long.
+int registerTemporary(const QByteArray& path) {
+    if (path.size() >= PATH_MAX)
         return -1;
-    char link[64];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", handle);
     for (int i = 0; i < temporarySlotCount; ++i) {
         TemporarySlot& slot = temporarySlots[i];
         int expected = Free;
         if (!slot.state.compare_exchange_strong(expected, Filling))
             continue;
-        const ssize_t length = ::readlink(link, slot.name, sizeof slot.name - 1);
-        if (length <= 0) {
-            slot.state.store(Free);
-            return -1;
-        }
-        slot.name[length] = '\0';
+        std::memcpy(slot.name, path.constData(), static_cast<std::size_t>(path.size()) + 1);
         slot.state.store(Ready);
         return i;
     }
@@ -216,8 +211,8 @@ Target targetOf(const QString& path) {
 #endif
 }
 
-// Syncs what the system holds of the open file to the disk. Qt's QSaveFile::commit() syncs
-// too but ignores a failure, and QFileDevice::flush() only hands Qt's buffer to the system.
+// Syncs what the system holds of the open file to the disk: QFileDevice::flush() only hands
+// Qt's buffer to the system.
 // Pipes, terminals and character devices have nothing to sync and say so with EINVAL.
 bool syncToDisk(QFileDevice& device, bool direct) {
 #ifdef Q_OS_UNIX
@@ -230,7 +225,7 @@ bool syncToDisk(QFileDevice& device, bool direct) {
     while (result != 0 && errno == EINTR);
     return result == 0 || (direct && (errno == EINVAL || errno == ENOTSUP));
 #else
-    // Elsewhere QSaveFile::commit() flushes the system's buffers (FlushFileBuffers) itself.
+    // Elsewhere nothing is written through a temporary file (open() refuses).
     Q_UNUSED(device);
     Q_UNUSED(direct);
     return true;
@@ -269,6 +264,86 @@ int openSpecial(const QByteArray& name) {
 
 } // namespace
 
+#ifdef Q_OS_UNIX
+namespace {
+
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+QByteArray nameOf(const QByteArray& path) {
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+// A name for a temporary file beside `name`: the name, a dot and six random letters or digits.
+QByteArray temporaryNameFor(const QByteArray& name) {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray result = name + '.';
+    for (int i = 0; i < 6; ++i)
+        result += letters[QRandomGenerator::global()->bounded(int{sizeof letters} - 1)];
+    return result;
+}
+
+template <typename Call> int withoutInterruption(Call call) {
+    int result;
+    do
+        result = call();
+    while (result < 0 && errno == EINTR);
+    return result;
+}
+
+// Creates the temporary file for `name` in `folder` with `mode`: unnamed (O_TMPFILE) where the
+// file system allows, otherwise under a fresh name, stored in `temporaryName`. -1 on failure.
+int createTemporary(int folder, const QByteArray& name, mode_t mode, QByteArray& temporaryName) {
+    temporaryName.clear();
+    const int unnamed = withoutInterruption(
+        [&] { return ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode); });
+    if (unnamed >= 0)
+        return unnamed;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray candidate = temporaryNameFor(name);
+        const int handle = withoutInterruption([&] {
+            return ::openat(folder, candidate.constData(),
+                            O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, mode);
+        });
+        if (handle >= 0) {
+            temporaryName = candidate;
+            return handle;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    return -1;
+}
+
+// The attribute flags of the file open as `handle` (FS_IOC_GETFLAGS), 0 where it has none.
+long attributesOf(int handle) {
+    long flags = 0;
+    if (::ioctl(handle, FS_IOC_GETFLAGS, &flags) != 0)
+        return 0;
+    return flags;
+}
+
+bool isAppendOnlyOrImmutable(long flags) {
+    return (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+}
+
+// Whether `name` in `folder` is a mount point (a rename over it gives EBUSY).
+bool isMountPoint(int folder, const QByteArray& name, const struct stat& folderStatus,
+                  const struct stat& status) {
+#ifdef STATX_ATTR_MOUNT_ROOT
+    struct statx extended {};
+    if (::statx(folder, name.constData(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &extended) == 0 &&
+        (extended.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0)
+        return (extended.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+#endif
+    return status.st_dev != folderStatus.st_dev;
+}
+
+} // namespace
+#endif
+
 OutputFile::OutputFile() = default;
 
 OutputFile::~OutputFile() {
@@ -289,32 +364,42 @@ bool OutputFile::open(const QString& path) {
     case Kind::Special:
         device_ = fileOver(openSpecial(target.name));
         break;
+    case Kind::Plain: {
+        // The name has no link left in it. The temporary file goes beside the target, with the
+        // target's permissions when it exists; the folder stays open so that the renames
+        // happen in it and a folder put in its place is noticed.
+        folderPath_ = folderOf(target.name);
+        name_ = nameOf(target.name);
+        folder_ = withoutInterruption(
+            [&] { return ::open(folderPath_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+        if (folder_ < 0)
+            return fail();
+        struct stat existing {};
+        const bool exists =
+            ::fstatat(folder_, name_.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(existing.st_mode);
+        const mode_t mode = exists ? existing.st_mode & 07777 : 0666;
+        // The signals wait until the temporary file's name is where their handlers look.
+        const SignalsHeld held;
+        const int handle = createTemporary(folder_, name_, mode, temporaryName_);
+        if (handle < 0)
+            return fail();
+        if (!temporaryName_.isEmpty())
+            temporarySlot_ = registerTemporary(joined(folderPath_, temporaryName_));
+        if (exists)
+            ::fchmod(handle, mode); // the umask applied at creation
+        device_ = fileOver(handle);
+        break;
+    }
 #else
     case Kind::InPlace:
     case Kind::Special:
+    case Kind::Plain:
         return false;
 #endif
-    case Kind::Plain: {
-        // The name has no link left in it, so QSaveFile's own tidying of the name (which takes
-        // `..` after a link as text) changes nothing. It creates its temporary file beside the
-        // target with the target's permissions, and renames it over the target in commit(); a
-        // temporary file it drops is removed.
-        auto file = std::make_unique<QSaveFile>(QFile::decodeName(target.name));
-#ifdef Q_OS_UNIX
-        // The signals wait until the temporary file's name is where their handlers look.
-        const SignalsHeld held;
-#endif
-        if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return false;
-#ifdef Q_OS_UNIX
-        temporarySlot_ = registerTemporary(file->handle());
-#endif
-        device_ = std::move(file);
-        break;
-    }
     }
     if (!device_)
-        return false;
+        return fail();
     state_ = State::Writing;
     return true;
 }
@@ -345,29 +430,59 @@ bool OutputFile::finish() {
 }
 
 bool OutputFile::commit() {
-    if (!finish())
-        return false;
-    bool committed;
-    if (direct_) {
-        device_->close();
-        committed = device_->error() == QFileDevice::NoError;
-    } else {
-        // Removes the temporary file itself when the rename fails.
-        committed = static_cast<QSaveFile&>(*device_).commit();
-    }
-    device_.reset();
+    return commitOutputs({this}).committed;
+}
+
+bool OutputFile::canReplace() const {
+    if (direct_)
+        return isOpen();
 #ifdef Q_OS_UNIX
-    unregisterTemporary(temporarySlot_);
+    if (!isOpen() || folder_ < 0)
+        return false;
+    // The folder the name leads to now is the one the temporary file is in.
+    struct stat folderStatus {};
+    struct stat named {};
+    if (::fstat(folder_, &folderStatus) != 0 || ::stat(folderPath_.constData(), &named) != 0 ||
+        named.st_dev != folderStatus.st_dev || named.st_ino != folderStatus.st_ino)
+        return false;
+    if (isAppendOnlyOrImmutable(attributesOf(folder_)))
+        return false;
+    struct stat status {};
+    if (::fstatat(folder_, name_.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT; // a new name
+    if (S_ISDIR(status.st_mode) || isMountPoint(folder_, name_, folderStatus, status))
+        return false;
+    // In a sticky folder only the owner of the file or of the folder may rename over it.
+    const uid_t user = ::geteuid();
+    if ((folderStatus.st_mode & S_ISVTX) && user != 0 && status.st_uid != user &&
+        folderStatus.st_uid != user)
+        return false;
+    if (S_ISREG(status.st_mode)) {
+        const int handle = ::openat(folder_, name_.constData(),
+                                    O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+        if (handle >= 0) {
+            const long flags = attributesOf(handle);
+            ::close(handle);
+            if (isAppendOnlyOrImmutable(flags))
+                return false;
+        }
+    }
+    return true;
+#else
+    return false;
 #endif
-    state_ = State::Closed;
-    return committed;
 }
 
 void OutputFile::discard() {
-    // The QSaveFile's destructor removes an uncommitted temporary file.
     device_.reset();
 #ifdef Q_OS_UNIX
+    if (!temporaryName_.isEmpty() && folder_ >= 0)
+        ::unlinkat(folder_, temporaryName_.constData(), 0);
+    temporaryName_.clear();
     unregisterTemporary(temporarySlot_);
+    if (folder_ >= 0)
+        ::close(folder_);
+    folder_ = -1;
 #endif
     state_ = State::Closed;
 }
@@ -376,6 +491,193 @@ bool OutputFile::fail() {
     discard();
     return false;
 }
+
+#ifdef Q_OS_UNIX
+
+// The steps of commitOutputs(), with access to the outputs' insides.
+struct OutputsCommit {
+    // How a target was replaced, and so how it is put back.
+    enum class Replaced { No, Created, Exchanged, Linked, RenamedAside };
+    struct Entry {
+        OutputFile* output;
+        Replaced replaced = Replaced::No;
+        QByteArray kept; // the original's name in the folder (Linked, RenamedAside)
+    };
+
+    // Gives the temporary file of a finished output a name in its folder (it has one unless
+    // it was made with O_TMPFILE).
+    static bool name(OutputFile& output) {
+        if (!output.temporaryName_.isEmpty())
+            return true;
+        char link[64];
+        std::snprintf(link, sizeof link, "/proc/self/fd/%d", output.device_->handle());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray candidate = temporaryNameFor(output.name_);
+            if (::linkat(AT_FDCWD, link, output.folder_, candidate.constData(),
+                         AT_SYMLINK_FOLLOW) == 0) {
+                output.temporaryName_ = candidate;
+                output.temporarySlot_ = registerTemporary(joined(output.folderPath_, candidate));
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        return false;
+    }
+
+    static bool targetExists(const OutputFile& output) {
+        struct stat status {};
+        return ::fstatat(output.folder_, output.name_.constData(), &status, AT_SYMLINK_NOFOLLOW) ==
+               0;
+    }
+
+    // Renames the temporary file over the target, keeping the original.
+    static bool replace(Entry& entry) {
+        OutputFile& o = *entry.output;
+        const int folder = o.folder_;
+        const char* temporary = o.temporaryName_.constData();
+        const char* target = o.name_.constData();
+        if (!targetExists(o)) {
+            if (::renameat2(folder, temporary, folder, target, RENAME_NOREPLACE) != 0)
+                return false;
+            entry.replaced = Replaced::Created;
+            return true;
+        }
+        if (::renameat2(folder, temporary, folder, target, RENAME_EXCHANGE) == 0) {
+            entry.replaced = Replaced::Exchanged; // the original is under the temporary name
+            return true;
+        }
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return false;
+        // No exchange on this file system: the original kept as a hard link, or else renamed
+        // aside, before the temporary file takes its name.
+        entry.kept = temporaryNameFor(o.name_);
+        if (::linkat(folder, target, folder, entry.kept.constData(), 0) == 0) {
+            if (::renameat(folder, temporary, folder, target) != 0) {
+                ::unlinkat(folder, entry.kept.constData(), 0);
+                return false;
+            }
+            entry.replaced = Replaced::Linked;
+            return true;
+        }
+        if (::renameat2(folder, target, folder, entry.kept.constData(), RENAME_NOREPLACE) != 0)
+            return false;
+        if (::renameat(folder, temporary, folder, target) != 0) {
+            ::renameat(folder, entry.kept.constData(), folder, target);
+            return false;
+        }
+        entry.replaced = Replaced::RenamedAside;
+        return true;
+    }
+
+    // Puts the original back; false when it cannot be.
+    static bool putBack(Entry& entry) {
+        OutputFile& o = *entry.output;
+        const int folder = o.folder_;
+        const char* target = o.name_.constData();
+        bool back = false;
+        switch (entry.replaced) {
+        case Replaced::No:
+            return true;
+        case Replaced::Created:
+            back = ::unlinkat(folder, target, 0) == 0;
+            break;
+        case Replaced::Exchanged:
+            back = ::renameat2(folder, o.temporaryName_.constData(), folder, target,
+                               RENAME_EXCHANGE) == 0;
+            break;
+        case Replaced::Linked:
+        case Replaced::RenamedAside:
+            back = ::renameat(folder, entry.kept.constData(), folder, target) == 0;
+            if (back)
+                entry.kept.clear();
+            break;
+        }
+        if (back)
+            entry.replaced = Replaced::No;
+        return back;
+    }
+
+    // The original that the replacement kept is removed, and the output closed. A temporary
+    // file that was renamed to the target has no name of its own left to remove.
+    static void finish(Entry& entry) {
+        OutputFile& o = *entry.output;
+        if (!entry.kept.isEmpty())
+            ::unlinkat(o.folder_, entry.kept.constData(), 0);
+        if (entry.replaced != Replaced::No && entry.replaced != Replaced::Exchanged)
+            o.temporaryName_.clear();
+        o.discard();
+    }
+};
+
+CommitResult commitOutputs(const std::vector<OutputFile*>& outputs) {
+    CommitResult result;
+    result.replaced.assign(outputs.size(), false);
+    const auto failAt = [&](std::size_t i) {
+        result.failed = static_cast<int>(i);
+        for (std::size_t j = 0; j < outputs.size(); ++j)
+            if (outputs[j]->direct_)
+                result.replaced[j] = true; // written into already
+            else
+                outputs[j]->discard();
+        return result;
+    };
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+        if (!outputs[i]->finish())
+            return failAt(i);
+
+    // Nothing is renamed until every target has passed its checks, and no signal removes a
+    // temporary file (which may by then hold an original) while the renames run.
+    const SignalsHeld held;
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+        if (!outputs[i]->direct_ &&
+            (!OutputsCommit::name(*outputs[i]) || !outputs[i]->canReplace()))
+            return failAt(i);
+
+    std::vector<OutputsCommit::Entry> entries;
+    entries.reserve(outputs.size());
+    for (OutputFile* output : outputs)
+        entries.push_back({output, OutputsCommit::Replaced::No, {}});
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].output->direct_) {
+            result.replaced[i] = true;
+            continue;
+        }
+        if (!OutputsCommit::replace(entries[i])) {
+            // Every earlier target back as it was, newest first.
+            for (std::size_t j = i; j-- > 0;)
+                if (!entries[j].output->direct_)
+                    result.replaced[j] = !OutputsCommit::putBack(entries[j]);
+            for (OutputsCommit::Entry& entry : entries)
+                if (!entry.output->direct_)
+                    OutputsCommit::finish(entry);
+            return failAt(i);
+        }
+        result.replaced[i] = true;
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        OutputFile& output = *entries[i].output;
+        if (output.direct_) {
+            output.device_->close();
+            if (output.device_->error() != QFileDevice::NoError && result.failed < 0)
+                result.failed = static_cast<int>(i);
+            output.discard();
+        } else {
+            ::fsync(output.folder_); // the renames on the disk too, where it can say so
+            OutputsCommit::finish(entries[i]);
+        }
+    }
+    result.committed = result.failed < 0;
+    return result;
+}
+
+#else
+
+CommitResult commitOutputs(const std::vector<OutputFile*>& outputs) {
+    return {false, outputs.empty() ? -1 : 0, std::vector<bool>(outputs.size(), false)};
+}
+
+#endif
 
 bool isWrittenInPlace(const QString& path) {
     const Kind kind = targetOf(path).kind;

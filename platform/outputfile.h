@@ -6,10 +6,15 @@
 
 #include <cstddef>
 #include <memory>
+#include <vector>
 
-class QFileDevice;
+class QFile;
 
 namespace ornamo {
+
+struct CommitResult;
+class OutputFile;
+CommitResult commitOutputs(const std::vector<OutputFile*>& outputs);
 
 /// Where a writer puts a file. A regular file, or a name that does not exist yet, is written to
 /// a temporary file in the same folder and only replaces the target in commit(), so a failed or
@@ -29,8 +34,9 @@ namespace ornamo {
 /// A name holding U+FFFD (what a name that is not UTF-8 becomes once decoded) is refused:
 /// its bytes are lost, and another file would be written.
 ///
-/// SIGINT, SIGTERM and SIGHUP during a write remove a named temporary file before the process
-/// ends as the signal says (unless the signal was ignored or handled before the first open).
+/// SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGUSR1, SIGALRM and SIGXFSZ during a write
+/// remove a named temporary file before the process ends as the signal says (unless the signal
+/// was ignored or handled before the first open).
 ///
 /// Every call after a failure fails; the failing call has already discarded the temporary file.
 class OutputFile {
@@ -51,6 +57,11 @@ public:
     /// finish()es if not done, then renames the temporary file over the target (a direct output
     /// is only finished). True when the target now holds exactly what was written.
     bool commit();
+    /// Whether the target can be replaced as things stand: the folder is the one the name led
+    /// to at open(), and the target is no folder, no mount point, not append-only or immutable
+    /// (nor is the folder), nor another user's file in a sticky folder. True for a direct
+    /// output. What commitOutputs() checks before its first rename.
+    bool canReplace() const;
     /// Drops the temporary file, the target keeps its old contents. Closes a direct output.
     void discard();
 
@@ -59,14 +70,47 @@ public:
     bool isDirect() const { return direct_; }
 
 private:
+    friend struct OutputsCommit;
+    friend CommitResult commitOutputs(const std::vector<OutputFile*>& outputs);
     enum class State { Closed, Writing, Finished };
     bool fail(); // discards, returns false
 
-    std::unique_ptr<QFileDevice> device_; // a QSaveFile, or a QFile for a direct output
+    std::unique_ptr<QFile> device_; // the temporary file, or the direct output
     bool direct_ = false;
     int temporarySlot_ = -1; // where the signal handlers find the temporary file's name
     State state_ = State::Closed;
+    // A replaced target: its folder, open, and its path; the target's name in it; the
+    // temporary file's name there, empty while it has none (made with O_TMPFILE).
+    int folder_ = -1;
+    QByteArray folderPath_;
+    QByteArray name_;
+    QByteArray temporaryName_;
 };
+
+/// What commitOutputs() did.
+struct CommitResult {
+    /// Every output now holds what was written.
+    bool committed = false;
+    /// The output that failed, or -1.
+    int failed = -1;
+    /// For each output, whether it holds what was written (a direct output: whether it was
+    /// written). When the run failed these are all false unless putting an earlier target
+    /// back failed too, or the output was written directly.
+    std::vector<bool> replaced;
+};
+
+/// Replaces the targets of all `outputs` (each finish()ed or finish()able) or none. First every
+/// output is finished and every target checked (canReplace()); then the temporary files are
+/// renamed over their targets in one sequence, each existing target exchanged with its
+/// temporary file (renameat2 RENAME_EXCHANGE, or else kept as a hard link or renamed aside), so
+/// that when a later rename fails the earlier targets are put back from what they held. The
+/// kept originals are removed at the end. Signals that remove temporary files wait meanwhile.
+///
+/// What no file system call can make atomic: between the first and the last rename another
+/// process may see some targets new and others old, a SIGKILL or a power cut there leaves them
+/// so (with the originals under temporary names), and putting a target back is a rename that
+/// can fail too; the result then says which targets hold the new contents.
+CommitResult commitOutputs(const std::vector<OutputFile*>& outputs);
 
 /// Whether open() would write `path` in place or directly (a device, FIFO or socket, or a file
 /// this process has open for writing) rather than through a temporary file.

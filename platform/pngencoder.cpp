@@ -196,8 +196,17 @@ public:
         chunk->done = chunk->failed = false;
         {
             const std::lock_guard lock(mutex_);
-            queue_.push_back(chunk.get());
+            // The order owns the chunk before a thread can see it; should queueing fail, the
+            // chunk leaves the order again before anyone took it.
             inOrder_.push_back(std::move(chunk));
+            try {
+                if (pngChunkQueueingHook)
+                    pngChunkQueueingHook();
+                queue_.push_back(inOrder_.back().get());
+            } catch (...) {
+                inOrder_.pop_back();
+                throw;
+            }
         }
         queued_.notify_one();
     }

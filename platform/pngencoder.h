@@ -43,6 +43,11 @@ using PngRowsWritten = std::function<bool(int rowsWritten)>;
 bool encodePng(const PictureSource& picture, const PngSink& sink, const PngRowsWritten& rowsWritten,
                PngEncoding encoding = {});
 
+/// A fault hook for tests: when set, called as each chunk is handed to the deflating threads,
+/// after it has its place in the output order and before any thread can see it. It may throw
+/// std::bad_alloc, as the queueing itself may.
+inline void (*pngChunkQueueingHook)() = nullptr;
+
 /// The rows of a picture `width` pixels wide that encodePng deflates together: about 1 MiB of
 /// rows (each a filter byte and the pixels), at least one row.
 int pngChunkRows(int width);

@@ -3,6 +3,7 @@
 #include "imagefile.h"
 #include "outputfile.h"
 #include "picturefile.h"
+#include "workfilescan.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -118,6 +119,15 @@ QByteArray base64(const QString& text) {
     return *decoded;
 }
 
+// Base64 that must be written as the writer writes it: what it decodes to, encoded again, is
+// the text itself (no bits that decoding would drop, no other padding).
+QByteArray exactBase64(const QString& text) {
+    QByteArray decoded = base64(text);
+    if (QLatin1String(decoded.toBase64()) != text)
+        throw Damaged{};
+    return decoded;
+}
+
 std::string bytesOf(const QJsonValue& value) {
     QByteArray bytes;
     if (value.isString())
@@ -204,9 +214,10 @@ QByteArray workFileBytes(const WorkDocument& d) {
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-WorkFileFailure parseWorkFile(const QByteArray& bytes, WorkDocument& document) {
-    if (bytes.size() > workFileLimit)
-        return WorkFileFailure::TooLarge;
+namespace {
+
+// parseWorkFile() of bytes the scanner has passed.
+WorkFileFailure parseScanned(const QByteArray& bytes, WorkDocument& document) {
     QJsonParseError error{};
     const QJsonDocument json = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !json.isObject())
@@ -220,39 +231,88 @@ WorkFileFailure parseWorkFile(const QByteArray& bytes, WorkDocument& document) {
         const std::int64_t version = integerField(root, "version", 1, 1 << 30);
         if (version > WorkDocument::version)
             return WorkFileFailure::NewerVersion;
+        d.formatVersion = static_cast<int>(version);
+        // From version 2 on the check covers the decoded bytes, so their text must be the one
+        // the writer writes: no other text may decode to them unnoticed.
+        const auto bytesOfText = version >= 2 ? exactBase64 : base64;
         const QJsonObject rules = objectField(root, "rules");
         d.rulesFileName = stringField(rules, "fileName").toStdString();
-        d.rulesBytes = base64(stringField(rules, "bytes")).toStdString();
+        d.rulesBytes = bytesOfText(stringField(rules, "bytes")).toStdString();
         if (d.rulesBytes.size() > hierarchyFileLimit + 1)
             throw Damaged{};
         d.gapColor = parseColor(stringField(root, "gapColor"));
         readStack(root, d);
         readListAndView(root, d);
         d.check = parseCheck(stringField(root, "check"));
-        tileFile = base64(stringField(objectField(root, "tile"), "bmp"));
+        tileFile = bytesOfText(stringField(objectField(root, "tile"), "bmp"));
     } catch (const Damaged&) {
         return WorkFileFailure::NotAWork;
     }
     std::optional<Bitmap> tile = loadBitmapFile(tileFile);
     if (!tile || tile->width() != tile->height())
         return WorkFileFailure::TileBroken;
+    // A version 2 tile is the 24-bit file the writer makes of its pixels, header and all.
+    if (d.formatVersion >= 2 && bmpBytes(*tile) != tileFile)
+        return WorkFileFailure::TileBroken;
     d.tile = std::move(*tile);
     document = std::move(d);
     return WorkFileFailure::None;
 }
 
+} // namespace
+
+WorkFileFailure parseWorkFile(const QByteArray& bytes, WorkDocument& document) {
+    if (bytes.size() > workFileLimit)
+        return WorkFileFailure::TooLarge;
+    WorkFileScanner scanner;
+    if (!scanner.feed(bytes.constData(), bytes.size()) || !scanner.complete())
+        return WorkFileFailure::NotAWork;
+    try {
+        return parseScanned(bytes, document);
+    } catch (const std::bad_alloc&) {
+        return WorkFileFailure::NotEnoughMemory;
+    }
+}
+
 WorkFileFailure readWorkFile(const QString& path, WorkDocument& document) {
-    // A pipe or a device would make the open wait for a partner, or never end.
-    if (!QFileInfo(path).isFile())
+    // U+FFFD in a name is what bytes that were not UTF-8 became: it names another file.
+    if (path.contains(QChar::ReplacementCharacter))
         return WorkFileFailure::OpenFailed;
+    // A pipe or a device would make the open wait for a partner, or never end.
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return WorkFileFailure::OpenFailed;
+    if (info.size() > workFileLimit)
+        return WorkFileFailure::TooLarge;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return WorkFileFailure::OpenFailed;
     try {
-        const QByteArray bytes = file.read(workFileLimit + 1);
-        if (file.error() != QFileDevice::NoError)
+        // The bytes are looked over in pieces first: a file that claims more than a work file
+        // can hold is refused before any of it is kept.
+        WorkFileScanner scanner;
+        QByteArray piece(qsizetype{64} << 10, Qt::Uninitialized);
+        qint64 total = 0;
+        for (;;) {
+            const qint64 got = file.read(piece.data(), piece.size());
+            if (got < 0)
+                return WorkFileFailure::OpenFailed;
+            if (got == 0)
+                break;
+            total += got;
+            if (total > workFileLimit)
+                return WorkFileFailure::TooLarge; // it grew since its size was read
+            if (!scanner.feed(piece.constData(), got))
+                return WorkFileFailure::NotAWork;
+        }
+        if (!scanner.complete())
+            return WorkFileFailure::NotAWork;
+        if (!file.seek(0))
             return WorkFileFailure::OpenFailed;
-        return parseWorkFile(bytes, document);
+        const QByteArray bytes = file.read(total);
+        if (file.error() != QFileDevice::NoError || bytes.size() != total)
+            return WorkFileFailure::OpenFailed;
+        return parseScanned(bytes, document);
     } catch (const std::bad_alloc&) {
         return WorkFileFailure::NotEnoughMemory;
     }

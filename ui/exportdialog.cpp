@@ -1,5 +1,9 @@
 #include "exportdialog.h"
 
+#include "messages.h"
+#include "names.h"
+#include "picturefile.h"
+
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,6 +12,7 @@
 
 #include <cmath>
 #include <iterator>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -78,6 +83,8 @@ QString pictureSizeText(std::int64_t side) {
 }
 
 void ExportDialog::showSizes(std::int64_t fullSide, std::int64_t viewSide) {
+    fullSide_ = fullSide;
+    viewSide_ = viewSide;
     fullSize_->setText(
         QStringLiteral("Celá mozaika v plnej veľkosti (%1)").arg(pictureSizeText(fullSide)));
     view_->setText(QStringLiteral("Súčasný pohľad (%1)").arg(pictureSizeText(viewSide)));
@@ -96,6 +103,19 @@ void ExportDialog::done(int result) {
         if (files.isEmpty())
             return;
         chosen_ = withExtension(files.first());
+        // A picture too large for BMP is refused before any question about the file.
+        const std::int64_t side = fullSize() ? fullSide_ : viewSide_;
+        if (format(chosen_) == ornamo::ImageFileFormat::Bmp &&
+            (side > std::numeric_limits<int>::max() ||
+             !ornamo::bmpFits(static_cast<int>(side), static_cast<int>(side)))) {
+            QMessageBox refusal(QMessageBox::NoIcon, QStringLiteral("Ornamo"),
+                                ornamo::fromUtf8(ornamo::messages::tooLargeForBmp), QMessageBox::Ok,
+                                this);
+            refusal.setObjectName(QStringLiteral("message"));
+            refusal.exec();
+            ConfirmingFileDialog::done(QDialog::Rejected);
+            return;
+        }
         const QFileInfo target(chosen_);
         if ((target.exists() || target.isSymLink()) &&
             QMessageBox::question(

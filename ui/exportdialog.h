@@ -35,7 +35,8 @@ public:
     /// The name confirmed last, as it is written (withExtension()).
     QString chosenName() const { return chosen_; }
 
-    /// A confirmed name is completed first; when the completed name is there already, the
+    /// A confirmed name is completed first; a BMP name for a picture too large for BMP is
+    /// refused with a message and the dialog closes. When the completed name is there already, the
     /// user is asked whether to replace it, and the dialog stays open unless the answer is yes.
     void done(int result) override;
 
@@ -43,4 +44,6 @@ private:
     QRadioButton* fullSize_ = nullptr;
     QRadioButton* view_ = nullptr;
     QString chosen_;
+    std::int64_t fullSide_ = 0;
+    std::int64_t viewSide_ = 0;
 };

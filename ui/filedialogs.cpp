@@ -1,5 +1,7 @@
 #include "filedialogs.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QImageReader>
@@ -42,6 +44,11 @@ bool ConfirmingFileDialog::run() {
 }
 
 void ConfirmingFileDialog::done(int result) {
+    // The name field's completion list is a popup of its own: left on screen after the dialog
+    // closes, it would take the next click anywhere.
+    for (QCompleter* completer : findChildren<QCompleter*>())
+        if (completer->popup())
+            completer->popup()->hide();
     if (result == QDialog::Accepted && onConfirm_) {
         const QStringList files = selectedFiles();
         if (!files.isEmpty())

@@ -19,12 +19,14 @@ public:
 
     explicit ImageView(QWidget* parent = nullptr);
 
-    /// Draws `view` onto the surface with its top-left corner at (-hpos, -vpos), clipped to the
+    /// Draws `view`, each of its pixels a block of `magnification` x `magnification` (a
+    /// magnified view is read only where it is shown), onto the surface with its top-left
+    /// corner at (-hpos, -vpos), clipped to the
     /// surface and to the part of it the control shows now (the rest is drawn again whenever
     /// the control grows, since only the window's showing step sizes it), and repaints. Only
     /// the part drawn is asked of the view. Throws std::bad_alloc when the view cannot
     /// compute it.
-    void drawView(const ornamo::MosaicView& view, int hpos, int vpos);
+    void drawView(const ornamo::MosaicView& view, int hpos, int vpos, int magnification = 1);
 
     /// The surface, as painted so far.
     const QImage& surface() const { return surface_; }

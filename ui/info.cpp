@@ -59,10 +59,12 @@ constexpr std::array<const char*, 39> helpLines = {
 
 // Keys without a menu item of their own (taken by the main window's key handler): the keys as
 // written here and what they do.
-constexpr std::array<std::array<const char*, 2>, 7> otherKeys{{
-    {"Num -, Ctrl+-", "Zmenši"},
-    {"Num +, Ctrl++", "Zväčši"},
-    {"Num *, Ctrl+0", "plná veľkosť"},
+constexpr std::array<std::array<const char*, 2>, 9> otherKeys{{
+    {"Num -", "Zmenši"},
+    {"Num +", "Zväčši"},
+    {"Num *", "plná veľkosť"},
+    {"Ctrl+-, Ctrl++", "oddiali, priblíži okolo stredu (aj bližšie než plná veľkosť)"},
+    {"Ctrl+0", "plná veľkosť okolo stredu"},
     {"Ctrl+Shift+Z", "Znova"},
     {"Ctrl+koliesko", "zväčší okolo ukazovateľa"},
     {"Alt+S, Alt+M, Alt+P", "otvorí menu"},

@@ -11,6 +11,7 @@
 #include "imagefile.h"
 #include "info.h"
 #include "messages.h"
+#include "outersize.h"
 #include "viewpane.h"
 #include "workshop.h"
 
@@ -96,7 +97,7 @@ void fitLabel(QLabel* label, const QRect& designed) {
 
 MainWindow::MainWindow(const QString& folder, QWidget* parent)
     : QMainWindow(parent), folder_(folder.isEmpty() ? QDir::current() : QDir(folder)),
-      folderGiven_(!folder.isEmpty()) {
+      folderGiven_(!folder.isEmpty()), outerSize_(initialOuterSize, smallestOuterSize) {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("Ornamo"));
     setWindowIcon(programIcon());
@@ -204,12 +205,17 @@ void MainWindow::createViewPane(QWidget* client) {
     viewPane_ = new ViewPane(work_.view(), client);
     connect(viewPane_, &ViewPane::zoomAsked, this, [this](QPoint anchor, int notches) {
         for (int i = 0; i < std::abs(notches) && !heldOff(); ++i)
-            zoomAbout(anchor, [this, in = notches > 0](ornamo::Progress* progress) {
-                return in ? work_.zoomIn(progress) : work_.zoomOut(progress);
-            });
+            if (notches > 0)
+                zoomCloser(anchor);
+            else
+                zoomFarther(anchor);
     });
     connect(viewPane_, &ViewPane::outOfMemory, this,
             [this] { showMessage(ornamo::messages::notEnoughMemory); });
+    connect(viewPane_, &ViewPane::originAsked, this,
+            [this](QPoint point, QPoint globalPosition, ViewPane::Pointing pointing) {
+                explainPoint(point, globalPosition, pointing == ViewPane::Pointing::Click);
+            });
 }
 
 void MainWindow::createProgressBar(QWidget* client) {
@@ -362,28 +368,30 @@ void MainWindow::setTabOrderOfControls() {
 }
 
 void MainWindow::fitOuterSize() {
-    // Qt sizes a window without its frame; the frame is known once the window is shown. The
-    // window's sizes are outer sizes, frame included, so the client size follows from the frame.
-    const QSize frame = frameGeometry().size() - size();
-    setMinimumSize(smallestOuterSize - frame);
-    if (!outerSizeFitted_) {
-        outerSizeFitted_ = true;
-        resize(initialOuterSize - frame);
+    // The frame is measured again on every showing, move and resize: the window manager may add
+    // it (or change it) long after the window appeared.
+    if (!isVisible() || isMaximized() || isFullScreen())
+        return;
+    const bool first = !outerSizeFitted_;
+    outerSizeFitted_ = true;
+    const OuterSizeFit::ClientSizes sizes =
+        outerSize_.frameSeen(frameGeometry().size() - size(), size());
+    if (minimumSize() != sizes.minimum)
+        setMinimumSize(sizes.minimum);
+    if (sizes.resize && size() != *sizes.resize)
+        resize(*sizes.resize);
+    if (first)
         move(initialPosition);
-    }
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     fitOuterSize();
-    // Some window systems add the frame only after the window appears.
-    QTimer::singleShot(0, this, [this] {
-        const QSize frame = frameGeometry().size() - size();
-        if (minimumSize() != smallestOuterSize - frame) {
-            outerSizeFitted_ = false;
-            fitOuterSize();
-        }
-    });
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    fitOuterSize();
 }
 
 // ---- Start-up and the window's own items ----
@@ -402,7 +410,6 @@ void MainWindow::FormCreate() {
     try {
         if (tile->width() != tile->height())
             cropWithDialog(*tile);
-        defaultTile_ = *tile;
     } catch (const std::bad_alloc&) {
         showMessage(ornamo::messages::notEnoughMemory);
         return;
@@ -478,6 +485,7 @@ void MainWindow::changeEvent(QEvent* event) {
     // again the flags follow the keys really held, so that a later Backspace undoes rather
     // than resets.
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        fitOuterSize(); // by now the window manager has framed the window
         const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
         ctrlDown_ = ctrlDown_ && held.testFlag(Qt::ControlModifier);
         shiftDown_ = shiftDown_ && held.testFlag(Qt::ShiftModifier);
@@ -489,6 +497,7 @@ void MainWindow::changeEvent(QEvent* event) {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    fitOuterSize();
     FormResize();
 }
 
@@ -559,12 +568,16 @@ void MainWindow::FormKeyDown(const QKeyEvent& event) {
             fullSize();
         break;
     case Qt::Key_Plus:
-        if (keypad || ctrlDown_)
+        if (keypad)
             Button2Click();
+        else if (ctrlDown_)
+            zoomCloser(viewPane_->centre());
         break;
     case Qt::Key_Minus:
-        if (keypad || ctrlDown_)
+        if (keypad)
             Button1Click();
+        else if (ctrlDown_)
+            zoomFarther(viewPane_->centre());
         break;
     default:
         ownKeyDown(event.key(), keypad);
@@ -590,11 +603,11 @@ void MainWindow::ownKeyDown(int key, bool keypad) {
         break;
     case Qt::Key_Equal:
         if (ctrlDown_)
-            Button2Click();
+            zoomCloser(viewPane_->centre());
         break;
     case Qt::Key_0:
         if (ctrlDown_ && !keypad)
-            fullSize();
+            zoomFullSize(viewPane_->centre());
         break;
     case Qt::Key_Z:
         if (ctrlDown_ && shiftDown_)
@@ -617,6 +630,9 @@ void MainWindow::ownKeyDown(int key, bool keypad) {
         break;
     case Qt::Key_F4:
         DielnaPravidiel1Click();
+        break;
+    case Qt::Key_Escape:
+        viewPane_->clearOutline();
         break;
     default:
         break;

@@ -19,8 +19,10 @@
 #include "commandstack.h"
 #include "imagefile.h"
 #include "mosaicview.h"
+#include "outersize.h"
 #include "progress.h"
 #include "work.h"
+#include "zoom.h"
 
 #include <QColor>
 #include <QDir>
@@ -51,6 +53,7 @@ class ViewPane;
 class QAction;
 class QColorDialog;
 class QComboBox;
+class QFileDialog;
 class QFrame;
 class QLabel;
 class QProgressBar;
@@ -86,6 +89,14 @@ public:
     void setMemoryCheckForTests(ornamo::CommandStackModel::MemoryCheck check) {
         work_.setMemoryCheck(std::move(check));
     }
+    /// Test seam: reads work files in place of the platform's reader; it runs on a thread of
+    /// its own, as the reader does.
+    using WorkReader =
+        std::function<ornamo::WorkFileFailure(const QString&, ornamo::WorkDocument&)>;
+    void setWorkReaderForTests(WorkReader reader) { workReader_ = std::move(reader); }
+    /// Opens the files given on the command line (openFiles()); what they bring is where the
+    /// work starts, not a change of it.
+    void openStartFiles(const QStringList& paths);
     /// The picture shown: the mosaic of the last render at the factor of the last zoom.
     const ornamo::MosaicView& view() const { return work_.view(); }
     /// The work file the work was last saved to or opened from; empty before.
@@ -106,6 +117,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -159,7 +171,8 @@ private:
     void FormResize();
     void FormKeyDown(const QKeyEvent& event);
     /// The keys added beside the ones FormKeyDown has always taken: the edit history, work
-    /// files, Koniec, help, the menu bar, the Ctrl zoom keys and "Prispôsob oknu".
+    /// files, Koniec, help, the menu bar, the Ctrl zoom keys, "Prispôsob oknu" and Escape (the
+    /// outline of the copies of a part goes).
     void ownKeyDown(int key, bool keypad);
     void FormKeyUp(const QKeyEvent& event);
     /// Where the start-up file `name` (relative to the start folder) is read from.
@@ -171,7 +184,12 @@ private:
     void Button1Click();
     void Button2Click();
     void fullSize();
-    /// "Prispôsob oknu": the smallest zoom step at which the whole view fits the image's room.
+    /// Ctrl++, Ctrl+-, Ctrl+0 and Ctrl+wheel: closer, farther, full size, about `anchor` (a
+    /// point of Image1).
+    void zoomCloser(QPoint anchor);
+    void zoomFarther(QPoint anchor);
+    void zoomFullSize(QPoint anchor);
+    /// "Prispôsob oknu": the smallest whole factor at which the whole view fits the room.
     void Prisposob1Click();
     void commandClick(int number);
     void ApplyCommand(int number);
@@ -206,7 +224,16 @@ private:
     bool maySaveWork();
     /// Saves to the work's file, or asks for one first; true when saved.
     bool saveWork(bool askForName);
+    /// Asks about the work in hand, then reads the work file at `path`.
     void openWorkFile(const QString& path);
+    /// Reads the work file at `path` in place of the work in hand, without asking.
+    void readWork(const QString& path);
+    ornamo::WorkFileFailure readOffTheWindowsThread(const QString& path,
+                                                    ornamo::WorkDocument& document,
+                                                    ornamo::Progress& progress);
+    /// The folder of the last file opened or saved in this run: where every file dialog starts.
+    void rememberFolder(const QString& path);
+    void startInLastFolder(QFileDialog& dialog) const;
     void OpenImage1Click();
     void OpenDialog1CanClose(const QString& path);
     void OpenDialog1Close();
@@ -227,6 +254,13 @@ private:
     /// Runs a zoom so that the mosaic point under `anchor` (a point of Image1) stays under it,
     /// as far as the scroll range allows.
     void zoomAbout(QPoint anchor, const Change& zoom);
+    /// Shows the view magnified `magnification` times (1: full size), the mosaic point under
+    /// `anchor` kept there.
+    void magnifyAbout(QPoint anchor, int magnification);
+    /// Scrolls so that the point under `anchor`, scrolled by `scrolled` at `before`, stays.
+    void scrollAbout(QPoint anchor, QPoint scrolled, ornamo::ViewScale before);
+    /// Back to full size from a magnification, the scroll offsets kept as they are.
+    void unmagnify();
     /// The picture's tooltip: the mosaic's full size, its placements and the zoom.
     void updatePictureTip();
     void updateActions();
@@ -260,6 +294,15 @@ private:
     /// then unchanged.
     void cropWithDialog(ornamo::Bitmap& tile);
 
+    // Where a pixel comes from (mainwindow_origin.cpp), asked with Shift over the picture.
+    /// A move shows the point's chain in the picture's tip. A click also chooses a stack entry
+    /// in the list, as a choice there does, and outlines every copy of the part the point lies
+    /// in at that entry: the newest entry, or the next older one when the click falls inside
+    /// the outline shown (the newest again after the oldest). A gap clears the outline.
+    void explainPoint(QPoint point, QPoint globalPosition, bool clicked);
+    /// The stack's entries and the tile size as the outline was made for them.
+    std::vector<const void*> stackIdentity() const;
+
     // Controls, named by their kind and a number.
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
@@ -291,14 +334,19 @@ private:
     // The state of the run besides the work.
     ornamo::Work work_;
     QString workFile_;
+    WorkReader workReader_;
+    QString lastFolder_;                                // empty until a file was opened or saved
     std::shared_ptr<const ornamo::Rules> pendingRules_; // read in OpenDialog2, if it opened
     bool ctrlDown_ = false;
     bool shiftDown_ = false;
     std::optional<ornamo::Bitmap> openedTile_;   // the file confirmed in OpenDialog1, if it loaded
-    ornamo::Bitmap defaultTile_;                 // the squared default tile, for the rule tips
     std::array<QString, 12> ruleTips_;           // of the command slots
     const ornamo::Rules* tippedRules_ = nullptr; // the rules and the gap colour the tips show
     ornamo::Color tippedGap_ = 0;
+    std::weak_ptr<ornamo::TileSet> tippedTiles_; // the tile the tips draw with
+
+    std::vector<const void*> outlinedStack_; // stackIdentity() when the outline was made
+    std::size_t outlinedEntry_ = 0;
 
     QDir folder_;
     bool folderGiven_ = false;
@@ -306,5 +354,6 @@ private:
     bool busy_ = false;
     bool closePending_ = false;
     bool outerSizeFitted_ = false;
+    OuterSizeFit outerSize_;
     QColor gapColorChoice_{Qt::white};
 };

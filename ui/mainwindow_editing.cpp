@@ -18,14 +18,18 @@
 #include "viewpane.h"
 #include "workfile.h"
 #include "workshop.h"
+#include "zoom.h"
 
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -35,29 +39,64 @@
 
 // ---- Zoom ----
 
+// "Zmenši", "Zväčši" and keypad *: the scroll bars keep their offsets in view pixels, pulled
+// back only when the new view is smaller.
+
 void MainWindow::Button1Click() {
-    if (!heldOff())
-        zoomAbout(viewPane_->centre(),
-                  [this](ornamo::Progress* progress) { return work_.zoomOut(progress); });
+    if (heldOff())
+        return;
+    unmagnify();
+    runOnWork([this](ornamo::Progress* progress) { return work_.zoomOut(progress); });
 }
 
 void MainWindow::Button2Click() {
     if (!heldOff())
-        zoomAbout(viewPane_->centre(),
-                  [this](ornamo::Progress* progress) { return work_.zoomIn(progress); });
+        runOnWork([this](ornamo::Progress* progress) { return work_.zoomIn(progress); });
 }
 
 void MainWindow::fullSize() {
-    if (!heldOff())
-        zoomAbout(viewPane_->centre(),
-                  [this](ornamo::Progress* progress) { return work_.fullSize(progress); });
+    if (heldOff())
+        return;
+    unmagnify();
+    runOnWork([this](ornamo::Progress* progress) { return work_.fullSize(progress); });
+}
+
+// Ctrl++, Ctrl+-, Ctrl+0 and Ctrl+wheel: the mosaic point under `anchor` stays there.
+
+// Past full size they magnify, each view pixel a square block.
+
+void MainWindow::zoomCloser(QPoint anchor) {
+    if (heldOff())
+        return;
+    const int magnification = viewPane_->magnification();
+    if (work_.view().factor() > 1)
+        zoomAbout(anchor, [this](ornamo::Progress* progress) { return work_.zoomIn(progress); });
+    else if (magnification < ornamo::largestMagnification)
+        magnifyAbout(anchor, 2 * magnification);
+}
+
+void MainWindow::zoomFarther(QPoint anchor) {
+    if (heldOff())
+        return;
+    if (const int magnification = viewPane_->magnification(); magnification > 1)
+        magnifyAbout(anchor, magnification / 2);
+    else
+        zoomAbout(anchor, [this](ornamo::Progress* progress) { return work_.zoomOut(progress); });
+}
+
+void MainWindow::zoomFullSize(QPoint anchor) {
+    if (heldOff())
+        return;
+    magnifyAbout(anchor, 1);
+    zoomAbout(anchor, [this](ornamo::Progress* progress) { return work_.fullSize(progress); });
 }
 
 void MainWindow::Prisposob1Click() {
     if (heldOff())
         return;
     const QSize room = viewPane_->room();
-    runOnWork([this, room](ornamo::Progress* progress) {
+    unmagnify();
+    zoomAbout(viewPane_->centre(), [this, room](ornamo::Progress* progress) {
         return work_.zoomToFit(room.width(), room.height(), progress);
     });
 }
@@ -197,6 +236,7 @@ void MainWindow::Natajhierarchiu1Click() {
         OpenDialog2->setConfirmHandler([this](const QString& path) { OpenDialog2CanClose(path); });
     }
     pendingRules_.reset();
+    startInLastFolder(*OpenDialog2);
     OpenDialog2->run();
     // A new mosaic starts whether or not a file was read.
     runOnWork([this](ornamo::Progress* progress) {
@@ -206,12 +246,16 @@ void MainWindow::Natajhierarchiu1Click() {
 
 void MainWindow::OpenDialog2CanClose(const QString& path) {
     pendingRules_ = LoadCommands(path, path, OpenDialog2);
+    if (pendingRules_)
+        rememberFolder(path);
 }
 
 void MainWindow::openHierarchyFile(const QString& path) {
     if (heldOff() || !hierarchyMayReplaceMosaic())
         return;
     pendingRules_ = LoadCommands(path, path);
+    if (pendingRules_)
+        rememberFolder(path);
     runOnWork([this](ornamo::Progress* progress) {
         return work_.startNewMosaic(std::move(pendingRules_), progress);
     });
@@ -229,6 +273,7 @@ void MainWindow::OpenImage1Click() {
         OpenDialog1->setConfirmHandler([this](const QString& path) { OpenDialog1CanClose(path); });
     }
     openedTile_.reset();
+    startInLastFolder(*OpenDialog1);
     OpenDialog1->run();
     OpenDialog1Close();
 }
@@ -243,7 +288,9 @@ void MainWindow::openTileFile(const QString& path) {
 
 void MainWindow::OpenDialog1CanClose(const QString& path) {
     openedTile_ = ornamo::loadBitmapFile(path);
-    if (!openedTile_)
+    if (openedTile_)
+        rememberFolder(path);
+    else
         showMessage(ornamo::messages::tileLoadFailed(path.toStdString()), OpenDialog1);
 }
 
@@ -303,6 +350,15 @@ void MainWindow::openFiles(const QStringList& paths) {
             openWorkFile(path);
         else
             openTileFile(path);
+    }
+}
+
+void MainWindow::openStartFiles(const QStringList& paths) {
+    const bool untouched = !work_.isModified();
+    openFiles(paths);
+    if (untouched) {
+        work_.markSaved();
+        updateTitle();
     }
 }
 
@@ -381,20 +437,24 @@ bool MainWindow::saveWork(bool askForName) {
     if (askForName || path.isEmpty()) {
         QFileDialog dialog(this);
         prepareWorkDialog(dialog, "SaveWorkDialog1", QFileDialog::AcceptSave);
+        startInLastFolder(dialog);
         if (!workFile_.isEmpty())
-            dialog.selectFile(workFile_);
+            dialog.selectFile(QFileInfo(workFile_).fileName());
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return false;
         path = dialog.selectedFiles().constFirst();
     }
+    // Kept as offsets in view pixels.
     const QPoint scroll = viewPane_->scrollPosition();
-    work_.setScroll(scroll.x(), scroll.y());
+    const int magnification = viewPane_->magnification();
+    work_.setScroll(scroll.x() / magnification, scroll.y() / magnification);
     if (!ornamo::saveWorkFile(path, work_.document())) {
         showMessage(ornamo::messages::saveFailed(path.toStdString()));
         return false;
     }
     work_.markSaved();
     workFile_ = path;
+    rememberFolder(path);
     updateTitle();
     return true;
 }
@@ -414,16 +474,22 @@ void MainWindow::OtvorPracu1Click() {
         return;
     QFileDialog dialog(this);
     prepareWorkDialog(dialog, "OpenWorkDialog1", QFileDialog::AcceptOpen);
+    startInLastFolder(dialog);
+    // The question about the work in hand was asked above, once.
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        openWorkFile(dialog.selectedFiles().constFirst());
+        readWork(dialog.selectedFiles().constFirst());
 }
 
 void MainWindow::openWorkFile(const QString& path) {
-    if (heldOff() || !maySaveWork())
-        return;
-    ornamo::WorkDocument document;
-    ornamo::WorkFileFailure failure = ornamo::readWorkFile(path, document);
+    if (!heldOff() && maySaveWork())
+        readWork(path);
+}
+
+void MainWindow::readWork(const QString& path) {
+    ornamo::WorkFileFailure failure = ornamo::WorkFileFailure::None;
     runOnWork([&](ornamo::Progress* progress) {
+        ornamo::WorkDocument document;
+        failure = readOffTheWindowsThread(path, document, *progress);
         if (failure == ornamo::WorkFileFailure::None)
             failure = work_.open(document, progress);
         return ornamo::Outcome{failure == ornamo::WorkFileFailure::None, {}};
@@ -433,8 +499,39 @@ void MainWindow::openWorkFile(const QString& path) {
         return;
     }
     workFile_ = path;
+    rememberFolder(path);
     updateTitle();
     viewPane_->scrollTo({work_.scrollX(), work_.scrollY()});
+}
+
+ornamo::WorkFileFailure MainWindow::readOffTheWindowsThread(const QString& path,
+                                                            ornamo::WorkDocument& document,
+                                                            ornamo::Progress& progress) {
+    // The reader runs on a thread of its own while the window goes on repainting under the
+    // busy indicator; input that would change the work is held off meanwhile.
+    progress.StartProcessBar(ornamo::Caption::Reading);
+    ornamo::WorkFileFailure failure = ornamo::WorkFileFailure::None;
+    QEventLoop waiting;
+    std::unique_ptr<QThread> reader(QThread::create([&, read = workReader_] {
+        failure = read ? read(path, document) : ornamo::readWorkFile(path, document);
+    }));
+    connect(reader.get(), &QThread::finished, &waiting, &QEventLoop::quit);
+    reader->start();
+    waiting.exec();
+    reader->wait();
+    progress.EndProcessBar();
+    return failure;
+}
+
+// ---- Where the file dialogs start ----
+
+void MainWindow::rememberFolder(const QString& path) {
+    lastFolder_ = QFileInfo(path).absolutePath();
+}
+
+void MainWindow::startInLastFolder(QFileDialog& dialog) const {
+    if (!lastFolder_.isEmpty())
+        dialog.setDirectory(lastFolder_);
 }
 
 // ---- Saving ----
@@ -447,6 +544,7 @@ void MainWindow::UloBitmapu1Click() {
         SavePictureDialog1->setConfirmHandler(
             [this](const QString& path) { SavePictureDialog1CanClose(path); });
     }
+    startInLastFolder(*SavePictureDialog1);
     SavePictureDialog1->run();
 }
 
@@ -455,8 +553,10 @@ void MainWindow::SavePictureDialog1CanClose(const QString& path) {
     if (busy_)
         return;
     const std::string name = ornamo::withBmpExtension(path.toStdString());
-    if (!savePictureFile(work_.view().picture(), QString::fromStdString(name),
-                         ornamo::ImageFileFormat::Bmp))
+    if (savePictureFile(work_.view().picture(), QString::fromStdString(name),
+                        ornamo::ImageFileFormat::Bmp))
+        rememberFolder(QString::fromStdString(name));
+    else
         showMessage(ornamo::messages::saveFailed(name), SavePictureDialog1);
 }
 
@@ -467,6 +567,7 @@ void MainWindow::Exportujobrazok1Click() {
         ExportDialog1 = new ExportDialog(this);
     ExportDialog1->showSizes(work_.view().mosaic().extent(), work_.view().side());
     // The dialog closes on the name; the export then runs under its own progress window.
+    startInLastFolder(*ExportDialog1);
     if (ExportDialog1->run())
         ExportDialog1CanClose(ExportDialog1->chosenName());
 }
@@ -482,18 +583,15 @@ void MainWindow::ExportDialog1CanClose(const QString& name) {
         return;
     }
     const ornamo::MosaicView& picture = ExportDialog1->fullSize() ? fullSize : work_.view();
+    // A picture too large for BMP was refused by the dialog.
     const ornamo::ImageFileFormat format = ExportDialog1->format(name);
-    if (format == ornamo::ImageFileFormat::Bmp &&
-        !ornamo::bmpFits(picture.side(), picture.side())) {
-        showMessage(ornamo::messages::tooLargeForBmp, this);
-        return;
-    }
     if (!ExportProgress1)
         ExportProgress1 = new ProgressWindow(this);
     ExportProgress1->setDetail(pictureSizeText(picture.side()));
     // A cancelled export leaves the old file as it was, and needs no message.
-    if (!savePictureFile(picture.picture(), name, format, ExportProgress1) &&
-        !ExportProgress1->cancelled())
+    if (savePictureFile(picture.picture(), name, format, ExportProgress1))
+        rememberFolder(name);
+    else if (!ExportProgress1->cancelled())
         showMessage(ornamo::messages::saveFailed(name.toStdString()), this);
 }
 

@@ -11,6 +11,7 @@
 #include "ruletips.h"
 #include "viewpane.h"
 #include "workshop.h"
+#include "zoom.h"
 
 #include <QAction>
 #include <QApplication>
@@ -81,18 +82,38 @@ void MainWindow::ShowView() {
 }
 
 void MainWindow::zoomAbout(QPoint anchor, const Change& zoom) {
-    // The full-size pixel under the anchor, at the middle of its view pixel.
     const QPoint scrolled = viewPane_->scrollPosition(ViewPane::Shown::Only);
-    const std::int64_t before = std::max<std::int32_t>(1, work_.view().factor());
-    const std::int64_t x = (scrolled.x() + anchor.x()) * before + before / 2;
-    const std::int64_t y = (scrolled.y() + anchor.y()) * before + before / 2;
-    if (!runOnWork(zoom))
+    const ornamo::ViewScale before{work_.view().factor(), viewPane_->magnification()};
+    if (runOnWork(zoom))
+        scrollAbout(anchor, scrolled, before);
+}
+
+void MainWindow::magnifyAbout(QPoint anchor, int magnification) {
+    const QPoint scrolled = viewPane_->scrollPosition(ViewPane::Shown::Only);
+    const ornamo::ViewScale before{work_.view().factor(), viewPane_->magnification()};
+    if (magnification == before.magnification)
         return;
-    const std::int64_t after = std::max<std::int32_t>(1, work_.view().factor());
-    const auto clamped = [](std::int64_t v) {
-        return static_cast<int>(std::clamp<std::int64_t>(v, 0, std::numeric_limits<int>::max()));
+    viewPane_->setMagnification(magnification);
+    updatePictureTip();
+    ShowView();
+    scrollAbout(anchor, scrolled, before);
+}
+
+void MainWindow::scrollAbout(QPoint anchor, QPoint scrolled, ornamo::ViewScale before) {
+    const ornamo::ViewScale after{work_.view().factor(), viewPane_->magnification()};
+    const auto kept = [&](int scroll, int at) {
+        return static_cast<int>(std::min<std::int64_t>(
+            ornamo::anchoredScroll(scroll, at, before, after), std::numeric_limits<int>::max()));
     };
-    viewPane_->scrollTo({clamped(x / after - anchor.x()), clamped(y / after - anchor.y())});
+    viewPane_->scrollTo({kept(scrolled.x(), anchor.x()), kept(scrolled.y(), anchor.y())});
+}
+
+void MainWindow::unmagnify() {
+    if (viewPane_->magnification() == 1)
+        return;
+    viewPane_->setMagnification(1);
+    updatePictureTip();
+    ShowView();
 }
 
 void MainWindow::updatePictureTip() {
@@ -100,11 +121,14 @@ void MainWindow::updatePictureTip() {
     const std::size_t count = mosaic.placements.size();
     const char* noun =
         count == 1 ? "dlaždica" : (count >= 2 && count <= 4 ? "dlaždice" : "dlaždíc");
-    viewPane_->setPictureTip(QStringLiteral("Mozaika %1 × %1 px, %2 %3, mierka 1:%4")
+    viewPane_->setPictureTip(QStringLiteral("Mozaika %1 × %1 px, %2 %3, mierka %4")
                                  .arg(mosaic.extent())
                                  .arg(count)
                                  .arg(QString::fromUtf8(noun))
-                                 .arg(std::max<std::int32_t>(1, work_.view().factor())));
+                                 .arg(viewPane_->magnification() > 1
+                                          ? QStringLiteral("%1:1").arg(viewPane_->magnification())
+                                          : QStringLiteral("1:%1").arg(
+                                                std::max<std::int32_t>(1, work_.view().factor()))));
 }
 
 // ---- The busy indicator ----
@@ -161,10 +185,13 @@ void MainWindow::updateRuleTips() {
     const ornamo::Color gap = work_.model().mosaic().gapColor;
     tippedRules_ = &work_.rules();
     tippedGap_ = gap;
+    tippedTiles_ = work_.model().mosaic().tiles;
+    // The user's tile, as the rules would place it.
+    const ornamo::Bitmap& tile = work_.baseTile();
     for (std::size_t i = 0; i < loaded.size(); ++i) {
         // A disabled button ("--") has nothing to show.
         ruleTips_[i] = com[i]->isEnabled()
-                           ? ruleToolTip(loaded[i].name, loaded[i].pattern, defaultTile_, gap)
+                           ? ruleToolTip(loaded[i].name, loaded[i].pattern, tile, gap)
                            : QString();
         com[i]->setToolTip(ruleTips_[i]);
     }
@@ -183,7 +210,7 @@ void MainWindow::tipStackEntries() {
         const bool asSlot = slot < loaded.size() && &loaded[slot] == entry.rule.get();
         ComboBox1->setItemData(i,
                                asSlot ? ruleTips_[slot]
-                                      : ruleToolTip(entry.name(), entry.pattern(), defaultTile_,
+                                      : ruleToolTip(entry.name(), entry.pattern(), work_.baseTile(),
                                                     work_.model().mosaic().gapColor),
                                Qt::ToolTipRole);
     }
@@ -214,14 +241,20 @@ void MainWindow::showStackList() {
 }
 
 void MainWindow::finish(const ornamo::Outcome& outcome) {
+    // Magnified is only ever the full-size view.
+    if (work_.view().factor() > 1)
+        viewPane_->setMagnification(1);
     showStackList();
     // Undo and redo may bring back other rules or another gap colour.
-    if (tippedRules_ != &work_.rules() || tippedGap_ != work_.model().mosaic().gapColor)
+    if (tippedRules_ != &work_.rules() || tippedGap_ != work_.model().mosaic().gapColor ||
+        tippedTiles_.lock() != work_.model().mosaic().tiles)
         labelCommandButtons();
     noScaleSwitch_->setChecked(work_.noScale());
     updateActions();
     updateTitle();
     updatePictureTip();
+    if (!viewPane_->outline().empty() && outlinedStack_ != stackIdentity())
+        viewPane_->clearOutline(); // the mosaic it outlined is gone
     if (outcome.refusal != ornamo::Refusal::None)
         showMessage(ornamo::messages::text(outcome.refusal));
     if (outcome.render)

@@ -3,17 +3,44 @@
 #include "imageview.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
 namespace {
 
 // A notch of the wheel scrolls this fraction of the shown side.
 constexpr int wheelStepsPerSide = 8;
+
+// A transparent layer over the picture that paints the pane's outline; clicks go through it.
+class OutlineLayer : public QWidget {
+public:
+    OutlineLayer(const ViewPane& pane, QWidget* picture) : QWidget(picture), pane_(pane) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setObjectName(QStringLiteral("outlineLayer"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        pane_.paintOutline(painter, event->rect());
+    }
+
+private:
+    const ViewPane& pane_;
+};
+
+std::int64_t floorDivide(std::int64_t a, std::int64_t b) {
+    return a / b - (a % b != 0 && a < 0);
+}
 
 } // namespace
 
@@ -29,6 +56,9 @@ ViewPane::ViewPane(const ornamo::MosaicView& view, QWidget* client) : QWidget(cl
     Image1->setGeometry(
         QRect(viewPaneLayout.picture, QSize(ImageView::surfaceWidth, ImageView::surfaceHeight)));
     Image1->installEventFilter(this); // the wheel and dragging move the view
+    Image1->setMouseTracking(true);   // Shift and a move show where a pixel comes from
+    outlineLayer_ = new OutlineLayer(*this, Image1);
+    outlineLayer_->resize(Image1->size());
 
     ScrollBar1 = new QScrollBar(Qt::Horizontal, this);
     ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
@@ -58,7 +88,9 @@ void ViewPane::ShowView() {
         return;
     showingView_ = true;
 
-    const int side = view_.side();
+    // The side as shown; a scroll bar's range ends at the largest int.
+    const int side = static_cast<int>(std::min<std::int64_t>(
+        std::int64_t{view_.side()} * magnification_, std::numeric_limits<int>::max()));
     Image1->resize(side, side); // clamped to its maximum size
 
     int hpos = 0;
@@ -82,7 +114,7 @@ void ViewPane::ShowView() {
     }
 
     try {
-        Image1->drawView(view_, hpos, vpos);
+        Image1->drawView(view_, hpos, vpos, magnification_);
     } catch (const std::bad_alloc&) {
         showingView_ = false;
         emit outOfMemory();
@@ -141,6 +173,10 @@ void ViewPane::setPictureTip(const QString& tip) {
 bool ViewPane::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Wheel)
         return wheelOverView(static_cast<QWheelEvent&>(*event), watched == ScrollBar1);
+    if (watched == Image1 && event->type() == QEvent::Resize)
+        outlineLayer_->resize(Image1->size());
+    if (watched == Image1 && askOrigin(*event))
+        return true;
     if (watched == Image1 && panView(*event))
         return true;
     return QWidget::eventFilter(watched, event);
@@ -203,4 +239,81 @@ bool ViewPane::panView(const QEvent& event) {
     default:
         return false;
     }
+}
+
+// ---- Where a pixel comes from ----
+
+QPoint ViewPane::mosaicPointAt(QPoint pointInPicture) const {
+    const std::int64_t factor = std::max<std::int32_t>(1, view_.factor());
+    const QPoint scroll = scrollPosition(Shown::Only);
+    const auto along = [factor](int picture, int scrolled) {
+        return static_cast<int>((std::int64_t{picture} + scrolled) * factor + factor / 2);
+    };
+    return {along(pointInPicture.x(), scroll.x()), along(pointInPicture.y(), scroll.y())};
+}
+
+bool ViewPane::askOrigin(const QEvent& event) {
+    const bool move = event.type() == QEvent::MouseMove;
+    if ((!move && event.type() != QEvent::MouseButtonPress) || panning_)
+        return false;
+    const auto& mouse = static_cast<const QMouseEvent&>(event);
+    if (!mouse.modifiers().testFlag(Qt::ShiftModifier) ||
+        (!move && mouse.button() != Qt::LeftButton))
+        return false;
+    const QPoint at = mouse.position().toPoint();
+    if (at.x() < 0 || at.y() < 0 || at.x() >= std::min(view_.side(), Image1->width()) ||
+        at.y() >= std::min(view_.side(), Image1->height()))
+        return false;
+    emit originAsked(mosaicPointAt(at), mouse.globalPosition().toPoint(),
+                     move ? Pointing::Hover : Pointing::Click);
+    return true;
+}
+
+void ViewPane::showOriginTip(const QString& text, QPoint globalPosition) {
+    QToolTip::showText(globalPosition, text, Image1);
+}
+
+void ViewPane::setOutline(std::vector<ornamo::MosaicRect> rects) {
+    outline_ = std::move(rects);
+    outlineLayer_->update();
+}
+
+void ViewPane::paintOutline(QPainter& painter, const QRect& visible) const {
+    if (outline_.empty())
+        return;
+    const std::int64_t factor = std::max<std::int32_t>(1, view_.factor());
+    const QPoint scroll = scrollPosition(Shown::Only);
+    // Each rectangle covers the view pixels its mosaic pixels fall in; only those that reach
+    // the visible part are drawn, cut a pixel beyond it so that no cut edge shows.
+    const QRect reach = visible.adjusted(-2, -2, 2, 2);
+    std::vector<QRect> outer;
+    for (const ornamo::MosaicRect& r : outline_) {
+        if (r.isEmpty())
+            continue;
+        const std::int64_t left = floorDivide(r.left, factor) - scroll.x();
+        const std::int64_t top = floorDivide(r.top, factor) - scroll.y();
+        const std::int64_t right = floorDivide(r.right - 1, factor) + 1 - scroll.x();
+        const std::int64_t bottom = floorDivide(r.bottom - 1, factor) + 1 - scroll.y();
+        if (right <= reach.left() || left > reach.right() || bottom <= reach.top() ||
+            top > reach.bottom())
+            continue;
+        const auto clamp = [](std::int64_t v, int low, int high) {
+            return static_cast<int>(std::clamp<std::int64_t>(v, low, high));
+        };
+        const int l = clamp(left, reach.left(), reach.right());
+        const int t = clamp(top, reach.top(), reach.bottom());
+        const int w = clamp(right, reach.left(), reach.right() + 1) - l;
+        const int h = clamp(bottom, reach.top(), reach.bottom() + 1) - t;
+        outer.emplace_back(l, t, w, h);
+    }
+    // A dark line on the copy's edge and a light one inside it: seen on any tile.
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 1));
+    for (QRect& r : outer)
+        r.adjust(0, 0, -1, -1); // drawRect draws one pixel beyond width and height
+    painter.drawRects(outer.data(), static_cast<int>(outer.size()));
+    painter.setPen(QPen(QColor(255, 220, 0), 1));
+    for (QRect& r : outer)
+        r.adjust(1, 1, -1, -1);
+    painter.drawRects(outer.data(), static_cast<int>(outer.size()));
 }

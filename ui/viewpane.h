@@ -4,13 +4,17 @@
 // the wheel, panning and the pane's share of resizing.
 
 #include "mosaicview.h"
+#include "provenance.h"
 
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QWidget>
 
+#include <vector>
+
 class ImageView;
+class QPainter;
 class QScrollBar;
 class QWheelEvent;
 
@@ -56,6 +60,26 @@ public:
     /// The largest size the picture may take in the window's present size.
     QSize room() const;
     void setPictureTip(const QString& tip);
+    /// Each view pixel shown as a block of this side (1 = full size); takes effect at the next
+    /// ShowView().
+    void setMagnification(int magnification) { magnification_ = magnification; }
+    int magnification() const { return magnification_; }
+
+    /// What the pointer did over the picture while Shift was held.
+    enum class Pointing : bool { Hover, Click };
+    /// The full-size mosaic point that the view pixel under `pointInPicture` (a point of Image1)
+    /// stands for: the middle of its block at the view's factor.
+    QPoint mosaicPointAt(QPoint pointInPicture) const;
+    /// Shows where a pixel comes from in the picture's tip at `globalPosition`, at once.
+    void showOriginTip(const QString& text, QPoint globalPosition);
+    /// Outlines these rectangles of the full-size mosaic on the picture, at every factor and
+    /// scroll position, until clearOutline(); empty clears.
+    void setOutline(std::vector<ornamo::MosaicRect> rects);
+    void clearOutline() { setOutline({}); }
+    const std::vector<ornamo::MosaicRect>& outline() const { return outline_; }
+    /// Draws the outline as the picture shows it (the view's factor, the scroll positions),
+    /// only the rectangles that reach the picture's `visible` part.
+    void paintOutline(QPainter& painter, const QRect& visible) const;
 
     ImageView* picture() const { return Image1; }
     QScrollBar* horizontalBar() const { return ScrollBar1; }
@@ -66,6 +90,9 @@ signals:
     /// of Image1.
     void zoomAsked(QPoint anchor, int notches);
     void outOfMemory();
+    /// Shift is held over the picture: the pointer moved over, or clicked, the full-size mosaic
+    /// point `point` (mosaicPointAt()); `globalPosition` is the pointer on the screen.
+    void originAsked(QPoint point, QPoint globalPosition, ViewPane::Pointing pointing);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -76,14 +103,20 @@ private:
     bool wheelOverView(const QWheelEvent& event, bool overHorizontalBar);
     /// Dragging the picture with the left button pans it. True when the event was its own.
     bool panView(const QEvent& event);
+    /// Shift with a move or a left click over the picture asks where the pixel comes from.
+    /// True when the event was its own.
+    bool askOrigin(const QEvent& event);
 
     const ornamo::MosaicView& view_;
     ImageView* Image1 = nullptr;
     QScrollBar* ScrollBar1 = nullptr;
     QScrollBar* ScrollBar2 = nullptr;
     bool showingView_ = false;
+    int magnification_ = 1;
     int wheelRest_ = 0; // wheel movement short of a whole notch
     bool panning_ = false;
     QPoint panFrom_;  // where the drag started, on the screen
     QPoint panStart_; // the scroll positions when it started
+    std::vector<ornamo::MosaicRect> outline_;
+    QWidget* outlineLayer_ = nullptr; // over Image1, paints the outline
 };

@@ -12,8 +12,6 @@ RulesWriteFailure unwritable(const Command& command) {
         return RulesWriteFailure::EmptyName;
     if (name.find('\n') != std::string::npos)
         return RulesWriteFailure::NameWithLineEnd;
-    if (name.back() == '\r')
-        return RulesWriteFailure::NameEndsInReturn;
     if (name.find('\x1a') != std::string::npos)
         return RulesWriteFailure::NameWithEndOfText;
     if (name.size() > hierarchyLineLimit)
@@ -42,6 +40,8 @@ RulesWriteResult writeHierarchy(const CommandSlots& commands, int count) {
         if (i > 0)
             text += '\n';
         text += command.name;
+        if (command.name.back() == '\r')
+            text += '\r';
         text += "\nscale: " + std::to_string(command.pattern.scale);
         text += "\nitem: " + std::to_string(command.pattern.placements.size()) + '\n';
         for (const Placement& p : command.pattern.placements) {

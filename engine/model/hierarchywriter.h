@@ -13,7 +13,6 @@ enum class RulesWriteFailure {
     None,
     EmptyName,          ///< empty lines before a name are skipped, so the name would be lost
     NameWithLineEnd,    ///< a byte 10 would end the name line
-    NameEndsInReturn,   ///< a byte 13 at the end is taken as part of a CR LF line end
     NameWithEndOfText,  ///< a byte 26 (Ctrl+Z) ends the text
     NameTooLong,        ///< longer than hierarchyLineLimit
     ValueOutOfRange,    ///< a part field outside 0..65535, which the file keeps as 16 bits
@@ -29,7 +28,8 @@ struct RulesWriteResult {
 
 /// The text of slots 1..count (count from 0 to 12) in the form the reader reads best: per
 /// record the name line byte for byte, "scale: N", "item: P", one line "x y width height
-/// KEYWORD" per part, and an empty line between records; lines end in LF. Reading the text
+/// KEYWORD" per part, and an empty line between records; lines end in LF, but a name that
+/// ends in a CR gets a CR LF, of which the reader takes the CR off again. Reading the text
 /// with readHierarchy() gives the same names and patterns in slots 1..count and no failure.
 /// Commands that could not come back so are not written: the result names the first such
 /// record and why.

@@ -226,26 +226,30 @@ void SubstituteCommand(const Mosaic& pattern, Mosaic& mosaic) {
     const std::int64_t e = mosaic.extent();
     const std::int64_t t = mosaic.tileSize;
     const std::size_t count = mosaic.placements.size();
-    std::vector<Placement> result;
-    result.reserve(count * pattern.placements.size());
+    const std::size_t parts = pattern.placements.size();
     // Each block is the old list transformed as it is copied: the same entries, in the same
-    // order, as copying the mosaic, turning the copy and placing it, part after part.
-    for (const Placement& part : pattern.placements) {
+    // order, as copying the mosaic, turning the copy and placing it, part after part. The
+    // blocks are written in place, the last first, so that the old list (block 0) is read
+    // before it is overwritten, and a one-part command allocates nothing.
+    std::vector<Placement>& list = mosaic.placements;
+    list.resize(count * parts);
+    for (std::size_t block = parts; block-- > 0;) {
+        const Placement& part = pattern.placements[block];
         const TransformSteps steps = stepsOf(part.orientation);
         const std::int64_t dx = std::int64_t{part.x} * e;
         const std::int64_t dy = std::int64_t{part.y} * e;
+        Placement* to = list.data() + block * count;
         for (std::size_t i = 0; i < count; ++i) {
-            Placement p = mosaic.placements[i];
+            Placement p = list[i];
             for (const Transform step : steps)
                 p = transformed(p, step, e, t);
             p.width = static_cast<std::int32_t>(std::int64_t{p.width} * part.width);
             p.height = static_cast<std::int32_t>(std::int64_t{p.height} * part.height);
             p.x = static_cast<std::int32_t>(std::int64_t{p.x} * part.width + dx);
             p.y = static_cast<std::int32_t>(std::int64_t{p.y} * part.height + dy);
-            result.push_back(p);
+            to[i] = p;
         }
     }
-    mosaic.placements = std::move(result);
     mosaic.scale = static_cast<std::uint16_t>(mosaic.scale * pattern.scale);
 }
 
@@ -340,7 +344,7 @@ Excess axisExcess(const Span& position, const Span& size, const Span& far, std::
 
 } // namespace
 
-Excess substitutionExcess(const Mosaic& pattern, const Mosaic& mosaic) {
+Excess substitutionExcess(const Mosaic& pattern, const Mosaic& mosaic, std::int64_t* reach) {
     const std::int64_t newExtent = std::int64_t{mosaic.scale} * pattern.scale * mosaic.tileSize;
     if (newExtent > maxExtent)
         return {Limit::Extent, newExtent, maxExtent};
@@ -361,6 +365,11 @@ Excess substitutionExcess(const Mosaic& pattern, const Mosaic& mosaic) {
         spans.height.add(p.height);
         spans.farX.add(p.x + std::int64_t{p.width} * t);
         spans.farY.add(p.y + std::int64_t{p.height} * t);
+    }
+    if (reach) {
+        const auto magnitude = [](const Span& s) { return std::max(-s.low, s.high); };
+        *reach = std::max({e, magnitude(spans.x), magnitude(spans.y), magnitude(spans.farX),
+                           magnitude(spans.farY)});
     }
     // Each copy turned as the substitution turns it (values above 7 have no steps, like R0),
     // then stretched and shifted by its part on each axis. Only the results count: the steps

@@ -141,8 +141,11 @@ bool isUndoable(const Mosaic& pattern);
 /// bounds, each axis by its own factors, and only them: the values between the steps (after the
 /// mirror of a mirrored turn, or of a copy a zero-sized part stretches to nothing) may leave 32
 /// bits, since the substitution's wrapping arithmetic, and its undo's, give every result in range
-/// exactly all the same. Costs one walk over the placements.
-Excess substitutionExcess(const Mosaic& pattern, const Mosaic& mosaic);
+/// exactly all the same. Costs one walk over the placements. `reach`, when given, receives the
+/// largest magnitude among the extent and the placements' positions and far edges, when the
+/// walk was made (the extent and the count fit).
+Excess substitutionExcess(const Mosaic& pattern, const Mosaic& mosaic,
+                          std::int64_t* reach = nullptr);
 
 /// Whether substituting the pattern keeps the mosaic within the model: substitutionExcess()
 /// finds nothing.

@@ -14,12 +14,12 @@ public:
     explicit CoverTree(std::vector<std::int64_t> edges)
         : edges_(std::move(edges)), count_(4 * edges_.size()), covered_(4 * edges_.size()) {}
 
-    // Adds `delta` to the cover of rows [low, high).
-    void add(std::int64_t low, std::int64_t high, int delta) {
-        if (low < high && intervals() > 0)
-            add(1, 0, intervals(), index(low), index(high), delta);
+    // Adds `delta` to the cover of the intervals [from, to) (indices into the edges).
+    void add(std::size_t from, std::size_t to, int delta) {
+        if (from < to)
+            add(1, 0, intervals(), from, to, delta);
     }
-    std::int64_t covered() const { return intervals() > 0 ? covered_[1] : 0; }
+    std::int64_t covered() const { return covered_[1]; }
     // The first row not covered; only asked when covered() is less than the whole span.
     std::int64_t firstUncovered() const {
         std::size_t node = 1, low = 0, high = intervals();
@@ -37,21 +37,17 @@ public:
     }
 
 private:
-    std::size_t intervals() const { return edges_.empty() ? 0 : edges_.size() - 1; }
-    std::size_t index(std::int64_t edge) const {
-        return static_cast<std::size_t>(std::lower_bound(edges_.begin(), edges_.end(), edge) -
-                                        edges_.begin());
-    }
+    std::size_t intervals() const { return edges_.size() - 1; }
     void add(std::size_t node, std::size_t low, std::size_t high, std::size_t from, std::size_t to,
              int delta) {
-        if (to <= low || high <= from)
-            return;
         if (from <= low && high <= to) {
             count_[node] += delta;
         } else {
             const std::size_t middle = (low + high) / 2;
-            add(2 * node, low, middle, from, to, delta);
-            add(2 * node + 1, middle, high, from, to, delta);
+            if (from < middle)
+                add(2 * node, low, middle, from, to, delta);
+            if (middle < to)
+                add(2 * node + 1, middle, high, from, to, delta);
         }
         if (count_[node] > 0)
             covered_[node] = edges_[high] - edges_[low];
@@ -66,33 +62,98 @@ private:
     std::vector<std::int64_t> covered_;
 };
 
+// A part's rows as indices into the row edges, entering or leaving the cover at a column.
 struct Edge {
-    std::int64_t x;
-    std::int64_t low, high;
+    std::uint32_t low, high;
     int delta;
 };
+
+struct Clipped {
+    std::int64_t x0, y0, x1, y1;
+};
+
+// A grid of at most 64 cells a part: each part marks its corners in a difference grid, and
+// running sums over the grid give every cell's cover.
+GridCoverage countCells(const Mosaic& pattern) {
+    const auto n = static_cast<std::size_t>(pattern.scale);
+    const std::size_t side = n + 1;
+    std::vector<std::int32_t> marks(side * side);
+    const auto clip = [n](std::int64_t v) {
+        return static_cast<std::size_t>(
+            std::clamp<std::int64_t>(v, 0, static_cast<std::int64_t>(n)));
+    };
+    for (const Placement& p : pattern.placements) {
+        const std::size_t x0 = clip(p.x), y0 = clip(p.y);
+        const std::size_t x1 = clip(std::int64_t{p.x} + p.width);
+        const std::size_t y1 = clip(std::int64_t{p.y} + p.height);
+        if (x0 >= x1 || y0 >= y1)
+            continue;
+        ++marks[y0 * side + x0];
+        --marks[y0 * side + x1];
+        --marks[y1 * side + x0];
+        ++marks[y1 * side + x1];
+    }
+    for (std::size_t y = 0; y < n; ++y)
+        for (std::size_t x = 1; x < n; ++x)
+            marks[y * side + x] += marks[y * side + x - 1];
+    for (std::size_t y = 1; y < n; ++y)
+        for (std::size_t x = 0; x < n; ++x)
+            marks[y * side + x] += marks[(y - 1) * side + x];
+    // Column by column, as the sweep finds the first uncovered cell.
+    GridCoverage result;
+    bool found = false;
+    for (std::size_t x = 0; x < n; ++x)
+        for (std::size_t y = 0; y < n; ++y)
+            if (marks[y * side + x] == 0) {
+                ++result.uncovered;
+                if (!found) {
+                    found = true;
+                    result.firstX = static_cast<std::int64_t>(x);
+                    result.firstY = static_cast<std::int64_t>(y);
+                }
+            }
+    return result;
+}
 
 } // namespace
 
 GridCoverage gridCoverage(const Mosaic& pattern) {
     const std::int64_t n = pattern.scale;
-    std::vector<Edge> edges;
-    std::vector<std::int64_t> rows{0, n};
+    if (n * n <= 64 * static_cast<std::int64_t>(pattern.placements.size()))
+        return countCells(pattern);
+    const auto size = static_cast<std::size_t>(n) + 1;
+    // Grid lines are 0..n (at most 65536 of them): the row edges are numbered and the part
+    // edges ordered by column with a count per line, no sort.
+    std::vector<Clipped> parts;
+    std::vector<std::uint32_t> rowIndex(size), atColumn(size + 1);
+    rowIndex[0] = rowIndex[static_cast<std::size_t>(n)] = 1;
     for (const Placement& p : pattern.placements) {
-        const std::int64_t x0 = std::clamp<std::int64_t>(p.x, 0, n);
-        const std::int64_t y0 = std::clamp<std::int64_t>(p.y, 0, n);
-        const std::int64_t x1 = std::clamp<std::int64_t>(std::int64_t{p.x} + p.width, 0, n);
-        const std::int64_t y1 = std::clamp<std::int64_t>(std::int64_t{p.y} + p.height, 0, n);
-        if (x0 >= x1 || y0 >= y1)
+        const Clipped c{std::clamp<std::int64_t>(p.x, 0, n), std::clamp<std::int64_t>(p.y, 0, n),
+                        std::clamp<std::int64_t>(std::int64_t{p.x} + p.width, 0, n),
+                        std::clamp<std::int64_t>(std::int64_t{p.y} + p.height, 0, n)};
+        if (c.x0 >= c.x1 || c.y0 >= c.y1)
             continue;
-        edges.push_back({x0, y0, y1, 1});
-        edges.push_back({x1, y0, y1, -1});
-        rows.push_back(y0);
-        rows.push_back(y1);
+        parts.push_back(c);
+        rowIndex[static_cast<std::size_t>(c.y0)] = rowIndex[static_cast<std::size_t>(c.y1)] = 1;
+        ++atColumn[static_cast<std::size_t>(c.x0) + 1];
+        ++atColumn[static_cast<std::size_t>(c.x1) + 1];
     }
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.x < b.x; });
+    std::vector<std::int64_t> rows;
+    for (std::size_t y = 0; y < size; ++y)
+        if (rowIndex[y]) {
+            rowIndex[y] = static_cast<std::uint32_t>(rows.size());
+            rows.push_back(static_cast<std::int64_t>(y));
+        }
+    for (std::size_t x = 1; x <= size; ++x)
+        atColumn[x] += atColumn[x - 1];
+    std::vector<Edge> edges(2 * parts.size());
+    std::vector<std::uint32_t> next(atColumn.begin(), atColumn.end() - 1);
+    for (const Clipped& c : parts) {
+        const Edge e{rowIndex[static_cast<std::size_t>(c.y0)],
+                     rowIndex[static_cast<std::size_t>(c.y1)], 1};
+        edges[next[static_cast<std::size_t>(c.x0)]++] = e;
+        edges[next[static_cast<std::size_t>(c.x1)]++] = {e.low, e.high, -1};
+    }
 
     CoverTree tree(std::move(rows));
     GridCoverage result;
@@ -112,9 +173,13 @@ GridCoverage gridCoverage(const Mosaic& pattern) {
         }
         from = to;
     };
-    for (const Edge& e : edges) {
-        stretch(e.x);
-        tree.add(e.low, e.high, e.delta);
+    for (std::size_t x = 0; x < size; ++x) {
+        const std::size_t first = atColumn[x], last = atColumn[x + 1];
+        if (first == last)
+            continue;
+        stretch(static_cast<std::int64_t>(x));
+        for (std::size_t i = first; i < last; ++i)
+            tree.add(edges[i].low, edges[i].high, edges[i].delta);
     }
     stretch(n);
     result.uncovered = n * n - area;

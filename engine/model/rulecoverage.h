@@ -15,8 +15,9 @@ struct GridCoverage {
 };
 
 /// The cells of the grid of `pattern` (scale N, parts in cells) that no part covers; parts are
-/// clipped to the grid. A sweep over the part edges: time and memory follow the number of
-/// parts (P log P), never the N x N cells.
+/// clipped to the grid. A grid of at most 64 cells a part is counted cell by cell; a larger one
+/// by a sweep over the part edges, ordered by a count per grid line. Either way time and memory
+/// follow the parts and the N + 1 grid lines, never more than 64 cells a part.
 GridCoverage gridCoverage(const Mosaic& pattern);
 
 } // namespace ornamo

@@ -71,10 +71,12 @@ CommandStackModel::CommandStackModel()
 
 // ---- Steps on a state ----
 
-Outcome CommandStackModel::refusal(const State& state, const Command* command) {
+Outcome CommandStackModel::refusal(const State& state, const Command* command,
+                                   std::int64_t* reach) {
     if (!command || !isUndoable(command->pattern))
         return {false, Refusal::CommandUnusable};
-    if (const Excess excess = substitutionExcess(command->pattern, state.mosaic); excess.exceeds())
+    if (const Excess excess = substitutionExcess(command->pattern, state.mosaic, reach);
+        excess.exceeds())
         return {false, Refusal::MosaicTooLarge, {excess, std::nullopt}};
     if (state.stack.size() >= capacity)
         return {false, Refusal::StackFull};
@@ -88,9 +90,10 @@ std::shared_ptr<const Command> CommandStackModel::commandAt(int n) const {
     return {commands_, &(*commands_)[static_cast<std::size_t>(n - 1)]};
 }
 
-void CommandStackModel::apply(State& state, int n, std::shared_ptr<const Command> command) const {
+void CommandStackModel::apply(State& state, int n, std::shared_ptr<const Command> command,
+                              std::int64_t reach) const {
     const std::uint16_t gridSize = command->pattern.scale;
-    StackEntry entry{static_cast<std::uint8_t>(n), std::move(command), reachOf(state.mosaic)};
+    StackEntry entry{static_cast<std::uint8_t>(n), std::move(command), reach};
     SubstituteCommand(entry.pattern(), state.mosaic);
     state.shrinkFactor = appliedFactor(state.shrinkFactor, gridSize, noScale_);
     state.stack.push_back(std::move(entry));
@@ -107,10 +110,11 @@ void CommandStackModel::undoNewest(State& state) {
 Outcome CommandStackModel::reapply(State& state, std::vector<StackEntry>::const_iterator from,
                                    std::vector<StackEntry>::const_iterator to) const {
     for (auto it = from; it != to; ++it) {
-        Outcome refused = refusal(state, it->rule.get());
+        std::int64_t reach = 0;
+        Outcome refused = refusal(state, it->rule.get(), &reach);
         if (refused.refusal != Refusal::None)
             return refused;
-        apply(state, it->command, it->rule);
+        apply(state, it->command, it->rule, reach);
     }
     return {};
 }
@@ -135,14 +139,16 @@ void CommandStackModel::emptyList(std::string_view editText) {
 
 Outcome CommandStackModel::applyCommand(int n) {
     std::shared_ptr<const Command> command = commandAt(n);
-    if (Outcome refused = refusal(state_, command.get()); refused.refusal != Refusal::None)
+    std::int64_t reach = 0;
+    if (Outcome refused = refusal(state_, command.get(), &reach);
+        refused.refusal != Refusal::None)
         return refused;
     const std::int64_t extent = state_.mosaic.extent() * command->pattern.scale;
     if (!memoryCheck_(extent, appliedFactor(state_.shrinkFactor, command->pattern.scale, noScale_),
                       noScale_))
         return {false, Refusal::NotEnoughMemory};
 
-    apply(state_, n, std::move(command));
+    apply(state_, n, std::move(command), reach);
     showNewest();
     selectedIndex_ = 0;
     return {true, {}};
@@ -225,9 +231,11 @@ Outcome CommandStackModel::edit(EditKind kind, int r) {
     auto newer = undone.cbegin() + 1; // the entries above the chosen one
     if (kind != EditKind::Delete) {
         std::shared_ptr<const Command> command = commandAt(r);
-        if (Outcome refused = refusal(work, command.get()); refused.refusal != Refusal::None)
+        std::int64_t reach = 0;
+        if (Outcome refused = refusal(work, command.get(), &reach);
+            refused.refusal != Refusal::None)
             return refused;
-        apply(work, r, std::move(command));
+        apply(work, r, std::move(command), reach);
         if (kind == EditKind::Insert)
             newer = undone.cbegin(); // the chosen entry goes back too, above the new one
     }
@@ -263,7 +271,8 @@ Outcome CommandStackModel::replay(std::shared_ptr<const CommandSlots> commands, 
         std::shared_ptr<const Command> command;
         if (!empty)
             command = {commands, &(*commands)[static_cast<std::size_t>(n - 1)]};
-        Outcome refused = refusal(work, command.get());
+        std::int64_t reach = 0;
+        Outcome refused = refusal(work, command.get(), &reach);
         if (refused.refusal == Refusal::None && i + 1 == state_.stack.size()) {
             const std::int64_t extent = work.mosaic.extent() * command->pattern.scale;
             if (!memoryCheck_(extent,
@@ -275,7 +284,7 @@ Outcome CommandStackModel::replay(std::shared_ptr<const CommandSlots> commands, 
             refused.detail.entry = EntryAt{i, n, entry.name(), empty};
             return refused;
         }
-        apply(work, n, std::move(command));
+        apply(work, n, std::move(command), reach);
     }
 
     commands_ = std::move(commands);

@@ -237,8 +237,10 @@ private:
     };
     enum class EditKind { Delete, Replace, Insert };
 
-    static Outcome refusal(const State& state, const Command* command);
-    void apply(State& state, int n, std::shared_ptr<const Command> command) const;
+    /// Why `command` cannot be applied to `state`; `reach` receives the entry's reach when it can.
+    static Outcome refusal(const State& state, const Command* command, std::int64_t* reach);
+    void apply(State& state, int n, std::shared_ptr<const Command> command,
+               std::int64_t reach) const;
     std::shared_ptr<const Command> commandAt(int n) const;
     static void undoNewest(State& state);
     Outcome reapply(State& state, std::vector<StackEntry>::const_iterator from,

@@ -4,17 +4,20 @@
 // engine reports refusals, read failures and progress as the enums of refusal.h; this is the one
 // place they become text.
 
+#include "provenance.h"
 #include "refusal.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ornamo::messages {
 
 inline constexpr std::string_view busyRendering = "--- Počítam ---";
 inline constexpr std::string_view busyShrinking = "---Škálujem---";
 inline constexpr std::string_view busySaving = "--- Ukladám ---";
+inline constexpr std::string_view busyReading = "--- Čítam ---";
 inline constexpr std::string_view emptyStackLower = "-- prázdny --";
 inline constexpr std::string_view emptyStackUpper = "-- Prázdny --";
 inline constexpr std::string_view emptySlotName = "--";
@@ -129,6 +132,8 @@ constexpr std::string_view text(Caption caption) {
         return busyShrinking;
     case Caption::Saving:
         return busySaving;
+    case Caption::Reading:
+        return busyReading;
     }
     return {};
 }
@@ -141,6 +146,18 @@ inline std::string tileLoadFailed(std::string_view path) {
 }
 inline std::string saveFailed(std::string_view name) {
     return "Zlyhalo uloženie súboru " + std::string(name) + " !!!";
+}
+/// After a failed save of several files whose earlier files could not all be put back: which
+/// hold the new contents and which are as they were.
+inline std::string partlyReplaced(const std::vector<std::string>& replaced,
+                                  const std::vector<std::string>& unchanged) {
+    const auto list = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (const std::string& name : names)
+            text += (text.empty() ? "" : ", ") + name;
+        return text.empty() ? std::string("žiadne") : text;
+    };
+    return "Nahradené súbory: " + list(replaced) + ". Súbory bez zmeny: " + list(unchanged) + ".";
 }
 
 // The work as a document: its file, its history and the question before it is lost.
@@ -186,6 +203,46 @@ inline std::string text(HierarchyFailure failure, std::string_view fileName) {
         return openFailed(fileName);
     }
     return {};
+}
+
+// Where a pixel of the mosaic comes from, as the picture's tip shows it while Shift is held.
+
+/// "Stvorec, diel 3 (R90) › Kríž, diel 5 (MR0) — dlaždica otočená R270, bod 12, 7" for a covered
+/// point (parts counted from 1, each with its orientation in the rule); for a gap, "Medzera: "
+/// and its causes ("Kríž nemá diel v bunke 1, 2", the parts the point lay in after it in
+/// parentheses), at most four of them. `names` are the stack entries' names as shown (UTF-8),
+/// the oldest first.
+inline std::string pointOriginText(const PointOrigin& origin,
+                                   const std::vector<std::string>& names) {
+    const auto partName = [&](std::size_t entry, std::size_t part) {
+        return names[entry] + ", diel " + std::to_string(part + 1);
+    };
+    if (origin.covered) {
+        std::string text;
+        for (std::size_t j = 0; j < origin.chain.size(); ++j)
+            text += (j ? " › " : "") + partName(j, origin.chain[j].part) + " (" +
+                    std::string(keyword(origin.chain[j].cells.orientation)) + ')';
+        text += text.empty() ? "Dlaždica otočená " : " — dlaždica otočená ";
+        return text + std::string(keyword(origin.orientation)) + ", bod " +
+               std::to_string(origin.tileX) + ", " + std::to_string(origin.tileY);
+    }
+    constexpr std::size_t shownCauses = 4;
+    std::string text = "Medzera: ";
+    for (std::size_t c = 0; c < origin.gaps.size() && c < shownCauses; ++c) {
+        const GapCause& cause = origin.gaps[c];
+        text += (c ? "; " : "") + names[cause.entry] + " nemá diel v bunke " +
+                std::to_string(cause.column) + ", " + std::to_string(cause.row);
+        if (!cause.path.empty()) {
+            text += " (";
+            // The path runs from the newest entry; the tip reads from the oldest.
+            for (std::size_t k = cause.path.size(); k-- > 0;)
+                text += partName(names.size() - 1 - k, cause.path[k]) + (k ? " › " : "");
+            text += ')';
+        }
+    }
+    if (origin.gaps.size() > shownCauses)
+        text += "; …";
+    return text;
 }
 
 } // namespace ornamo::messages

@@ -81,6 +81,6 @@ enum class HierarchyFailure {
 };
 
 /// The progress caption shown while a long step runs.
-enum class Caption { Rendering, Shrinking, Saving };
+enum class Caption { Rendering, Shrinking, Saving, Reading };
 
 } // namespace ornamo

@@ -184,8 +184,6 @@ std::string text(const RulesWriteResult& result) {
         return record + "má prázdne meno, ktoré by sa pri čítaní vynechalo.";
     case RulesWriteFailure::NameWithLineEnd:
         return record + "má v mene koniec riadka.";
-    case RulesWriteFailure::NameEndsInReturn:
-        return record + "má na konci mena znak CR, ktorý by sa čítal ako koniec riadka.";
     case RulesWriteFailure::NameWithEndOfText:
         return record + "má v mene znak Ctrl+Z, ktorý ukončuje text.";
     case RulesWriteFailure::NameTooLong:

@@ -58,6 +58,11 @@ std::shared_ptr<const Rules> rulesFromBytes(std::string bytes, std::string fileN
 
 std::shared_ptr<const Rules> loadRulesFile(const std::filesystem::path& path, std::string fileName,
                                            HierarchyResult& result) {
+    // U+FFFD in a name is what bytes that were not UTF-8 became: it names another file.
+    if (path.native().find("\xEF\xBF\xBD") != std::string::npos) {
+        result = {0, HierarchyFailure::OpenFailed};
+        return nullptr;
+    }
     auto rules = std::make_shared<Rules>();
     result = loadHierarchyFile(path, rules->commands, &rules->bytes);
     if (result.failure == HierarchyFailure::OpenFailed)
@@ -67,25 +72,74 @@ std::shared_ptr<const Rules> loadRulesFile(const std::filesystem::path& path, st
     return rules;
 }
 
-std::uint64_t placementCheck(const Mosaic& mosaic) {
-    std::uint64_t hash = 0xcbf29ce484222325u;
-    const auto add = [&hash](std::int64_t value) {
+namespace {
+
+// 64-bit FNV-1a, fed numbers (32 bits, little-endian) and byte strings.
+class Fnv1a {
+public:
+    void add(std::int64_t value) {
         const auto bits = static_cast<std::uint32_t>(value);
-        for (int i = 0; i < 4; ++i) {
-            hash ^= (bits >> (8 * i)) & 0xFFu;
-            hash *= 0x100000001b3u;
-        }
-    };
-    add(mosaic.scale);
-    add(mosaic.tileSize);
-    for (const Placement& p : mosaic.placements) {
-        add(p.width);
-        add(p.height);
-        add(p.x);
-        add(p.y);
-        add(static_cast<std::int64_t>(p.orientation));
+        for (int i = 0; i < 4; ++i)
+            addByte(static_cast<std::uint8_t>(bits >> (8 * i)));
     }
-    return hash;
+    void add(const std::uint8_t* bytes, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i)
+            addByte(bytes[i]);
+    }
+    void add(const std::string& text) {
+        add(static_cast<std::int64_t>(text.size()));
+        add(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    }
+    std::uint64_t value() const { return hash_; }
+
+private:
+    void addByte(std::uint8_t byte) {
+        hash_ ^= byte;
+        hash_ *= 0x100000001b3u;
+    }
+    std::uint64_t hash_ = 0xcbf29ce484222325u;
+};
+
+} // namespace
+
+std::uint64_t placementCheck(const Mosaic& mosaic) {
+    Fnv1a hash;
+    hash.add(mosaic.scale);
+    hash.add(mosaic.tileSize);
+    for (const Placement& p : mosaic.placements) {
+        hash.add(p.width);
+        hash.add(p.height);
+        hash.add(p.x);
+        hash.add(p.y);
+        hash.add(static_cast<std::int64_t>(p.orientation));
+    }
+    return hash.value();
+}
+
+std::uint64_t workCheck(const WorkDocument& d, std::uint64_t placements) {
+    Fnv1a hash;
+    hash.add(d.tile.width());
+    hash.add(d.tile.height());
+    for (int y = 0; y < d.tile.height(); ++y)
+        hash.add(d.tile.row(y), static_cast<std::size_t>(d.tile.width()) * 3);
+    hash.add(d.rulesBytes);
+    hash.add(d.rulesFileName);
+    hash.add(d.gapColor);
+    hash.add(static_cast<std::int64_t>(d.stack.size()));
+    for (const WorkDocument::Entry& entry : d.stack) {
+        hash.add(entry.command);
+        hash.add(entry.name);
+    }
+    hash.add(d.selectedIndex);
+    hash.add(d.stackCaption);
+    hash.add(d.editText);
+    for (const std::int64_t number :
+         {std::int64_t{d.shrinkFactor}, std::int64_t{d.noScale}, std::int64_t{d.viewFactor},
+          std::int64_t{d.viewNoScale}, std::int64_t{d.scrollX}, std::int64_t{d.scrollY}})
+        hash.add(number);
+    hash.add(static_cast<std::int64_t>(placements));
+    hash.add(static_cast<std::int64_t>(placements >> 32));
+    return hash.value();
 }
 
 Work::Work(ViewLimits limits) : view_(limits), rules_(std::make_shared<const Rules>()) {
@@ -193,14 +247,25 @@ void Work::trimHistory() {
     };
     while (states_.size() > historyStates)
         dropOldest();
-    // Tile images held by the history alone, not by the current state.
+    // Tile images and rules held by the history alone, not by the current state.
+    const auto rulesBytes = [](const Rules& rules) {
+        std::uint64_t bytes = sizeof rules + rules.bytes.capacity() + rules.fileName.capacity();
+        for (const Command& command : rules.commands)
+            bytes +=
+                command.name.capacity() + command.pattern.placements.capacity() * sizeof(Placement);
+        return bytes;
+    };
     for (;;) {
         std::unordered_set<const TileSet*> counted{states_[index_].tiles.get()};
+        std::unordered_set<const Rules*> countedRules{states_[index_].rules.get()};
         std::uint64_t bytes = 0;
-        for (const State& state : states_)
+        for (const State& state : states_) {
             if (state.tiles && counted.insert(state.tiles.get()).second)
                 for (const Bitmap& tile : *state.tiles)
                     bytes += tile.capacityBytes();
+            if (state.rules && countedRules.insert(state.rules.get()).second)
+                bytes += rulesBytes(*state.rules);
+        }
         if (bytes <= historyTileBytes || index_ == 0)
             break;
         dropOldest();
@@ -326,8 +391,8 @@ Outcome Work::fullSize(Progress* progress) {
 
 std::int32_t fittingFactor(std::int64_t extent, int width, int height) {
     std::int32_t factor = 1;
-    while (factor < 128 && MosaicView::sideFor(extent, factor, false) > std::min(width, height))
-        factor *= 2;
+    while (factor < 255 && MosaicView::sideFor(extent, factor, false) > std::min(width, height))
+        ++factor;
     return factor;
 }
 
@@ -392,7 +457,9 @@ WorkDocument Work::document() const {
     d.viewNoScale = viewNoScale_;
     d.scrollX = scrollX_;
     d.scrollY = scrollY_;
-    d.check = placementCheck(model_.mosaic());
+    // The name alone: where the rules were read from (a home folder) is no part of the work.
+    d.rulesFileName = std::filesystem::path(d.rulesFileName).filename().string();
+    d.check = workCheck(d, placementCheck(model_.mosaic()));
     return d;
 }
 
@@ -427,8 +494,22 @@ WorkFileFailure Work::open(const WorkDocument& document, Progress* progress) {
         if (refused != Refusal::None)
             return WorkFileFailure::StackMismatch;
     }
-    if (placementCheck(model.mosaic()) != document.check)
+    const std::uint64_t placements = placementCheck(model.mosaic());
+    if ((document.formatVersion < 2 ? placements : workCheck(document, placements)) !=
+        document.check)
         return WorkFileFailure::StackMismatch;
+
+    // The view's factor is shrinkFactor, or the picture kept when "Neškáluj" went off (which
+    // left shrinkFactor 1); a scroll position lies within the view.
+    const bool keptPicture = document.shrinkFactor == 1 && !document.noScale;
+    if (!keptPicture && (document.viewFactor != document.shrinkFactor ||
+                         (document.viewNoScale && !document.noScale)))
+        return WorkFileFailure::NotAWork;
+    const std::int64_t side =
+        MosaicView::sideFor(model.mosaic().extent(), document.viewFactor, document.viewNoScale);
+    if (document.scrollX < 0 || document.scrollX > side || document.scrollY < 0 ||
+        document.scrollY > side)
+        return WorkFileFailure::NotAWork;
 
     // The list as it was saved.
     const int size = static_cast<int>(document.stack.size());

@@ -52,14 +52,26 @@ std::shared_ptr<const Rules> loadRulesFile(const std::filesystem::path& path, st
 /// every placement's five fields, each as a 32-bit little-endian number.
 std::uint64_t placementCheck(const Mosaic& mosaic);
 
-/// "Prispôsob oknu": the smallest zoom step (1, 2, 4 ... 128) whose view of a mosaic `extent`
-/// pixels on a side is at most width x height pixels; 128 when none is.
+struct WorkDocument;
+
+/// The check value of a work file from version 2 on: 64-bit FNV-1a over everything `document`
+/// restores (the tile's size and pixels, the rules' bytes and name, the gap colour, the stack's
+/// entries, the list, the factors, the switches and the scroll position; each number as 32 bits
+/// little-endian, each string's length before its bytes), and last over `placements`, the
+/// placementCheck() of the mosaic the stack gives.
+std::uint64_t workCheck(const WorkDocument& document, std::uint64_t placements);
+
+/// "Prispôsob oknu": the smallest whole factor from 1 to 255 whose view of a mosaic `extent`
+/// pixels on a side is at most width x height pixels; 255 when none is.
 std::int32_t fittingFactor(std::int64_t extent, int width, int height);
 
 /// Everything a work file holds: what is needed to rebuild the work exactly.
 struct WorkDocument {
-    /// The format version this program writes and reads.
-    static constexpr int version = 1;
+    /// The format version this program writes, and the newest it reads. Version 1 files'
+    /// `check` is the placementCheck() alone, from version 2 on it is the workCheck().
+    static constexpr int version = 2;
+    /// The version of the file the document was read from (what its `check` means).
+    int formatVersion = version;
 
     Bitmap tile; ///< the square base tile
     std::string rulesBytes;
@@ -80,15 +92,15 @@ struct WorkDocument {
     bool viewNoScale = false;
     int scrollX = 0;
     int scrollY = 0;
-    std::uint64_t check = 0; ///< placementCheck() of the mosaic the stack gives
+    std::uint64_t check = 0; ///< workCheck() (version 1: placementCheck()) of the work
 };
 
 class Work {
 public:
     /// The history keeps at most this many states (the current one included) ...
     static constexpr std::size_t historyStates = 500;
-    /// ... and drops its oldest states while the tile images that only they hold take more
-    /// than this many bytes.
+    /// ... and drops its oldest states while the tile images and the rules that only they
+    /// hold take more than this many bytes.
     static constexpr std::uint64_t historyTileBytes = std::uint64_t{256} << 20;
 
     explicit Work(ViewLimits limits = {});
@@ -174,9 +186,12 @@ public:
     /// Puts the work of `document` in place of this one: the tile, the rules read from their
     /// bytes, the gap colour, the stack applied command by command, the list, the factor and the
     /// view. Fails with nothing changed: WorkFileFailure::TileBroken for a tile that cannot be
-    /// used, StackMismatch when an entry's command is missing or named otherwise, or the mosaic
-    /// does not match the check value, NotEnoughMemory when the view does not fit. The history
-    /// starts afresh and the work counts as saved.
+    /// used, StackMismatch when an entry's command is missing or named otherwise, or the work
+    /// does not match the check value, NotAWork for factors or a scroll position the program
+    /// cannot have left (the view's factor differs from shrinkFactor other than after
+    /// "Neškáluj" was switched off, or a scroll position lies beyond the view's side),
+    /// NotEnoughMemory when the view does not fit. The history starts afresh and the work
+    /// counts as saved.
     WorkFileFailure open(const WorkDocument& document, Progress* progress = nullptr);
 
     // ---- State ----

@@ -41,4 +41,29 @@ constexpr NoScaleToggle toggledNoScale(bool noScale) {
     return {!noScale, 1, !noScale};
 }
 
+/// How the window shows the view: reduced by `factor` (0 counts as 1), then every view pixel
+/// as a square block of `magnification` shown pixels.
+struct ViewScale {
+    std::int32_t factor = 1;
+    int magnification = 1;
+};
+
+/// Ctrl++ and Ctrl+wheel go past full size by these magnifications, doubling up to the last.
+inline constexpr int largestMagnification = 16;
+
+/// Where a scroll bar goes when the scale changes from `before` to `after` so that the mosaic
+/// point shown at `anchor` (shown pixels from the picture's edge, the bar at `scroll`) stays
+/// there: the middle of the anchor's shown pixel, mapped through the mosaic, lands in the shown
+/// pixel under the anchor (rounding down), and the bar moves by what that needs. Never below 0;
+/// the bar itself pulls back a value above its maximum.
+constexpr std::int64_t anchoredScroll(std::int64_t scroll, int anchor, ViewScale before,
+                                      ViewScale after) {
+    const std::int64_t factorBefore = before.factor > 1 ? before.factor : 1;
+    const std::int64_t factorAfter = after.factor > 1 ? after.factor : 1;
+    const std::int64_t numerator = (2 * (scroll + anchor) + 1) * factorBefore * after.magnification;
+    const std::int64_t denominator = 2 * std::int64_t{before.magnification} * factorAfter;
+    const std::int64_t moved = numerator / denominator - anchor;
+    return moved > 0 ? moved : 0;
+}
+
 } // namespace ornamo

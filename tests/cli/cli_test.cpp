@@ -1,5 +1,7 @@
 #include "bitmapfile.h"
 #include "imagefile.h"
+#include "messages.h"
+#include "testimages.h"
 
 #include <gtest/gtest.h>
 
@@ -190,17 +192,89 @@ INSTANTIATE_TEST_SUITE_P(
                     "\nUsage: ornamo-render [options]"},
         FailureCase{"OutputNeitherBmpNorPng", {"-o", "x.jpg"}, 2, ".bmp or .png"},
         FailureCase{"BothOutputsOneFile", {"--placements", "out.bmp"}, 2, "name the same file"},
+        FailureCase{"ExplainNotAPoint", {"--explain", "3"}, 2, "--explain wants a point"},
+        FailureCase{"ExplainBeyondTheMosaic", {"1", "--explain", "5,80"}, 2, "--explain 5,80"},
         FailureCase{"RefusedCommand", {"1", "3"}, 1, "step 2 (3): Tento príkaz sa nedá použiť."},
         FailureCase{"UndoOnEmptyStack", {"undo"}, 1, "Príkazový zásobník je prázdny."},
         FailureCase{"ZoomOutTooFar", QStringList(8, "zoom-out"), 1,
                     "step 8 (zoom-out): Myslíš, že to má ešte zmysel?"},
         FailureCase{"SelectBeyondTheList", {"1", "select:1"}, 1, "select:1"},
         FailureCase{"MissingTile", {"-t", "chýba.bmp"}, 1, "Nemôžem nahrať súbor chýba.bmp !!!"},
-        FailureCase{"MissingRulesAreAWarning",
+        FailureCase{"TooLargeByHowMuch", QStringList(8, "1"), 1,
+                    "step 8 (1): Mozaika by bola príliš veľká. Mozaika by mala 65 536 dielov; "
+                    "najviac je 65 535."},
+        FailureCase{"RulesStepWithoutAFile", {"1", "rules:"}, 2, "unknown step 'rules:'"},
+        FailureCase{"RulesStepFileMissing",
+                    {"1", "rules:chýba.hrh"},
+                    1,
+                    "step 2 (rules:chýba.hrh): Zlyhalo otvorenie súboru chýba.hrh !!!"},
+        FailureCase{"RulesStepNamesTheEntry",
+                    {"1", "2", "rules:tile.bmp"},
+                    1,
+                    "step 3 (rules:tile.bmp): 1. záznam zásobníka od najstaršieho („Stvorec“, "
+                    "príkaz 1): v nových pravidlách je tento príkaz prázdny."},
+        FailureCase{"MissingRulesEndTheRun",
                     {"-r", "chýba.hrh", "1"},
                     1,
-                    "warning: Zlyhalo otvorenie súboru chýba.hrh !!!"}),
+                    "ornamo-render: Zlyhalo otvorenie súboru chýba.hrh !!!\n"},
+        FailureCase{"PlacementsNotWritten",
+                    {"--placements", "nowhere/p.txt", "1"},
+                    1,
+                    "Zlyhalo uloženie súboru nowhere/p.txt !!!"},
+        FailureCase{"EmptyView", QStringList(6, "zoom-out"), 1, "the picture would be empty"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// --explain against the picture itself: with a tile whose pixels name their column and row,
+// the full-size mosaic shows at each point the tile pixel the last line names, or the gap
+// colour; the orientation is that of the last placement covering the point.
+TEST_F(RenderProgram, ExplainedPointsShowWhatThePictureShows) {
+    ASSERT_TRUE(saveBitmapFile(ornamo::testimages::numberedImage(40, 40), path("numbered.bmp")));
+    const QStringList steps{"1", "2", "1"};
+    QStringList arguments{"-t", "numbered.bmp", "--gap",        "0000FF", "--full",
+                          "-o", "full.bmp",     "--placements", "p.txt"};
+    std::vector<std::pair<int, int>> points;
+    for (int i = 0; i < 60; ++i) {
+        points.emplace_back((i * 7919) % 480, (i * 104729 + 13) % 480);
+        arguments << "--explain"
+                  << QStringLiteral("%1,%2").arg(points.back().first).arg(points.back().second);
+    }
+    const Result r = render(QStringList{"-r", "rules.hrh"} + arguments + steps, false);
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    const auto image = ornamo::loadBitmapFile(path("full.bmp"));
+    ASSERT_TRUE(image);
+    const QStringList lines = QString::fromStdString(r.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), static_cast<qsizetype>(points.size() * (steps.size() + 1)));
+    QStringList placements = QString::fromStdString(readFile("p.txt")).split('\n');
+    placements.removeFirst();
+    const char* const keywords[] = {"R0", "R90", "R180", "R270", "MR0", "MR90", "MR180", "MR270"};
+    int gaps = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto [x, y] = points[i];
+        const QStringList last =
+            lines[static_cast<qsizetype>((i + 1) * (steps.size() + 1) - 1)].split(' ');
+        const Color shown = image->pixel(x, y);
+        QString top;
+        for (const QString& line : placements) {
+            const QStringList f = line.split(' ');
+            if (f.size() == 5 && x >= f[2].toInt() && x < f[2].toInt() + 40 * f[0].toInt() &&
+                y >= f[3].toInt() && y < f[3].toInt() + 40 * f[1].toInt())
+                top = keywords[f[4].toInt()];
+        }
+        if (last[0] == "gap") {
+            ++gaps;
+            EXPECT_EQ(shown, makeColor(0, 0, 0xFF)) << x << "," << y;
+            EXPECT_TRUE(top.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(last.size(), 4) << last.join(' ').toStdString();
+        EXPECT_EQ(last[0], "tile");
+        EXPECT_EQ(shown, makeColor(static_cast<std::uint8_t>(last[1].toInt()),
+                                   static_cast<std::uint8_t>(last[2].toInt()), 0x5A))
+            << x << "," << y;
+        EXPECT_EQ(last[3], top);
+    }
+    EXPECT_GT(gaps, 5); // the empty middle row of the 3 x 3 command
+}
 
 TEST_F(RenderProgram, DefaultFilesAreThoseOfTheCurrentDirectory) {
     EXPECT_EQ(render({"-o", "out.bmp"}, false).exitCode, 1); // no dlazdice/default.bmp here
@@ -233,6 +307,7 @@ TEST_F(RenderProgram, HelpAndList) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Usage:"), std::string::npos);
     EXPECT_NE(help.out.find("delete-up-to"), std::string::npos);
+    EXPECT_NE(help.out.find("\"Späť\""), std::string::npos) << help.out;
 
     writeFile("faulty.hrh", std::string(exampleRules) + "Chyba\nscale: 2\nitem: 1\n0 0 1 1 r0\n");
     const Result list = render({"-r", "faulty.hrh", "--list"});
@@ -242,6 +317,51 @@ TEST_F(RenderProgram, HelpAndList) {
                         " 3  Prázdny  (grid 2, 0 parts)\n"
                         "Chybný formát súboru!\n");
     EXPECT_NE(list.errors.find("warning: Chybný formát súboru!"), std::string::npos);
+}
+
+// --check-rules: one line per diagnostic in the form editors jump from, then the commands
+// read; status 1 only for a format error, and nothing else read or written.
+TEST_F(RenderProgram, CheckRules) {
+    writeFile("mixed.hrh", "Stvorec\nscale: 2\nitem:14\n0 0 1 1 R0\n1 0 1 1 R90\n1 1 1 1 R180\n"
+                           "0 1 1 1 R270\n\nPruh\nscale: 3\nitem: 2\n0 0 3 1 R0\n0 2 3 1 MR0\n\n"
+                           "Chyba\nscale: 2\nitem: 1\n0 0 1 1 R27O\n");
+    const Result mixed = render({"--check-rules", "mixed.hrh"}, false);
+    EXPECT_EQ(mixed.exitCode, 1) << mixed.errors;
+    const QStringList lines = QString::fromStdString(mixed.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5) << mixed.out;
+    EXPECT_TRUE(lines[0].startsWith("mixed.hrh:3:6: upozornenie: ")) << mixed.out;
+    EXPECT_TRUE(lines[1].startsWith("mixed.hrh:9:1: poznámka: ")) << mixed.out;
+    EXPECT_TRUE(lines[2].startsWith("mixed.hrh:18:9: chyba: ")) << mixed.out;
+    EXPECT_TRUE(lines[2].contains("R27O")) << mixed.out;
+    EXPECT_EQ(lines.mid(3).join('\n'),
+              " 1  Stvorec  (grid 2, 4 parts)\n 2  Pruh  (grid 3, 2 parts)");
+
+    const Result clean = render({"--check-rules", "rules.hrh"}, false);
+    EXPECT_EQ(clean.exitCode, 0) << clean.errors;
+    EXPECT_NE(clean.out.find(" 3  Prázdny  (grid 2, 0 parts)"), std::string::npos);
+    const Result missing = render({"--check-rules", "chýba.hrh"}, false);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.errors, "ornamo-render: Zlyhalo otvorenie súboru chýba.hrh !!!\n");
+    EXPECT_EQ(render({"--check-rules", "rules.hrh", "-o", "x.bmp"}, false).exitCode, 2);
+    EXPECT_EQ(render({"--check-rules", "rules.hrh", "1"}, false).exitCode, 2);
+    EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).size(), 3);
+
+    // With -r the run goes on with the commands before the fault, its place named.
+    const Result run = render({"-t", "tile.bmp", "-r", "mixed.hrh", "2"}, false);
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(run.errors.find("mixed.hrh:18:9: warning: Chybný formát súboru! Neznáma"), 0u)
+        << run.errors;
+}
+
+// --rules-out writes the loaded rules in the written form, all or nothing with the other
+// outputs.
+TEST_F(RenderProgram, RulesWrittenBack) {
+    const Result r = render({"--rules-out", "out.hrh", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    EXPECT_EQ(readFile("out.hrh"), exampleRules);
+    const Result failed = render({"--rules-out", "back.hrh", "-o", "nowhere/out.bmp", "1"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_FALSE(QFile::exists(path("back.hrh")));
 }
 
 TEST_F(RenderProgram, PictureSideAfterTheSteps) {
@@ -326,6 +446,44 @@ TEST_F(RenderProgram, AWorkContinuesWhereItWasSaved) {
     EXPECT_FALSE(QFile::exists(path("g.bmp")));
 }
 
+// rules:FILE.hrh applies the stack again with that file's rules: as if the run had used them
+// from the start, taken back by history-back, kept by a saved work; a faulty file gives the
+// records before its fault and a warning.
+TEST_F(RenderProgram, ARulesStepAppliesTheStackAgain) {
+    const std::string changed = "Iný\nscale: 3\nitem: 2\n0 0 1 1 MR90\n2 2 1 1 R0\n\n"
+                                "Pás\nscale: 2\nitem: 1\n0 0 2 1 MR180\n";
+    writeFile("new.hrh", changed);
+    writeFile("faulty.hrh", changed + "\nChyba\nscale: 2\nitem: 1\n0 0 1 1 r0\n");
+    const QStringList steps{"1", "2", "1", "zoom-out"};
+    const Result replayed =
+        render(QStringList{"--placements", "a.txt", "--save-work", "w.ornamo", "-o", "a.bmp"} +
+               steps + QStringList{"rules:new.hrh"});
+    ASSERT_EQ(replayed.exitCode, 0) << replayed.errors;
+    const Result byHand = render(
+        QStringList{"-t", "tile.bmp", "-r", "new.hrh", "--placements", "b.txt", "-o", "b.bmp"} +
+            steps.mid(0, 3),
+        false);
+    ASSERT_EQ(byHand.exitCode, 0) << byHand.errors;
+    EXPECT_EQ(readFile("a.txt"), readFile("b.txt"));
+    EXPECT_EQ(readFile("a.bmp"), readFile("b.bmp"));
+    ASSERT_EQ(render({"-w", "w.ornamo", "-o", "c.bmp"}, false).exitCode, 0);
+    EXPECT_EQ(readFile("c.bmp"), readFile("a.bmp"));
+
+    ASSERT_EQ(render(QStringList{"--placements", "d.txt"} + steps +
+                     QStringList{"rules:new.hrh", "history-back"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(render(QStringList{"--placements", "e.txt"} + steps).exitCode, 0);
+    EXPECT_EQ(readFile("d.txt"), readFile("e.txt"));
+
+    const Result faulty =
+        render(QStringList{"--placements", "f.txt"} + steps + QStringList{"rules:faulty.hrh"});
+    ASSERT_EQ(faulty.exitCode, 0) << faulty.errors;
+    EXPECT_NE(faulty.errors.find("warning: faulty.hrh: Chybný formát súboru!"), std::string::npos)
+        << faulty.errors;
+    EXPECT_EQ(readFile("f.txt"), readFile("a.txt"));
+}
+
 // Qt's own messages (here its debug output, switched on for every category) reach stderr only
 // with ORNAMO_DEBUG=1.
 TEST_F(RenderProgram, QtTextOnlyInTheDebugLog) {
@@ -404,18 +562,24 @@ TEST_F(RenderProgram, ANameThatIsNotUtf8IsRefused) {
     EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).size(), 2);
 }
 
-// INT, TERM and HUP during a save remove the named temporary file (O_TMPFILE is taken away,
-// as on file systems without it) and end the program as the signal does.
+// The signals that end a program during a save remove the named temporary file (O_TMPFILE is taken
+// away, as on file systems without it) and end the program as the signal does.
 TEST_F(RenderProgram, ASignalDuringASaveLeavesNoTemporaryFile) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LD_PRELOAD", NO_UNNAMED_TEMPORARY);
     environment.insert("ASAN_OPTIONS",
                        environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal :
+         {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGUSR1, SIGALRM, SIGXFSZ}) {
         SCOPED_TRACE(signal);
         writeFile("big.png", "old");
         QProcess process;
         process.setProcessEnvironment(environment);
+        process.setChildProcessModifier([] {
+            const rlimit noCore{0, 0}; // QUIT and XFSZ would leave a core file
+            setrlimit(RLIMIT_CORE, &noCore);
+            ::signal(SIGPIPE, SIG_DFL);
+        });
         process.setWorkingDirectory(directory.path());
         process.start(ORNAMO_RENDER,
                       QStringList{"-t", "tile.bmp", "-r", "rules.hrh", "--full", "-o", "big.png"} +
@@ -432,6 +596,75 @@ TEST_F(RenderProgram, ASignalDuringASaveLeavesNoTemporaryFile) {
         EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files).join(' '),
                   "big.png rules.hrh tile.bmp");
         EXPECT_EQ(readFile("big.png"), "old");
+    }
+}
+
+// The outputs of one run are all replaced or none, whichever step fails: a target found
+// unreplaceable before the first rename, or a rename that fails late (the kernel's refusals
+// come from a preloaded library). When putting an earlier target back fails as well, the
+// message says which files were replaced.
+TEST_F(RenderProgram, TheOutputsOfARunAreAllReplacedOrNone) {
+    struct Case {
+        const char* name;
+        const char* appendOnly;
+        const char* failingRenames;
+        bool withoutUnnamedTemporaries;
+        bool picturePresent;
+        QStringList replaced; // the targets that hold the new contents
+    };
+    const Case cases[] = {
+        {"append-only placements", "p.txt", nullptr, false, true, {}},
+        {"late failure of the placements", nullptr, "p.txt:0", false, true, {}},
+        {"late failure of the work", nullptr, "w.ornamo:0", false, true, {}},
+        {"named temporary files", nullptr, "w.ornamo:0", true, true, {}},
+        {"a new picture taken away again", nullptr, "p.txt:0", false, false, {}},
+        {"the picture cannot be put back", nullptr, "p.txt:0,p.png:1", false, true, {"p.png"}},
+        {"nothing fails", nullptr, nullptr, false, true, {"p.png", "p.txt", "w.ornamo"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(directory.path()).remove("p.png");
+        if (c.picturePresent)
+            writeFile("p.png", "old picture");
+        writeFile("p.txt", "old placements");
+        writeFile("w.ornamo", "old work");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LD_PRELOAD", c.withoutUnnamedTemporaries ? FAILING_RENAMES
+                                             " " NO_UNNAMED_TEMPORARY
+                                                                     : FAILING_RENAMES);
+        environment.insert("ASAN_OPTIONS",
+                           environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+        if (c.appendOnly)
+            environment.insert("APPEND_ONLY", c.appendOnly);
+        if (c.failingRenames)
+            environment.insert("FAILING_RENAMES", c.failingRenames);
+        const Result r =
+            render({"-o", "p.png", "--placements", "p.txt", "--save-work", "w.ornamo", "1"}, true,
+                   environment);
+        const bool all = c.replaced.size() == 3;
+        EXPECT_EQ(r.exitCode, all ? 0 : 1) << r.errors;
+        const std::pair<const char*, std::string> olds[] = {
+            {"p.png", c.picturePresent ? "old picture" : "(missing)"},
+            {"p.txt", "old placements"},
+            {"w.ornamo", "old work"}};
+        std::vector<std::string> replaced, unchanged;
+        for (const auto& [name, old] : olds) {
+            const bool isNew = c.replaced.contains(name);
+            EXPECT_EQ(readFile(name) != old, isNew) << name;
+            (isNew ? replaced : unchanged).push_back(name);
+        }
+        if (!c.replaced.isEmpty() && !all) {
+            EXPECT_NE(r.errors.find(ornamo::messages::partlyReplaced(replaced, unchanged)),
+                      std::string::npos)
+                << r.errors;
+        } else if (!all) {
+            EXPECT_EQ(r.errors.find("Nahradené"), std::string::npos) << r.errors;
+        }
+        QStringList expected{"rules.hrh", "tile.bmp", "p.txt", "w.ornamo"};
+        if (c.picturePresent || c.replaced.contains("p.png"))
+            expected << "p.png";
+        expected.sort();
+        EXPECT_EQ(QDir(directory.path()).entryList(QDir::Files), expected); // no temporary left
     }
 }
 

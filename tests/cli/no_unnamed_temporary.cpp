@@ -23,3 +23,32 @@ extern "C" int open64(const char* path, int flags, ...) {
     static const auto next = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "open64"));
     return next(path, flags, mode);
 }
+
+// The same for a temporary file made in a folder open as `folder`.
+static int openatWithout(const char* symbol, int folder, const char* path, int flags, mode_t mode) {
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    using OpenAt = int (*)(int, const char*, int, ...);
+    const auto next = reinterpret_cast<OpenAt>(dlsym(RTLD_NEXT, symbol));
+    return next(folder, path, flags, mode);
+}
+
+extern "C" int openat(int folder, const char* path, int flags, ...) {
+    va_list rest;
+    va_start(rest, flags);
+    const mode_t mode =
+        (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(rest, mode_t) : 0;
+    va_end(rest);
+    return openatWithout("openat", folder, path, flags, mode);
+}
+
+extern "C" int openat64(int folder, const char* path, int flags, ...) {
+    va_list rest;
+    va_start(rest, flags);
+    const mode_t mode =
+        (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(rest, mode_t) : 0;
+    va_end(rest);
+    return openatWithout("openat64", folder, path, flags, mode);
+}

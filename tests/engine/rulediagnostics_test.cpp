@@ -129,17 +129,20 @@ TEST(RuleDiagnostics, KeptWarningsAreBounded) {
     EXPECT_EQ(diagnostics.list.back().problem, RuleProblem::UnknownOrientation);
 }
 
-// The uncovered cells against counting every cell, on seeded random grids.
+// The uncovered cells against counting every cell, on seeded random grids small enough to be
+// counted by cells and large enough to be swept.
 TEST(RuleDiagnostics, CoverageMatchesCountingCells) {
     std::mt19937 rng(7);
     for (int round = 0; round < 300; ++round) {
         Mosaic pattern;
-        pattern.scale = static_cast<std::uint16_t>(1 + rng() % 9);
+        pattern.scale = static_cast<std::uint16_t>(1 + rng() % (round % 2 ? 9 : 40));
         const int n = pattern.scale;
-        pattern.placements.resize(rng() % 6);
+        pattern.placements.resize(rng() % 12);
         for (Placement& p : pattern.placements)
-            p = {static_cast<std::int32_t>(rng() % 6), static_cast<std::int32_t>(rng() % 6),
-                 static_cast<std::int32_t>(rng() % 11), static_cast<std::int32_t>(rng() % 11)};
+            p = {static_cast<std::int32_t>(rng() % (n / 2 + 2)),
+                 static_cast<std::int32_t>(rng() % (n / 2 + 2)),
+                 static_cast<std::int32_t>(rng() % (n + 2)),
+                 static_cast<std::int32_t>(rng() % (n + 2))};
         std::int64_t uncovered = 0, firstX = -1, firstY = -1;
         for (int x = 0; x < n; ++x)
             for (int y = 0; y < n; ++y) {
@@ -176,7 +179,7 @@ TEST(RuleDiagnostics, ExcerptsArePrintable) {
 
 // ---- Rules written back ----
 
-// A name the writer can write: any bytes but a line end, Ctrl+Z or a CR at its end.
+// A name the writer can write: any bytes but a line end or Ctrl+Z (a CR at its end too).
 std::string randomName(std::mt19937& rng) {
     static const std::vector<std::string> kinds = {"Veľký štvorec",
                                                    "Ve\xbek\xfd \xe8tvorec",
@@ -189,7 +192,8 @@ std::string randomName(std::mt19937& rng) {
                                                    "item: 2",
                                                    "0 0 1 1 R0",
                                                    "--",
-                                                   "R0"};
+                                                   "R0",
+                                                   "CR\r\r"};
     std::string name = kinds[rng() % kinds.size()];
     if (rng() % 3 == 0) {
         name.clear();
@@ -200,8 +204,6 @@ std::string randomName(std::mt19937& rng) {
             while (c == '\n' || c == '\x1a');
             name += c;
         }
-        if (name.back() == '\r')
-            name.back() = 'r';
     }
     return name;
 }
@@ -257,7 +259,6 @@ TEST(RulesWriter, WhatCannotComeBackIsRefused) {
     const std::pair<Command, RulesWriteFailure> cases[] = {
         {{"", {}}, RulesWriteFailure::EmptyName},
         {{"a\nb", {}}, RulesWriteFailure::NameWithLineEnd},
-        {{"a\r", {}}, RulesWriteFailure::NameEndsInReturn},
         {{"a\x1a", {}}, RulesWriteFailure::NameWithEndOfText},
         {{std::string(hierarchyLineLimit + 1, 'n'), {}}, RulesWriteFailure::NameTooLong},
         {{"a", {0, 2, 0, {}, {part(-1, 0)}}}, RulesWriteFailure::ValueOutOfRange},

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace ornamo {
 namespace {
@@ -213,6 +217,42 @@ TEST_F(History, IsBoundedInStatesAndTileBytes) {
     EXPECT_EQ(work.baseTile().pixel(0, 0), 2u);
 }
 
+// The rules each state holds count toward the same bound: 40 loads of 8 MB rules (each text a
+// valid rules file padded after its last record) keep only the states whose rules fit.
+TEST_F(History, CountsTheRulesOfEveryState) {
+    std::string text = "A\nscale: 2\nitem: 1\n0 0 1 1 R0\n";
+    text.resize(std::size_t{8} << 20, '\n');
+    for (int i = 0; i < 40; ++i) {
+        text[0] = static_cast<char>('A' + i);
+        work.startNewMosaic(rulesFromBytes(text, "x.hrh"));
+    }
+    int back = 0;
+    for (; work.canUndo(); ++back)
+        work.undo();
+    EXPECT_LE(back, 32) << "the rules only old states hold stay within 256 MB";
+    EXPECT_GE(back, 28);
+}
+
+// A work keeps the name of its rules file, never the folders it was read from.
+TEST_F(History, TheDocumentKeepsTheRulesFileNameOnly) {
+    work.useRules(rulesFromBytes(rulesA, "/home/someone/vzory/pravidlá.hrh"));
+    EXPECT_EQ(work.document().rulesFileName, "pravidlá.hrh");
+}
+
+// A name holding U+FFFD (bytes that were not UTF-8, decoded) is refused even where a file of
+// that very name exists: it stands for another file.
+TEST(RulesFile, ANameThatWasNotUtf8IsRefused) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("ornamo-rules-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path path = folder / "w\xEF\xBF\xBD.hrh";
+    std::ofstream(path) << rulesA;
+    HierarchyResult result;
+    EXPECT_EQ(loadRulesFile(path, "w.hrh", result), nullptr);
+    EXPECT_EQ(result.failure, HierarchyFailure::OpenFailed);
+    std::filesystem::remove_all(folder);
+}
+
 } // namespace
 } // namespace ornamo
 
@@ -341,3 +381,21 @@ TEST_F(Replay, ARefusalChangesNothingAndNamesTheEntry) {
 
 } // namespace
 } // namespace ornamo
+
+// "Prispôsob oknu": the least whole factor from 1 to 255 whose view fits; 255 when none does.
+TEST(FittingFactor, TheLeastWholeFactorThatFits) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::int64_t> extents(1, 300000);
+    std::uniform_int_distribution<int> rooms(0, 2000);
+    for (int i = 0; i < 2000; ++i) {
+        const std::int64_t extent = extents(random);
+        const int width = rooms(random);
+        const int height = rooms(random);
+        const std::int32_t factor = ornamo::fittingFactor(extent, width, height);
+        const auto fits = [&](std::int64_t f) { return extent / f <= std::min(width, height); };
+        ASSERT_GE(factor, 1);
+        ASSERT_LE(factor, 255);
+        EXPECT_TRUE(fits(factor) || factor == 255) << extent << " in " << width << "x" << height;
+        EXPECT_TRUE(factor == 1 || !fits(factor - 1)) << extent << " in " << width << "x" << height;
+    }
+}

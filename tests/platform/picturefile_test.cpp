@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -182,6 +183,22 @@ TEST(PngEncoder, SameBytesForAnyThreadCountAndExactRowsThroughLibpngAndQt) {
                 << "Qt, row " << y;
         }
     }
+}
+
+// Memory that runs out as a chunk is handed over ends the encoding with false, leaving no
+// thread a chunk that is freed (AddressSanitizer sees any use of one).
+TEST(PngEncoder, MemoryRunningOutWhileAChunkIsQueuedEndsTheEncoding) {
+    const Bitmap image = repeatedBlock(1021, 6 * pngChunkRows(1021), 1);
+    static int queued;
+    pngChunkQueueingHook = [] {
+        if (++queued >= 3)
+            throw std::bad_alloc();
+    };
+    for (const int threads : {2, 3}) {
+        queued = 0;
+        EXPECT_TRUE(encoded(image, threads).empty()) << threads << " threads";
+    }
+    pngChunkQueueingHook = nullptr;
 }
 
 // A temporary folder holding out.bmp, which a failed save must leave alone.

@@ -1,5 +1,6 @@
 #include "testimages.h"
 #include "workfile.h"
+#include "workfilescan.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -77,7 +79,8 @@ TEST(WorkFile, RandomWorksComeBackExactly) {
                 work.applyCommand(r);
             }
         }
-        work.setScroll(static_cast<int>(rng() % 100), static_cast<int>(rng() % 100));
+        const auto within = static_cast<unsigned>(work.view().side()) + 1;
+        work.setScroll(static_cast<int>(rng() % within), static_cast<int>(rng() % within));
         const QByteArray bytes = workFileBytes(work.document());
 
         WorkDocument read;
@@ -134,7 +137,8 @@ TEST(WorkFile, DamagedFilesKeepTheWorkInHand) {
         Edit edit;
         WorkFileFailure expected;
     } edits[] = {
-        {"future version", set("version", 2), WorkFileFailure::NewerVersion},
+        {"future version", set("version", WorkDocument::version + 1),
+         WorkFileFailure::NewerVersion},
         {"version zero", set("version", 0), WorkFileFailure::NotAWork},
         {"version as text", set("version", QStringLiteral("1")), WorkFileFailure::NotAWork},
         {"no stack", [](QJsonObject& o) { o.remove(QLatin1String("stack")); },
@@ -186,6 +190,150 @@ TEST(WorkFile, DamagedFilesKeepTheWorkInHand) {
         e.edit(damaged);
         expectRefused(e.name, QJsonDocument(damaged).toJson(), e.expected);
     }
+}
+
+// A valid work file passes the scanner in pieces of any size; what claims more than a valid
+// file holds is refused as soon as the piece that shows it is fed, whatever follows.
+TEST(WorkFile, TheScannerRefusesWhatIsLargerThanAWorkAsSoonAsItIsSeen) {
+    std::mt19937 rng(9);
+    Work work;
+    work.start(testimages::randomImage(9, 9, rng));
+    work.useRules(rulesFromBytes(cp1250Rules, "b.hrh"));
+    work.applyCommand(1);
+    const QByteArray good = workFileBytes(work.document());
+    for (const qsizetype piece : {qsizetype{1}, qsizetype{7}, good.size()}) {
+        WorkFileScanner scanner;
+        for (qsizetype at = 0; at < good.size(); at += piece)
+            ASSERT_TRUE(scanner.feed(good.constData() + at, std::min(piece, good.size() - at)));
+        EXPECT_TRUE(scanner.complete()) << piece;
+    }
+
+    const auto repeated = [](const char* text, int times) {
+        return QByteArray(text).repeated(times);
+    };
+    const struct {
+        const char* name;
+        QByteArray refused; // the scanner says no once the last byte of this is fed
+    } cases[] = {
+        {"a stack of 256 entries", "{\"stack\": [" + repeated("{}, ", 255) + "{"},
+        {"an unknown array of 256", "{\"note\": [" + repeated("1,", 255) + "1"},
+        {"an unknown field over 64 KiB", "{\"note\": \"" + QByteArray((64 << 10) + 1, 'x')},
+        {"a name over what a line of rules can be",
+         "{\"list\": {\"caption\": \"" + QByteArray(6 << 16, 'x') + QByteArray(17, 'x')},
+        {"rules over the largest rules file",
+         "{\"rules\": {\"bytes\": \"" + QByteArray(4 * (((1 << 20) + 3) / 3) + 1, 'A')},
+        {"a key over 64 bytes", "{\"" + QByteArray(65, 'k')},
+        {"a number of 33 digits", "{\"version\": " + QByteArray(33, '1')},
+        {"five levels", "{\"a\": {\"b\": {\"c\": {\"d\": {"},
+        {"seventeen members", "{" + repeated("\"a\": 1, ", 16) + "\"a\""},
+        {"a list at the top", "["},
+    };
+    for (const auto& c : cases) {
+        WorkFileScanner scanner;
+        EXPECT_TRUE(scanner.feed(c.refused.constData(), c.refused.size() - 1)) << c.name;
+        EXPECT_FALSE(scanner.feed(c.refused.constData() + c.refused.size() - 1, 1)) << c.name;
+    }
+}
+
+// A file over the limit is refused from its size, before a byte of it is read.
+TEST(WorkFile, AFileOverTheLimitIsRefusedFromItsSize) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("large.ornamo")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(workFileLimit + 1)); // sparse: no disk is used
+    file.close();
+    WorkDocument document;
+    EXPECT_EQ(readWorkFile(file.fileName(), document), WorkFileFailure::TooLarge);
+}
+
+// The check covers everything a work brings back: the tile's pixels and its file, the rules'
+// bytes, the gap colour, the view. Version 1 files, checked by their placements alone, open.
+TEST(WorkFile, TheCheckCoversTheWholeWork) {
+    std::mt19937 rng(11);
+    Work source;
+    source.start(testimages::randomImage(6, 6, rng));
+    source.useRules(rulesFromBytes(utf8Rules, "a.hrh"));
+    source.applyCommand(1);
+    const QJsonObject good = QJsonDocument::fromJson(workFileBytes(source.document())).object();
+    const auto base64Edit = [](const char* object, const char* key, int at) {
+        return [=](QJsonObject& o) {
+            QJsonObject part = o[QLatin1String(object)].toObject();
+            QByteArray bytes =
+                QByteArray::fromBase64(part[QLatin1String(key)].toString().toLatin1());
+            bytes[at] = static_cast<char>(bytes[at] ^ 1);
+            part[QLatin1String(key)] = QString::fromLatin1(bytes.toBase64());
+            o[QLatin1String(object)] = part;
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<void(QJsonObject&)> edit;
+        WorkFileFailure expected;
+    } cases[] = {
+        {"a pixel of the tile", base64Edit("tile", "bmp", 60), WorkFileFailure::StackMismatch},
+        {"the tile file's resolution", base64Edit("tile", "bmp", 38), WorkFileFailure::TileBroken},
+        {"a byte of the rules", base64Edit("rules", "bytes", 2), WorkFileFailure::StackMismatch},
+        {"the gap colour",
+         [](QJsonObject& o) { o[QLatin1String("gapColor")] = QStringLiteral("#fefefe"); },
+         WorkFileFailure::StackMismatch},
+        {"the scroll position",
+         [](QJsonObject& o) {
+             QJsonObject view = o[QLatin1String("view")].toObject();
+             view[QLatin1String("scrollX")] = 1;
+             o[QLatin1String("view")] = view;
+         },
+         WorkFileFailure::StackMismatch},
+    };
+    for (const auto& c : cases) {
+        QJsonObject damaged = good;
+        c.edit(damaged);
+        WorkDocument document;
+        WorkFileFailure failure = parseWorkFile(QJsonDocument(damaged).toJson(), document);
+        Work work;
+        if (failure == WorkFileFailure::None)
+            failure = work.open(document);
+        EXPECT_EQ(failure, c.expected) << c.name;
+    }
+
+    // Version 1: the check of the placements alone; the view within what the program writes.
+    QJsonObject first = good;
+    first[QLatin1String("version")] = 1;
+    first[QLatin1String("check")] =
+        QStringLiteral("%1").arg(placementCheck(source.model().mosaic()), 16, 16, QLatin1Char('0'));
+    const auto opens = [](const QJsonObject& o) {
+        WorkDocument document;
+        WorkFileFailure failure = parseWorkFile(QJsonDocument(o).toJson(), document);
+        Work work;
+        return failure == WorkFileFailure::None ? work.open(document) : failure;
+    };
+    EXPECT_EQ(opens(good), WorkFileFailure::None);
+    EXPECT_EQ(opens(first), WorkFileFailure::None);
+    const struct {
+        const char* key;
+        int value;
+    } views[] = {{"scrollX", 13}, {"scrollY", 13}, {"factor", 4}, {"shrinkFactor", 4}};
+    for (const auto& [key, value] : views) {
+        QJsonObject beyond = first;
+        QJsonObject view = beyond[QLatin1String("view")].toObject();
+        view[QLatin1String(key)] = value; // the view of the 12-pixel mosaic is 12 at factor 1
+        beyond[QLatin1String("view")] = view;
+        EXPECT_EQ(opens(beyond), WorkFileFailure::NotAWork) << key;
+    }
+}
+
+// A name holding U+FFFD (bytes that were not UTF-8, decoded) is refused even where a file of
+// that very name exists: it stands for another file.
+TEST(WorkFile, ANameThatWasNotUtf8IsRefused) {
+    QTemporaryDir dir;
+    Work work;
+    work.start(Bitmap(4, 4, 0x102030));
+    const QString name = dir.filePath(QStringLiteral("w\uFFFD.ornamo"));
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(workFileBytes(work.document()));
+    file.close();
+    WorkDocument document;
+    EXPECT_EQ(readWorkFile(name, document), WorkFileFailure::OpenFailed);
 }
 
 // Only a regular file is read; a pipe nobody writes to is refused at once, not waited on.

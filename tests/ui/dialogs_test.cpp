@@ -289,4 +289,61 @@ TEST(FileDialogs, WriteNoSettings) {
     EXPECT_EQ(configuration.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
+// A name typed into a file dialog and confirmed with Enter leaves no completion list behind to
+// take the next click.
+TEST(FileDialogs, TheCompletionListGoesWithTheDialog) {
+    auto folder = standardFolder();
+    folder->writeFile(QStringLiteral("ine.hrh"), standardHierarchy);
+    folder->writeFile(QStringLiteral("inakšie.hrh"), standardHierarchy);
+    auto window = startWindow(*folder);
+    {
+        ModalScript script;
+        script.then<QFileDialog>([&](QFileDialog& dialog) {
+            dialog.setDirectory(folder->path());
+            auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setFocus();
+            QTest::qWait(300); // the folder's list is read in the background
+            QTest::keyClicks(name, QStringLiteral("in"));
+            QTRY_VERIFY_WITH_TIMEOUT(QApplication::activePopupWidget(), 3000);
+            QTest::keyClicks(QApplication::activePopupWidget(), QStringLiteral("e.hrh"));
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+        });
+        trigger(*window, "Natajhierarchiu1");
+    }
+    QTest::qWait(100);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    click(*window, "com1");
+    EXPECT_EQ(stackNumbers(*window), std::vector<int>{1});
+}
+
+// Every file dialog starts in the folder of the last file opened or saved in this run.
+TEST(FileDialogs, StartWhereTheLastFileWas) {
+    auto folder = standardFolder();
+    QDir(folder->path()).mkpath(QStringLiteral("a/b"));
+    ASSERT_TRUE(saveBitmapFile(numberedImage(40, 40), folder->file(QStringLiteral("a/t.bmp"))));
+    auto window = startWindow(*folder);
+    const auto startsIn = [&](const char* item, const QString& where) {
+        SCOPED_TRACE(item);
+        QString shown;
+        ModalScript script;
+        script.then<QFileDialog>([&](QFileDialog& dialog) {
+            shown = dialog.directory().absolutePath();
+            dialog.reject();
+        });
+        trigger(*window, item);
+        EXPECT_EQ(shown, where);
+    };
+    window->openStartFiles({folder->file(QStringLiteral("a/t.bmp"))});
+    // (The work is unchanged until "Načítaj hierarchiu" starts a new mosaic.)
+    for (const char* item : {"OtvorPracu1", "UlozPracuAko1", "OpenImage1", "UloBitmapu1",
+                             "Exportujobrazok1", "Natajhierarchiu1"})
+        startsIn(item, folder->file(QStringLiteral("a")));
+    {
+        ModalScript script;
+        answerFile(script, folder->file(QStringLiteral("a/b/obraz.bmp")), "SavePictureDialog1");
+        trigger(*window, "UloBitmapu1");
+    }
+    startsIn("OpenImage1", folder->file(QStringLiteral("a/b")));
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 #include "about.h"
 #include "dialog.h"
 #include "info.h"
+#include "outersize.h"
 
 #include <QColorDialog>
 #include <QMouseEvent>
@@ -588,4 +589,29 @@ TEST(Busy, TheStackListTakesNoChoiceDuringARender) {
     EXPECT_TRUE(sawBusy);
     EXPECT_EQ(window->model().selectedIndex(), 0);
     EXPECT_EQ(child<QComboBox>(*window, "ComboBox1")->currentIndex(), 0);
+}
+
+// The outer sizes hold whenever the window manager adds or changes the frame: until the user
+// resizes the window, every new frame brings the client to the initial outer size less it.
+TEST(View, TheOuterSizeFollowsTheFrameOnceItIsKnown) {
+    OuterSizeFit fit({525, 460}, {188, 460});
+    const struct {
+        const char* when;
+        QSize frame, client;
+        QSize minimum;
+        std::optional<QSize> resize;
+    } steps[] = {
+        {"shown, not framed yet", {0, 0}, {525, 460}, {188, 460}, QSize(525, 460)},
+        {"framed later", {2, 25}, {525, 460}, {186, 435}, QSize(523, 435)},
+        {"the same frame again", {2, 25}, {523, 435}, {186, 435}, std::nullopt},
+        {"another theme", {10, 40}, {523, 435}, {178, 420}, QSize(515, 420)},
+        {"resized by the user", {10, 40}, {700, 500}, {178, 420}, std::nullopt},
+        {"then framed anew", {4, 30}, {700, 500}, {184, 430}, std::nullopt},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.when);
+        const OuterSizeFit::ClientSizes sizes = fit.frameSeen(step.frame, step.client);
+        EXPECT_EQ(sizes.minimum, step.minimum);
+        EXPECT_EQ(sizes.resize, step.resize);
+    }
 }

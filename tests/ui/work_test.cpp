@@ -6,6 +6,9 @@
 
 #include <QComboBox>
 #include <QScrollBar>
+#include <QThread>
+
+#include <atomic>
 
 using namespace windowtest;
 
@@ -163,4 +166,58 @@ TEST(WorkWindow, UnsavedWorkAsksBeforeTheWindowCloses) {
         EXPECT_EQ(QFile::exists(file), row.saved);
         EXPECT_EQ(stackNumbers(*window), std::vector<int>{1});
     }
+}
+
+// "Otvor prácu…" asks about unsaved changes once; the file is read on a thread of its own under
+// the busy indicator while the window goes on handling its events.
+TEST(WorkWindow, OpeningAWorkAsksOnceAndReadsOffTheWindowsThread) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    const QString file = folder->file(QStringLiteral("otvorena.ornamo"));
+    {
+        ModalScript script;
+        answerFile(script, file, "SaveWorkDialog1");
+        trigger(*window, "UlozPracuAko1");
+    }
+    click(*window, "com1");
+    std::atomic<bool> windowAlive = false;
+    std::atomic<bool> aliveWhileReading = false;
+    window->setWorkReaderForTests([&](const QString& path, ornamo::WorkDocument& document) {
+        // Waits for a timer of the window's thread, which a reader on that thread would block.
+        for (int i = 0; i < 500 && !windowAlive; ++i)
+            QThread::msleep(10);
+        aliveWhileReading = windowAlive.load();
+        return ornamo::readWorkFile(path, document);
+    });
+    BusyCounter busy(child<QLabel>(*window, "Label2"));
+    QStringList questions;
+    {
+        ModalScript script;
+        script.message(&questions, QMessageBox::Discard);
+        script.then<QFileDialog>([&](QFileDialog& dialog) {
+            QTimer::singleShot(50, [&] { windowAlive = true; });
+            dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(file);
+            static_cast<QDialog&>(dialog).accept();
+        });
+        QApplication::setActiveWindow(window.get());
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(),
+                        Qt::Key_F3);
+    }
+    EXPECT_EQ(questions.size(), 1);
+    EXPECT_TRUE(aliveWhileReading);
+    EXPECT_EQ(busy.shown(QStringLiteral("--- Čítam ---")), 1);
+    EXPECT_TRUE(stackNumbers(*window).empty());
+    EXPECT_FALSE(window->isWindowModified());
+}
+
+// Files given at start-up are where the work starts: quitting right after asks nothing.
+TEST(WorkWindow, FilesOpenedAtStartUpAreNoChange) {
+    auto folder = standardFolder();
+    folder->writeFile(QStringLiteral("ine.hrh"), standardHierarchy);
+    auto window = startWindow(*folder);
+    window->openStartFiles({folder->file(QStringLiteral("ine.hrh")),
+                            folder->file(QStringLiteral("dlazdice/default.bmp"))});
+    EXPECT_FALSE(window->work().isModified());
+    click(*window, "com1");
+    EXPECT_TRUE(window->work().isModified());
 }
