@@ -19,7 +19,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -63,9 +65,9 @@ private:
 
 // Waits, handling events, until the workshop shows the newest preview; the milliseconds since
 // `clock` was started.
-double untilShown(RuleWorkshop& workshop, const QElapsedTimer& clock) {
+double untilShown(RuleWorkshop& workshop, const QElapsedTimer& clock, std::uint64_t after = 0) {
     while (workshop.shownGeneration() < workshop.requestedGeneration() ||
-           workshop.requestedGeneration() == 0)
+           workshop.requestedGeneration() <= after)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     QApplication::processEvents(); // the label painted
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
@@ -73,8 +75,11 @@ double untilShown(RuleWorkshop& workshop, const QElapsedTimer& clock) {
 
 void report(const char* what, std::vector<double> times, qint64 worstWait) {
     std::sort(times.begin(), times.end());
-    std::printf("%-52s median %7.1f ms  worst %7.1f ms  longest input wait %lld ms\n", what,
-                times[times.size() / 2], times.back(), static_cast<long long>(worstWait));
+    std::printf(
+        "%-48s median %6.1f ms  90%% %6.1f ms  worst %6.1f ms  longest input wait %lld ms\n", what,
+        times[times.size() / 2], times[times.size() * 9 / 10], times.back(),
+        static_cast<long long>(worstWait));
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -144,16 +149,15 @@ int main(int argc, char** argv) {
         LatencyProbe probe;
         std::vector<double> times;
         for (int step = 0; step < 12; ++step) {
-            // The last keyword of the file: R0 <-> R90 alternately.
+            // The last keyword of the file, R0, becomes R90 and back.
             QTextCursor cursor(text->document());
             cursor.movePosition(QTextCursor::End);
-            cursor.movePosition(QTextCursor::PreviousCharacter);
+            cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor, 2);
             text->setTextCursor(cursor);
+            const std::uint64_t before = workshop->requestedGeneration();
             clock.restart();
             QTest::keyClick(text, step % 2 == 0 ? Qt::Key_9 : Qt::Key_Backspace);
-            if (step % 2 == 0)
-                QTest::keyClick(text, Qt::Key_0);
-            times.push_back(untilShown(*workshop, clock));
+            times.push_back(untilShown(*workshop, clock, before));
         }
         report("keystroke -> preview (1000 x 1000 view)", times, probe.worst());
     }
@@ -184,14 +188,15 @@ int main(int argc, char** argv) {
         QString big = text->toPlainText() + QStringLiteral("\n");
         while (big.size() < (1 << 20))
             big += QStringLiteral("Komentár, ktorý nie je záznamom, ale riadkom navyše.\n");
-        LatencyProbe probe;
         clock.restart();
         text->selectAll();
         text->insertPlainText(big);
         const double pasted = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-        QTest::qWait(300);
-        report("1 MiB paste (into the text)", {pasted}, probe.worst());
+        // What the workshop adds once the typing pauses: the read of the whole text.
+        LatencyProbe probe;
+        QTest::qWait(400);
+        report("1 MiB paste: Qt's insertion; then our read", {pasted}, probe.worst());
     }
-    window.close();
-    return 0;
+    // Quit without the close questions: the edits are not wanted.
+    std::_Exit(0);
 }
