@@ -238,9 +238,11 @@ TEST(Workshop, ThePreviewIsTheViewThatApplyingGives) {
         EXPECT_EQ(preview.factor, window->view().factor());
         ASSERT_EQ(preview.shown, (ornamo::ViewRect{0, 0, preview.side, preview.side}));
         EXPECT_EQ(preview.pixels, wholeView(window->view()));
-        pressInMain(*window, Qt::Key_Z);
+        trigger(*window, "Spat1");
         if (!wholeStack)
-            pressInMain(*window, Qt::Key_Z);
+            trigger(*window, "Spat1");
+        ASSERT_EQ(stackNumbers(*window), std::vector<int>{2});
+        ASSERT_EQ(window->work().rules().bytes, standardHierarchy);
     }
 }
 
