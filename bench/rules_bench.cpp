@@ -27,9 +27,10 @@ std::string twelveRecords() {
     return text;
 }
 
-// Twelve records of random parts in a 400 x 400 grid filling 1 MiB; with `outside`, every
-// part reaches beyond its grid (a warning each, most of them only counted).
-std::string oneMebibyte(bool outside) {
+// Twelve records of random parts in a 400 x 400 grid filling 1 MiB (its cells counted one by
+// one), or in a 60000 x 60000 grid (swept); with `outside`, every part reaches beyond its grid
+// (a warning each, most of them only counted).
+std::string oneMebibyte(bool outside, int grid = 400) {
     std::mt19937 rng(1);
     const std::size_t perRecord = hierarchyFileLimit / 12;
     std::string text;
@@ -37,14 +38,14 @@ std::string oneMebibyte(bool outside) {
         std::string parts;
         int count = 0;
         while (parts.size() + 64 < perRecord) {
-            const unsigned x = rng() % 390, y = rng() % 390;
+            const unsigned x = rng() % (grid - 10), y = rng() % (grid - 10);
             parts += std::to_string(x) + ' ' + std::to_string(y) + ' ' +
-                     std::to_string(outside ? 400 : 1 + rng() % 10) + ' ' +
+                     std::to_string(outside ? grid : 1 + rng() % 10) + ' ' +
                      std::to_string(1 + rng() % 10) + ' ' + keywords[rng() % 8] + '\n';
             ++count;
         }
-        text += "Veľký " + std::to_string(r) + "\nscale: 400\nitem: " + std::to_string(count) +
-                '\n' + parts + '\n';
+        text += "Veľký " + std::to_string(r) + "\nscale: " + std::to_string(grid) +
+                "\nitem: " + std::to_string(count) + '\n' + parts + '\n';
     }
     return text;
 }
@@ -70,6 +71,11 @@ void OneMebibyte(benchmark::State& state) {
     run(state, oneMebibyte(false), state.range(0) != 0);
 }
 BENCHMARK(OneMebibyte)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void OneMebibyteLargeGrid(benchmark::State& state) {
+    run(state, oneMebibyte(false, 60000), true);
+}
+BENCHMARK(OneMebibyteLargeGrid)->Unit(benchmark::kMillisecond);
 
 void OneMebibyteEveryPartWarned(benchmark::State& state) {
     run(state, oneMebibyte(true), true);

@@ -8,8 +8,8 @@
 #include "mosaicview.h"
 #include "names.h"
 #include "outputs.h"
-#include "rulemessages.h"
 #include "provenance.h"
+#include "rulemessages.h"
 #include "work.h"
 #include "workfile.h"
 
@@ -33,7 +33,7 @@ void report(std::FILE* errors, const std::string& line) {
 }
 
 Bitmap loadTile(const Options& options) {
-    auto tile = loadBitmapFile(options.tile);
+    auto tile = loadTileFile(options.tile, options.gapColor);
     if (!tile) {
         throw Failure{options.tileGiven ? messages::tileLoadFailed(utf8(options.tile))
                                         : std::string(messages::defaultTileMissing)};
@@ -71,6 +71,22 @@ Outcome choosePosition(Work& work, int position) {
     return work.choose(entries[static_cast<std::size_t>(position)], position);
 }
 
+// The place and the reason of a rule file's format error, in the form editors jump from: the
+// bytes the reader looked at, read again, give the same error with its place.
+void reportFormatError(const Rules& rules, const std::string& fileName, const std::string& message,
+                       std::FILE* errors) {
+    CommandSlots again;
+    RuleDiagnostics diagnostics;
+    readHierarchy(rules.bytes, again, &diagnostics);
+    for (const RuleDiagnostic& d : diagnostics.list)
+        if (d.kind == DiagnosticKind::Error) {
+            std::fprintf(errors, "%s:%d:%d: warning: %s %s\n", fileName.c_str(), d.line, d.column,
+                         message.c_str(), messages::text(d).c_str());
+            return;
+        }
+    report(errors, "warning: " + message);
+}
+
 // The stack applied again with the rules of the file the step names. A file that cannot be read
 // ends the run; a faulty one gives the records before the fault, as in the window, and a warning.
 Outcome replayWithRulesFile(const Step& step, Work& work, std::FILE* errors) {
@@ -81,7 +97,7 @@ Outcome replayWithRulesFile(const Step& step, Work& work, std::FILE* errors) {
     if (!rules)
         throw Failure{messages::openFailed(name)};
     if (read.failure != HierarchyFailure::None)
-        report(errors, "warning: " + name + ": " + messages::text(read.failure, name));
+        reportFormatError(*rules, name, messages::text(read.failure, name), errors);
     return work.replayWithRules(std::move(rules));
 }
 
@@ -162,22 +178,6 @@ std::string placementsText(const Work& work) {
                 std::to_string(p.x) + ' ' + std::to_string(p.y) + ' ' +
                 std::to_string(static_cast<int>(p.orientation)) + '\n';
     return text;
-}
-
-// The place and the reason of a rule file's format error, in the form editors jump from: the
-// bytes the reader looked at, read again, give the same error with its place.
-void reportFormatError(const Rules& rules, const std::string& fileName, const std::string& message,
-                       std::FILE* errors) {
-    CommandSlots again;
-    RuleDiagnostics diagnostics;
-    readHierarchy(rules.bytes, again, &diagnostics);
-    for (const RuleDiagnostic& d : diagnostics.list)
-        if (d.kind == DiagnosticKind::Error) {
-            std::fprintf(errors, "%s:%d:%d: warning: %s %s\n", fileName.c_str(), d.line, d.column,
-                         message.c_str(), messages::text(d).c_str());
-            return;
-        }
-    report(errors, "warning: " + message);
 }
 
 // --check-rules: the diagnostics of a rule file and the commands it gives; status 1 when it

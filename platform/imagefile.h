@@ -33,4 +33,20 @@ std::optional<Bitmap> loadBitmapFile(QIODevice& device);
 /// The same, reading the bitmap from the bytes of a file held in memory.
 std::optional<Bitmap> loadBitmapFile(const QByteArray& bytes);
 
+/// Reads a PNG file (1 to 16 bits, grey, colour or palette, interlaced or not) as a tile: 16-bit
+/// samples are scaled to 8 bits, v x 255 / 65535 rounded, and pixels with alpha (an alpha
+/// channel, or a transparent colour) are composited on `background`, each channel c x a +
+/// background x (max - a) over max, rounded, in the file's own depth before the scaling. The
+/// same limits as bitmap files: nullopt when the file cannot be opened or read, is not a PNG,
+/// is damaged (a bad checksum, cut short), has no pixels, is wider or higher than 65535, or
+/// larger than Qt's image allocation limit; sizes are checked from the header before any pixel
+/// is decoded. Rows are decoded one at a time into the bitmap (an interlaced file is decoded
+/// whole). Names holding U+FFFD and FIFOs are handled as by loadBitmapFile.
+std::optional<Bitmap> loadPngFile(const QString& path, Color background);
+std::optional<Bitmap> loadPngFile(QIODevice& device, Color background);
+
+/// A tile file of either kind: a PNG (known by its signature, whatever the extension) through
+/// loadPngFile, anything else through loadBitmapFile.
+std::optional<Bitmap> loadTileFile(const QString& path, Color background);
+
 } // namespace ornamo

@@ -72,10 +72,10 @@ int main(int argc, char** argv) {
 
     ornamo::TileSet tiles;
     ornamo::BuildTileSet(tiles, tile);
-    for (int a = 0; a < 8; ++a)
-        for (int b = a + 1; b < 8; ++b)
-            if (tiles[a] == tiles[b]) {
-                std::fprintf(stderr, "make-tile: orientations %d and %d look the same\n", a, b);
+    for (unsigned a = 0; a < 8; ++a)
+        for (unsigned b = a + 1; b < 8; ++b)
+            if (tiles.image(a) == tiles.image(b)) {
+                std::fprintf(stderr, "make-tile: orientations %u and %u look the same\n", a, b);
                 return 1;
             }
 

@@ -268,7 +268,8 @@ void MainWindow::OpenImage1Click() {
         return;
     if (!OpenDialog1) {
         OpenDialog1 = new ConfirmingFileDialog(
-            this, QStringLiteral("BMP Files (*.bmp);;All files (*)"), QFileDialog::AcceptOpen);
+            this, QStringLiteral("BMP Files (*.bmp);;Súbory PNG (*.png);;All files (*)"),
+            QFileDialog::AcceptOpen);
         OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
         OpenDialog1->setConfirmHandler([this](const QString& path) { OpenDialog1CanClose(path); });
     }
@@ -287,7 +288,7 @@ void MainWindow::openTileFile(const QString& path) {
 }
 
 void MainWindow::OpenDialog1CanClose(const QString& path) {
-    openedTile_ = ornamo::loadBitmapFile(path);
+    openedTile_ = ornamo::loadTileFile(path, work_.model().mosaic().gapColor);
     if (openedTile_)
         rememberFolder(path);
     else
@@ -326,7 +327,7 @@ bool isWorkName(const QString& path) {
     return path.endsWith(QStringLiteral(".ornamo"), Qt::CaseInsensitive);
 }
 
-// The local .bmp and .hrh files among dropped data; other files and links are not taken.
+// The local .bmp, .png and .hrh files among dropped data; other files and links are not taken.
 QStringList droppedFiles(const QMimeData* data) {
     QStringList files;
     if (!data || !data->hasUrls())
@@ -334,7 +335,8 @@ QStringList droppedFiles(const QMimeData* data) {
     for (const QUrl& url : data->urls()) {
         const QString path = url.toLocalFile();
         if (!path.isEmpty() && (isHierarchyName(path) || isWorkName(path) ||
-                                path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)))
+                                path.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive) ||
+                                path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)))
             files << path;
     }
     return files;

@@ -6,6 +6,7 @@
 #include "mosaicview.h"
 #include "provenance.h"
 
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -119,4 +120,5 @@ private:
     QPoint panStart_; // the scroll positions when it started
     std::vector<ornamo::MosaicRect> outline_;
     QWidget* outlineLayer_ = nullptr; // over Image1, paints the outline
+    mutable QImage lines_;            // the outline's pixels, reused by each paint
 };

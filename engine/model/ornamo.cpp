@@ -131,14 +131,79 @@ void transformBitmap(Bitmap& image, Transform t) {
     }
 }
 
-void BuildTileSet(TileSet& tiles, const Bitmap& base) {
-    if (&base != &tiles[0])
-        CopyBitmap(base, tiles[0]);
-    for (std::size_t i = 1; i < tiles.size(); ++i) {
-        CopyBitmap(tiles[0], tiles[i]);
+TileView TileSet::view(unsigned o) const {
+    const Bitmap& base = images_[0];
+    if (o > 7 || base.isEmpty())
+        return {};
+    if (copies_ || o == 0)
+        return {images_[o].bits(), 3, images_[o].stride(), base.width(), base.height()};
+    // Where pixel (x, y) of image o lies in the base, from the definitions of the turns:
+    // a quarter turn counter-clockwise reads (N-1-y, x), a half turn (N-1-x, N-1-y), a quarter
+    // turn clockwise (y, N-1-x), and the mirror first reads (N-1-x, y).
+    const std::ptrdiff_t right = (base.width() - 1) * std::ptrdiff_t{3};
+    const std::ptrdiff_t bottom = (base.height() - 1) * base.stride();
+    const std::ptrdiff_t s = base.stride();
+    struct Walk {
+        std::ptrdiff_t origin, columnStep, rowStep;
+    };
+    const Walk walks[8] = {
+        {0, 3, s},                // R0: (x, y)
+        {right, s, -3},           // R90: (N-1-y, x)
+        {right + bottom, -3, -s}, // R180: (N-1-x, N-1-y)
+        {bottom, -s, 3},          // R270: (y, N-1-x)
+        {right, -3, s},           // MR0: (N-1-x, y)
+        {0, s, 3},                // MR90: (y, x)
+        {bottom, 3, -s},          // MR180: (x, N-1-y)
+        {right + bottom, -s, -3}, // MR270: (N-1-y, N-1-x)
+    };
+    const Walk& w = walks[o];
+    return {base.bits() + w.origin, w.columnStep, w.rowStep, base.width(), base.height()};
+}
+
+Bitmap TileSet::image(unsigned o) const {
+    const TileView v = view(o);
+    Bitmap result(v.width, v.height);
+    for (int y = 0; y < v.height; ++y)
+        for (int x = 0; x < v.width; ++x)
+            copyPixel(result.row(y) + x * 3, v.pixel(x, y));
+    return result;
+}
+
+std::uint64_t TileSet::heldBytes() const {
+    std::uint64_t bytes = 0;
+    for (const Bitmap& image : images_)
+        bytes += image.capacityBytes();
+    return bytes;
+}
+
+std::uint64_t TileSet::bytesFor(std::int64_t side, std::size_t copyLimit) {
+    const std::uint64_t base = Bitmap::bytesFor(side, side);
+    return base <= copyLimit ? 8 * base : base;
+}
+
+void BuildTileSet(TileSet& tiles, Bitmap&& base, std::size_t copyLimit) {
+    const bool copies = Bitmap::bytesFor(base.width(), base.height()) <= copyLimit;
+    if (&base != &tiles.images_[0])
+        tiles.images_[0] = std::move(base);
+    tiles.copies_ = copies;
+    for (std::size_t i = 1; i < tiles.images_.size(); ++i) {
+        if (!copies) {
+            tiles.images_[i].release();
+            continue;
+        }
+        CopyBitmap(tiles.images_[0], tiles.images_[i]);
         for (const Transform t : stepsOf(static_cast<Orientation>(i)))
-            transformBitmap(tiles[i], t);
+            transformBitmap(tiles.images_[i], t);
     }
+}
+
+void BuildTileSet(TileSet& tiles, const Bitmap& base, std::size_t copyLimit) {
+    if (&base == &tiles.base()) {
+        BuildTileSet(tiles, std::move(const_cast<Bitmap&>(base)), copyLimit);
+        return;
+    }
+    Bitmap copy(base);
+    BuildTileSet(tiles, std::move(copy), copyLimit);
 }
 
 // ---- Mosaic model ----
@@ -251,6 +316,95 @@ void SubstituteCommand(const Mosaic& pattern, Mosaic& mosaic) {
         }
     }
     mosaic.scale = static_cast<std::uint16_t>(mosaic.scale * pattern.scale);
+}
+
+PlacementMap identityMap() {
+    PlacementMap map;
+    for (std::size_t i = 0; i < 4; ++i)
+        map.rows[i][i] = 1;
+    for (std::size_t o = 0; o < 8; ++o)
+        map.orientations[o] = static_cast<Orientation>(o);
+    return map;
+}
+
+PlacementMap partMap(const Placement& part, std::int64_t extent, std::int64_t tileSize) {
+    using Row = std::array<std::uint32_t, 5>;
+    const auto e = static_cast<std::uint32_t>(extent);
+    const auto t = static_cast<std::uint32_t>(tileSize);
+    // E - v - size T, as a row.
+    const auto flipped = [&](const Row& v, const Row& size) {
+        Row r;
+        for (std::size_t k = 0; k < 5; ++k)
+            r[k] = 0u - v[k] - size[k] * t;
+        r[4] += e;
+        return r;
+    };
+    PlacementMap map = identityMap();
+    auto& [width, height, x, y] = map.rows;
+    for (const Transform step : stepsOf(part.orientation)) {
+        const PlacementMap before = map;
+        const auto& [w0, h0, x0, y0] = before.rows;
+        switch (step) {
+        case Transform::Mirror:
+            x = flipped(x0, w0);
+            break;
+        case Transform::Rotate90:
+            map.rows = {h0, w0, y0, flipped(x0, w0)};
+            break;
+        case Transform::Rotate180:
+            x = flipped(x0, w0);
+            y = flipped(y0, h0);
+            break;
+        case Transform::Rotate270:
+            map.rows = {h0, w0, flipped(y0, h0), x0};
+            break;
+        }
+        for (Orientation& o : map.orientations)
+            o = compose(o, step);
+    }
+    const auto stretch = [](Row& r, std::uint32_t factor, std::uint32_t shift) {
+        for (std::uint32_t& v : r)
+            v *= factor;
+        r[4] += shift;
+    };
+    const auto pw = static_cast<std::uint32_t>(part.width);
+    const auto ph = static_cast<std::uint32_t>(part.height);
+    stretch(width, pw, 0);
+    stretch(height, ph, 0);
+    stretch(x, pw, static_cast<std::uint32_t>(part.x) * e);
+    stretch(y, ph, static_cast<std::uint32_t>(part.y) * e);
+    return map;
+}
+
+PlacementMap composed(const PlacementMap& first, const PlacementMap& second) {
+    PlacementMap map;
+    for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t k = 0; k < 5; ++k) {
+            std::uint32_t v = k == 4 ? second.rows[i][4] : 0u;
+            for (std::size_t j = 0; j < 4; ++j)
+                v += second.rows[i][j] * first.rows[j][k];
+            map.rows[i][k] = v;
+        }
+    }
+    for (std::size_t o = 0; o < 8; ++o)
+        map.orientations[o] = second.orientations[static_cast<std::size_t>(first.orientations[o])];
+    return map;
+}
+
+void applyMap(const PlacementMap& map, std::vector<Placement>& placements) {
+    for (Placement& p : placements) {
+        const std::uint32_t v[4] = {
+            static_cast<std::uint32_t>(p.width), static_cast<std::uint32_t>(p.height),
+            static_cast<std::uint32_t>(p.x), static_cast<std::uint32_t>(p.y)};
+        std::int32_t field[4];
+        for (std::size_t i = 0; i < 4; ++i) {
+            const auto& r = map.rows[i];
+            field[i] = static_cast<std::int32_t>(r[0] * v[0] + r[1] * v[1] + r[2] * v[2] +
+                                                 r[3] * v[3] + r[4]);
+        }
+        const auto o = static_cast<std::size_t>(p.orientation);
+        p = {field[0], field[1], field[2], field[3], o < 8 ? map.orientations[o] : p.orientation};
+    }
 }
 
 void ResetMosaic(Mosaic& mosaic) {

@@ -17,8 +17,59 @@ namespace ornamo {
 
 // ---- Tile images ----
 
-/// The eight tile images, indexed by Orientation.
-using TileSet = std::array<Bitmap, 8>;
+/// One of the eight tile images as it is read: the R, G, B bytes of pixel (x, y) start at
+/// origin + x columnStep + y rowStep. An image kept as it is shown has columnStep 3 and rowStep
+/// its stride; one read from the base tile by index arithmetic walks the base backwards or down
+/// its columns (columnStep -3 or plus or minus the base's stride).
+struct TileView {
+    const std::uint8_t* origin = nullptr;
+    std::ptrdiff_t columnStep = 3;
+    std::ptrdiff_t rowStep = 0;
+    int width = 0;
+    int height = 0;
+
+    bool isEmpty() const { return width == 0 || height == 0; }
+    /// Whether the pixels of a row lie side by side, left to right.
+    bool rowsAreContiguous() const { return columnStep == 3; }
+    /// Row y: with contiguous rows, its pixels from left to right.
+    const std::uint8_t* row(int y) const {
+        return origin + static_cast<std::ptrdiff_t>(y) * rowStep;
+    }
+    const std::uint8_t* pixel(int x, int y) const {
+        return row(y) + static_cast<std::ptrdiff_t>(x) * columnStep;
+    }
+};
+
+/// The eight tile images of one square base tile, indexed by Orientation: image o is the base
+/// mirrored left-right when o >= 4, then turned counter-clockwise by (o mod 4) quarter turns.
+/// The base is kept once. The seven other images are kept as copies of their own while the
+/// base takes at most the copy limit given to BuildTileSet, so that small tiles are read row
+/// by row; above it they are read from the base by index arithmetic, so that a tile of 100 MB
+/// costs 100 MB and not 800.
+class TileSet {
+public:
+    /// The base bytes up to which the other images are kept as copies: 16 MB, a tile of 2364
+    /// pixels, whose seven copies take 112 MB.
+    static constexpr std::size_t defaultCopyLimit = std::size_t{16} << 20;
+
+    /// Image 0, the base tile.
+    const Bitmap& base() const { return images_[0]; }
+    /// Image o (0 to 7) as it is read.
+    TileView view(unsigned o) const;
+    /// Whether the seven other images are kept as copies.
+    bool keepsCopies() const { return copies_; }
+    /// Image o (0 to 7) as a bitmap of its own: a copy, for tools and tests.
+    Bitmap image(unsigned o) const;
+    /// Bytes the images hold.
+    std::uint64_t heldBytes() const;
+    /// Bytes the images of a base of side x side would hold.
+    static std::uint64_t bytesFor(std::int64_t side, std::size_t copyLimit = defaultCopyLimit);
+
+private:
+    friend void BuildTileSet(TileSet& tiles, Bitmap&& base, std::size_t copyLimit);
+    std::array<Bitmap, 8> images_; // the base, then the copies when they are kept
+    bool copies_ = false;
+};
 
 /// destination takes source's size and pixels.
 void CopyBitmap(const Bitmap& source, Bitmap& destination);
@@ -47,8 +98,13 @@ void transformBitmap(Bitmap& image, Transform t);
 
 /// Fills the eight images from the square base tile: image o is the base taken through the steps
 /// of o (stepsOf: mirrored left-right when o >= 4, then turned counter-clockwise by (o mod 4)
-/// quarter turns). `base` may be tiles[0].
-void BuildTileSet(TileSet& tiles, const Bitmap& base);
+/// quarter turns). The seven other images are copies when the base takes at most `copyLimit`
+/// bytes, and read from the base by index arithmetic otherwise; both read the same pixels.
+/// `base` may be tiles.base().
+void BuildTileSet(TileSet& tiles, const Bitmap& base,
+                  std::size_t copyLimit = TileSet::defaultCopyLimit);
+/// The same, taking the base's pixels over instead of copying them.
+void BuildTileSet(TileSet& tiles, Bitmap&& base, std::size_t copyLimit = TileSet::defaultCopyLimit);
 
 // ---- Mosaic model ----
 
@@ -121,6 +177,26 @@ void AppendMosaic(const Mosaic& source, Mosaic& destination);
 /// position times the old extent; scale is multiplied by the grid size. The pattern must have
 /// at least one part; check substitutionFits() first.
 void SubstituteCommand(const Mosaic& pattern, Mosaic& mosaic);
+
+/// What substituting a one-part pattern does to every placement: an affine map of the four
+/// fields, computed modulo 2^32 as the substitution's steps wrap, with the orientation composed
+/// (values above 7 stay). The maps of a run of one-part substitutions compose into one, which
+/// gives the same placements as the run in one walk over them.
+struct PlacementMap {
+    /// Row i gives field i (width, height, x, y) from (width, height, x, y, 1).
+    std::array<std::array<std::uint32_t, 5>, 4> rows{};
+    std::array<Orientation, 8> orientations{};
+};
+
+/// The map that changes nothing.
+PlacementMap identityMap();
+/// The map of substituting a pattern of the single part `part` into a mosaic of side `extent`
+/// with tiles of `tileSize` pixels.
+PlacementMap partMap(const Placement& part, std::int64_t extent, std::int64_t tileSize);
+/// `first`, then `second`.
+PlacementMap composed(const PlacementMap& first, const PlacementMap& second);
+/// Applies `map` to every placement.
+void applyMap(const PlacementMap& map, std::vector<Placement>& placements);
 
 /// One placement (1, 1, 0, 0, R0) and scale 1; gapColor, tileSize and tiles stay.
 void ResetMosaic(Mosaic& mosaic);

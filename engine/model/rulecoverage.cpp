@@ -12,20 +12,20 @@ namespace {
 class CoverTree {
 public:
     explicit CoverTree(std::vector<std::int64_t> edges)
-        : edges_(std::move(edges)), count_(4 * edges_.size()), covered_(4 * edges_.size()) {}
+        : edges_(std::move(edges)), nodes_(4 * edges_.size()) {}
 
     // Adds `delta` to the cover of the intervals [from, to) (indices into the edges).
     void add(std::size_t from, std::size_t to, int delta) {
         if (from < to)
             add(1, 0, intervals(), from, to, delta);
     }
-    std::int64_t covered() const { return covered_[1]; }
+    std::int64_t covered() const { return nodes_[1].covered; }
     // The first row not covered; only asked when covered() is less than the whole span.
     std::int64_t firstUncovered() const {
         std::size_t node = 1, low = 0, high = intervals();
         while (high - low > 1) {
             const std::size_t middle = (low + high) / 2;
-            if (covered_[2 * node] < edges_[middle] - edges_[low]) {
+            if (nodes_[2 * node].covered < edges_[middle] - edges_[low]) {
                 node = 2 * node;
                 high = middle;
             } else {
@@ -40,8 +40,9 @@ private:
     std::size_t intervals() const { return edges_.size() - 1; }
     void add(std::size_t node, std::size_t low, std::size_t high, std::size_t from, std::size_t to,
              int delta) {
+        Node& here = nodes_[node];
         if (from <= low && high <= to) {
-            count_[node] += delta;
+            here.count += delta;
         } else {
             const std::size_t middle = (low + high) / 2;
             if (from < middle)
@@ -49,17 +50,21 @@ private:
             if (middle < to)
                 add(2 * node + 1, middle, high, from, to, delta);
         }
-        if (count_[node] > 0)
-            covered_[node] = edges_[high] - edges_[low];
+        if (here.count > 0)
+            here.covered = edges_[high] - edges_[low];
         else if (high - low == 1)
-            covered_[node] = 0;
+            here.covered = 0;
         else
-            covered_[node] = covered_[2 * node] + covered_[2 * node + 1];
+            here.covered = nodes_[2 * node].covered + nodes_[2 * node + 1].covered;
     }
 
+    // Together, so that a step down the tree touches one place.
+    struct Node {
+        std::int64_t covered = 0;
+        int count = 0;
+    };
     std::vector<std::int64_t> edges_;
-    std::vector<int> count_;
-    std::vector<std::int64_t> covered_;
+    std::vector<Node> nodes_;
 };
 
 // A part's rows as indices into the row edges, entering or leaving the cover at a column.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <type_traits>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -31,7 +32,7 @@ bool fitsNarrow(std::int64_t w, std::int64_t h) {
 std::array<bool, 8> usedImages(const Mosaic& mosaic) {
     std::array<bool, 8> used{};
     for (const Placement& p : mosaic.placements)
-        if (drawnArea(p, mosaic.tiles.get()).tile)
+        if (drawnArea(p, mosaic.tiles.get()))
             used[static_cast<unsigned>(p.orientation)] = true;
     return used;
 }
@@ -295,10 +296,10 @@ std::uint64_t BlockSums::tableBytes(const Mosaic& mosaic) {
     for (unsigned o = 0; o < 8; ++o) {
         if (!used[o])
             continue;
-        const Bitmap& tile = (*mosaic.tiles)[o];
-        const std::uint64_t entries = static_cast<std::uint64_t>(tile.width() + 1) *
-                                      static_cast<std::uint64_t>(tile.height() + 1) * 3;
-        bytes += (entries + 1) * (fitsNarrow(tile.width(), tile.height()) ? 4 : 8); // + padding
+        const TileView tile = mosaic.tiles->view(o);
+        const std::uint64_t entries = static_cast<std::uint64_t>(tile.width + 1) *
+                                      static_cast<std::uint64_t>(tile.height + 1) * 3;
+        bytes += (entries + 1) * (fitsNarrow(tile.width, tile.height) ? 4 : 8); // + padding
     }
     return bytes;
 }
@@ -313,7 +314,7 @@ void BlockSums::collectDrawn() {
     for (std::size_t i = 0; i < placements_.size(); ++i) {
         const Placement& p = placements_[i];
         const Drawing drawing = drawnArea(p, tiles_.get());
-        if (!drawing.tile || drawing.area.intersected({0, 0, extent_, extent_}).isEmpty())
+        if (!drawing || drawing.area.intersected({0, 0, extent_, extent_}).isEmpty())
             continue; // never seen
         drawn_.push_back({drawing.area, p.width, p.height, static_cast<std::uint32_t>(i),
                           static_cast<std::uint8_t>(p.orientation)});
@@ -325,10 +326,10 @@ BlockSums::BlockSums(const Mosaic& mosaic) : BlockSums(mosaic, 0) {
     for (unsigned o = 0; o < 8; ++o) {
         if (!used[o])
             continue;
-        const Bitmap& tile = (*tiles_)[o];
+        const TileView tile = tiles_->view(o);
         Table& table = tables_[o];
-        table.width = tile.width();
-        table.height = tile.height();
+        table.width = tile.width;
+        table.height = tile.height;
         table.rowEntries = std::int64_t{table.width + 1} * 3;
         const auto rowEntries = static_cast<std::size_t>(table.rowEntries);
         const std::size_t entries = rowEntries * static_cast<std::size_t>(table.height + 1) + 1;
@@ -338,8 +339,14 @@ BlockSums::BlockSums(const Mosaic& mosaic) : BlockSums(mosaic, 0) {
         else
             table.wide.assign(entries, 0);
         std::vector<std::uint64_t> above(rowEntries, 0), here(rowEntries, 0);
+        std::vector<std::uint8_t> gathered(tile.rowsAreContiguous() ? 0 : rowEntries);
         for (int j = 0; j < table.height; ++j) {
             const std::uint8_t* pixels = tile.row(j);
+            if (!tile.rowsAreContiguous()) {
+                for (int i = 0; i < table.width; ++i)
+                    std::memcpy(gathered.data() + i * 3, tile.pixel(i, j), 3);
+                pixels = gathered.data();
+            }
             std::uint64_t run[3] = {0, 0, 0};
             for (int i = 0; i < table.width; ++i)
                 for (int k = 0; k < 3; ++k) {
@@ -413,7 +420,7 @@ void edgesInView(const std::vector<BlockSums::Drawn>& drawn, std::int64_t f, std
 // Fills a table of the given columns and rows of the tile image, reading its pixels up to the
 // last of them once. `sums` holds three values a column: the column sums of the rows above.
 template <class Entry>
-void fillTable(const Bitmap& tile, const std::vector<std::int32_t>& columns,
+void fillTable(const TileView& tile, const std::vector<std::int32_t>& columns,
                const std::vector<std::int32_t>& rows, std::vector<std::uint64_t>& sums,
                Entry* table) {
     const std::size_t values = columns.size() * 3;
@@ -426,7 +433,7 @@ void fillTable(const Bitmap& tile, const std::vector<std::int32_t>& columns,
                 to[e] = static_cast<Entry>(sums[e]);
             ++nextRow;
         }
-        if (nextRow == rows.size() || y == tile.height())
+        if (nextRow == rows.size() || y == tile.height)
             return;
         const std::uint8_t* pixel = tile.row(y);
         std::uint32_t run[3] = {0, 0, 0}; // a row's sums fit: 255 x 65535 < 2^32
@@ -441,6 +448,63 @@ void fillTable(const Bitmap& tile, const std::vector<std::int32_t>& columns,
                 sums[k * 3 + static_cast<std::size_t>(c)] += run[c];
         }
     }
+}
+
+// The edges of the base's columns (or rows) that the image edges `edges` fall on: e itself, or
+// n - e when the image reads that axis of the base backwards; with 0 and n, sorted, each once.
+std::vector<std::int32_t> baseEdges(const std::vector<std::int32_t>& edges, bool backwards,
+                                    std::int32_t n) {
+    std::vector<std::int32_t> result{0, n};
+    for (const std::int32_t e : edges)
+        result.push_back(backwards ? n - e : e);
+    std::sort(result.begin(), result.end());
+    result.erase(std::unique(result.begin(), result.end()), result.end());
+    return result;
+}
+
+// fillTable for a tile image read from the square base by index arithmetic (its rows not
+// contiguous), without reading the base out of order: a sum over a rectangle is the same in
+// every orientation, and the image's rectangle [0, i) x [0, j) is the base's rectangle whose
+// edges are i and j, or n minus them, on the base's axes (swapped by a quarter turn). So a
+// table of the base at those edges is filled, reading the base row by row, and each entry of
+// the image's table is the sum over its rectangle, four entries of the base's table. Exact
+// modulo the width of Entry, as the table is.
+template <class Entry>
+void fillTableFromBase(const TileView& tile, const Bitmap& base,
+                       const std::vector<std::int32_t>& columns,
+                       const std::vector<std::int32_t>& rows, Entry* table) {
+    const std::int32_t n = base.width();
+    // A quarter turn walks the base's columns along the image's rows; an axis of the base is
+    // read backwards when the step along it is negative.
+    const bool turned = tile.columnStep != 3 && tile.columnStep != -3;
+    const bool fromRight = (turned ? tile.rowStep : tile.columnStep) < 0;
+    const bool fromBottom = (turned ? tile.columnStep : tile.rowStep) < 0;
+    const std::vector<std::int32_t> xs = baseEdges(turned ? rows : columns, fromRight, n);
+    const std::vector<std::int32_t> ys = baseEdges(turned ? columns : rows, fromBottom, n);
+    const std::size_t values = xs.size() * 3;
+    std::vector<Entry> sums(values * ys.size() + 1);
+    std::vector<std::uint64_t> scratch(values);
+    fillTable(TileView{base.bits(), 3, base.stride(), n, base.height()}, xs, ys, scratch,
+              sums.data());
+    std::vector<std::size_t> xAt(static_cast<std::size_t>(n) + 1), yAt(xAt.size());
+    for (std::size_t k = 0; k < xs.size(); ++k)
+        xAt[static_cast<std::size_t>(xs[k])] = k * 3;
+    for (std::size_t k = 0; k < ys.size(); ++k)
+        yAt[static_cast<std::size_t>(ys[k])] = k * values;
+    // The entries at the two ends of the base's range [0, e) or [n - e, n).
+    const auto ends = [n](const std::vector<std::size_t>& at, std::int32_t e, bool backwards) {
+        const auto index = [&at](std::int32_t v) { return at[static_cast<std::size_t>(v)]; };
+        return backwards ? std::pair{index(n - e), index(n)} : std::pair{index(0), index(e)};
+    };
+    Entry* to = table;
+    for (const std::int32_t j : rows)
+        for (const std::int32_t i : columns) {
+            const auto [x0, x1] = ends(xAt, turned ? j : i, fromRight);
+            const auto [y0, y1] = ends(yAt, turned ? i : j, fromBottom);
+            for (std::size_t c = 0; c < 3; ++c, ++to)
+                *to = static_cast<Entry>(sums[y1 + x1 + c] - sums[y1 + x0 + c] - sums[y0 + x1 + c] +
+                                         sums[y0 + x0 + c]);
+        }
 }
 
 } // namespace
@@ -463,10 +527,10 @@ BlockSums::atFactor(const Mosaic& mosaic, int factor,
         const PixelArea seen = d.area.intersected({0, 0, reach, reach});
         if (seen.isEmpty())
             continue;
-        const Bitmap& tile = (*sums->tiles_)[d.orientation];
+        const TileView tile = sums->tiles_->view(d.orientation);
         if (columnsRead[d.orientation].empty()) {
-            columnsRead[d.orientation].assign(static_cast<std::size_t>(tile.width()) + 1, 0);
-            rowsRead[d.orientation].assign(static_cast<std::size_t>(tile.height()) + 1, 0);
+            columnsRead[d.orientation].assign(static_cast<std::size_t>(tile.width) + 1, 0);
+            rowsRead[d.orientation].assign(static_cast<std::size_t>(tile.height) + 1, 0);
         }
         markRead(xEdges, d.area.left, seen.left, seen.right, d.stretchX,
                  columnsRead[d.orientation]);
@@ -508,11 +572,16 @@ BlockSums::atFactor(const Mosaic& mosaic, int factor,
     detail::runPieces(static_cast<std::int64_t>(used.size()), nullptr, [&](std::int64_t i) {
         const std::size_t o = used[static_cast<std::size_t>(i)];
         Table& table = sums->tables_[o];
-        const Bitmap& tile = (*sums->tiles_)[o];
-        if (!table.narrow.empty())
+        const TileView tile = sums->tiles_->view(static_cast<unsigned>(o));
+        const Bitmap& base = sums->tiles_->base();
+        if (tile.rowsAreContiguous() && !table.narrow.empty())
             fillTable(tile, columns[o], rows[o], scratch[o], table.narrow.data());
-        else
+        else if (tile.rowsAreContiguous())
             fillTable(tile, columns[o], rows[o], scratch[o], table.wide.data());
+        else if (!table.narrow.empty())
+            fillTableFromBase(tile, base, columns[o], rows[o], table.narrow.data());
+        else
+            fillTableFromBase(tile, base, columns[o], rows[o], table.wide.data());
     });
     return sums;
 }

@@ -81,8 +81,9 @@ void streamBytes(std::uint8_t* to, const std::uint8_t* from, std::size_t n) {
 // The part of a placement that lands in the image. Placements that land nowhere are dropped
 // before drawing.
 struct Visible {
-    const std::uint8_t* tilePixels; // the tile's rows, tileStride bytes apart
+    const std::uint8_t* tilePixels; // the tile's first pixel; its rows tileStride bytes apart
     std::ptrdiff_t tileStride;
+    std::ptrdiff_t columnStep;           // 3, or another step for an image read from the base tile
     std::int32_t left, top;              // the placement's corner, maybe outside the image
     std::int32_t factorX, factorY;       // enlargement, >= 1
     std::int32_t fromX, toX, fromY, toY; // the visible pixels, [from, to)
@@ -132,8 +133,51 @@ struct Band {
     }
 };
 
-// Draws the rows [fromRow, toRow) of one placement.
-void drawRows(const Visible& v, const Band& band, std::int32_t fromRow, std::int32_t toRow) {
+// Draws the rows [fromRow, toRow) of a placement whose tile image is read from the base tile by
+// index arithmetic: each source row it shows is first gathered into `gathered` (a row of the
+// tile), its visible columns only, and then drawn as a row of a kept image would be.
+void drawGatheredRows(const Visible& v, const Band& band, std::int32_t fromRow, std::int32_t toRow,
+                      std::uint8_t* gathered) {
+    const auto bytes = static_cast<std::size_t>(v.toX - v.fromX) * 3;
+    const std::int64_t offset = std::int64_t{fromRow} - v.top;
+    auto sourceRow = static_cast<std::int64_t>(offset / v.factorY);
+    auto repeat = static_cast<std::int32_t>(offset % v.factorY);
+    const std::int64_t firstColumn = (std::int64_t{v.fromX} - v.left) / v.factorX;
+    const std::int64_t lastColumn = (std::int64_t{v.toX} - 1 - v.left) / v.factorX;
+    std::uint8_t* to = band.at(v.fromX, fromRow);
+    const std::uint8_t* enlarged = nullptr;
+    for (std::int32_t y = fromRow; y < toRow; ++y, to += band.stride) {
+        if (enlarged) {
+            std::memcpy(to, enlarged, bytes);
+        } else {
+            const std::uint8_t* from =
+                v.tilePixels + sourceRow * v.tileStride + firstColumn * v.columnStep;
+            for (std::int64_t c = firstColumn; c <= lastColumn; ++c, from += v.columnStep) {
+                gathered[c * 3] = from[0];
+                gathered[c * 3 + 1] = from[1];
+                gathered[c * 3 + 2] = from[2];
+            }
+            if (v.factorX == 1)
+                copyBytes(to, gathered + (std::ptrdiff_t{v.fromX} - v.left) * 3, bytes);
+            else
+                enlargeRow(gathered, v, to);
+        }
+        enlarged = to;
+        if (++repeat == v.factorY) {
+            repeat = 0;
+            ++sourceRow;
+            enlarged = nullptr;
+        }
+    }
+}
+
+// Draws the rows [fromRow, toRow) of one placement; `gathered` is scratch of a tile row.
+void drawRows(const Visible& v, const Band& band, std::int32_t fromRow, std::int32_t toRow,
+              std::uint8_t* gathered) {
+    if (v.columnStep != 3) {
+        drawGatheredRows(v, band, fromRow, toRow, gathered);
+        return;
+    }
     const auto bytes = static_cast<std::size_t>(v.toX - v.fromX) * 3;
     // The first source row, and how many rows above have already shown it.
     const std::int64_t offset = std::int64_t{fromRow} - v.top;
@@ -180,6 +224,7 @@ struct WorkerScratch {
     std::vector<std::uint32_t> merged;   // the next band's list while it is being made
     std::vector<std::uint8_t> covered;   // one byte per column: see fillGaps
     std::vector<std::uint8_t> band;      // one band, when it is not drawn into the target
+    std::vector<std::uint8_t> gathered;  // a tile row read from the base tile, when one is
 };
 
 // Everything a drawing of one window of the full-size image needs besides the target,
@@ -221,7 +266,7 @@ void clipPlacements(const Mosaic& mosaic, RenderPlan& plan) {
     for (const Placement& p : mosaic.placements) {
         const Drawing drawing = drawnArea(p, mosaic.tiles.get());
         const PixelArea seen = drawing.area.intersected(window);
-        if (!drawing.tile || seen.isEmpty())
+        if (!drawing || seen.isEmpty())
             continue;
         const auto fromX = static_cast<std::int32_t>(seen.left);
         const auto fromY = static_cast<std::int32_t>(seen.top);
@@ -229,8 +274,9 @@ void clipPlacements(const Mosaic& mosaic, RenderPlan& plan) {
         const auto toY = static_cast<std::int32_t>(seen.bottom);
         const std::int32_t firstBand = (fromY - plan.top) / plan.bandRows;
         const std::int32_t lastBand = (toY - 1 - plan.top) / plan.bandRows;
-        plan.visible.push_back({drawing.tile->bits(), drawing.tile->stride(), p.x, p.y, p.width,
-                                p.height, fromX, toX, fromY, toY, firstBand, lastBand});
+        plan.visible.push_back({drawing.tile.origin, drawing.tile.rowStep, drawing.tile.columnStep,
+                                p.x, p.y, p.width, p.height, fromX, toX, fromY, toY, firstBand,
+                                lastBand});
         plan.longestSpan = std::max(plan.longestSpan, lastBand - firstBand);
     }
     if (plan.visible.size() >= std::numeric_limits<std::uint32_t>::max())
@@ -259,8 +305,15 @@ void prepareScratch(const Mosaic& mosaic, bool scratchBands, RenderPlan& plan) {
 
     const auto workers = static_cast<std::size_t>(detail::workerCount());
     const std::int64_t stride = Bitmap::strideFor(plan.width());
+    // A tile image read from the base by index arithmetic needs a row of scratch.
+    const bool gathers = std::any_of(plan.visible.begin(), plan.visible.end(),
+                                     [](const Visible& v) { return v.columnStep != 3; });
+    const std::size_t tileRow =
+        gathers ? std::size_t{3} * static_cast<std::size_t>(mosaic.tiles->base().width()) : 0;
     plan.workers.resize(workers);
     for (WorkerScratch& w : plan.workers) {
+        if (w.gathered.size() < tileRow)
+            w.gathered.resize(tileRow);
         w.touching.reserve(plan.visible.size());
         w.merged.reserve(plan.visible.size());
         w.covered.resize(width);
@@ -317,7 +370,7 @@ void fillGaps(const RenderPlan& plan, const std::vector<std::uint32_t>& touching
 // starting at the last one that covers the whole band (what lies under it would not show).
 // `touching` may hold placements that miss the band's rows; they are passed over.
 inline void drawBandLoop(const RenderPlan& plan, const std::vector<std::uint32_t>& touching,
-                         const Band& band, std::uint8_t* covered) {
+                         const Band& band, WorkerScratch& scratch) {
     const std::int32_t fromRow = band.firstRow;
     const std::int32_t toRow = band.firstRow + band.rows;
     std::size_t first = touching.size();
@@ -328,7 +381,7 @@ inline void drawBandLoop(const RenderPlan& plan, const std::vector<std::uint32_t
         --first;
     }
     if (first == 0)
-        fillGaps(plan, touching, band, covered);
+        fillGaps(plan, touching, band, scratch.covered.data());
     else
         --first;
     for (std::size_t i = first; i < touching.size(); ++i) {
@@ -336,7 +389,7 @@ inline void drawBandLoop(const RenderPlan& plan, const std::vector<std::uint32_t
         const std::int32_t from = std::max(fromRow, v.fromY);
         const std::int32_t to = std::min(toRow, v.toY);
         if (from < to)
-            drawRows(v, band, from, to);
+            drawRows(v, band, from, to, scratch.gathered.data());
     }
 }
 
@@ -344,20 +397,20 @@ inline void drawBandLoop(const RenderPlan& plan, const std::vector<std::uint32_t
 // version this run uses.
 ORNAMO_WIDE_VERSION void drawBandWide(const RenderPlan& plan,
                                       const std::vector<std::uint32_t>& touching, const Band& band,
-                                      std::uint8_t* covered) {
-    drawBandLoop(plan, touching, band, covered);
+                                      WorkerScratch& scratch) {
+    drawBandLoop(plan, touching, band, scratch);
 }
 __attribute__((flatten)) void drawBandPortable(const RenderPlan& plan,
                                                const std::vector<std::uint32_t>& touching,
-                                               const Band& band, std::uint8_t* covered) {
-    drawBandLoop(plan, touching, band, covered);
+                                               const Band& band, WorkerScratch& scratch) {
+    drawBandLoop(plan, touching, band, scratch);
 }
 void drawBand(const RenderPlan& plan, const std::vector<std::uint32_t>& touching, const Band& band,
-              std::uint8_t* covered) {
+              WorkerScratch& scratch) {
     if (detail::wideVectors())
-        drawBandWide(plan, touching, band, covered);
+        drawBandWide(plan, touching, band, scratch);
     else
-        drawBandPortable(plan, touching, band, covered);
+        drawBandPortable(plan, touching, band, scratch);
 }
 
 // Keeps the list of the placements that touch a band, in list order, as the band moves down.
@@ -431,11 +484,11 @@ void drawBands(RenderPlan& plan, std::int32_t firstBand, std::int32_t endBand,
         std::uint8_t* targetRow = target.pixels + (fromRow - plan.top) * target.stride;
         if (target.streamed) {
             const Band buffer{scratch.band.data(), target.stride, fromRow, rows, plan.left};
-            drawBand(plan, touching.at(band), buffer, scratch.covered.data());
+            drawBand(plan, touching.at(band), buffer, scratch);
             streamBytes(targetRow, buffer.pixels, static_cast<std::size_t>(target.stride * rows));
         } else {
             drawBand(plan, touching.at(band), {targetRow, target.stride, fromRow, rows, plan.left},
-                     scratch.covered.data());
+                     scratch);
         }
     }
 }
@@ -457,7 +510,7 @@ void drawReducedRows(RenderPlan& plan, std::int32_t factor, std::int32_t fromVie
         const std::int32_t first = std::max(fromRow, plan.bandTop(band));
         const std::int32_t end = std::min(toRow, plan.bandTop(band) + plan.bandRows);
         const Band buffer{scratch.band.data(), stride, first, end - first, plan.left};
-        drawBand(plan, touching.at(band), buffer, scratch.covered.data());
+        drawBand(plan, touching.at(band), buffer, scratch);
         for (std::int32_t row = first; row < end;) {
             const std::int32_t block = (row - plan.top) / factor;
             const std::int32_t blockTop = plan.top + block * factor;

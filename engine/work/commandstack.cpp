@@ -35,6 +35,49 @@ std::int64_t reachOf(const Mosaic& mosaic) {
     return reach;
 }
 
+// The placements at an extreme of some field or far edge (x, y, width, height, x + width T,
+// y + height T), in their order. Each value of a one-part substitution's result is one field or
+// far edge of the mosaic, or E minus one, stretched and shifted, so the images of these
+// placements are again at every extreme of the result: the bound, which looks at the extremes
+// only, judges a run of one-part substitutions on them exactly as on the whole mosaic.
+Mosaic witnessesOf(const Mosaic& mosaic) {
+    const std::vector<Placement>& list = mosaic.placements;
+    const std::int64_t t = mosaic.tileSize;
+    const auto value = [t](const Placement& p, int quantity) -> std::int64_t {
+        switch (quantity) {
+        case 0:
+            return p.x;
+        case 1:
+            return p.y;
+        case 2:
+            return p.width;
+        case 3:
+            return p.height;
+        case 4:
+            return p.x + std::int64_t{p.width} * t;
+        default:
+            return p.y + std::int64_t{p.height} * t;
+        }
+    };
+    std::vector<std::ptrdiff_t> chosen;
+    for (int quantity = 0; quantity < 6; ++quantity) {
+        const auto [low, high] = std::minmax_element(
+            list.begin(), list.end(), [&](const Placement& a, const Placement& b) {
+                return value(a, quantity) < value(b, quantity);
+            });
+        chosen.push_back(low - list.begin());
+        chosen.push_back(high - list.begin());
+    }
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    Mosaic witnesses;
+    witnesses.scale = mosaic.scale;
+    witnesses.tileSize = mosaic.tileSize;
+    for (const std::ptrdiff_t i : chosen)
+        witnesses.placements.push_back(list[static_cast<std::size_t>(i)]);
+    return witnesses;
+}
+
 } // namespace
 
 void undoSubstitution(const Mosaic& pattern, Mosaic& mosaic) {
@@ -140,8 +183,7 @@ void CommandStackModel::emptyList(std::string_view editText) {
 Outcome CommandStackModel::applyCommand(int n) {
     std::shared_ptr<const Command> command = commandAt(n);
     std::int64_t reach = 0;
-    if (Outcome refused = refusal(state_, command.get(), &reach);
-        refused.refusal != Refusal::None)
+    if (Outcome refused = refusal(state_, command.get(), &reach); refused.refusal != Refusal::None)
         return refused;
     const std::int64_t extent = state_.mosaic.extent() * command->pattern.scale;
     if (!memoryCheck_(extent, appliedFactor(state_.shrinkFactor, command->pattern.scale, noScale_),
@@ -264,6 +306,17 @@ Outcome CommandStackModel::replay(std::shared_ptr<const CommandSlots> commands, 
     ResetMosaic(work.mosaic);
     work.shrinkFactor = state_.stack.empty() ? state_.shrinkFactor : 1;
     work.stack.reserve(state_.stack.size());
+    // A run of one-part entries is judged on the witnesses of the mosaic (witnessesOf()) and
+    // applied to every placement in one walk, by the composed map of its substitutions.
+    State run;
+    bool inRun = false;
+    PlacementMap pending;
+    const auto endRun = [&] {
+        if (inRun)
+            applyMap(pending, work.mosaic.placements);
+        work.mosaic.scale = inRun ? run.mosaic.scale : work.mosaic.scale;
+        inRun = false;
+    };
     for (std::size_t i = 0; i < state_.stack.size(); ++i) {
         const StackEntry& entry = state_.stack[i];
         const int n = entry.command;
@@ -271,10 +324,19 @@ Outcome CommandStackModel::replay(std::shared_ptr<const CommandSlots> commands, 
         std::shared_ptr<const Command> command;
         if (!empty)
             command = {commands, &(*commands)[static_cast<std::size_t>(n - 1)]};
+        const bool onePart = command && command->pattern.placements.size() == 1;
+        if (onePart && !inRun) {
+            run.mosaic = witnessesOf(work.mosaic);
+            pending = identityMap();
+            inRun = true;
+        } else if (!onePart) {
+            endRun();
+        }
+        const State& judged = inRun ? run : work;
         std::int64_t reach = 0;
-        Outcome refused = refusal(work, command.get(), &reach);
+        Outcome refused = refusal(judged, command.get(), &reach);
         if (refused.refusal == Refusal::None && i + 1 == state_.stack.size()) {
-            const std::int64_t extent = work.mosaic.extent() * command->pattern.scale;
+            const std::int64_t extent = judged.mosaic.extent() * command->pattern.scale;
             if (!memoryCheck_(extent,
                               appliedFactor(work.shrinkFactor, command->pattern.scale, noScale_),
                               noScale_))
@@ -284,8 +346,18 @@ Outcome CommandStackModel::replay(std::shared_ptr<const CommandSlots> commands, 
             refused.detail.entry = EntryAt{i, n, entry.name(), empty};
             return refused;
         }
-        apply(work, n, std::move(command), reach);
+        if (!inRun) {
+            apply(work, n, std::move(command), reach);
+            continue;
+        }
+        const Mosaic& pattern = command->pattern;
+        pending = composed(
+            pending, partMap(pattern.placements.front(), run.mosaic.extent(), run.mosaic.tileSize));
+        SubstituteCommand(pattern, run.mosaic);
+        work.shrinkFactor = appliedFactor(work.shrinkFactor, pattern.scale, noScale_);
+        work.stack.push_back({static_cast<std::uint8_t>(n), std::move(command), reach});
     }
+    endRun();
 
     commands_ = std::move(commands);
     state_ = std::move(work);
@@ -307,6 +379,14 @@ Outcome CommandStackModel::resetAfterHierarchyLoad() {
 }
 
 Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
+    return changeBaseTileFrom(squareTile, nullptr);
+}
+
+Outcome CommandStackModel::changeBaseTile(Bitmap&& squareTile) {
+    return changeBaseTileFrom(squareTile, &squareTile);
+}
+
+Outcome CommandStackModel::changeBaseTileFrom(const Bitmap& squareTile, Bitmap* movable) {
     const std::int64_t w = squareTile.width();
     if (squareTile.isEmpty() || squareTile.width() != squareTile.height())
         return {false, Refusal::TileUnusable};
@@ -326,11 +406,8 @@ Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
                 Refusal::MosaicTooLarge,
                 {{Limit::Coordinate, reach / t * w, int32Limit / 2}, {}}};
 
-    const std::uint64_t tileBytes = 8 * Bitmap::bytesFor(w, w);
-    std::uint64_t heldTileBytes = 0;
-    if (mosaic.tiles)
-        for (const Bitmap& tile : *mosaic.tiles)
-            heldTileBytes += tile.capacityBytes();
+    const std::uint64_t tileBytes = TileSet::bytesFor(w);
+    const std::uint64_t heldTileBytes = mosaic.tiles ? mosaic.tiles->heldBytes() : 0;
     if (!fitsInMemory(tileBytes, heldTileBytes) ||
         !memoryCheck_(newExtent, state_.shrinkFactor, noScale_))
         return {false, Refusal::NotEnoughMemory};
@@ -338,7 +415,10 @@ Outcome CommandStackModel::changeBaseTile(const Bitmap& squareTile) {
     std::shared_ptr<TileSet> tiles;
     try {
         tiles = std::make_shared<TileSet>();
-        BuildTileSet(*tiles, squareTile);
+        if (movable)
+            BuildTileSet(*tiles, std::move(*movable));
+        else
+            BuildTileSet(*tiles, squareTile);
     } catch (const std::bad_alloc&) {
         return {false, Refusal::NotEnoughMemory};
     }

@@ -155,6 +155,9 @@ public:
     /// range (Refusal::MosaicTooLarge), tile images or render images that would not
     /// fit (Refusal::NotEnoughMemory).
     Outcome changeBaseTile(const Bitmap& squareTile);
+    /// The same, taking the tile's pixels over instead of copying them (a large tile is not
+    /// held twice); `squareTile` is left as it was when the change is refused.
+    Outcome changeBaseTile(Bitmap&& squareTile);
 
     /// Puts `commands` in place of the twelve slots. The stack, the mosaic and the list stay: each
     /// entry keeps the pattern and the name it was applied with, so undo and the edits stay
@@ -170,7 +173,7 @@ public:
     /// Puts a tile set that changeBaseTile() built in place, its tile size with it, leaving the
     /// placements as they are: only for restore() to follow.
     void useTiles(std::shared_ptr<TileSet> tiles) {
-        state_.mosaic.tileSize = static_cast<std::uint16_t>((*tiles)[0].width());
+        state_.mosaic.tileSize = static_cast<std::uint16_t>(tiles->base().width());
         state_.mosaic.tiles = std::move(tiles);
     }
 
@@ -228,6 +231,8 @@ public:
     void restore(const Snapshot& snapshot);
 
 private:
+    // changeBaseTile() of `squareTile`, whose pixels are taken over when `movable` is it.
+    Outcome changeBaseTileFrom(const Bitmap& squareTile, Bitmap* movable);
     // The part of the state the editing operations work on as a copy, committed only when
     // every step was accepted.
     struct State {

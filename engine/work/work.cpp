@@ -148,14 +148,14 @@ Work::Work(ViewLimits limits) : view_(limits), rules_(std::make_shared<const Rul
 }
 
 const Bitmap& Work::baseTile() const {
-    return (*model_.mosaic().tiles)[0];
+    return model_.mosaic().tiles->base();
 }
 
 // ---- Starting ----
 
-Outcome Work::start(const Bitmap& squareTile, Color gapColor, Progress* progress) {
+Outcome Work::start(Bitmap squareTile, Color gapColor, Progress* progress) {
     CommandStackModel before = model_;
-    const Outcome built = model_.changeBaseTile(squareTile);
+    const Outcome built = model_.changeBaseTile(std::move(squareTile));
     if (built.refusal != Refusal::None)
         return built;
     model_.setGapColor(gapColor);
@@ -261,8 +261,7 @@ void Work::trimHistory() {
         std::uint64_t bytes = 0;
         for (const State& state : states_) {
             if (state.tiles && counted.insert(state.tiles.get()).second)
-                for (const Bitmap& tile : *state.tiles)
-                    bytes += tile.capacityBytes();
+                bytes += state.tiles->heldBytes();
             if (state.rules && countedRules.insert(state.rules.get()).second)
                 bytes += rulesBytes(*state.rules);
         }

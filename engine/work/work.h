@@ -109,9 +109,9 @@ public:
 
     /// A new work on `squareTile` with gaps of `gapColor`: an empty stack, factor 1, the view the
     /// tile itself at its own size. The rules stay; the history starts afresh. Refused as
-    /// changeBaseTile().
-    Outcome start(const Bitmap& squareTile, Color gapColor = 0xFFFFFF,
-                  Progress* progress = nullptr);
+    /// changeBaseTile(). The tile is taken by value, so that a temporary is taken over and a
+    /// large tile is not held twice.
+    Outcome start(Bitmap squareTile, Color gapColor = 0xFFFFFF, Progress* progress = nullptr);
     /// Puts `rules` in the slots, keeping the stack (as the rules read at start-up are put).
     void useRules(std::shared_ptr<const Rules> rules);
 

@@ -78,7 +78,7 @@ void expectViews(const Mosaic& m, const std::vector<int>& factors, std::mt19937&
 
 const std::vector<Recipe> recipes = {
     {"turnsOfOneTile", 7, 6, false, 40, 3, {2, 3, 4, 5, 7, 13, 41, 42, 60}},
-    {"unrelatedImages", 5, 9, true, 30, 4, {2, 3, 6, 9, 11, 44, 45}},
+    {"turnsByArithmetic", 5, 9, true, 30, 4, {2, 3, 6, 9, 11, 44, 45}},
     {"onePixelTile", 1, 37, true, 60, 12, {2, 3, 5, 36, 37}},
     {"manySmallEvenTiles", 8, 8, false, 150, 2, {2, 4, 8, 16, 31, 63, 64}},
     {"fewWideStretches", 3, 20, true, 12, 25, {2, 7, 19, 30}},

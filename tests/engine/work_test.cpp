@@ -318,44 +318,24 @@ TEST_F(Replay, GivesWhatApplyingByHandGivesAsOneStep) {
 
 // A replay that cannot be done changes nothing and names the entry it stopped at.
 TEST_F(Replay, ARefusalChangesNothingAndNamesTheEntry) {
-    const std::string nine = "Devät\nscale: 1\nitem: 9\n" + [] {
-        std::string parts;
-        for (int i = 0; i < 9; ++i)
-            parts += "0 0 1 1 R0\n";
-        return parts;
-    }();
-    struct Row {
+    const std::string one = "A\nscale: 2\nitem: 1\n0 0 1 1 R0\n\n";
+    const std::string zeroWide = "B\nscale: 2\nitem: 1\n0 0 0 1 R0\n";
+    std::string nine = "Devät\nscale: 1\nitem: 9\n";
+    for (int i = 0; i < 9; ++i)
+        nine += "0 0 1 1 R0\n";
+    const Excess tooMany{Limit::Placements, 9 * 9 * 9 * 9 * 9 * 9, 65535};
+    const struct Row {
         const char* label;
         std::string rules;
-        bool memoryFits;
         Refusal refusal;
         std::size_t entry; // its place, 0 = the oldest
         bool slotEmpty;
         Excess excess;
-    };
-    const Row rows[] = {
-        {"slot now empty",
-         "A\nscale: 2\nitem: 1\n0 0 1 1 R0\n",
-         true,
-         Refusal::CommandUnusable,
-         1,
-         true,
-         {}},
-        {"first part of width 0",
-         "A\nscale: 2\nitem: 1\n0 0 1 1 R0\n\nB\nscale: 2\nitem: 1\n0 0 0 1 R0\n",
-         true,
-         Refusal::CommandUnusable,
-         1,
-         false,
-         {}},
-        {"too many placements",
-         nine + "\n" + nine,
-         true,
-         Refusal::MosaicTooLarge,
-         5,
-         false,
-         {Limit::Placements, 9 * 9 * 9 * 9 * 9 * 9, 65535}},
-        {"not enough memory", rulesC, false, Refusal::NotEnoughMemory, 5, false, {}},
+    } rows[] = {
+        {"slot now empty", one, Refusal::CommandUnusable, 1, true, {}},
+        {"first part of width 0", one + zeroWide, Refusal::CommandUnusable, 1, false, {}},
+        {"too many placements", nine + "\n" + nine, Refusal::MosaicTooLarge, 5, false, tooMany},
+        {"not enough memory", rulesC, Refusal::NotEnoughMemory, 5, false, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -364,7 +344,9 @@ TEST_F(Replay, ARefusalChangesNothingAndNamesTheEntry) {
             ASSERT_TRUE(work.applyCommand(n).render);
         const Seen before = seen(work);
         const std::size_t history = work.historySize();
-        work.setMemoryCheck([&](std::int64_t, std::int32_t, bool) { return row.memoryFits; });
+        work.setMemoryCheck([&](std::int64_t, std::int32_t, bool) {
+            return row.refusal != Refusal::NotEnoughMemory;
+        });
         const Outcome outcome = work.replayWithRules(rulesFromBytes(row.rules, "x.hrh"));
         work.setMemoryCheck([](std::int64_t, std::int32_t, bool) { return true; });
         EXPECT_FALSE(outcome.render);
@@ -381,21 +363,3 @@ TEST_F(Replay, ARefusalChangesNothingAndNamesTheEntry) {
 
 } // namespace
 } // namespace ornamo
-
-// "Prispôsob oknu": the least whole factor from 1 to 255 whose view fits; 255 when none does.
-TEST(FittingFactor, TheLeastWholeFactorThatFits) {
-    std::mt19937 random(7);
-    std::uniform_int_distribution<std::int64_t> extents(1, 300000);
-    std::uniform_int_distribution<int> rooms(0, 2000);
-    for (int i = 0; i < 2000; ++i) {
-        const std::int64_t extent = extents(random);
-        const int width = rooms(random);
-        const int height = rooms(random);
-        const std::int32_t factor = ornamo::fittingFactor(extent, width, height);
-        const auto fits = [&](std::int64_t f) { return extent / f <= std::min(width, height); };
-        ASSERT_GE(factor, 1);
-        ASSERT_LE(factor, 255);
-        EXPECT_TRUE(fits(factor) || factor == 255) << extent << " in " << width << "x" << height;
-        EXPECT_TRUE(factor == 1 || !fits(factor - 1)) << extent << " in " << width << "x" << height;
-    }
-}

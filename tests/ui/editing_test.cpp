@@ -352,12 +352,12 @@ TEST(Tile, ANewTileIsCroppedAndShownOrIsRefused) {
             ornamo::Bitmap expected(side, side);
             expected.draw(loaded, -row.keptLeft, 0);
             EXPECT_EQ(window->model().mosaic().tileSize, side);
-            EXPECT_EQ((*window->model().mosaic().tiles)[0], expected);
+            EXPECT_EQ(window->model().mosaic().tiles->base(), expected);
             EXPECT_EQ(window->view().mosaic().extent(), 4 * side);
             EXPECT_EQ(wholeView(window->view()).width(), side); // the factor stays 4
         } else {
             EXPECT_EQ(window->model().mosaic().tileSize, 40);
-            EXPECT_EQ((*window->model().mosaic().tiles)[0], numberedImage(40, 40));
+            EXPECT_EQ(window->model().mosaic().tiles->base(), numberedImage(40, 40));
             EXPECT_EQ(window->model().mosaic().placements, placements);
             EXPECT_EQ(wholeView(window->view()), view);
         }

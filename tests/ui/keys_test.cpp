@@ -11,7 +11,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QScrollBar>
-#include <QWheelEvent>
 
 using namespace windowtest;
 
@@ -151,33 +150,6 @@ TEST(MenuKeys, CtrlZoomKeysStepTheFactor) {
     for (const auto& step : steps) {
         press(*window, step.key);
         EXPECT_EQ(window->model().shrinkFactor(), step.factor) << step.key.key();
-    }
-}
-
-// Ctrl+wheel keeps the mosaic point under the pointer, in view pixels.
-TEST(MenuKeys, CtrlWheelZoomsAboutThePointer) {
-    auto folder = standardFolder();
-    auto window = startWindow(*folder);
-    for (int i = 0; i < 5; ++i)
-        click(*window, "com1");
-    for (int i = 0; i < 3; ++i)
-        click(*window, "Button2"); // factor 4: a 320-pixel view, then 640 and 1280
-    auto* image = child<QWidget>(*window, "Image1");
-    auto* across = child<QScrollBar>(*window, "ScrollBar1");
-    auto* down = child<QScrollBar>(*window, "ScrollBar2");
-    for (const QPoint pointer : {QPoint(30, 50), QPoint(120, 10)}) {
-        const std::int32_t before = window->view().factor();
-        const int x0 = across->isVisible() ? across->value() : 0;
-        const int y0 = down->isVisible() ? down->value() : 0;
-        const QPoint mosaicPoint = (QPoint(x0, y0) + pointer) * before;
-        QWheelEvent wheel(pointer, image->mapToGlobal(pointer), {}, {0, 120}, Qt::NoButton,
-                          Qt::ControlModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(image, &wheel);
-        const std::int32_t after = window->view().factor();
-        ASSERT_EQ(after, before / 2);
-        const QPoint now = (QPoint(across->value(), down->value()) + pointer) * after;
-        EXPECT_LE(std::abs(now.x() - mosaicPoint.x()), before) << pointer.x();
-        EXPECT_LE(std::abs(now.y() - mosaicPoint.y()), before) << pointer.y();
     }
 }
 

@@ -596,22 +596,19 @@ TEST(Busy, TheStackListTakesNoChoiceDuringARender) {
 TEST(View, TheOuterSizeFollowsTheFrameOnceItIsKnown) {
     OuterSizeFit fit({525, 460}, {188, 460});
     const struct {
-        const char* when;
-        QSize frame, client;
-        QSize minimum;
+        QSize frame, client, minimum;
         std::optional<QSize> resize;
     } steps[] = {
-        {"shown, not framed yet", {0, 0}, {525, 460}, {188, 460}, QSize(525, 460)},
-        {"framed later", {2, 25}, {525, 460}, {186, 435}, QSize(523, 435)},
-        {"the same frame again", {2, 25}, {523, 435}, {186, 435}, std::nullopt},
-        {"another theme", {10, 40}, {523, 435}, {178, 420}, QSize(515, 420)},
-        {"resized by the user", {10, 40}, {700, 500}, {178, 420}, std::nullopt},
-        {"then framed anew", {4, 30}, {700, 500}, {184, 430}, std::nullopt},
+        {{0, 0}, {525, 460}, {188, 460}, QSize(525, 460)},   // shown, not framed yet
+        {{2, 25}, {525, 460}, {186, 435}, QSize(523, 435)},  // framed later
+        {{2, 25}, {523, 435}, {186, 435}, std::nullopt},     // the same frame again
+        {{10, 40}, {523, 435}, {178, 420}, QSize(515, 420)}, // another theme
+        {{10, 40}, {700, 500}, {178, 420}, std::nullopt},    // resized by the user
+        {{4, 30}, {700, 500}, {184, 430}, std::nullopt},     // then framed anew: the size stays
     };
     for (const auto& step : steps) {
-        SCOPED_TRACE(step.when);
         const OuterSizeFit::ClientSizes sizes = fit.frameSeen(step.frame, step.client);
-        EXPECT_EQ(sizes.minimum, step.minimum);
-        EXPECT_EQ(sizes.resize, step.resize);
+        EXPECT_EQ(sizes.minimum, step.minimum) << step.frame.width();
+        EXPECT_EQ(sizes.resize, step.resize) << step.frame.width();
     }
 }

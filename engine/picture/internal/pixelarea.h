@@ -29,8 +29,11 @@ struct PixelArea {
 
 /// What a placement draws: the tile image it shows and its whole rectangle, before clipping.
 struct Drawing {
-    const Bitmap* tile = nullptr; // null when the placement draws nothing
+    TileView tile; // empty when the placement draws nothing
     PixelArea area;
+
+    /// Whether the placement draws anything.
+    explicit operator bool() const { return !tile.isEmpty(); }
 };
 
 /// What `p` draws from `tiles`: nothing for an orientation above 7, a width or height of 0 or
@@ -40,12 +43,12 @@ inline Drawing drawnArea(const Placement& p, const TileSet* tiles) {
     const auto o = static_cast<unsigned>(p.orientation);
     if (!tiles || o > 7 || p.width <= 0 || p.height <= 0)
         return {};
-    const Bitmap& tile = (*tiles)[o];
+    const TileView tile = tiles->view(o);
     if (tile.isEmpty())
         return {};
-    return {&tile,
-            {p.x, p.y, std::int64_t{p.x} + std::int64_t{p.width} * tile.width(),
-             std::int64_t{p.y} + std::int64_t{p.height} * tile.height()}};
+    return {tile,
+            {p.x, p.y, std::int64_t{p.x} + std::int64_t{p.width} * tile.width,
+             std::int64_t{p.y} + std::int64_t{p.height} * tile.height}};
 }
 
 } // namespace ornamo
