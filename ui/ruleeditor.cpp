@@ -40,15 +40,19 @@ void RuleEditor::setPattern(const ornamo::Mosaic& pattern) {
 }
 
 void RuleEditor::setTiles(std::shared_ptr<const ornamo::TileSet> tiles) {
+    if (tiles == tiles_)
+        return;
     tiles_ = std::move(tiles);
     for (std::size_t i = 0; i < tileImages_.size(); ++i) {
         tileImages_[i] = QImage();
         if (!tiles_)
             continue;
-        const ornamo::Bitmap& image = (*tiles_)[i];
-        // A view of the engine's pixels; the tile set is kept alive beside it.
+        const ornamo::Bitmap image = tiles_->image(static_cast<unsigned>(i));
+        // Kept small: a cell is never drawn larger than the widget.
         tileImages_[i] = QImage(image.bits(), image.width(), image.height(),
-                                static_cast<qsizetype>(image.stride()), QImage::Format_RGB888);
+                                static_cast<qsizetype>(image.stride()), QImage::Format_RGB888)
+                             .scaled(std::min(image.width(), 256), std::min(image.height(), 256))
+                             .copy();
     }
     update();
 }
