@@ -40,6 +40,7 @@ bench:
 	@build/bench/bench/rules-bench
 	@build/bench/bench/png-bench
 	@build/bench/bench/window-bench data
+	@build/bench/bench/workshop-bench data
 	@bash bench/big-mosaics.sh build/bench
 
 # Each fuzzer runs for FUZZ_SECONDS, keeping what it finds in its corpus under build/fuzz.

@@ -17,3 +17,22 @@ QString displayName(std::string_view nameBytes);
 QString fromUtf8(std::string_view utf8);
 
 } // namespace ornamo
+
+namespace ornamo {
+
+/// How the bytes of a rule file are shown as text to edit: as UTF-8 when they are valid UTF-8,
+/// otherwise a character per byte, Windows-1250 where the code page has one and a private-use
+/// character (U+F700 + byte) where it has none, so that every byte comes back.
+enum class RuleTextCoding { Utf8, Windows1250 };
+
+/// The coding rule file bytes are shown in: UTF-8 when they are valid UTF-8.
+RuleTextCoding ruleTextCoding(std::string_view bytes);
+
+/// The text of rule file bytes (or of a name of them) in `coding`.
+QString ruleText(std::string_view bytes, RuleTextCoding coding);
+
+/// The bytes of a rule text in `coding`: ruleBytes(ruleText(b, c), c) gives b again. A
+/// character that Windows-1250 has no byte for becomes "?".
+std::string ruleBytes(const QString& text, RuleTextCoding coding);
+
+} // namespace ornamo

@@ -13,6 +13,7 @@
 #include "messages.h"
 #include "outersize.h"
 #include "viewpane.h"
+#include "workshop.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -261,6 +262,8 @@ std::span<const MainWindow::MenuRow> MainWindow::menuTable() {
         {Item, "UlozPracu1", "Ulož prácu", "F2", &MainWindow::UlozPracu1Click, WhenIdle},
         {Item, "UlozPracuAko1", "Ulož prácu ako…", "Shift+F2", &MainWindow::UlozPracuAko1Click,
          WhenIdle},
+        {Separator, "N5", nullptr},
+        {Item, "DielnaPravidiel1", "Dielňa pravidiel…", "F4", &MainWindow::DielnaPravidiel1Click},
 
         {Menu, "Mosaic1", "&Mozaika"},
         {Item, "Reset1", "Reset", "Ctrl+Backspace", &MainWindow::Reset1Click, WhenIdle},
@@ -444,6 +447,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // The workshop asks about its own edits first.
+    if (workshop_ && workshop_->isVisible() && !workshop_->close()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -619,6 +627,9 @@ void MainWindow::ownKeyDown(int key, bool keypad) {
         break;
     case Qt::Key_F3:
         OtvorPracu1Click();
+        break;
+    case Qt::Key_F4:
+        DielnaPravidiel1Click();
         break;
     case Qt::Key_Escape:
         viewPane_->clearOutline();

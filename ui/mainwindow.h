@@ -48,6 +48,7 @@ class HelpWindow;
 struct HelpKey;
 class PictureSaveDialog;
 class ProgressWindow;
+class RuleWorkshop;
 class ViewPane;
 class QAction;
 class QColorDialog;
@@ -210,6 +211,12 @@ private:
     void Spat1Click();
     void Znova1Click();
     void OtvorPracu1Click();
+    /// "Dielňa pravidiel…" (F4): shows the rule workshop, with a fresh copy of the rules when it
+    /// was closed, or brings it to the front.
+    void DielnaPravidiel1Click();
+    /// The workshop's "Použiť": the rules replayed under the stack as one step of the work.
+    /// Nullopt when input is held off; a refusal is handed back, not shown here.
+    std::optional<ornamo::Outcome> replayWithRules(std::shared_ptr<const ornamo::Rules> rules);
     void UlozPracu1Click();
     void UlozPracuAko1Click();
     /// Asks whether to save a work with unsaved changes before it is lost; true when it may go
@@ -322,6 +329,7 @@ private:
     ConfirmingFileDialog* OpenDialog2 = nullptr;
     QColorDialog* ColorDialog1 = nullptr;
     ProgressWindow* ExportProgress1 = nullptr; // the export's, over the window
+    RuleWorkshop* workshop_ = nullptr;         // made the first time it is asked for
 
     // The state of the run besides the work.
     ornamo::Work work_;

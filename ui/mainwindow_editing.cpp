@@ -17,6 +17,7 @@
 #include "progresswindow.h"
 #include "viewpane.h"
 #include "workfile.h"
+#include "workshop.h"
 #include "zoom.h"
 
 #include <QColorDialog>
@@ -594,4 +595,33 @@ void MainWindow::ExportDialog1CanClose(const QString& name) {
         rememberFolder(name);
     else if (!ExportProgress1->cancelled())
         showMessage(ornamo::messages::saveFailed(name.toStdString()), this);
+}
+
+// ---- The rule workshop ----
+
+void MainWindow::DielnaPravidiel1Click() {
+    if (!workshop_)
+        workshop_ = new RuleWorkshop(
+            {[this]() -> const ornamo::Work& { return work_; },
+             [this](std::shared_ptr<const ornamo::Rules> rules) { return replayWithRules(rules); }},
+            this);
+    if (!workshop_->isVisible()) {
+        workshop_->loadFromWork();
+        workshop_->show();
+    }
+    workshop_->raise();
+    workshop_->activateWindow();
+}
+
+std::optional<ornamo::Outcome>
+MainWindow::replayWithRules(std::shared_ptr<const ornamo::Rules> rules) {
+    if (heldOff())
+        return std::nullopt;
+    ornamo::Outcome outcome;
+    runOnWork([&](ornamo::Progress* progress) {
+        outcome = work_.replayWithRules(std::move(rules), progress);
+        // The workshop shows a refusal with its numbers; here only what changed is shown.
+        return ornamo::Outcome{outcome.render, ornamo::Refusal::None};
+    });
+    return outcome;
 }

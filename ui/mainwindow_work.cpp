@@ -10,6 +10,7 @@
 #include "picturefile.h"
 #include "ruletips.h"
 #include "viewpane.h"
+#include "workshop.h"
 #include "zoom.h"
 
 #include <QAction>
@@ -258,6 +259,8 @@ void MainWindow::finish(const ornamo::Outcome& outcome) {
         showMessage(ornamo::messages::text(outcome.refusal));
     if (outcome.render)
         DrawTile(DrawMode::Show);
+    if (workshop_)
+        workshop_->workChanged();
 }
 
 // ---- The menu, the title, messages ----

@@ -4,6 +4,7 @@
 #include "choice.h"
 #include "info.h"
 #include "windowfixture.h"
+#include "workshop.h"
 
 #include <QComboBox>
 #include <QKeySequence>
@@ -96,6 +97,13 @@ TEST(MenuKeys, EveryMenuItemsKeyDoesWhatTheItemDoes) {
          },
          {},
          [&] { return window->view().factor() == 2; }}, // 640 pixels into 385
+        {"DielnaPravidiel1",
+         {},
+         {},
+         [&] {
+             const auto* workshop = window->findChild<RuleWorkshop*>();
+             return workshop && workshop->isVisible();
+         }},
         {"Ovldanie1",
          {},
          {},
