@@ -151,19 +151,20 @@ int hexDigit(char c) {
     return -1;
 }
 
+// The length of a hexadecimal prefix ("$", "x", "X", "0x" or "0X") at the start of `text`; 0
+// when it has none.
+std::size_t hexPrefixLength(std::string_view text) {
+    if (text.starts_with("0x") || text.starts_with("0X"))
+        return 2;
+    return text.starts_with('$') || text.starts_with('x') || text.starts_with('X') ? 1 : 0;
+}
+
 // One whole integer: a signed decimal within the signed 32-bit range, or a hexadecimal number
 // after "$", "x", "X", "0x" or "0X" that fits in 32 bits, taken as signed. Nothing else may
 // stand in the text.
 std::optional<std::int32_t> parseInteger(std::string_view text) {
-    std::size_t digitsAt = 0;
-    bool hex = false;
-    if (text.starts_with('$') || text.starts_with('x') || text.starts_with('X')) {
-        hex = true;
-        digitsAt = 1;
-    } else if (text.starts_with("0x") || text.starts_with("0X")) {
-        hex = true;
-        digitsAt = 2;
-    }
+    std::size_t digitsAt = hexPrefixLength(text);
+    const bool hex = digitsAt > 0;
     if (hex) {
         if (digitsAt == text.size())
             return std::nullopt;
@@ -231,17 +232,10 @@ NumberFault numberFault(std::string_view text, std::size_t& at) {
     at = 0;
     if (text.empty())
         return NumberFault::Missing;
-    std::size_t digitsAt = 0;
-    bool hex = false;
-    if (text.starts_with('$') || text.starts_with('x') || text.starts_with('X')) {
-        hex = true;
+    std::size_t digitsAt = hexPrefixLength(text);
+    const bool hex = digitsAt > 0;
+    if (!hex && (text.starts_with('+') || text.starts_with('-')))
         digitsAt = 1;
-    } else if (text.starts_with("0x") || text.starts_with("0X")) {
-        hex = true;
-        digitsAt = 2;
-    } else if (text.starts_with('+') || text.starts_with('-')) {
-        digitsAt = 1;
-    }
     if (digitsAt == text.size())
         return NumberFault::NoDigits;
     for (std::size_t i = digitsAt; i < text.size(); ++i) {
