@@ -223,11 +223,9 @@ void explainPoints(const Options& options, const Work& work, std::FILE* out) {
     const std::int64_t extent = provenance.extent();
     for (const ExplainPoint& point : options.explain)
         if (point.x >= extent || point.y >= extent)
-            throw UsageFailure{"--explain " + utf8(point.text) + ": the mosaic is " +
-                               std::to_string(extent) + " x " + std::to_string(extent) +
-                               " pixels, the point lies " +
-                               std::to_string(std::max(point.x, point.y) - extent + 1) +
-                               " pixels beyond its edge"};
+            throw UsageFailure{
+                "--explain " + utf8(point.text) + ": " +
+                messages::pointOutsideMosaic(extent, std::max(point.x, point.y) - extent + 1)};
     for (const ExplainPoint& point : options.explain)
         for (const std::string& line :
              explanationLines(provenance.explain(point.x, point.y), names))

@@ -138,6 +138,12 @@ constexpr std::string_view text(Caption caption) {
     return {};
 }
 
+/// A point asked about that lies outside the mosaic: the mosaic's side and how far beyond it.
+inline std::string pointOutsideMosaic(std::int64_t side, std::int64_t beyond) {
+    return "Bod leží mimo mozaiky: mozaika má " + groupedNumber(side) + " × " +
+           groupedNumber(side) + " bodov, bod je o " + groupedNumber(beyond) + " za jej okrajom.";
+}
+
 inline std::string openFailed(std::string_view fileName) {
     return "Zlyhalo otvorenie súboru " + std::string(fileName) + " !!!";
 }
