@@ -171,7 +171,12 @@ public:
             }
         }
     }
-    ~ChunkPipeline() {
+    ~ChunkPipeline() { stop(); }
+    ChunkPipeline(const ChunkPipeline&) = delete;
+    ChunkPipeline& operator=(const ChunkPipeline&) = delete;
+
+    // Lets the helpers finish the chunks they hold and ends them; no chunk is deflated after.
+    void stop() {
         {
             const std::lock_guard lock(mutex_);
             stopping_ = true;
@@ -179,9 +184,8 @@ public:
         queued_.notify_all();
         for (std::thread& helper : helpers_)
             helper.join();
+        helpers_.clear();
     }
-    ChunkPipeline(const ChunkPipeline&) = delete;
-    ChunkPipeline& operator=(const ChunkPipeline&) = delete;
 
     // A chunk to fill, recycled from an earlier one when there is one.
     std::unique_ptr<Chunk> fresh() {
@@ -320,13 +324,6 @@ std::array<std::uint8_t, 2> zlibHeader(int level) {
     return {static_cast<std::uint8_t>(method), static_cast<std::uint8_t>(flags)};
 }
 
-// What the calling thread carries from one band to the next: the stream's last bytes, which
-// prime the next chunk, and the picture's last row read, unfiltered.
-struct StreamTail {
-    std::vector<std::uint8_t> window;
-    std::vector<std::uint8_t> lastRow;
-};
-
 // Reads rows [first, first + rows) of the picture into the band and filters them: a row equal
 // to the one above it becomes a row of zeros under the Up filter when `filter` allows, every
 // other row keeps filter type None.
@@ -369,6 +366,149 @@ void copyDictionary(std::vector<std::uint8_t>& dictionary, const std::vector<std
                       band.rows.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
+// A PNG file on its way to the sink, in named steps: start() writes the signature and the
+// header; submitBand() reads the next band of rows into a free buffer, filters it and hands its
+// chunks to the deflating threads; writeOlderBands() writes, in order, the chunks of every band
+// but the newest as deflate finishes them (so that one band is read while the one before is
+// deflated), writeAllBands() those of the newest too; end() writes the last chunk of the file.
+// Two buffers of a band each: a band is read only into a buffer whose chunks are all written.
+// The deflating threads are stopped before the buffers they read go, whatever the order of the
+// members.
+class PngStream {
+public:
+    PngStream(const PictureSource& picture, const PngSink& sink, const PngRowsWritten& rowsWritten,
+              const PngEncoding& encoding)
+        : PngStream(picture, sink, rowsWritten, encoding.filter, layoutOf(picture, encoding)) {}
+    ~PngStream() { pipeline_.stop(); }
+    PngStream(const PngStream&) = delete;
+    PngStream& operator=(const PngStream&) = delete;
+
+    bool start() {
+        static constexpr std::uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        std::array<std::uint8_t, 13> header{};
+        putBigEndian(header.data(), static_cast<std::uint32_t>(layout_.width));
+        putBigEndian(header.data() + 4, static_cast<std::uint32_t>(layout_.height));
+        header[8] = 8; // bits per sample; colour type 2 (RGB), deflate, filter set 0, no interlace
+        header[9] = 2;
+        return sink_(signature, sizeof signature) &&
+               writeChunk(sink_, "IHDR", {{header.data(), header.size()}});
+    }
+
+    bool rowsLeft() const { return firstUnread_ < layout_.height; }
+
+    // Reads the next band (there must be rows left and a free buffer) and queues its chunks.
+    bool submitBand() {
+        if (!rowsLeft() || bandsInFlight_.size() == bands_.size())
+            return false;
+        Band& band = bands_[submittedBands_ % bands_.size()];
+        const int rows = std::min(layout_.bandRows, layout_.height - firstUnread_);
+        fillBand(band, picture_, firstUnread_, rows, filter_, lastRow_);
+        int chunks = 0;
+        for (int first = 0; first < rows; first += layout_.chunkRows, ++chunks) {
+            std::unique_ptr<Chunk> chunk = pipeline_.fresh();
+            const auto offset = layout_.rowBytes * static_cast<std::size_t>(first);
+            copyDictionary(chunk->dictionary, window_, band, offset);
+            chunk->rows = band.rows.data() + offset;
+            chunk->zeroRows = band.zeroRows.data() + first;
+            chunk->rowBytes = layout_.rowBytes;
+            chunk->rowCount = std::min(layout_.chunkRows, rows - first);
+            chunk->endRow = firstUnread_ + first + chunk->rowCount;
+            chunk->last = chunk->endRow == layout_.height;
+            pipeline_.submit(std::move(chunk));
+        }
+        std::vector<std::uint8_t> window;
+        copyDictionary(window, window_, band, band.rows.size());
+        window_.swap(window);
+        firstUnread_ += rows;
+        ++submittedBands_;
+        bandsInFlight_.push_back(chunks);
+        return true;
+    }
+
+    bool writeOlderBands() { return writeBandsBut(1); }
+    bool writeAllBands() { return writeBandsBut(0); }
+
+    bool end() { return writeChunk(sink_, "IEND", {}); }
+
+private:
+    // The sizes the stream works in, worked out before any member is made.
+    struct Layout {
+        int width, height, level;
+        std::size_t rowBytes; // a filter byte and the pixels
+        int chunkRows, bandRows;
+        int helpers; // threads that deflate beside the calling one: no more than there are chunks
+    };
+    static Layout layoutOf(const PictureSource& picture, const PngEncoding& encoding) {
+        Layout layout{};
+        layout.width = picture.width();
+        layout.height = picture.height();
+        layout.level = std::clamp(encoding.level, 1, 9);
+        layout.rowBytes = static_cast<std::size_t>(layout.width) * 3 + 1;
+        layout.chunkRows = std::min(pngChunkRows(layout.width), layout.height);
+        const int threads =
+            encoding.threads > 0
+                ? encoding.threads
+                : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        layout.bandRows = layout.chunkRows * std::max(bandChunksAtLeast, threads);
+        const int chunks = (layout.height - 1) / layout.chunkRows + 1;
+        layout.helpers = std::min(threads, chunks) - 1;
+        return layout;
+    }
+
+    PngStream(const PictureSource& picture, const PngSink& sink, const PngRowsWritten& rowsWritten,
+              PngFilter filter, const Layout& layout)
+        : picture_(picture), sink_(sink), rowsWritten_(rowsWritten), filter_(filter),
+          layout_(layout), zlibStart_(zlibHeader(layout.level)),
+          pipeline_(layout.level, layout.helpers) {}
+
+    // Writes the chunks of the oldest bands in flight, all but the newest `kept` of them.
+    bool writeBandsBut(std::size_t kept) {
+        while (bandsInFlight_.size() > kept) {
+            for (; bandsInFlight_.front() > 0; --bandsInFlight_.front())
+                if (!writeOldestChunk())
+                    return false;
+            bandsInFlight_.pop_front();
+        }
+        return true;
+    }
+
+    // Writes the oldest chunk in flight as an IDAT chunk once deflate is done with it: the
+    // file's first holds the zlib header too, and its last the Adler-32 of all the rows.
+    bool writeOldestChunk() {
+        const Chunk& chunk = pipeline_.oldest();
+        if (chunk.failed)
+            return false;
+        adler_ = adler32_combine(adler_, chunk.adler, static_cast<z_off_t>(chunk.length()));
+        std::array<std::uint8_t, 4> check{};
+        putBigEndian(check.data(), static_cast<std::uint32_t>(adler_));
+        if (!writeChunk(sink_, "IDAT",
+                        {{zlibStart_.data(), chunksWritten_ == 0 ? zlibStart_.size() : 0},
+                         {chunk.output.data(), chunk.outputLength},
+                         {check.data(), chunk.last ? check.size() : 0}}))
+            return false;
+        ++chunksWritten_;
+        const int endRow = chunk.endRow;
+        pipeline_.release();
+        return rowsWritten_(endRow);
+    }
+
+    const PictureSource& picture_;
+    const PngSink& sink_;
+    const PngRowsWritten& rowsWritten_;
+    const PngFilter filter_;
+    const Layout layout_;
+    const std::array<std::uint8_t, 2> zlibStart_;
+    std::array<Band, 2> bands_;
+    std::deque<int> bandsInFlight_; // the chunks of each band not yet written, oldest first
+    std::size_t submittedBands_ = 0;
+    int firstUnread_ = 0;
+    int chunksWritten_ = 0;
+    uLong adler_ = adler32(0, nullptr, 0);
+    std::vector<std::uint8_t> window_;  // the stream's last bytes, which prime the next chunk
+    std::vector<std::uint8_t> lastRow_; // the picture's last row read, unfiltered
+    ChunkPipeline pipeline_;
+};
+
 } // namespace
 
 int pngChunkRows(int width) {
@@ -378,88 +518,18 @@ int pngChunkRows(int width) {
 
 bool encodePng(const PictureSource& picture, const PngSink& sink, const PngRowsWritten& rowsWritten,
                PngEncoding encoding) {
-    const int width = picture.width(), height = picture.height();
-    const int level = std::clamp(encoding.level, 1, 9);
-    const int chunkRows = std::min(pngChunkRows(width), height);
-    const int chunks = (height - 1) / chunkRows + 1;
-    const int threads = encoding.threads > 0
-                            ? encoding.threads
-                            : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-
-    static constexpr std::uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::array<std::uint8_t, 13> header{};
-    putBigEndian(header.data(), static_cast<std::uint32_t>(width));
-    putBigEndian(header.data() + 4, static_cast<std::uint32_t>(height));
-    header[8] = 8; // bits per sample; colour type 2 (RGB), deflate, filter set 0, no interlace
-    header[9] = 2;
-    if (!sink(signature, sizeof signature) ||
-        !writeChunk(sink, "IHDR", {{header.data(), header.size()}}))
-        return false;
-
     try {
-        // One read while the chunks of the other are deflated. The pipeline, declared after
-        // them, stops its threads before the bands go.
-        std::array<Band, 2> bands;
-        ChunkPipeline pipeline(level, std::min(threads, chunks) - 1);
-        const auto zlibStart = zlibHeader(level);
-        uLong adler = adler32(0, nullptr, 0);
-        const int bandRows = chunkRows * std::max(bandChunksAtLeast, threads);
-        const std::size_t rowBytes = static_cast<std::size_t>(width) * 3 + 1;
-        StreamTail tail;
-        int firstUnread = 0, written = 0;
-        // Writes the oldest `count` chunks as they come out of deflate.
-        const auto writeChunks = [&](int count) {
-            for (; count > 0; --count, ++written) {
-                const Chunk& chunk = pipeline.oldest();
-                if (chunk.failed)
-                    return false;
-                adler = adler32_combine(adler, chunk.adler, static_cast<z_off_t>(chunk.length()));
-                std::array<std::uint8_t, 4> check{};
-                putBigEndian(check.data(), static_cast<std::uint32_t>(adler));
-                if (!writeChunk(sink, "IDAT",
-                                {{zlibStart.data(), written == 0 ? zlibStart.size() : 0},
-                                 {chunk.output.data(), chunk.outputLength},
-                                 {check.data(), chunk.last ? check.size() : 0}}))
-                    return false;
-                const int endRow = chunk.endRow;
-                pipeline.release();
-                if (!rowsWritten(endRow))
-                    return false;
-            }
-            return true;
-        };
-        for (int band = 0, waiting = 0; firstUnread < height || waiting > 0; ++band) {
-            int submitted = 0;
-            if (firstUnread < height) {
-                Band& filling = bands[static_cast<std::size_t>(band % 2)];
-                const int rows = std::min(bandRows, height - firstUnread);
-                fillBand(filling, picture, firstUnread, rows, encoding.filter, tail.lastRow);
-                for (int first = 0; first < rows; first += chunkRows, ++submitted) {
-                    std::unique_ptr<Chunk> chunk = pipeline.fresh();
-                    const auto offset = rowBytes * static_cast<std::size_t>(first);
-                    copyDictionary(chunk->dictionary, tail.window, filling, offset);
-                    chunk->rows = filling.rows.data() + offset;
-                    chunk->zeroRows = filling.zeroRows.data() + first;
-                    chunk->rowBytes = rowBytes;
-                    chunk->rowCount = std::min(chunkRows, rows - first);
-                    chunk->endRow = firstUnread + first + chunk->rowCount;
-                    chunk->last = chunk->endRow == height;
-                    pipeline.submit(std::move(chunk));
-                }
-                std::vector<std::uint8_t> window;
-                copyDictionary(window, tail.window, filling, filling.rows.size());
-                tail.window.swap(window);
-                firstUnread += rows;
-            }
-            // The band before this one is no longer needed once its chunks are written.
-            if (!writeChunks(waiting))
+        PngStream stream(picture, sink, rowsWritten, encoding);
+        if (!stream.start())
+            return false;
+        // Each band is read while the one before it is deflated, and that one written after.
+        while (stream.rowsLeft())
+            if (!stream.submitBand() || !stream.writeOlderBands())
                 return false;
-            waiting = submitted;
-        }
+        return stream.writeAllBands() && stream.end();
     } catch (const std::bad_alloc&) {
         return false;
     }
-    return writeChunk(sink, "IEND", {});
 }
 
 } // namespace ornamo
