@@ -228,6 +228,44 @@ void DirectStretchedView(benchmark::State& state) {
     direct(state, stretchedMosaic());
 }
 
+// A mosaic of a random tile `side` pixels wide, its eight images kept as copies or read from
+// the base, under a 3 x 3 command of nine turned parts.
+Mosaic nineTurnsOf(int side, bool copies) {
+    Bitmap tile(side, side);
+    std::mt19937 rng(42);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            tile.setPixel(x, y, rng() & 0xFFFFFF);
+    Mosaic mosaic;
+    mosaic.tiles = std::make_shared<TileSet>();
+    BuildTileSet(*mosaic.tiles, tile, copies ? TileSet::defaultCopyLimit : 0);
+    mosaic.tileSize = static_cast<std::uint16_t>(side);
+    ResetMosaic(mosaic);
+    SubstituteCommand(ninePartCommand(), mosaic);
+    return mosaic;
+}
+
+// The summed-area tables of whole tile images (a 1000-pixel tile, eight images of copies, or
+// read from the base): what a view of a new mosaic costs first.
+void FullTables(benchmark::State& state) {
+    const Mosaic mosaic = nineTurnsOf(1000, state.range(0) != 0);
+    for (auto _ : state) {
+        const BlockSums sums(mosaic);
+        benchmark::DoNotOptimize(&sums);
+    }
+}
+
+// The tables of one factor (a 2000-pixel tile, copies or read from the base), built on every
+// core: what a view at a new factor of a mosaic of large tiles costs first.
+void FactorTables(benchmark::State& state) {
+    const Mosaic mosaic = nineTurnsOf(2000, state.range(1) != 0);
+    const int factor = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        const auto sums = BlockSums::atFactor(mosaic, factor, [](std::uint64_t) { return true; });
+        benchmark::DoNotOptimize(sums.get());
+    }
+}
+
 // The factors every view benchmark is measured at.
 void overFactors(benchmark::internal::Benchmark* b) {
     for (const int factor : {2, 3, 9, 81, 243})
@@ -254,5 +292,11 @@ BENCHMARK(DirectStretchedView)
     ->UseRealTime()
     ->MinTime(1.0);
 BENCHMARK(Substitute)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FullTables)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(FactorTables)
+    ->ArgsProduct({{3, 40, 900}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->MinTime(1.0);
 
 BENCHMARK_MAIN();
