@@ -1,5 +1,6 @@
 #include "picturefile.h"
 
+#include "budgets.h"
 #include "pngencoder.h"
 
 #include <algorithm>
@@ -11,9 +12,6 @@
 namespace ornamo {
 
 namespace {
-
-// A band holds this many bytes of rows, and at least one row.
-constexpr std::size_t bandBytes = std::size_t{2} << 20;
 
 // Measured with png-bench (see the README) on the 9720-pixel mosaic and on rows of the
 // 64000-pixel one: levels 1 to 3 took half the processor time of level 6 on the first for a
@@ -57,9 +55,10 @@ std::vector<std::uint8_t> bandBuffer(std::uint64_t rowBytes, int rows) {
     return band;
 }
 
-// Rows per band for rows of `rowBytes` bytes: bandBytes' worth, at least 1, at most `height`.
+// Rows per band for rows of `rowBytes` bytes: budget::fileBand's worth, at least 1, at most
+// `height`.
 int bandRowsFor(std::uint64_t rowBytes, int height) {
-    return static_cast<int>(std::clamp<std::uint64_t>(bandBytes / rowBytes, 1, height));
+    return static_cast<int>(std::clamp<std::uint64_t>(budget::fileBand / rowBytes, 1, height));
 }
 
 // Turns the band's R,G,B rows into BMP rows: B,G,R, padding zeroed, and the band's rows in

@@ -1,5 +1,7 @@
 #include "pngencoder.h"
 
+#include "budgets.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -18,10 +20,6 @@ namespace ornamo {
 
 namespace {
 
-// The rows deflated together come to about this many bytes: enough that the sync flush and the
-// restart at each chunk cost nothing measurable, few enough that a picture of a few MB still
-// keeps every core busy.
-constexpr std::size_t chunkBytes = std::size_t{1} << 20;
 // Deflate looks back at most this far; a chunk primed with it matches as if it were not cut.
 constexpr std::size_t windowBytes = std::size_t{32} << 10;
 // The picture is read this many chunks at a time (and at least one a thread): a source that
@@ -513,7 +511,7 @@ private:
 
 int pngChunkRows(int width) {
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 3 + 1;
-    return static_cast<int>(std::max<std::size_t>(1, chunkBytes / rowBytes));
+    return static_cast<int>(std::max<std::size_t>(1, budget::pngChunk / rowBytes));
 }
 
 bool encodePng(const PictureSource& picture, const PngSink& sink, const PngRowsWritten& rowsWritten,

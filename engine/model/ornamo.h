@@ -4,6 +4,7 @@
 // placement list of a mosaic, the transforms on it and the command substitution.
 
 #include "bitmap.h"
+#include "budgets.h"
 #include "orientation.h"
 #include "refusal.h"
 
@@ -48,9 +49,8 @@ struct TileView {
 /// costs 100 MB and not 800.
 class TileSet {
 public:
-    /// The base bytes up to which the other images are kept as copies: 16 MB, a tile of 2364
-    /// pixels, whose seven copies take 112 MB.
-    static constexpr std::size_t defaultCopyLimit = std::size_t{16} << 20;
+    /// The base bytes up to which the other images are kept as copies (budget::tileCopies).
+    static constexpr std::size_t defaultCopyLimit = budget::tileCopies;
 
     /// Image 0, the base tile.
     const Bitmap& base() const { return images_[0]; }

@@ -1,6 +1,7 @@
 #include "memoryfit.h"
 
 #include "bitmap.h"
+#include "budgets.h"
 
 #include <fstream>
 #include <string>
@@ -39,8 +40,7 @@ bool fitsInMemory(std::uint64_t needed, std::uint64_t held) {
     const auto available = availableMemory();
     if (!available)
         return true;
-    // Keep a margin for the windows, the placements and the rest of the system.
-    constexpr std::uint64_t margin = std::uint64_t{256} << 20;
+    const std::uint64_t margin = budget::memoryMargin;
     const std::uint64_t usable = *available > margin ? *available - margin : 0;
     return needed - held <= usable;
 }

@@ -10,6 +10,7 @@
 // follow what is shown, not the mosaic's area.
 
 #include "bitmap.h"
+#include "budgets.h"
 #include "ornamo.h"
 #include "picturesource.h"
 #include "progress.h"
@@ -26,13 +27,13 @@ class ViewComputer;
 /// How much of a view MosaicView keeps in memory.
 struct ViewLimits {
     /// Views of at most this many bytes are computed whole and kept.
-    std::size_t heldBytes = std::size_t{64} << 20;
+    std::size_t heldBytes = budget::heldView;
     /// The most bytes of computed tiles kept for a larger view.
-    std::size_t cacheBytes = std::size_t{64} << 20;
+    std::size_t cacheBytes = budget::viewTileCache;
     /// Summed-area tables of whole tile images are built when they take at most this many
     /// bytes; for larger tiles, tables of only the tile rows and columns that the view's
     /// factor reads, for each factor shown.
-    std::size_t fullTableBytes = std::size_t{64} << 20;
+    std::size_t fullTableBytes = budget::fullTables;
 
     /// Limits under which no view is kept whole and no tile is cached: every read computes
     /// what it asks for, as a save or export that reads each band once wants it.

@@ -1,5 +1,6 @@
 #include "render.h"
 
+#include "budgets.h"
 #include "memoryfit.h"
 #include "parallel.h"
 #include "pixelarea.h"
@@ -24,20 +25,10 @@ const char* NotEnoughImageMemory::what() const noexcept {
 
 namespace {
 
-// The image is drawn in bands of whole rows, each small enough to stay in the core's cache
-// while it is filled with the gap colour and every placement touching it is blitted in list
-// order: each byte then goes out to memory once. Bands are independent, so they run on all
-// cores, and list order still decides where placements overlap.
-constexpr std::int64_t bandBytes = 192 * 1024;
+// The image is drawn in bands of whole rows (budget::renderBand bytes, or reducedRenderBand
+// when each is reduced at once), each blitted in list order. Bands are independent, so they run
+// on all cores, and list order still decides where placements overlap.
 constexpr std::int64_t maxBandRows = 64;
-// A band that is reduced as soon as it is drawn is read back from the cache at once, so it may
-// take more of it.
-constexpr std::int64_t reducedBandBytes = 512 * 1024;
-
-// A large image is drawn band by band in a small buffer that stays in the cache, and each
-// finished band is streamed out to the image past the cache: its bytes are then written to
-// memory once, without being read in first.
-constexpr std::int64_t streamedImageBytes = 16 << 20;
 
 // Copies n bytes; quick for the short rows of a tile, where a call to memcpy would cost more
 // than the copy.
@@ -249,7 +240,7 @@ struct RenderPlan {
 };
 
 // Rows a band of the window holds: enough to fill `bytes`, at most maxBandRows.
-std::int32_t rowsPerBand(std::int64_t width, std::int64_t bytes = bandBytes) {
+std::int32_t rowsPerBand(std::int64_t width, std::int64_t bytes = budget::renderBand) {
     return static_cast<std::int32_t>(
         std::clamp<std::int64_t>(bytes / std::max<std::int64_t>(width * 3, 1), 1, maxBandRows));
 }
@@ -592,7 +583,7 @@ void renderViewRect(const Mosaic& mosaic, std::int32_t factor, const ViewRect& r
 
     if (factor == 1) {
         const std::int32_t bandRows = rowsPerBand(window.width);
-        const bool streamed = stride * rect.height >= streamedImageBytes;
+        const bool streamed = stride * rect.height >= budget::streamedImage;
         planRender(mosaic, window, bandRows, streamed, plan);
         // Enough pieces of contiguous bands for the cores to share the work evenly, each long
         // enough to pay for gathering the placements that reach into its first band.
@@ -608,7 +599,7 @@ void renderViewRect(const Mosaic& mosaic, std::int32_t factor, const ViewRect& r
     }
 
     // Whole block rows in every band where they fit, so that the 2 x 2 and 3 x 3 kernels apply.
-    const std::int32_t fitting = rowsPerBand(window.width, reducedBandBytes);
+    const std::int32_t fitting = rowsPerBand(window.width, budget::reducedRenderBand);
     const bool whole = factor <= fitting;
     const std::int32_t bandRows = whole ? fitting / factor * factor : fitting;
     planRender(mosaic, window, bandRows, true, plan);

@@ -1,5 +1,6 @@
 #include "work.h"
 
+#include "budgets.h"
 #include "messages.h"
 #include "zoom.h"
 
@@ -265,7 +266,7 @@ void Work::trimHistory() {
             if (state.rules && countedRules.insert(state.rules.get()).second)
                 bytes += rulesBytes(*state.rules);
         }
-        if (bytes <= historyTileBytes || index_ == 0)
+        if (bytes <= budget::historyTiles || index_ == 0)
             break;
         dropOldest();
     }

@@ -100,8 +100,7 @@ public:
     /// The history keeps at most this many states (the current one included) ...
     static constexpr std::size_t historyStates = 500;
     /// ... and drops its oldest states while the tile images and the rules that only they
-    /// hold take more than this many bytes.
-    static constexpr std::uint64_t historyTileBytes = std::uint64_t{256} << 20;
+    /// hold take more than budget::historyTiles bytes.
 
     explicit Work(ViewLimits limits = {});
 
