@@ -1,106 +1,16 @@
 #include "mosaicview.h"
 
-#include "blocksums.h"
 #include "memoryfit.h"
 #include "parallel.h"
 #include "pixelarea.h"
-#include "render.h"
+#include "viewcomputer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <list>
-#include <mutex>
 #include <unordered_map>
 
 namespace ornamo {
-
-// Computes rectangles of the views of one mosaic, at any factor, by whichever of two ways is
-// estimated to be quicker: drawing the full-size rows behind the rectangle in bands and reducing
-// them as they are drawn, whose time follows the full-size area, or adding up each block from
-// the visible pieces of the placements in it (BlockSums), whose time follows the view pixels
-// and the placements. Shared by the views made from the same render, so that a rescale keeps
-// the tables built for the mosaic.
-//
-// Full tables of the tile images are built once when they are small enough; otherwise (large
-// tiles) tables of only the tile rows and columns that the views at one factor read are built
-// for the factor of the last view, and again when it changes.
-class ViewComputer {
-public:
-    ViewComputer(const Mosaic& mosaic, std::uint64_t fullTableBytes)
-        : mosaic_(mosaic), strips_(mosaic_), fullTableBytes_(fullTableBytes) {}
-
-    const Mosaic& mosaic() const { return mosaic_; }
-
-    void compute(std::int32_t factor, const ViewRect& rect, std::uint8_t* out,
-                 std::ptrdiff_t stride, Progress* progress) const {
-        if (rect.isEmpty())
-            return;
-        // One estimate from each way; the strips when the sums are not there or not cheaper.
-        const std::shared_ptr<const BlockSums> sums = factor >= 2 ? blockSums(factor) : nullptr;
-        const double bySums = sums ? sums->estimatedNanoseconds(factor, rect) : 0;
-        if (!sums || bySums >= strips_.estimatedNanoseconds(factor, rect)) {
-            strips_.compute(factor, rect, out, stride, progress);
-            return;
-        }
-        // Row groups for every core; each group looks at every placement once, so there are
-        // only as many as keep the cores busy and the progress moving.
-        const auto groups = static_cast<int>(std::clamp<double>(
-            std::max(bySums / groupNanoseconds, 2.0 * detail::workerCount()), 1, rect.height));
-        const int rows = (rect.height + groups - 1) / groups;
-        detail::runPieces((rect.height + rows - 1) / rows, progress, [&](std::int64_t group) {
-            const int first = static_cast<int>(group) * rows;
-            sums->compute(factor,
-                          {rect.x, rect.y + first, rect.width, std::min(rows, rect.height - first)},
-                          out + first * stride, stride);
-        });
-    }
-
-private:
-    // The time of a group of rows in a direct computation, about a progress step.
-    static constexpr double groupNanoseconds = 10e6;
-    // Largest tables built for a mosaic; beyond, the views are drawn in strips.
-    static constexpr std::uint64_t largestTables = std::uint64_t{256} << 20;
-
-    static bool affordable(std::uint64_t bytes) {
-        return bytes <= largestTables && fitsInMemory(bytes);
-    }
-
-    // The tables for views at `factor`: the full ones, built the first time a reduced view is
-    // asked for, or those of that factor; null when they would be too large.
-    std::shared_ptr<const BlockSums> blockSums(std::int32_t factor) const {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (!fullTried_) {
-            fullTried_ = true;
-            const std::uint64_t bytes = BlockSums::tableBytes(mosaic_);
-            if (bytes <= fullTableBytes_ && affordable(bytes)) {
-                try {
-                    full_ = std::make_shared<const BlockSums>(mosaic_);
-                } catch (const std::bad_alloc&) {
-                }
-            }
-        }
-        if (full_)
-            return full_;
-        if (factor == latticeFactor_)
-            return lattice_;
-        lattice_.reset(); // given back before the next ones are built
-        latticeFactor_ = factor;
-        try {
-            lattice_ = BlockSums::atFactor(mosaic_, factor, affordable);
-        } catch (const std::bad_alloc&) {
-        }
-        return lattice_;
-    }
-
-    Mosaic mosaic_;
-    StripRenderer strips_; // of mosaic_
-    std::uint64_t fullTableBytes_;
-    mutable std::mutex mutex_;
-    mutable bool fullTried_ = false;
-    mutable std::shared_ptr<const BlockSums> full_;
-    mutable std::int32_t latticeFactor_ = 0; // the factor of lattice_, null when refused
-    mutable std::shared_ptr<const BlockSums> lattice_;
-};
 
 // Computed tiles of a view too large to keep, the least recently used given back first.
 class MosaicView::TileCache {
