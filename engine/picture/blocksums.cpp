@@ -1,5 +1,6 @@
 #include "blocksums.h"
 
+#include "budgets.h"
 #include "exactmean.h"
 #include "parallel.h"
 
@@ -8,6 +9,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
@@ -288,6 +290,64 @@ void addPiece(const Entry* table, const Clipped& c, const Piece& piece, std::int
     }
 }
 
+// Adds the sums of one row of pixels left of each of the given columns to `sums` (three values
+// a column), reading the row up to the last of them.
+inline void addRow(const std::uint8_t* pixel, const std::vector<std::int32_t>& columns,
+                   std::uint64_t* sums) {
+    std::uint32_t run[3] = {0, 0, 0}; // a row's sums fit: 255 x 65535 < 2^32
+    int x = 0;
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        for (; x < columns[k]; ++x, pixel += 3) {
+            run[0] += pixel[0];
+            run[1] += pixel[1];
+            run[2] += pixel[2];
+        }
+        for (int c = 0; c < 3; ++c)
+            sums[k * 3 + static_cast<std::size_t>(c)] += run[c];
+    }
+}
+
+// The summed-area table of the tile image at the given columns and rows (sorted, each once,
+// within the image, both from 0), row after row, three values an entry: the one loop that builds
+// every table read from an image's own rows, whole or at some lines only. Reads the image's
+// pixels once, up to the last row and column given; an image read from the base by index
+// arithmetic is gathered a row at a time. `sums` holds three values a column: the column sums of
+// the rows above.
+template <class Entry>
+void fillTable(const TileView& tile, const std::vector<std::int32_t>& columns,
+               const std::vector<std::int32_t>& rows, std::vector<std::uint64_t>& sums,
+               Entry* table) {
+    const std::size_t values = columns.size() * 3;
+    std::fill(sums.begin(), sums.end(), 0);
+    std::vector<std::uint8_t> gathered(
+        tile.rowsAreContiguous() ? 0 : static_cast<std::size_t>(columns.back()) * 3);
+    std::size_t nextRow = 0;
+    for (int y = 0;; ++y) {
+        if (nextRow < rows.size() && rows[nextRow] == y) {
+            Entry* to = table + nextRow * values;
+            for (std::size_t e = 0; e < values; ++e)
+                to[e] = static_cast<Entry>(sums[e]);
+            ++nextRow;
+        }
+        if (nextRow == rows.size() || y == tile.height)
+            return;
+        const std::uint8_t* pixels = tile.row(y);
+        if (!tile.rowsAreContiguous()) {
+            for (int x = 0; x < columns.back(); ++x)
+                std::memcpy(gathered.data() + x * 3, tile.pixel(x, y), 3);
+            pixels = gathered.data();
+        }
+        addRow(pixels, columns, sums.data());
+    }
+}
+
+// Every line of an axis `length` pixels long: 0 to length.
+std::vector<std::int32_t> everyLine(int length) {
+    std::vector<std::int32_t> lines(static_cast<std::size_t>(length) + 1);
+    std::iota(lines.begin(), lines.end(), 0);
+    return lines;
+}
+
 } // namespace
 
 std::uint64_t BlockSums::tableBytes(const Mosaic& mosaic) {
@@ -331,37 +391,16 @@ BlockSums::BlockSums(const Mosaic& mosaic) : BlockSums(mosaic, 0) {
         table.width = tile.width;
         table.height = tile.height;
         table.rowEntries = std::int64_t{table.width + 1} * 3;
-        const auto rowEntries = static_cast<std::size_t>(table.rowEntries);
-        const std::size_t entries = rowEntries * static_cast<std::size_t>(table.height + 1) + 1;
-        const bool narrow = fitsNarrow(table.width, table.height);
-        if (narrow)
+        const std::vector<std::int32_t> columns = everyLine(table.width);
+        const std::vector<std::int32_t> rows = everyLine(table.height);
+        std::vector<std::uint64_t> sums(static_cast<std::size_t>(table.rowEntries));
+        const std::size_t entries = static_cast<std::size_t>(table.rowEntries) * rows.size() + 1;
+        if (fitsNarrow(table.width, table.height)) {
             table.narrow.assign(entries, 0);
-        else
+            fillTable(tile, columns, rows, sums, table.narrow.data());
+        } else {
             table.wide.assign(entries, 0);
-        std::vector<std::uint64_t> above(rowEntries, 0), here(rowEntries, 0);
-        std::vector<std::uint8_t> gathered(tile.rowsAreContiguous() ? 0 : rowEntries);
-        for (int j = 0; j < table.height; ++j) {
-            const std::uint8_t* pixels = tile.row(j);
-            if (!tile.rowsAreContiguous()) {
-                for (int i = 0; i < table.width; ++i)
-                    std::memcpy(gathered.data() + i * 3, tile.pixel(i, j), 3);
-                pixels = gathered.data();
-            }
-            std::uint64_t run[3] = {0, 0, 0};
-            for (int i = 0; i < table.width; ++i)
-                for (int k = 0; k < 3; ++k) {
-                    run[k] += pixels[i * 3 + k];
-                    const std::size_t at = static_cast<std::size_t>(i + 1) * 3 + k;
-                    here[at] = above[at] + run[k];
-                }
-            const std::size_t rowStart = static_cast<std::size_t>(j + 1) * rowEntries;
-            for (std::size_t e = 0; e < rowEntries; ++e) {
-                if (narrow)
-                    table.narrow[rowStart + e] = static_cast<std::uint32_t>(here[e]);
-                else
-                    table.wide[rowStart + e] = here[e];
-            }
-            std::swap(above, here);
+            fillTable(tile, columns, rows, sums, table.wide.data());
         }
     }
 }
@@ -414,45 +453,6 @@ void edgesInView(const std::vector<BlockSums::Drawn>& drawn, std::int64_t f, std
     for (std::vector<std::int64_t>* edges : {&xEdges, &yEdges}) {
         std::sort(edges->begin(), edges->end());
         edges->erase(std::unique(edges->begin(), edges->end()), edges->end());
-    }
-}
-
-// Adds the sums of one row of pixels left of each of the given columns to `sums` (three values
-// a column), reading the row up to the last of them.
-inline void addRow(const std::uint8_t* pixel, const std::vector<std::int32_t>& columns,
-                   std::uint64_t* sums) {
-    std::uint32_t run[3] = {0, 0, 0}; // a row's sums fit: 255 x 65535 < 2^32
-    int x = 0;
-    for (std::size_t k = 0; k < columns.size(); ++k) {
-        for (; x < columns[k]; ++x, pixel += 3) {
-            run[0] += pixel[0];
-            run[1] += pixel[1];
-            run[2] += pixel[2];
-        }
-        for (int c = 0; c < 3; ++c)
-            sums[k * 3 + static_cast<std::size_t>(c)] += run[c];
-    }
-}
-
-// Fills a table of the given columns and rows of the tile image, reading its pixels up to the
-// last of them once. `sums` holds three values a column: the column sums of the rows above.
-template <class Entry>
-void fillTable(const TileView& tile, const std::vector<std::int32_t>& columns,
-               const std::vector<std::int32_t>& rows, std::vector<std::uint64_t>& sums,
-               Entry* table) {
-    const std::size_t values = columns.size() * 3;
-    std::fill(sums.begin(), sums.end(), 0);
-    std::size_t nextRow = 0;
-    for (int y = 0;; ++y) {
-        if (nextRow < rows.size() && rows[nextRow] == y) {
-            Entry* to = table + nextRow * values;
-            for (std::size_t e = 0; e < values; ++e)
-                to[e] = static_cast<Entry>(sums[e]);
-            ++nextRow;
-        }
-        if (nextRow == rows.size() || y == tile.height)
-            return;
-        addRow(tile.row(y), columns, sums.data());
     }
 }
 
@@ -628,92 +628,137 @@ bool fillTablesFromBase(const TileSet& tiles, const std::vector<std::size_t>& us
 
 } // namespace
 
+namespace {
+
+// Whether the tables of an image of w x h pixels for views at `factor` take 32-bit entries:
+// at factors up to largestNarrowFactor every block sum fits in 32 bits, so the entries may
+// wrap; beyond, only when the sum of the whole image fits.
+bool narrowAtFactor(int factor, int w, int h) {
+    return factor <= BlockSums::largestNarrowFactor || fitsNarrow(w, h);
+}
+
+// The tile columns and rows read of each image that views at one factor read (empty for an
+// image no placement in view shows): one flag a line of the image, 0 to its side.
+struct LinesRead {
+    std::array<std::vector<std::uint8_t>, 8> columns, rows;
+};
+
+LinesRead linesRead(const std::vector<BlockSums::Drawn>& drawn, const TileSet& tiles,
+                    std::int64_t reach, const std::vector<std::int64_t>& xEdges,
+                    const std::vector<std::int64_t>& yEdges) {
+    LinesRead read;
+    for (const BlockSums::Drawn& d : drawn) {
+        const PixelArea seen = d.area.intersected({0, 0, reach, reach});
+        if (seen.isEmpty())
+            continue;
+        const TileView tile = tiles.view(d.orientation);
+        std::vector<std::uint8_t>& columns = read.columns[d.orientation];
+        std::vector<std::uint8_t>& rows = read.rows[d.orientation];
+        if (columns.empty()) {
+            columns.assign(static_cast<std::size_t>(tile.width) + 1, 0);
+            rows.assign(static_cast<std::size_t>(tile.height) + 1, 0);
+        }
+        markRead(xEdges, d.area.left, seen.left, seen.right, d.stretchX, columns);
+        markRead(yEdges, d.area.top, seen.top, seen.bottom, d.stretchY, rows);
+    }
+    return read;
+}
+
+// The tables that views at one factor read, laid out before any is made: the lines kept of
+// each image used, and the bytes all of them take.
+struct FactorLayout {
+    std::vector<std::size_t> used; // the images with a table
+    std::array<std::vector<std::int32_t>, 8> columns, rows;
+    std::uint64_t bytes = 0;
+};
+
+// Sets each used image's table to the lines read (sizes and where each line's entries are,
+// nothing allocated) and says what they will take.
+FactorLayout layOutTables(int factor, const LinesRead& read,
+                          std::array<BlockSums::Table, 8>& tables) {
+    FactorLayout layout;
+    for (std::size_t o = 0; o < 8; ++o) {
+        if (read.columns[o].empty())
+            continue;
+        BlockSums::Table& table = tables[o];
+        layout.used.push_back(o);
+        layout.columns[o] = kept(read.columns[o], table.columnAt);
+        layout.rows[o] = kept(read.rows[o], table.rowAt);
+        table.width = static_cast<int>(read.columns[o].size()) - 1;
+        table.height = static_cast<int>(read.rows[o].size()) - 1;
+        table.rowEntries = static_cast<std::int64_t>(layout.columns[o].size()) * 3;
+        const bool narrow = narrowAtFactor(factor, table.width, table.height);
+        layout.bytes += (static_cast<std::uint64_t>(table.rowEntries) * layout.rows[o].size() + 1) *
+                        (narrow ? 4 : 8);
+    }
+    return layout;
+}
+
+// Makes the entries of the tables laid out, all zero.
+void allocateTables(int factor, const FactorLayout& layout,
+                    std::array<BlockSums::Table, 8>& tables) {
+    for (const std::size_t o : layout.used) {
+        BlockSums::Table& table = tables[o];
+        const std::size_t entries =
+            static_cast<std::size_t>(table.rowEntries) * layout.rows[o].size() + 1;
+        if (narrowAtFactor(factor, table.width, table.height))
+            table.narrow.resize(entries);
+        else
+            table.wide.resize(entries);
+    }
+}
+
+// Fills the tables allocated, on every core. Without copies every image is read from the base:
+// one table of the base for all of them, unless it would take more than their own tables (and
+// baseTableSlack more) together; otherwise each image's table from its own pixels.
+void fillTables(const TileSet& tiles, const FactorLayout& layout,
+                std::array<BlockSums::Table, 8>& tables) {
+    const std::vector<std::size_t>& used = layout.used;
+    if (!used.empty() && !tiles.keepsCopies()) {
+        const std::uint64_t limit = layout.bytes + budget::baseTableSlack;
+        const bool done = tables[used[0]].narrow.empty()
+                              ? fillTablesFromBase<std::uint64_t>(tiles, used, layout.columns,
+                                                                  layout.rows, tables, limit)
+                              : fillTablesFromBase<std::uint32_t>(tiles, used, layout.columns,
+                                                                  layout.rows, tables, limit);
+        if (done)
+            return;
+    }
+    detail::runPieces(static_cast<std::int64_t>(used.size()), nullptr, [&](std::int64_t i) {
+        const std::size_t o = used[static_cast<std::size_t>(i)];
+        BlockSums::Table& table = tables[o];
+        const TileView tile = tiles.view(static_cast<unsigned>(o));
+        const std::vector<std::int32_t>& columns = layout.columns[o];
+        const std::vector<std::int32_t>& rows = layout.rows[o];
+        std::vector<std::uint64_t> sums(static_cast<std::size_t>(table.rowEntries));
+        if (tile.rowsAreContiguous() && !table.narrow.empty())
+            fillTable(tile, columns, rows, sums, table.narrow.data());
+        else if (tile.rowsAreContiguous())
+            fillTable(tile, columns, rows, sums, table.wide.data());
+        else if (!table.narrow.empty())
+            fillTableFromBase(tile, tiles.base(), columns, rows, table.narrow.data());
+        else
+            fillTableFromBase(tile, tiles.base(), columns, rows, table.wide.data());
+    });
+}
+
+} // namespace
+
 std::unique_ptr<BlockSums>
 BlockSums::atFactor(const Mosaic& mosaic, int factor,
                     const std::function<bool(std::uint64_t)>& affordable) {
     if (factor < 2)
         throw std::invalid_argument("view factor below 2");
     std::unique_ptr<BlockSums> sums(new BlockSums(mosaic, factor));
-    const std::int64_t f = factor;
-    const std::int64_t reach = sums->viewSide(factor) * f; // the full-size pixels in view
-
+    const std::int64_t reach = sums->viewSide(factor) * factor; // the full-size pixels in view
     std::vector<std::int64_t> xEdges, yEdges;
-    edgesInView(sums->drawn_, f, reach, xEdges, yEdges);
-
-    // The tile columns and rows read of each image.
-    std::array<std::vector<std::uint8_t>, 8> columnsRead, rowsRead;
-    for (const Drawn& d : sums->drawn_) {
-        const PixelArea seen = d.area.intersected({0, 0, reach, reach});
-        if (seen.isEmpty())
-            continue;
-        const TileView tile = sums->tiles_->view(d.orientation);
-        if (columnsRead[d.orientation].empty()) {
-            columnsRead[d.orientation].assign(static_cast<std::size_t>(tile.width) + 1, 0);
-            rowsRead[d.orientation].assign(static_cast<std::size_t>(tile.height) + 1, 0);
-        }
-        markRead(xEdges, d.area.left, seen.left, seen.right, d.stretchX,
-                 columnsRead[d.orientation]);
-        markRead(yEdges, d.area.top, seen.top, seen.bottom, d.stretchY, rowsRead[d.orientation]);
-    }
-
-    std::array<std::vector<std::int32_t>, 8> columns, rows;
-    std::uint64_t bytes = 0;
-    for (std::size_t o = 0; o < 8; ++o) {
-        if (columnsRead[o].empty())
-            continue;
-        Table& table = sums->tables_[o];
-        columns[o] = kept(columnsRead[o], table.columnAt);
-        rows[o] = kept(rowsRead[o], table.rowAt);
-        table.width = static_cast<int>(columnsRead[o].size()) - 1;
-        table.height = static_cast<int>(rowsRead[o].size()) - 1;
-        table.rowEntries = static_cast<std::int64_t>(columns[o].size()) * 3;
-        const bool narrow = factor <= 2048 || fitsNarrow(table.width, table.height);
-        bytes +=
-            (static_cast<std::uint64_t>(table.rowEntries) * rows[o].size() + 1) * (narrow ? 4 : 8);
-    }
-    if (!affordable(bytes))
+    edgesInView(sums->drawn_, factor, reach, xEdges, yEdges);
+    const FactorLayout layout = layOutTables(
+        factor, linesRead(sums->drawn_, *sums->tiles_, reach, xEdges, yEdges), sums->tables_);
+    if (!affordable(layout.bytes))
         return nullptr;
-
-    std::array<std::vector<std::uint64_t>, 8> scratch;
-    std::vector<std::size_t> used;
-    for (std::size_t o = 0; o < 8; ++o) {
-        if (columnsRead[o].empty())
-            continue;
-        Table& table = sums->tables_[o];
-        const std::size_t entries = static_cast<std::size_t>(table.rowEntries) * rows[o].size() + 1;
-        if (factor <= 2048 || fitsNarrow(table.width, table.height))
-            table.narrow.resize(entries);
-        else
-            table.wide.resize(entries);
-        scratch[o].resize(static_cast<std::size_t>(table.rowEntries));
-        used.push_back(o);
-    }
-    // Without copies every image is read from the base: one table of the base for all of them,
-    // unless it would take more than their own tables (and a little more) together.
-    if (!used.empty() && !sums->tiles_->keepsCopies()) {
-        const std::uint64_t limit = bytes + (std::uint64_t{32} << 20);
-        const bool done = sums->tables_[used[0]].narrow.empty()
-                              ? fillTablesFromBase<std::uint64_t>(*sums->tiles_, used, columns,
-                                                                  rows, sums->tables_, limit)
-                              : fillTablesFromBase<std::uint32_t>(*sums->tiles_, used, columns,
-                                                                  rows, sums->tables_, limit);
-        if (done)
-            return sums;
-    }
-    detail::runPieces(static_cast<std::int64_t>(used.size()), nullptr, [&](std::int64_t i) {
-        const std::size_t o = used[static_cast<std::size_t>(i)];
-        Table& table = sums->tables_[o];
-        const TileView tile = sums->tiles_->view(static_cast<unsigned>(o));
-        const Bitmap& base = sums->tiles_->base();
-        if (tile.rowsAreContiguous() && !table.narrow.empty())
-            fillTable(tile, columns[o], rows[o], scratch[o], table.narrow.data());
-        else if (tile.rowsAreContiguous())
-            fillTable(tile, columns[o], rows[o], scratch[o], table.wide.data());
-        else if (!table.narrow.empty())
-            fillTableFromBase(tile, base, columns[o], rows[o], table.narrow.data());
-        else
-            fillTableFromBase(tile, base, columns[o], rows[o], table.wide.data());
-    });
+    allocateTables(factor, layout, sums->tables_);
+    fillTables(*sums->tiles_, layout, sums->tables_);
     return sums;
 }
 
@@ -738,9 +783,8 @@ void BlockSums::compute(int factor, ViewRect rect, std::uint8_t* out, std::ptrdi
         throw std::invalid_argument("mosaic larger than the model holds");
     if (!inView(factor, rect))
         throw std::invalid_argument("view rectangle outside the view");
-    // Up to factor 2048 a block sum, at most 255 x 2^22, fits in 31 bits: 32-bit lanes, and
-    // signed ones for the means.
-    if (factor <= 2048)
+    // 32-bit lanes up to largestNarrowFactor, and signed ones for the means.
+    if (factor <= largestNarrowFactor)
         computeWith<std::uint32_t>(factor, rect, out, stride);
     else
         computeWith<std::uint64_t>(factor, rect, out, stride);

@@ -23,6 +23,11 @@ namespace ornamo {
 /// the tile images it uses), built once per mosaic and then shared by any number of threads.
 class BlockSums {
 public:
+    /// Up to this factor a block sum, at most 255 x 2^22 (a block of 2048 x 2048 pixels), fits
+    /// in 31 bits: the sums are added in 32-bit lanes (signed ones for the means), and the
+    /// tables for one such factor keep 32-bit entries, which may wrap.
+    static constexpr int largestNarrowFactor = 2048;
+
     /// Bytes the tables for this mosaic would take.
     static std::uint64_t tableBytes(const Mosaic& mosaic);
 
@@ -87,7 +92,7 @@ public:
     // sum of the whole image fits, otherwise 64-bit. Tables for one factor hold only some
     // columns and rows, the entries of (i, j) at row rowAt[j], column columnAt[i] (-1 where
     // none is kept); their 32-bit entries may wrap, since every block sum at a factor up to
-    // 2048 fits in 32 bits and unsigned differences are exact modulo 2^32.
+    // largestNarrowFactor fits in 32 bits and unsigned differences are exact modulo 2^32.
     struct Table {
         int width = 0;
         int height = 0;
