@@ -463,13 +463,17 @@ WorkDocument Work::document() const {
     return d;
 }
 
-WorkFileFailure Work::open(const WorkDocument& document, Progress* progress) {
+namespace {
+
+// Rebuilds the work a document describes on `model` (a copy of the one in hand, so that its
+// memory check holds): its tile, gap colour and rules, then its stack applied command by command,
+// each entry checked against the rules' command of its number, and the placements against the
+// document's check value.
+WorkFileFailure rebuild(const WorkDocument& document, CommandStackModel& model,
+                        std::shared_ptr<const Rules>& rules) {
     const Bitmap& tile = document.tile;
     if (tile.isEmpty() || tile.width() != tile.height())
         return WorkFileFailure::TileBroken;
-
-    // The work is rebuilt beside the one in hand, which stays until the rebuilt one is whole.
-    CommandStackModel model = model_;
     model.resetAfterHierarchyLoad();
     model.setNoScale(false);
     switch (model.changeBaseTile(tile).refusal) {
@@ -481,8 +485,7 @@ WorkFileFailure Work::open(const WorkDocument& document, Progress* progress) {
         return WorkFileFailure::TileBroken;
     }
     model.setGapColor(document.gapColor & 0xFFFFFF);
-    std::shared_ptr<const Rules> rules =
-        rulesFromBytes(document.rulesBytes, document.rulesFileName);
+    rules = rulesFromBytes(document.rulesBytes, document.rulesFileName);
     model.loadCommands(slotsOf(rules));
     for (const WorkDocument::Entry& entry : document.stack) {
         if (entry.command < 1 || entry.command > rules->count ||
@@ -498,25 +501,31 @@ WorkFileFailure Work::open(const WorkDocument& document, Progress* progress) {
     if ((document.formatVersion < 2 ? placements : workCheck(document, placements)) !=
         document.check)
         return WorkFileFailure::StackMismatch;
+    return WorkFileFailure::None;
+}
 
-    // The view's factor is shrinkFactor, or the picture kept when "Neškáluj" went off (which
-    // left shrinkFactor 1); a scroll position lies within the view.
+// Whether the document's view fits the rebuilt mosaic `extent` pixels on a side: its factor is
+// shrinkFactor, or the picture kept when "Neškáluj" went off (which left shrinkFactor 1); a
+// scroll position lies within the view.
+bool viewFits(const WorkDocument& document, std::int64_t extent) {
     const bool keptPicture = document.shrinkFactor == 1 && !document.noScale;
     if (!keptPicture && (document.viewFactor != document.shrinkFactor ||
                          (document.viewNoScale && !document.noScale)))
-        return WorkFileFailure::NotAWork;
+        return false;
     const std::int64_t side =
-        MosaicView::sideFor(model.mosaic().extent(), document.viewFactor, document.viewNoScale);
-    if (document.scrollX < 0 || document.scrollX > side || document.scrollY < 0 ||
-        document.scrollY > side)
-        return WorkFileFailure::NotAWork;
+        MosaicView::sideFor(extent, document.viewFactor, document.viewNoScale);
+    return document.scrollX >= 0 && document.scrollX <= side && document.scrollY >= 0 &&
+           document.scrollY <= side;
+}
 
-    // The list as it was saved.
+// Puts the list as it was saved on the rebuilt model, once its choice and texts are checked
+// against the stack; false, with the model unchanged, when they do not fit it.
+bool restoreList(const WorkDocument& document, CommandStackModel& model) {
     const int size = static_cast<int>(document.stack.size());
     if (document.selectedIndex < 0 || document.selectedIndex >= std::max(size, 1) ||
         !isListText(document.stackCaption, document.stack, true) ||
         !isListText(document.editText, document.stack, false))
-        return WorkFileFailure::StackMismatch;
+        return false;
     CommandStackModel::Snapshot list = model.snapshot();
     list.shrinkFactor = document.shrinkFactor;
     list.noScale = document.noScale;
@@ -525,7 +534,22 @@ WorkFileFailure Work::open(const WorkDocument& document, Progress* progress) {
     list.editText = document.editText;
     list.listEnabled = size > 0;
     model.restore(list);
+    return true;
+}
 
+} // namespace
+
+WorkFileFailure Work::open(const WorkDocument& document, Progress* progress) {
+    // The work is rebuilt beside the one in hand, which stays until the rebuilt one is whole.
+    CommandStackModel model = model_;
+    std::shared_ptr<const Rules> rules;
+    if (const WorkFileFailure failed = rebuild(document, model, rules);
+        failed != WorkFileFailure::None)
+        return failed;
+    if (!viewFits(document, model.mosaic().extent()))
+        return WorkFileFailure::NotAWork;
+    if (!restoreList(document, model))
+        return WorkFileFailure::StackMismatch;
     if (!view_.render(model.mosaic(), document.viewFactor, document.viewNoScale, progress))
         return WorkFileFailure::NotEnoughMemory;
     model_ = std::move(model);
