@@ -1,4 +1,5 @@
 #include "blocksums.h"
+#include "iterations.h"
 #include "randommosaic.h"
 
 #include <gtest/gtest.h>
@@ -90,11 +91,11 @@ const std::vector<Recipe> recipes = {
 class ViewRects : public ::testing::TestWithParam<Recipe> {};
 
 TEST_P(ViewRects, BothWaysMatchRenderThenShrink) {
-    for (unsigned seed = 1; seed <= 4; ++seed) {
-        std::mt19937 rng(seed);
+    forEachIteration(4, [](unsigned n) {
+        std::mt19937 rng(n);
         const Mosaic m = randomMosaic(GetParam(), rng);
         expectViews(m, GetParam().factors, rng);
-    }
+    });
 }
 
 // The same mosaic with every length multiplied by k, viewed at k times the factor: every

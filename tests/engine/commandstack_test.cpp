@@ -1,4 +1,5 @@
 #include "commandstack.h"
+#include "iterations.h"
 #include "messages.h"
 #include "zoom.h"
 
@@ -415,18 +416,18 @@ CommandSlots randomCommands(std::mt19937& random) {
 }
 
 TEST_F(StackTest, RandomOperationsKeepTheMosaicEqualToTheStack) {
-    std::mt19937 random(20240517);
-    const auto uniform = [&](int low, int high) {
-        return std::uniform_int_distribution<int>(low, high)(random);
-    };
     // Keep the mosaics small so thousands of sequences stay fast.
     model.setMemoryCheck([](std::int64_t extent, std::int32_t, bool) { return extent <= 40 * 96; });
-    for (int sequence = 0; sequence < 2000; ++sequence) {
+    testimages::forEachIteration(2000, [&](unsigned sequence) {
+        std::mt19937 random(sequence);
+        const auto uniform = [&](int low, int high) {
+            return std::uniform_int_distribution<int>(low, high)(random);
+        };
         model.loadCommands(randomCommands(random));
         model.resetAfterHierarchyLoad();
         model.changeBaseTile(Bitmap(40, 40));
         for (int step = 0; step < 14; ++step) {
-            SCOPED_TRACE(testing::Message() << "sequence " << sequence << ", step " << step);
+            SCOPED_TRACE(testing::Message() << "step " << step);
             const int n = uniform(1, 12);
             const std::string apply = std::to_string(n);
             const int size = static_cast<int>(model.stack().size());
@@ -448,7 +449,7 @@ TEST_F(StackTest, RandomOperationsKeepTheMosaicEqualToTheStack) {
             ASSERT_EQ(model.listEntries().size(), model.stack().size());
             ASSERT_EQ(model.listEnabled(), !model.stack().empty());
         }
-    }
+    });
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "iterations.h"
 #include "randommosaic.h"
 #include "render.h"
 #include "testimages.h"
@@ -9,6 +10,7 @@
 #include <vector>
 
 using namespace ornamo;
+using ornamo::testimages::forEachIteration;
 using ornamo::testimages::randomImage;
 using ornamo::testimages::withCopies;
 
@@ -152,7 +154,7 @@ TEST(Render, SinglePlacementDrawsItsVisiblePart) {
 }
 
 TEST(Render, SeededRandomMosaicsMatchTheReference) {
-    for (unsigned seed = 0; seed < 40; ++seed) {
+    forEachIteration(40, [](unsigned seed) {
         std::mt19937 rng(seed);
         // seed 0 makes an image large enough (2500 x 2500) to be drawn through band buffers
         const int tileSize = seed == 0 ? 10 : 1 + static_cast<int>(rng() % 13);
@@ -179,8 +181,8 @@ TEST(Render, SeededRandomMosaicsMatchTheReference) {
         const Mosaic m = mosaicOf(
             scale, tileSize, randomTiles(tileSize, rng, seed % 2 ? 0 : TileSet::defaultCopyLimit),
             placements, rng() & 0xFFFFFF);
-        ASSERT_EQ(rendered(m), referenceRender(withCopies(m))) << "seed " << seed;
-    }
+        ASSERT_EQ(rendered(m), referenceRender(withCopies(m)));
+    });
 }
 
 TEST(Render, ImageTooLargeChangesNothing) {

@@ -1,3 +1,4 @@
+#include "iterations.h"
 #include "testimages.h"
 #include "work.h"
 
@@ -16,6 +17,7 @@
 namespace ornamo {
 namespace {
 
+using testimages::forEachIteration;
 using testimages::randomImage;
 
 // Four commands: quarters turned and mirrored, two stretched bands with a gap, a part outside
@@ -135,8 +137,8 @@ protected:
 // and redo all the way forward must show each of those states exactly, and an edit after some
 // undos must drop the steps undone.
 TEST_F(History, UndoAndRedoGiveBackEveryStateExactly) {
-    for (int run = 0; run < 40; ++run) {
-        SCOPED_TRACE(run);
+    forEachIteration(40, [&](unsigned n) {
+        rng.seed(n);
         fresh(6);
         std::vector<Seen> states{seen(work)};
         for (int i = 0; i < 14; ++i) {
@@ -172,7 +174,7 @@ TEST_F(History, UndoAndRedoGiveBackEveryStateExactly) {
             work.undo();
             EXPECT_TRUE(seen(work) == states[states.size() - 1 - k]);
         }
-    }
+    });
 }
 
 // The mark of unsaved changes follows the history: undoing back to the saved state clears it.
