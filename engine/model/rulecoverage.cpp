@@ -122,15 +122,27 @@ GridCoverage countCells(const Mosaic& pattern) {
 
 } // namespace
 
-GridCoverage gridCoverage(const Mosaic& pattern) {
+namespace {
+
+// The edges of a grid's parts as the sweep reads them: the distinct row edges (0 and n among
+// them), and the parts' left and right edges ordered by column, those at column x being
+// edges[atColumn[x]] to edges[atColumn[x + 1]].
+struct SweepEdges {
+    std::vector<std::int64_t> rows;
+    std::vector<std::uint32_t> atColumn;
+    std::vector<Edge> edges;
+};
+
+// Grid lines are 0..n (at most 65536 of them): the row edges are numbered and the part edges
+// ordered by column with a count per line, no sort.
+SweepEdges sweepEdges(const Mosaic& pattern) {
     const std::int64_t n = pattern.scale;
-    if (n * n <= 64 * static_cast<std::int64_t>(pattern.placements.size()))
-        return countCells(pattern);
     const auto size = static_cast<std::size_t>(n) + 1;
-    // Grid lines are 0..n (at most 65536 of them): the row edges are numbered and the part
-    // edges ordered by column with a count per line, no sort.
     std::vector<Clipped> parts;
-    std::vector<std::uint32_t> rowIndex(size), atColumn(size + 1);
+    std::vector<std::uint32_t> rowIndex(size);
+    SweepEdges result;
+    std::vector<std::uint32_t>& atColumn = result.atColumn;
+    atColumn.resize(size + 1);
     rowIndex[0] = rowIndex[static_cast<std::size_t>(n)] = 1;
     for (const Placement& p : pattern.placements) {
         const Clipped c{std::clamp<std::int64_t>(p.x, 0, n), std::clamp<std::int64_t>(p.y, 0, n),
@@ -143,29 +155,33 @@ GridCoverage gridCoverage(const Mosaic& pattern) {
         ++atColumn[static_cast<std::size_t>(c.x0) + 1];
         ++atColumn[static_cast<std::size_t>(c.x1) + 1];
     }
-    std::vector<std::int64_t> rows;
     for (std::size_t y = 0; y < size; ++y)
         if (rowIndex[y]) {
-            rowIndex[y] = static_cast<std::uint32_t>(rows.size());
-            rows.push_back(static_cast<std::int64_t>(y));
+            rowIndex[y] = static_cast<std::uint32_t>(result.rows.size());
+            result.rows.push_back(static_cast<std::int64_t>(y));
         }
     for (std::size_t x = 1; x <= size; ++x)
         atColumn[x] += atColumn[x - 1];
-    std::vector<Edge> edges(2 * parts.size());
+    result.edges.resize(2 * parts.size());
     std::vector<std::uint32_t> next(atColumn.begin(), atColumn.end() - 1);
     for (const Clipped& c : parts) {
         const Edge e{rowIndex[static_cast<std::size_t>(c.y0)],
                      rowIndex[static_cast<std::size_t>(c.y1)], 1};
-        edges[next[static_cast<std::size_t>(c.x0)]++] = e;
-        edges[next[static_cast<std::size_t>(c.x1)]++] = {e.low, e.high, -1};
+        result.edges[next[static_cast<std::size_t>(c.x0)]++] = e;
+        result.edges[next[static_cast<std::size_t>(c.x1)]++] = {e.low, e.high, -1};
     }
+    return result;
+}
 
-    CoverTree tree(std::move(rows));
+// The sweep over the columns of an n x n grid: each stretch of columns between two edges has
+// the cover the edges before it left; the first uncovered cell is in the first stretch not
+// wholly covered.
+GridCoverage sweep(std::int64_t n, SweepEdges in) {
+    CoverTree tree(std::move(in.rows));
     GridCoverage result;
     bool found = false;
     std::int64_t area = 0;
     std::int64_t from = 0;
-    // Each stretch of columns between two edges has the cover the edges before it left.
     const auto stretch = [&](std::int64_t to) {
         if (to <= from)
             return;
@@ -178,17 +194,26 @@ GridCoverage gridCoverage(const Mosaic& pattern) {
         }
         from = to;
     };
-    for (std::size_t x = 0; x < size; ++x) {
-        const std::size_t first = atColumn[x], last = atColumn[x + 1];
+    for (std::size_t x = 0; x + 1 < in.atColumn.size(); ++x) {
+        const std::size_t first = in.atColumn[x], last = in.atColumn[x + 1];
         if (first == last)
             continue;
         stretch(static_cast<std::int64_t>(x));
         for (std::size_t i = first; i < last; ++i)
-            tree.add(edges[i].low, edges[i].high, edges[i].delta);
+            tree.add(in.edges[i].low, in.edges[i].high, in.edges[i].delta);
     }
     stretch(n);
     result.uncovered = n * n - area;
     return result;
+}
+
+} // namespace
+
+GridCoverage gridCoverage(const Mosaic& pattern) {
+    const std::int64_t n = pattern.scale;
+    if (n * n <= 64 * static_cast<std::int64_t>(pattern.placements.size()))
+        return countCells(pattern);
+    return sweep(n, sweepEdges(pattern));
 }
 
 } // namespace ornamo
