@@ -297,6 +297,45 @@ Outcome CommandStackModel::edit(EditKind kind, int r) {
     return {true, {}};
 }
 
+// A run of one-part entries in a replay, judged on the witnesses of the mosaic (witnessesOf())
+// and applied to every placement in one walk, by the composed map of its substitutions.
+struct CommandStackModel::OnePartRun {
+    State judged; // the witnesses, as the entries of the run have changed them
+    PlacementMap pending;
+    bool active = false;
+
+    void begin(const Mosaic& mosaic) {
+        judged.mosaic = witnessesOf(mosaic);
+        pending = identityMap();
+        active = true;
+    }
+    void add(const Mosaic& pattern) {
+        pending = composed(pending, partMap(pattern.placements.front(), judged.mosaic.extent(),
+                                            judged.mosaic.tileSize));
+        SubstituteCommand(pattern, judged.mosaic);
+    }
+    // The run's substitutions applied to `mosaic`, which takes the run's scale.
+    void end(Mosaic& mosaic) {
+        if (active)
+            applyMap(pending, mosaic.placements);
+        mosaic.scale = active ? judged.mosaic.scale : mosaic.scale;
+        active = false;
+    }
+};
+
+Outcome CommandStackModel::replayRefusal(const State& judged, std::int32_t shrinkFactor,
+                                         const Command* command, bool newest,
+                                         std::int64_t* reach) const {
+    Outcome refused = refusal(judged, command, reach);
+    if (refused.refusal == Refusal::None && newest) {
+        const std::int64_t extent = judged.mosaic.extent() * command->pattern.scale;
+        if (!memoryCheck_(extent, appliedFactor(shrinkFactor, command->pattern.scale, noScale_),
+                          noScale_))
+            refused = {false, Refusal::NotEnoughMemory};
+    }
+    return refused;
+}
+
 Outcome CommandStackModel::replay(std::shared_ptr<const CommandSlots> commands, int count) {
     // The stack applied again to a reset mosaic, built beside the one in hand.
     State work;
@@ -306,17 +345,7 @@ Outcome CommandStackModel::replay(std::shared_ptr<const CommandSlots> commands, 
     ResetMosaic(work.mosaic);
     work.shrinkFactor = state_.stack.empty() ? state_.shrinkFactor : 1;
     work.stack.reserve(state_.stack.size());
-    // A run of one-part entries is judged on the witnesses of the mosaic (witnessesOf()) and
-    // applied to every placement in one walk, by the composed map of its substitutions.
-    State run;
-    bool inRun = false;
-    PlacementMap pending;
-    const auto endRun = [&] {
-        if (inRun)
-            applyMap(pending, work.mosaic.placements);
-        work.mosaic.scale = inRun ? run.mosaic.scale : work.mosaic.scale;
-        inRun = false;
-    };
+    OnePartRun run;
     for (std::size_t i = 0; i < state_.stack.size(); ++i) {
         const StackEntry& entry = state_.stack[i];
         const int n = entry.command;
@@ -325,39 +354,26 @@ Outcome CommandStackModel::replay(std::shared_ptr<const CommandSlots> commands, 
         if (!empty)
             command = {commands, &(*commands)[static_cast<std::size_t>(n - 1)]};
         const bool onePart = command && command->pattern.placements.size() == 1;
-        if (onePart && !inRun) {
-            run.mosaic = witnessesOf(work.mosaic);
-            pending = identityMap();
-            inRun = true;
-        } else if (!onePart) {
-            endRun();
-        }
-        const State& judged = inRun ? run : work;
+        if (onePart && !run.active)
+            run.begin(work.mosaic);
+        else if (!onePart)
+            run.end(work.mosaic);
         std::int64_t reach = 0;
-        Outcome refused = refusal(judged, command.get(), &reach);
-        if (refused.refusal == Refusal::None && i + 1 == state_.stack.size()) {
-            const std::int64_t extent = judged.mosaic.extent() * command->pattern.scale;
-            if (!memoryCheck_(extent,
-                              appliedFactor(work.shrinkFactor, command->pattern.scale, noScale_),
-                              noScale_))
-                refused = {false, Refusal::NotEnoughMemory};
-        }
+        Outcome refused = replayRefusal(run.active ? run.judged : work, work.shrinkFactor,
+                                        command.get(), i + 1 == state_.stack.size(), &reach);
         if (refused.refusal != Refusal::None) {
             refused.detail.entry = EntryAt{i, n, entry.name(), empty};
             return refused;
         }
-        if (!inRun) {
+        if (!run.active) {
             apply(work, n, std::move(command), reach);
             continue;
         }
-        const Mosaic& pattern = command->pattern;
-        pending = composed(
-            pending, partMap(pattern.placements.front(), run.mosaic.extent(), run.mosaic.tileSize));
-        SubstituteCommand(pattern, run.mosaic);
-        work.shrinkFactor = appliedFactor(work.shrinkFactor, pattern.scale, noScale_);
+        run.add(command->pattern);
+        work.shrinkFactor = appliedFactor(work.shrinkFactor, command->pattern.scale, noScale_);
         work.stack.push_back({static_cast<std::uint8_t>(n), std::move(command), reach});
     }
-    endRun();
+    run.end(work.mosaic);
 
     commands_ = std::move(commands);
     state_ = std::move(work);

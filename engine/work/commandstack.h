@@ -252,6 +252,11 @@ private:
                     std::vector<StackEntry>::const_iterator to) const;
     bool imagesFit(const State& state) const;
     Outcome edit(EditKind kind, int r);
+    struct OnePartRun;
+    // refusal() of an entry replayed on `judged`; for the newest entry also the memory check of
+    // the view it leaves.
+    Outcome replayRefusal(const State& judged, std::int32_t shrinkFactor, const Command* command,
+                          bool newest, std::int64_t* reach) const;
     void showNewest();
     void emptyList(std::string_view editText);
 
