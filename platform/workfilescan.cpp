@@ -173,34 +173,8 @@ bool WorkFileScanner::feed(const char* bytes, qsizetype size) {
     const char* const end = bytes + size;
     while (p < end) {
         if (inString_) {
-            // Straight to the next quote or backslash.
-            const char* stop = p;
-            if (escaped_) {
-                escaped_ = false;
-                ++stop;
-            }
-            while (stop < end && *stop != '"' && *stop != '\\')
-                ++stop;
-            const auto run = static_cast<std::int64_t>(stop - p);
-            if (length_ + run > limit_)
-                return refuse();
-            if (inKey_)
-                std::memcpy(key_ + length_, p, static_cast<std::size_t>(run));
-            length_ += run;
-            position_ += run;
-            p = stop;
-            if (p == end)
-                break;
-            ++position_;
-            if (*p++ == '\\') {
-                if (++length_ > limit_)
-                    return refuse();
-                if (inKey_)
-                    key_[length_ - 1] = '\\';
-                escaped_ = true;
-            } else if (!endString()) {
+            if (!feedString(p, end))
                 return false;
-            }
             continue;
         }
         const char c = *p++;
@@ -218,41 +192,75 @@ bool WorkFileScanner::feed(const char* bytes, qsizetype size) {
         }
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
             continue;
-        switch (next_) {
-        case Next::Value:
-            if (!startValue(c))
-                return false;
-            break;
-        case Next::Key:
-            if (c == '"') {
-                inString_ = inKey_ = true;
-                length_ = 0;
-                limit_ = longestKey;
-            } else if (c == '}' && frames_.back().count == 0) {
-                frames_.pop_back(); // an empty object
-                endValue();
-            } else {
-                return refuse();
-            }
-            break;
-        case Next::Colon:
-            if (c != ':')
-                return refuse();
-            next_ = Next::Value;
-            break;
-        case Next::Separator:
-            if (c == ',') {
-                next_ = frames_.back().object ? Next::Key : Next::Value;
-            } else if (c == (frames_.back().object ? '}' : ']')) {
-                frames_.pop_back();
-                endValue();
-            } else {
-                return refuse();
-            }
-            break;
-        case Next::End:
+        if (!feedStructure(c))
+            return false;
+    }
+    return true;
+}
+
+bool WorkFileScanner::feedString(const char*& p, const char* end) {
+    // Straight to the next quote or backslash.
+    const char* stop = p;
+    if (escaped_) {
+        escaped_ = false;
+        ++stop;
+    }
+    while (stop < end && *stop != '"' && *stop != '\\')
+        ++stop;
+    const auto run = static_cast<std::int64_t>(stop - p);
+    if (length_ + run > limit_)
+        return refuse();
+    if (inKey_)
+        std::memcpy(key_ + length_, p, static_cast<std::size_t>(run));
+    length_ += run;
+    position_ += run;
+    p = stop;
+    if (p == end)
+        return true;
+    ++position_;
+    if (*p++ != '\\')
+        return endString();
+    if (++length_ > limit_)
+        return refuse();
+    if (inKey_)
+        key_[length_ - 1] = '\\';
+    escaped_ = true;
+    return true;
+}
+
+bool WorkFileScanner::feedStructure(char c) {
+    switch (next_) {
+    case Next::Value:
+        return startValue(c);
+    case Next::Key:
+        if (c == '"') {
+            inString_ = inKey_ = true;
+            length_ = 0;
+            limit_ = longestKey;
+        } else if (c == '}' && frames_.back().count == 0) {
+            frames_.pop_back(); // an empty object
+            endValue();
+        } else {
             return refuse();
         }
+        return true;
+    case Next::Colon:
+        if (c != ':')
+            return refuse();
+        next_ = Next::Value;
+        return true;
+    case Next::Separator:
+        if (c == ',') {
+            next_ = frames_.back().object ? Next::Key : Next::Value;
+        } else if (c == (frames_.back().object ? '}' : ']')) {
+            frames_.pop_back();
+            endValue();
+        } else {
+            return refuse();
+        }
+        return true;
+    case Next::End:
+        return refuse();
     }
     return true;
 }

@@ -36,6 +36,11 @@ private:
         Kind kind;
         int count;
     };
+    // The bytes of a string from p on, up to its end or the end of what was fed; p is moved past
+    // them.
+    bool feedString(const char*& p, const char* end);
+    // A byte outside strings and words that is not a blank: what the JSON says next.
+    bool feedStructure(char c);
     bool startValue(char c);
     bool endValue();
     bool endString();
