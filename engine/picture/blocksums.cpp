@@ -1092,6 +1092,53 @@ double dot(const CostCounts& a, const CostCounts& b) {
 
 } // namespace
 
+namespace {
+
+// The slabs of a call's window: the rows between its distinct top and bottom edges, those of the
+// window and of the placements reaching into it, marked in one byte per window row (at most
+// 65536).
+double slabsIn(const std::vector<BlockSums::Drawn>& drawn, const PixelArea& window) {
+    std::vector<std::uint8_t> edge(static_cast<std::size_t>(window.bottom - window.top) + 1, 0);
+    for (const BlockSums::Drawn& d : drawn) {
+        const PixelArea seen = d.area.intersected(window);
+        if (seen.isEmpty())
+            continue;
+        edge[static_cast<std::size_t>(seen.top - window.top)] = 1;
+        edge[static_cast<std::size_t>(seen.bottom - window.top)] = 1;
+    }
+    edge.front() = edge.back() = 1;
+    double slabs = -1;
+    for (std::uint8_t e : edge)
+        slabs += e;
+    return slabs;
+}
+
+// Adds to `counts` every placement as if nothing covered it: the slabs it crosses, and its
+// pieces in each of them times the blocks they meet (stretchedBlocks for those addPlain does not
+// take).
+void addPlacementCounts(const std::vector<BlockSums::Drawn>& drawn,
+                        const std::array<BlockSums::Table, 8>& tables, std::int64_t f,
+                        const PixelArea& window, double slabsPerRow, CostCounts& counts) {
+    const std::int64_t x0 = window.left, y0 = window.top;
+    for (const BlockSums::Drawn& d : drawn) {
+        const PixelArea seen = d.area.intersected(window);
+        const std::int64_t l = seen.left, r = seen.right, t = seen.top, b = seen.bottom;
+        if (seen.isEmpty())
+            continue;
+        const double crossed = std::max(1.0, static_cast<double>(b - t) * slabsPerRow);
+        const double columns = static_cast<double>((r - 1 - x0) / f - (l - x0) / f + 1);
+        const double rows = static_cast<double>((b - 1 - y0) / f - (t - y0) / f + 1);
+        const double pairs = columns * (rows + crossed - 1);
+        counts.slabActive += crossed;
+        counts.pieceBlocks += pairs;
+        const BlockSums::Table& table = tables[d.orientation];
+        if (d.stretchX != 1 || d.stretchY != 1 || table.narrow.empty() || !table.columnAt.empty())
+            counts.stretchedBlocks += pairs;
+    }
+}
+
+} // namespace
+
 double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
     if (factor < 2 || (onlyFactor_ != 0 && factor != onlyFactor_) || rect.isEmpty() ||
         extent_ > maxExtent || !inView(factor, rect))
@@ -1103,42 +1150,11 @@ double BlockSums::estimatedNanoseconds(int factor, ViewRect rect) const {
     CostCounts counts;
     counts.drawn = static_cast<double>(drawn_.size());
     counts.pixels = static_cast<double>(rect.width) * rect.height;
-
-    // Distinct row edges, marked in one byte per window row (at most 65536).
-    std::vector<std::uint8_t> edge(static_cast<std::size_t>(y1 - y0) + 1, 0);
-    for (const Drawn& d : drawn_) {
-        const PixelArea seen = d.area.intersected(window);
-        if (seen.isEmpty())
-            continue;
-        edge[static_cast<std::size_t>(seen.top - y0)] = 1;
-        edge[static_cast<std::size_t>(seen.bottom - y0)] = 1;
-    }
-    edge.front() = edge.back() = 1;
-    double slabs = -1;
-    for (std::uint8_t e : edge)
-        slabs += e;
-    const double slabsPerRow = slabs / static_cast<double>(y1 - y0);
+    const double slabs = slabsIn(drawn_, window);
     counts.windowLines = static_cast<double>(y1 - y0 + x1 - x0);
     counts.slabs = slabs;
-
-    // Every placement as if nothing covered it: its pieces in each slab it crosses, times the
-    // blocks they meet.
-    double gapBlocks = static_cast<double>(rect.width) * rect.height;
-    for (const Drawn& d : drawn_) {
-        const PixelArea seen = d.area.intersected(window);
-        const std::int64_t l = seen.left, r = seen.right, t = seen.top, b = seen.bottom;
-        if (seen.isEmpty())
-            continue;
-        const double crossed = std::max(1.0, static_cast<double>(b - t) * slabsPerRow);
-        const double columns = static_cast<double>((r - 1 - x0) / f - (l - x0) / f + 1);
-        const double rows = static_cast<double>((b - 1 - y0) / f - (t - y0) / f + 1);
-        const double pairs = columns * (rows + crossed - 1);
-        counts.slabActive += crossed;
-        counts.pieceBlocks += pairs;
-        const Table& table = tables_[d.orientation];
-        if (d.stretchX != 1 || d.stretchY != 1 || table.narrow.empty() || !table.columnAt.empty())
-            counts.stretchedBlocks += pairs;
-    }
+    addPlacementCounts(drawn_, tables_, f, window, slabs / static_cast<double>(y1 - y0), counts);
+    const double gapBlocks = static_cast<double>(rect.width) * rect.height;
     counts.pieceBlocks += std::min(gapBlocks, slabs * rect.width);
 
     // Where placements pile up, most of them are hidden: a slab has at most twice as many
