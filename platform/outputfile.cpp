@@ -598,6 +598,46 @@ struct OutputsCommit {
         return back;
     }
 
+    // Replaces every target in order, a direct output counting as replaced already; when one
+    // fails, every earlier target is put back as it was, newest first, and every entry
+    // finished. The index of the one that failed, or -1.
+    static int replaceAll(std::vector<Entry>& entries, CommitResult& result) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (entries[i].output->direct_) {
+                result.replaced[i] = true;
+                continue;
+            }
+            if (!replace(entries[i])) {
+                for (std::size_t j = i; j-- > 0;)
+                    if (!entries[j].output->direct_)
+                        result.replaced[j] = !putBack(entries[j]);
+                for (Entry& entry : entries)
+                    if (!entry.output->direct_)
+                        finish(entry);
+                return static_cast<int>(i);
+            }
+            result.replaced[i] = true;
+        }
+        return -1;
+    }
+
+    // Closes the direct outputs (the first whose device reports an error is the one that
+    // failed) and finishes the replaced ones, their renames synced to the disk.
+    static void closeAll(std::vector<Entry>& entries, CommitResult& result) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            OutputFile& output = *entries[i].output;
+            if (output.direct_) {
+                output.device_->close();
+                if (output.device_->error() != QFileDevice::NoError && result.failed < 0)
+                    result.failed = static_cast<int>(i);
+                output.discard();
+            } else {
+                ::fsync(output.folder_); // the renames on the disk too, where it can say so
+                finish(entries[i]);
+            }
+        }
+    }
+
     // The original that the replacement kept is removed, and the output closed. A temporary
     // file that was renamed to the target has no name of its own left to remove.
     static void finish(Entry& entry) {
@@ -638,35 +678,9 @@ CommitResult commitOutputs(const std::vector<OutputFile*>& outputs) {
     entries.reserve(outputs.size());
     for (OutputFile* output : outputs)
         entries.push_back({output, OutputsCommit::Replaced::No, {}});
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].output->direct_) {
-            result.replaced[i] = true;
-            continue;
-        }
-        if (!OutputsCommit::replace(entries[i])) {
-            // Every earlier target back as it was, newest first.
-            for (std::size_t j = i; j-- > 0;)
-                if (!entries[j].output->direct_)
-                    result.replaced[j] = !OutputsCommit::putBack(entries[j]);
-            for (OutputsCommit::Entry& entry : entries)
-                if (!entry.output->direct_)
-                    OutputsCommit::finish(entry);
-            return failAt(i);
-        }
-        result.replaced[i] = true;
-    }
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        OutputFile& output = *entries[i].output;
-        if (output.direct_) {
-            output.device_->close();
-            if (output.device_->error() != QFileDevice::NoError && result.failed < 0)
-                result.failed = static_cast<int>(i);
-            output.discard();
-        } else {
-            ::fsync(output.folder_); // the renames on the disk too, where it can say so
-            OutputsCommit::finish(entries[i]);
-        }
-    }
+    if (const int failed = OutputsCommit::replaceAll(entries, result); failed >= 0)
+        return failAt(static_cast<std::size_t>(failed));
+    OutputsCommit::closeAll(entries, result);
     result.committed = result.failed < 0;
     return result;
 }
