@@ -177,6 +177,32 @@ TEST_F(History, UndoAndRedoGiveBackEveryStateExactly) {
     });
 }
 
+// A document whose check values hold (as a writer that computed them would give) but whose
+// view or list does not fit its mosaic is refused, the view checked before the list, and the
+// work in hand stays.
+TEST_F(History, AnOpenedDocumentIsCheckedForItsViewBeforeItsList) {
+    work.applyCommand(1);
+    work.applyCommand(2);
+    const Seen before = seen(work);
+    const struct {
+        const char* name;
+        bool scrollBeyond, selectionBeyond;
+        WorkFileFailure expected;
+    } rows[] = {
+        {"scroll beyond the view", true, false, WorkFileFailure::NotAWork},
+        {"selection beyond the list", false, true, WorkFileFailure::StackMismatch},
+        {"both", true, true, WorkFileFailure::NotAWork},
+    };
+    for (const auto& row : rows) {
+        WorkDocument d = work.document();
+        d.scrollX += row.scrollBeyond ? work.view().side() + 1 : 0;
+        d.selectedIndex += row.selectionBeyond ? 5 : 0;
+        d.check = workCheck(d, placementCheck(work.model().mosaic()));
+        EXPECT_EQ(work.open(d), row.expected) << row.name;
+        EXPECT_TRUE(seen(work) == before) << row.name;
+    }
+}
+
 // The mark of unsaved changes follows the history: undoing back to the saved state clears it.
 TEST_F(History, TheWorkIsModifiedWhileItDiffersFromTheSavedState) {
     EXPECT_FALSE(work.isModified());
