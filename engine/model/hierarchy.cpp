@@ -506,6 +506,18 @@ std::optional<Placement> readPart(TextCursor& cursor, Reporter& report,
 
 enum class RecordRead { Loaded, Dropped, Faulty };
 
+// A header line of a record (the grid size or the part count) and its value, reported.
+std::optional<std::int32_t> readHeader(TextCursor& cursor, Reporter& report, RuleField field,
+                                       const RecordContext& context) {
+    const Place at = cursor.place();
+    const bool atEnd = report.on() && cursor.atEnd();
+    const std::string line = cursor.readLine();
+    const auto value = parseHeaderLine(line);
+    if (report.on())
+        report.header(line, at, atEnd, field, value, context);
+    return value;
+}
+
 RecordRead readRecord(TextCursor& cursor, Command& command, Reporter& report, int record) {
     RecordContext context;
     context.record = record;
@@ -525,20 +537,10 @@ RecordRead readRecord(TextCursor& cursor, Command& command, Reporter& report, in
     if (report.on() && blanksOnly(name))
         report.warn(RuleProblem::BlankName, nameAt, record);
 
-    const Place scaleAt = cursor.place();
-    const bool scaleAtEnd = report.on() && cursor.atEnd();
-    const std::string scaleLine = cursor.readLine();
-    const auto gridSize = parseHeaderLine(scaleLine);
-    if (report.on())
-        report.header(scaleLine, scaleAt, scaleAtEnd, RuleField::GridSize, gridSize, context);
+    const auto gridSize = readHeader(cursor, report, RuleField::GridSize, context);
     if (!gridSize)
         return RecordRead::Faulty;
-    const Place itemAt = cursor.place();
-    const bool itemAtEnd = report.on() && cursor.atEnd();
-    const std::string itemLine = cursor.readLine();
-    const auto partCount = parseHeaderLine(itemLine);
-    if (report.on())
-        report.header(itemLine, itemAt, itemAtEnd, RuleField::PartCount, partCount, context);
+    const auto partCount = readHeader(cursor, report, RuleField::PartCount, context);
     if (!partCount || *partCount < 0)
         return RecordRead::Faulty;
 
