@@ -643,7 +643,7 @@ struct LinesRead {
     std::array<std::vector<std::uint8_t>, 8> columns, rows;
 };
 
-LinesRead linesRead(const std::vector<BlockSums::Drawn>& drawn, const TileSet& tiles,
+LinesRead linesRead(const std::vector<BlockSums::Drawn>& drawn, const TileSet* tiles,
                     std::int64_t reach, const std::vector<std::int64_t>& xEdges,
                     const std::vector<std::int64_t>& yEdges) {
     LinesRead read;
@@ -651,7 +651,7 @@ LinesRead linesRead(const std::vector<BlockSums::Drawn>& drawn, const TileSet& t
         const PixelArea seen = d.area.intersected({0, 0, reach, reach});
         if (seen.isEmpty())
             continue;
-        const TileView tile = tiles.view(d.orientation);
+        const TileView tile = tiles->view(d.orientation);
         std::vector<std::uint8_t>& columns = read.columns[d.orientation];
         std::vector<std::uint8_t>& rows = read.rows[d.orientation];
         if (columns.empty()) {
@@ -708,18 +708,19 @@ void allocateTables(int factor, const FactorLayout& layout,
     }
 }
 
-// Fills the tables allocated, on every core. Without copies every image is read from the base:
-// one table of the base for all of them, unless it would take more than their own tables (and
-// baseTableSlack more) together; otherwise each image's table from its own pixels.
-void fillTables(const TileSet& tiles, const FactorLayout& layout,
+// Fills the tables allocated, on every core (`tiles` may be null when no table is used). Without
+// copies every image is read from the base: one table of the base for all of them, unless it would
+// take more than their own tables (and baseTableSlack more) together; otherwise each image's table
+// from its own pixels.
+void fillTables(const TileSet* tiles, const FactorLayout& layout,
                 std::array<BlockSums::Table, 8>& tables) {
     const std::vector<std::size_t>& used = layout.used;
-    if (!used.empty() && !tiles.keepsCopies()) {
+    if (!used.empty() && !tiles->keepsCopies()) {
         const std::uint64_t limit = layout.bytes + budget::baseTableSlack;
         const bool done = tables[used[0]].narrow.empty()
-                              ? fillTablesFromBase<std::uint64_t>(tiles, used, layout.columns,
+                              ? fillTablesFromBase<std::uint64_t>(*tiles, used, layout.columns,
                                                                   layout.rows, tables, limit)
-                              : fillTablesFromBase<std::uint32_t>(tiles, used, layout.columns,
+                              : fillTablesFromBase<std::uint32_t>(*tiles, used, layout.columns,
                                                                   layout.rows, tables, limit);
         if (done)
             return;
@@ -727,7 +728,7 @@ void fillTables(const TileSet& tiles, const FactorLayout& layout,
     detail::runPieces(static_cast<std::int64_t>(used.size()), nullptr, [&](std::int64_t i) {
         const std::size_t o = used[static_cast<std::size_t>(i)];
         BlockSums::Table& table = tables[o];
-        const TileView tile = tiles.view(static_cast<unsigned>(o));
+        const TileView tile = tiles->view(static_cast<unsigned>(o));
         const std::vector<std::int32_t>& columns = layout.columns[o];
         const std::vector<std::int32_t>& rows = layout.rows[o];
         std::vector<std::uint64_t> sums(static_cast<std::size_t>(table.rowEntries));
@@ -736,9 +737,9 @@ void fillTables(const TileSet& tiles, const FactorLayout& layout,
         else if (tile.rowsAreContiguous())
             fillTable(tile, columns, rows, sums, table.wide.data());
         else if (!table.narrow.empty())
-            fillTableFromBase(tile, tiles.base(), columns, rows, table.narrow.data());
+            fillTableFromBase(tile, tiles->base(), columns, rows, table.narrow.data());
         else
-            fillTableFromBase(tile, tiles.base(), columns, rows, table.wide.data());
+            fillTableFromBase(tile, tiles->base(), columns, rows, table.wide.data());
     });
 }
 
@@ -754,11 +755,11 @@ BlockSums::atFactor(const Mosaic& mosaic, int factor,
     std::vector<std::int64_t> xEdges, yEdges;
     edgesInView(sums->drawn_, factor, reach, xEdges, yEdges);
     const FactorLayout layout = layOutTables(
-        factor, linesRead(sums->drawn_, *sums->tiles_, reach, xEdges, yEdges), sums->tables_);
+        factor, linesRead(sums->drawn_, sums->tiles_.get(), reach, xEdges, yEdges), sums->tables_);
     if (!affordable(layout.bytes))
         return nullptr;
     allocateTables(factor, layout, sums->tables_);
-    fillTables(*sums->tiles_, layout, sums->tables_);
+    fillTables(sums->tiles_.get(), layout, sums->tables_);
     return sums;
 }
 
