@@ -50,6 +50,9 @@ struct HierarchyResult {
     HierarchyFailure failure = HierarchyFailure::None;
 };
 
+/// The largest value a part field keeps in a file (16 bits).
+inline constexpr std::int32_t largestPartField = 65535;
+
 /// Limits no real hierarchy file reaches: the bytes of the text (up to a Ctrl+Z) and of one line
 /// (its LF not counted). The reader never reads past them.
 inline constexpr std::size_t hierarchyFileLimit = std::size_t{1} << 20;
