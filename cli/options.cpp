@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "colortext.h"
+#include "commandstack.h"
 #include "datafolder.h"
 #include "outputfile.h"
 #include <QCommandLineParser>
@@ -68,25 +70,6 @@ std::optional<int> number(const QString& text, int lowest, int highest) {
     return value;
 }
 
-// Exactly six hexadecimal digits RRGGBB, either case; no prefix, sign or blank.
-std::optional<Color> parseColor(const QString& text) {
-    if (text.size() != 6)
-        return std::nullopt;
-    std::uint32_t rgb = 0;
-    for (const QChar c : text) {
-        const char32_t u = c.unicode();
-        const int digit = u >= '0' && u <= '9'   ? static_cast<int>(u - '0')
-                          : u >= 'a' && u <= 'f' ? static_cast<int>(u - 'a' + 10)
-                          : u >= 'A' && u <= 'F' ? static_cast<int>(u - 'A' + 10)
-                                                 : -1;
-        if (digit < 0)
-            return std::nullopt;
-        rgb = rgb << 4 | static_cast<std::uint32_t>(digit);
-    }
-    return makeColor(static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
-                     static_cast<std::uint8_t>(rgb));
-}
-
 } // namespace
 
 bool parseStep(const QString& text, Step& step) {
@@ -112,7 +95,7 @@ bool parseStep(const QString& text, Step& step) {
             step.kind = w.kind;
             return true;
         }
-    if (const auto n = number(text, 1, 12)) {
+    if (const auto n = number(text, 1, commandSlotCount)) {
         step.value = *n;
         return true;
     }
@@ -123,9 +106,9 @@ bool parseStep(const QString& text, Step& step) {
         int highest;
     };
     static const Prefix prefixes[] = {
-        {"select:", Step::Kind::Select, 0, 254},
-        {"replace:", Step::Kind::Replace, 1, 12},
-        {"insert:", Step::Kind::Insert, 1, 12},
+        {"select:", Step::Kind::Select, 0, CommandStackModel::lastPosition},
+        {"replace:", Step::Kind::Replace, 1, commandSlotCount},
+        {"insert:", Step::Kind::Insert, 1, commandSlotCount},
     };
     // The rest of a rules step is a file name, whatever it holds.
     const QLatin1String rules("rules:");
@@ -262,7 +245,7 @@ Refusal readTileAndRules(const QCommandLineParser& parser, const OptionSet& set,
 Refusal readGapColor(const QCommandLineParser& parser, const OptionSet& set, Options& options) {
     if (!parser.isSet(set.gap))
         return std::nullopt;
-    const auto colour = parseColor(parser.value(set.gap));
+    const auto colour = colorFromHex(parser.value(set.gap));
     if (!colour)
         return QStringLiteral("--gap wants six hexadecimal digits RRGGBB, not '%1'")
             .arg(parser.value(set.gap));
@@ -355,14 +338,16 @@ Refusal readCheckRules(const QCommandLineParser& parser, const OptionSet& set, O
 }
 
 Refusal readExplain(const QCommandLineParser& parser, const OptionSet& set, Options& options) {
+    // The last pixel of the largest mosaic.
+    constexpr int last = static_cast<int>(maxExtent) - 1;
     for (const QString& text : parser.values(set.explain)) {
         const QStringList xy = text.split(QLatin1Char(','));
-        const auto x = xy.size() == 2 ? number(xy[0], 0, 65534) : std::nullopt;
-        const auto y = xy.size() == 2 ? number(xy[1], 0, 65534) : std::nullopt;
+        const auto x = xy.size() == 2 ? number(xy[0], 0, last) : std::nullopt;
+        const auto y = xy.size() == 2 ? number(xy[1], 0, last) : std::nullopt;
         if (!x || !y)
             return QStringLiteral("--explain wants a point X,Y of the mosaic, two whole numbers "
-                                  "from 0 to 65534, not '%1'")
-                .arg(text);
+                                  "from 0 to %1, not '%2'")
+                .arg(QString::number(last), text);
         options.explain.push_back({*x, *y, text});
     }
     return std::nullopt;

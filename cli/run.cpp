@@ -13,8 +13,6 @@
 #include "work.h"
 #include "workfile.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <new>
 #include <optional>
@@ -92,8 +90,7 @@ void reportFormatError(const Rules& rules, const std::string& fileName, const st
 Outcome replayWithRulesFile(const Step& step, Work& work, std::FILE* errors) {
     const std::string name = utf8(step.file);
     HierarchyResult read;
-    auto rules = loadRulesFile(std::filesystem::path(QFile::encodeName(step.file).toStdString()),
-                               name, read);
+    auto rules = loadRulesFile(fileSystemPath(step.file), name, read);
     if (!rules)
         throw Failure{messages::openFailed(name)};
     if (read.failure != HierarchyFailure::None)
@@ -185,8 +182,7 @@ std::string placementsText(const Work& work) {
 int checkRules(const Options& options, std::FILE* out, std::FILE* errors) {
     const std::string fileName = utf8(options.checkRules);
     std::string text;
-    if (!readHierarchyText(
-            std::filesystem::path(QFile::encodeName(options.checkRules).toStdString()), text)) {
+    if (!readHierarchyText(fileSystemPath(options.checkRules), text)) {
         report(errors, messages::openFailed(fileName));
         return 1;
     }
@@ -252,9 +248,7 @@ void startWork(const Options& options, Work& work, std::FILE* out, std::FILE* er
         throw Failure{messages::detailedText(started.refusal, started.detail)};
 
     HierarchyResult read;
-    if (auto rules =
-            loadRulesFile(std::filesystem::path(QFile::encodeName(options.rules).toStdString()),
-                          utf8(options.rules), read))
+    if (auto rules = loadRulesFile(fileSystemPath(options.rules), utf8(options.rules), read))
         work.useRules(std::move(rules));
     const std::string readMessage = messages::text(read.failure, utf8(options.rules));
     // Rules named on the command line that cannot be read end the run: without them the steps

@@ -1,6 +1,7 @@
 #include "names.h"
 
 #include <QByteArrayView>
+#include <QFile>
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -26,6 +27,10 @@ QString displayName(std::string_view nameBytes) {
 
 QString fromUtf8(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::filesystem::path fileSystemPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
 namespace {

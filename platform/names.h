@@ -1,9 +1,11 @@
 #pragma once
 
-// Display text for the 8-bit names of commands, and for the program's own UTF-8 texts.
+// Display text for the 8-bit names of commands, and for the program's own UTF-8 texts; file
+// names as the engine opens them.
 
 #include <QString>
 
+#include <filesystem>
 #include <string_view>
 
 namespace ornamo {
@@ -15,6 +17,9 @@ QString displayName(std::string_view nameBytes);
 
 /// The program's own texts (the table of messages, the names of keys), which are UTF-8.
 QString fromUtf8(std::string_view utf8);
+
+/// The file name `path` as the engine opens it: the bytes Qt opens it by (QFile::encodeName).
+std::filesystem::path fileSystemPath(const QString& path);
 
 } // namespace ornamo
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// An output file that is replaced all or nothing.
+// An output file that is replaced all or nothing, and several output files replaced all or none.
 
 #include <QString>
 
@@ -66,8 +66,6 @@ public:
     void discard();
 
     bool isOpen() const { return state_ == State::Writing || state_ == State::Finished; }
-    /// Whether the output is written into directly rather than through a temporary file.
-    bool isDirect() const { return direct_; }
 
 private:
     friend struct OutputsCommit;

@@ -143,6 +143,19 @@ bool bmpFits(int width, int height) {
     return 54 + bmpRowBytes(width) * static_cast<std::uint64_t>(height) <= 0xFFFFFFFFu;
 }
 
+QByteArray bmpFileBytes(const Bitmap& image) {
+    const int width = image.width(), height = image.height();
+    const auto header = bmpHeader(width, height);
+    const std::uint64_t rowBytes = bmpRowBytes(width);
+    QByteArray bytes(static_cast<qsizetype>(header.size() + rowBytes * std::uint64_t(height)),
+                     Qt::Uninitialized);
+    std::memcpy(bytes.data(), header.data(), header.size());
+    auto* rows = reinterpret_cast<std::uint8_t*>(bytes.data()) + header.size();
+    BitmapPicture(image).readRows(0, height, rows, static_cast<std::ptrdiff_t>(rowBytes));
+    toBmpRows(rows, height, width, static_cast<std::size_t>(rowBytes));
+    return bytes;
+}
+
 std::array<std::uint8_t, 54> bmpHeader(int width, int height) {
     const auto imageBytes =
         static_cast<std::uint32_t>(bmpRowBytes(width) * static_cast<std::uint64_t>(height));

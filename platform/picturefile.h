@@ -7,6 +7,7 @@
 #include "picturesource.h"
 #include "progress.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <array>
@@ -23,6 +24,10 @@ bool bmpFits(int width, int height);
 /// 24-bit BMP of width x height pixels, which must satisfy bmpFits(): file size, image size
 /// (rows padded to 4 bytes), 72 pixels per inch, no palette. The pixels follow it directly.
 std::array<std::uint8_t, 54> bmpHeader(int width, int height);
+
+/// The whole 24-bit BMP file of an image held in memory, which must satisfy bmpFits(): bmpHeader()
+/// and the rows as writePicture() writes them.
+QByteArray bmpFileBytes(const Bitmap& image);
 
 /// Writes the picture to the open file in the format (BMP: 24 bits, rows bottom-up; PNG:
 /// 8-bit RGB, not interlaced), pulling it from the source a band of a few MB at a time; the

@@ -1,5 +1,6 @@
 #include "workfile.h"
 
+#include "colortext.h"
 #include "imagefile.h"
 #include "outputfile.h"
 #include "picturefile.h"
@@ -33,24 +34,6 @@ QJsonValue bytesValue(const std::string& bytes) {
     if (text.toUtf8() == raw)
         return text;
     return QJsonObject{{QStringLiteral("base64"), QString::fromLatin1(raw.toBase64())}};
-}
-
-QByteArray bmpBytes(const Bitmap& tile) {
-    const int width = tile.width(), height = tile.height();
-    const auto header = bmpHeader(width, height);
-    const auto rowBytes = static_cast<qsizetype>(Bitmap::strideFor(width));
-    QByteArray bytes(static_cast<qsizetype>(header.size()) + rowBytes * height, '\0');
-    std::memcpy(bytes.data(), header.data(), header.size());
-    char* out = bytes.data() + header.size();
-    for (int y = height - 1; y >= 0; --y, out += rowBytes) {
-        const std::uint8_t* row = tile.row(y);
-        for (int x = 0; x < width; ++x) {
-            out[3 * x] = static_cast<char>(row[3 * x + 2]);
-            out[3 * x + 1] = static_cast<char>(row[3 * x + 1]);
-            out[3 * x + 2] = static_cast<char>(row[3 * x]);
-        }
-    }
-    return bytes;
 }
 
 QString colorText(Color c) {
@@ -139,13 +122,13 @@ std::string bytesOf(const QJsonValue& value) {
     return bytes.toStdString();
 }
 
+// "#" and the six digits of colorFromHex().
 Color parseColor(const QString& text) {
-    if (text.size() != 7 || text[0] != QLatin1Char('#') ||
-        !std::all_of(text.begin() + 1, text.end(), isHexDigit))
+    const std::optional<Color> color =
+        text.startsWith(QLatin1Char('#')) ? colorFromHex(QStringView(text).mid(1)) : std::nullopt;
+    if (!color)
         throw Damaged{};
-    const uint rgb = text.mid(1).toUInt(nullptr, 16);
-    return makeColor(static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
-                     static_cast<std::uint8_t>(rgb));
+    return *color;
 }
 
 std::uint64_t parseCheck(const QString& text) {
@@ -162,14 +145,15 @@ void readStack(const QJsonObject& root, WorkDocument& d) {
         if (!item.isObject())
             throw Damaged{};
         const QJsonObject entry = item.toObject();
-        d.stack.push_back({static_cast<int>(integerField(entry, "command", 1, 12)),
+        d.stack.push_back({static_cast<int>(integerField(entry, "command", 1, commandSlotCount)),
                            bytesOf(field(entry, "name"))});
     }
 }
 
 void readListAndView(const QJsonObject& root, WorkDocument& d) {
     const QJsonObject list = objectField(root, "list");
-    d.selectedIndex = static_cast<int>(integerField(list, "selected", 0, 254));
+    d.selectedIndex =
+        static_cast<int>(integerField(list, "selected", 0, CommandStackModel::lastPosition));
     d.stackCaption = bytesOf(field(list, "caption"));
     d.editText = bytesOf(field(list, "editText"));
     const QJsonObject view = objectField(root, "view");
@@ -193,7 +177,8 @@ QByteArray workFileBytes(const WorkDocument& d) {
         {QStringLiteral("format"), formatName},
         {QStringLiteral("version"), WorkDocument::version},
         {QStringLiteral("tile"),
-         QJsonObject{{QStringLiteral("bmp"), QString::fromLatin1(bmpBytes(d.tile).toBase64())}}},
+         QJsonObject{
+             {QStringLiteral("bmp"), QString::fromLatin1(bmpFileBytes(d.tile).toBase64())}}},
         {QStringLiteral("rules"),
          QJsonObject{{QStringLiteral("fileName"), QString::fromStdString(d.rulesFileName)},
                      {QStringLiteral("bytes"), QString::fromLatin1(rules.toBase64())}}},
@@ -252,7 +237,7 @@ WorkFileFailure parseScanned(const QByteArray& bytes, WorkDocument& document) {
     if (!tile || tile->width() != tile->height())
         return WorkFileFailure::TileBroken;
     // A version 2 tile is the 24-bit file the writer makes of its pixels, header and all.
-    if (d.formatVersion >= 2 && bmpBytes(*tile) != tileFile)
+    if (d.formatVersion >= 2 && bmpFileBytes(*tile) != tileFile)
         return WorkFileFailure::TileBroken;
     d.tile = std::move(*tile);
     document = std::move(d);

@@ -27,7 +27,7 @@ namespace {
 
 constexpr int deepest = 4;      // the root, "stack", an entry, a name written as base64
 constexpr int mostMembers = 16; // the root has nine
-constexpr int mostElements = 255;
+constexpr auto mostElements = static_cast<int>(CommandStackModel::capacity); // the stack's entries
 constexpr std::int64_t longestKey = 64;
 constexpr std::int64_t longestWord = 32;
 constexpr std::int64_t unknownFieldLimit = std::int64_t{64} << 10;

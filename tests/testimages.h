@@ -4,7 +4,9 @@
 
 #include "bitmap.h"
 #include "mosaicview.h"
+#include "ornamo.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <random>
@@ -38,6 +40,34 @@ inline Bitmap wholeView(const MosaicView& view) {
     Bitmap image;
     image.resizeForOverwrite(view.side(), view.side());
     view.read({0, 0, view.side(), view.side()}, image.bits(), image.stride());
+    return image;
+}
+
+/// The full-size image of `m`, drawn the plain way for the tests that need no renderer of their
+/// own: the gap colour, then every placement in list order, each pixel of its tile image a
+/// width x height block from (x, y), clipped to the mosaic.
+inline Bitmap plainMosaic(const Mosaic& m) {
+    const auto side = static_cast<int>(m.extent());
+    Bitmap image(side, side, m.gapColor);
+    for (const Placement& p : m.placements) {
+        const auto orientation = static_cast<unsigned>(p.orientation);
+        if (!m.tiles || orientation > 7 || p.width <= 0 || p.height <= 0)
+            continue;
+        const Bitmap tile = m.tiles->image(orientation);
+        for (int ty = 0; ty < tile.height(); ++ty)
+            for (int tx = 0; tx < tile.width(); ++tx) {
+                const std::int64_t x = p.x + std::int64_t{tx} * p.width;
+                const std::int64_t y = p.y + std::int64_t{ty} * p.height;
+                const std::int64_t left = std::max<std::int64_t>(x, 0);
+                const std::int64_t top = std::max<std::int64_t>(y, 0);
+                const std::int64_t right = std::min<std::int64_t>(x + p.width, side);
+                const std::int64_t bottom = std::min<std::int64_t>(y + p.height, side);
+                if (left < right && top < bottom)
+                    image.fillRect(static_cast<int>(left), static_cast<int>(top),
+                                   static_cast<int>(right - left), static_cast<int>(bottom - top),
+                                   tile.pixel(tx, ty));
+            }
+    }
     return image;
 }
 

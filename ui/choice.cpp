@@ -1,7 +1,6 @@
 #include "choice.h"
 
 #include "formfont.h"
-#include "messages.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -11,8 +10,6 @@
 #include <QPushButton>
 
 namespace {
-constexpr int slotCount = 12;
-constexpr int cancelled = 13;
 constexpr int itemHeight = 13;
 } // namespace
 
@@ -74,7 +71,7 @@ void ChoiceDialog::done(int /*result*/) {
 }
 
 void ChoiceDialog::reject() {
-    ruleChoice = cancelled;
+    ruleChoice = ornamo::cancelledChoice;
     FormClose();
 }
 
@@ -116,11 +113,11 @@ int ChoiceDialog::selectedEntry() const {
 }
 
 void ChoiceDialog::FormShow() {
-    ruleChoice = cancelled;
+    ruleChoice = ornamo::cancelledChoice;
     ListBox1->clear();
-    const QString emptySlot = QString::fromUtf8(ornamo::messages::emptySlotName.data(),
-                                                qsizetype(ornamo::messages::emptySlotName.size()));
-    for (int i = 0; i < slotCount && i < slotNames_.size(); ++i) {
+    const QString emptySlot =
+        QString::fromUtf8(ornamo::emptySlotName.data(), qsizetype(ornamo::emptySlotName.size()));
+    for (int i = 0; i < ornamo::commandSlotCount && i < slotNames_.size(); ++i) {
         if (slotNames_[i] == emptySlot)
             break;
         auto* item = new QListWidgetItem(slotNames_[i], ListBox1);
@@ -142,7 +139,7 @@ void ChoiceDialog::ListBox1DblClick() {
 }
 
 void ChoiceDialog::Button2Click() {
-    ruleChoice = cancelled;
+    ruleChoice = ornamo::cancelledChoice;
     FormClose();
 }
 

@@ -190,8 +190,8 @@ void MainWindow::createCommandButtons(QWidget* client) {
     Panel1->setGeometry(8, 240, 97, 169);
 
     const QFont commandFont = commandButtonFont();
-    for (int number = 1; number <= 12; ++number) {
-        auto* button = new QPushButton(ornamo::fromUtf8(ornamo::messages::emptySlotName), Panel1);
+    for (int number = 1; number <= ornamo::commandSlotCount; ++number) {
+        auto* button = new QPushButton(ornamo::fromUtf8(ornamo::emptySlotName), Panel1);
         button->setObjectName(QStringLiteral("com%1").arg(number));
         button->setFont(commandFont);
         button->setGeometry(
@@ -334,7 +334,7 @@ void MainWindow::createMenus() {
 void MainWindow::createActions() {
     connect(Button1, &QPushButton::clicked, this, &MainWindow::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &MainWindow::Button2Click);
-    for (int number = 1; number <= 12; ++number)
+    for (int number = 1; number <= ornamo::commandSlotCount; ++number)
         connect(com[static_cast<std::size_t>(number - 1)], &QPushButton::clicked, this,
                 [this, number] { commandClick(number); });
     connect(ComboBox1, &QComboBox::editTextChanged, this, &MainWindow::ComboBox1Change);

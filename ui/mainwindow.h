@@ -311,7 +311,7 @@ private:
     QProgressBar* ProgressBar1 = nullptr;
     QComboBox* ComboBox1 = nullptr;
     QFrame* Panel1 = nullptr;
-    std::array<QPushButton*, 12> com{};
+    std::array<QPushButton*, ornamo::commandSlotCount> com{};
     ViewPane* viewPane_ = nullptr; // Image1, ScrollBar1 and ScrollBar2
 
     // The menu's items as the table made them, with when each is enabled.
@@ -339,8 +339,8 @@ private:
     std::shared_ptr<const ornamo::Rules> pendingRules_; // read in OpenDialog2, if it opened
     bool ctrlDown_ = false;
     bool shiftDown_ = false;
-    std::optional<ornamo::Bitmap> openedTile_;   // the file confirmed in OpenDialog1, if it loaded
-    std::array<QString, 12> ruleTips_;           // of the command slots
+    std::optional<ornamo::Bitmap> openedTile_; // the file confirmed in OpenDialog1, if it loaded
+    std::array<QString, ornamo::commandSlotCount> ruleTips_; // of the command slots
     const ornamo::Rules* tippedRules_ = nullptr; // the rules and the gap colour the tips show
     ornamo::Color tippedGap_ = 0;
     std::weak_ptr<ornamo::TileSet> tippedTiles_; // the tile the tips draw with

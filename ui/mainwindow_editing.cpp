@@ -192,7 +192,7 @@ int MainWindow::chooseRule() {
     for (const ornamo::Command& command : work_.model().commands())
         names << ornamo::displayName(command.name);
     const QStringList tips(ruleTips_.begin(), ruleTips_.end());
-    return TForm3 ? TForm3->choose(names, tips) : 13;
+    return TForm3 ? TForm3->choose(names, tips) : ornamo::cancelledChoice;
 }
 
 void MainWindow::ComboBox1Change() {

@@ -25,7 +25,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <filesystem>
 #include <limits>
 #include <new>
 
@@ -157,8 +156,8 @@ void MainWindow::step(int position) {
 std::shared_ptr<const ornamo::Rules>
 MainWindow::LoadCommands(const QString& path, const QString& fileName, QWidget* over) {
     ornamo::HierarchyResult result;
-    auto rules = ornamo::loadRulesFile(std::filesystem::path(path.toStdU16String()),
-                                       fileName.toStdString(), result);
+    auto rules =
+        ornamo::loadRulesFile(ornamo::fileSystemPath(path), fileName.toStdString(), result);
     if (result.failure != ornamo::HierarchyFailure::None)
         showMessage(ornamo::messages::text(result.failure, fileName.toStdString()), over);
     return rules;
@@ -167,13 +166,13 @@ MainWindow::LoadCommands(const QString& path, const QString& fileName, QWidget* 
 void MainWindow::labelCommandButtons() {
     const ornamo::CommandSlots& loaded = work_.rules().commands;
     const int count = work_.rules().count;
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < ornamo::commandSlotCount; ++i) {
         QPushButton* button = com[static_cast<std::size_t>(i)];
         if (i < count) {
             button->setText(buttonCaption(loaded[static_cast<std::size_t>(i)].name));
             button->setEnabled(true);
         } else {
-            button->setText(ornamo::fromUtf8(ornamo::messages::emptySlotName));
+            button->setText(ornamo::fromUtf8(ornamo::emptySlotName));
             button->setEnabled(false);
         }
     }

@@ -371,7 +371,7 @@ void RuleWorkshop::showSlots() {
         showSlot(i);
     slotList_->setCurrentRow(records_.count > 0 ? chosen_ : -1);
     updating_ = false;
-    addButton_->setEnabled(textReads_ && records_.count < 12);
+    addButton_->setEnabled(textReads_ && records_.count < ornamo::commandSlotCount);
     removeButton_->setEnabled(textReads_ && records_.count > 0);
     upButton_->setEnabled(textReads_ && chosen_ > 0);
     downButton_->setEnabled(textReads_ && chosen_ + 1 < records_.count);
@@ -384,7 +384,7 @@ void RuleWorkshop::showSlot(int index) {
     const ornamo::Command& command = records_.commands[static_cast<std::size_t>(index)];
     const bool held = index < records_.count;
     QString caption = QStringLiteral("%1. %2").arg(index + 1).arg(
-        held ? ornamo::displayName(command.name) : QStringLiteral("--"));
+        held ? ornamo::displayName(command.name) : ornamo::fromUtf8(ornamo::emptySlotName));
     // A record with an error or a warning is marked, and so is one the model would refuse (no
     // part, grid 0, a first part of size 0), whatever the text says.
     QStringList problems = held ? recordProblems_[static_cast<std::size_t>(index)] : QStringList();
@@ -574,7 +574,7 @@ void RuleWorkshop::openRules() {
         return;
     const QString path = dialog.selectedFiles().constFirst();
     std::string bytes;
-    if (!ornamo::readHierarchyText(path.toStdString(), bytes)) {
+    if (!ornamo::readHierarchyText(ornamo::fileSystemPath(path), bytes)) {
         showStatus(text(ornamo::messages::openFailed(QFileInfo(path).fileName().toStdString())),
                    true);
         return;

@@ -113,7 +113,8 @@ private:
     ornamo::RuleRecords records_;
     ornamo::RuleTextCoding coding_ = ornamo::RuleTextCoding::Utf8;
     bool textReads_ = true;
-    std::array<QStringList, 12> recordProblems_; ///< the errors and warnings of each record
+    std::array<QStringList, ornamo::commandSlotCount>
+        recordProblems_; ///< the errors and warnings of each record
     int chosen_ = 0;
     std::string fileName_; ///< UTF-8, as the rules are named in the work
     QString savePath_;     ///< where "Ulož pravidlá" writes; empty until known

@@ -1,6 +1,5 @@
 #include "hierarchy.h"
 
-#include "messages.h"
 #include "rulecoverage.h"
 
 #include <algorithm>
@@ -575,7 +574,7 @@ int loadedCount(const CommandSlots& commands) {
     int count = static_cast<int>(commands.size());
     while (count > 0) {
         const Command& last = commands[static_cast<std::size_t>(count - 1)];
-        if (last.name != messages::emptySlotName || !last.pattern.placements.empty())
+        if (last.name != emptySlotName || !last.pattern.placements.empty())
             break;
         --count;
     }

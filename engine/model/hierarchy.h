@@ -4,7 +4,6 @@
 // parts, read into the twelve command slots of the editor.
 
 #include "ornamo.h"
-#include "refusal.h"
 #include "rulediagnostics.h"
 
 #include <array>
@@ -15,19 +14,34 @@
 
 namespace ornamo {
 
+/// The name of an empty slot, which its button shows as it is. A command read from a file may
+/// have the same name; an empty slot also has no parts.
+inline constexpr std::string_view emptySlotName = "--";
+
 /// One command slot. `pattern.scale` is the grid size N (the grid has N x N cells) and
 /// `pattern.placements` the parts in file order, in cells; the pattern's other fields are
-/// unused. An empty slot is named "--" and has no parts.
+/// unused. An empty slot is named emptySlotName and has no parts.
 ///
 /// `name` holds the bytes of the name line as read (blanks kept, no decoding): the file is
 /// 8-bit text, and platform/names.h turns it into display text.
 struct Command {
-    std::string name{"--"};
+    std::string name{emptySlotName};
     Mosaic pattern;
 };
 
-/// The twelve slots; the command of button i + 1 is commands[i].
-using CommandSlots = std::array<Command, 12>;
+/// The number of command slots (and of command buttons, and of records a hierarchy file holds);
+/// slots are numbered from 1 to commandSlotCount.
+inline constexpr int commandSlotCount = 12;
+
+/// The slots; the command of button i + 1 is commands[i].
+using CommandSlots = std::array<Command, commandSlotCount>;
+
+/// Why a hierarchy read ended early.
+enum class HierarchyFailure {
+    None,       ///< read to the end, or to the twelfth record
+    BadFormat,  ///< a faulty record; the ones before it were kept
+    OpenFailed, ///< the file could not be opened or read; the slots were left unchanged
+};
 
 /// What a read did: `count` commands are in slots 1..count; `failure` says why the read ended
 /// early (messages::text() gives the text the window shows for it).
@@ -35,6 +49,9 @@ struct HierarchyResult {
     int count = 0;
     HierarchyFailure failure = HierarchyFailure::None;
 };
+
+/// The largest value a part field keeps in a file (16 bits).
+inline constexpr std::int32_t largestPartField = 65535;
 
 /// Limits no real hierarchy file reaches: the bytes of the text (up to a Ctrl+Z) and of one line
 /// (its LF not counted). The reader never reads past them.

@@ -18,7 +18,7 @@ RulesWriteFailure unwritable(const Command& command) {
         return RulesWriteFailure::NameTooLong;
     for (const Placement& p : command.pattern.placements) {
         for (const std::int32_t value : {p.x, p.y, p.width, p.height})
-            if (value < 0 || value > 65535)
+            if (value < 0 || value > largestPartField)
                 return RulesWriteFailure::ValueOutOfRange;
         if (keyword(p.orientation).empty())
             return RulesWriteFailure::UnknownOrientation;

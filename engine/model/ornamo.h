@@ -1,12 +1,12 @@
 #pragma once
 
 // Tile images and the mosaic model: the eight oriented tile images of one square base tile, the
-// placement list of a mosaic, the transforms on it and the command substitution.
+// placement list of a mosaic, the transforms on it and the command substitution, with by how
+// much a substitution would take the mosaic out of the model.
 
 #include "bitmap.h"
 #include "budgets.h"
 #include "orientation.h"
-#include "refusal.h"
 
 #include <array>
 #include <cstdint>
@@ -208,6 +208,27 @@ Placement transformed(const Placement& p, Transform t, std::int64_t extent, std:
 /// Whether the pattern can be inverted by undo: it has a part, a grid size above 0, and its
 /// first part has a width and a height other than 0.
 bool isUndoable(const Mosaic& pattern);
+
+/// The limit of the model a result would pass.
+enum class Limit {
+    None,        ///< within the model
+    Placements,  ///< more placements than the model holds
+    Extent,      ///< a side of the mosaic image longer than the model holds, in pixels
+    Coordinate,  ///< a placement's edge beyond the range of positions, in pixels
+    Enlargement, ///< a placement's width or height factor beyond its range
+};
+
+/// By how much a result would leave the model: the value it would reach against the limit it
+/// passes (the largest value allowed, or the smallest when `value` lies below the range).
+/// Values beyond 64 bits are given as the nearest 64-bit value.
+struct Excess {
+    Limit limit = Limit::None;
+    std::int64_t value = 0;
+    std::int64_t bound = 0;
+
+    bool exceeds() const { return limit != Limit::None; }
+    friend bool operator==(const Excess&, const Excess&) = default;
+};
 
 /// By how much substituting the pattern would take the mosaic out of the model; Limit::None
 /// when the result fits. In this order: a new extent above 65535 pixels (the value is the new

@@ -23,9 +23,6 @@ struct CellRect {
     friend bool operator==(const CellRect&, const CellRect&) = default;
 };
 
-/// The largest value a part field keeps in a file.
-inline constexpr std::int32_t largestPartField = 65535;
-
 /// The rectangle spanned by two cells, both included, in either order; cells left of or above
 /// the grid's origin are taken as column or row 0.
 CellRect cellsBetween(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1);

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "refusal.h"
-
 #include <chrono>
 
 namespace ornamo {
+
+/// The progress caption shown while a long step runs.
+enum class Caption { Rendering, Shrinking, Saving, Reading };
 
 /// Where a long render, reduction or save reports how far it has got. Implemented by the window
 /// (the busy label and ProgressBar1) and by the command-line renderer.

@@ -6,9 +6,12 @@
 // window maps listEntries(), editText() and listEnabled() onto its stack list.
 //
 // The mosaic always equals the reset mosaic with the stack's commands substituted in turn.
-// The stack is never replayed: undo inverts the newest substitution in place, using the block
-// layout SubstituteCommand leaves, and an edit at list position k undoes k + 1 entries, makes
-// its change and applies the undone newer entries again.
+// The editing operations do not apply the whole stack again: undo inverts the newest
+// substitution in place, using the block layout SubstituteCommand leaves, and an edit at list
+// position k undoes k + 1 entries, makes its change and applies the undone newer entries again.
+// Only two operations rebuild the mosaic from a reset one through the whole stack: restore(),
+// which puts back a state of the edit history, and replay(), which applies the stack with
+// changed rules.
 
 #include "bitmap.h"
 #include "hierarchy.h"
@@ -58,8 +61,8 @@ struct StackEntry {
 /// be the result of substituting it.
 void undoSubstitution(const Mosaic& pattern, Mosaic& mosaic);
 
-/// The result of the rule choice dialog when it was cancelled.
-inline constexpr int cancelledChoice = 13;
+/// The result of the rule choice dialog when it was cancelled: the number after the last slot.
+inline constexpr int cancelledChoice = commandSlotCount + 1;
 
 class CommandStackModel {
 public:
@@ -70,6 +73,8 @@ public:
 
     /// The most entries the stack holds; a further apply is refused.
     static constexpr std::size_t capacity = 255;
+    /// The largest list position: the oldest entry of a full stack.
+    static constexpr int lastPosition = static_cast<int>(capacity) - 1;
 
     /// Empty stack, factor 1, noScale off, the list disabled with "-- prázdny --", an empty
     /// caption, and a reset mosaic (white gaps, tileSize 40, an empty tile set until
@@ -116,13 +121,13 @@ public:
     /// nothing changed, when a re-applied entry would no longer fit the model.
     Outcome deleteChosen();
 
-    /// "Zameň vybraný príkaz" with rule r from the choice dialog (13 = cancelled: nothing):
+    /// "Zameň vybraný príkaz" with rule r from the choice dialog (cancelledChoice: nothing):
     /// the selected entry becomes command r, the newer ones are applied again after it; the
     /// factor ends as S x g' / g (g the replaced grid size, g' the new one). The whole result
     /// is judged first, with the refusals of applyCommand(); a refusal changes nothing.
     Outcome replaceChosen(int r);
 
-    /// "Vlož pred vybraný príkaz" with rule r (13 = cancelled: nothing): command r goes just
+    /// "Vlož pred vybraný príkaz" with rule r (cancelledChoice: nothing): command r goes just
     /// below (older than) the selected entry; the factor ends as its value before times r's
     /// grid size, whatever noScale says. Judged first like replaceChosen().
     Outcome insertBeforeChosen(int r);

@@ -1,9 +1,12 @@
 #pragma once
 
 // The program's own texts, in Slovak, shared by the engine, the windows and ornamo-render. The
-// engine reports refusals, read failures and progress as the enums of refusal.h; this is the one
-// place they become text.
+// engine reports refusals, read failures and progress as enums (refusal.h, HierarchyFailure in
+// hierarchy.h, Excess in ornamo.h, Caption in progress.h); this is the one place they become
+// text.
 
+#include "hierarchy.h"
+#include "progress.h"
 #include "provenance.h"
 #include "refusal.h"
 
@@ -20,7 +23,6 @@ inline constexpr std::string_view busySaving = "--- Ukladám ---";
 inline constexpr std::string_view busyReading = "--- Čítam ---";
 inline constexpr std::string_view emptyStackLower = "-- prázdny --";
 inline constexpr std::string_view emptyStackUpper = "-- Prázdny --";
-inline constexpr std::string_view emptySlotName = "--";
 
 inline constexpr std::string_view stackEmpty = "Príkazový zásobník je prázdny.";
 inline constexpr std::string_view stackFull = "Príkazový zásobník je plný.";

@@ -1,9 +1,13 @@
 #pragma once
 
-// What the engine reports when it refuses a step or a read fails: a small enum each, so that the
-// engine carries no display text; messages.h maps every case to the program's Slovak text.
-// Where a refusal has numbers or a place (by how much a result leaves the model, the stack entry
-// a replay stopped at), they travel beside the enum as plain data.
+// What the work reports when it refuses a step or a work file cannot be opened: a small enum
+// each, with no display text; messages.h maps every case to the program's Slovak text. Where a
+// refusal has numbers or a place, they travel beside the enum as plain data: by how much a
+// result leaves the model (Excess, which the model itself computes, in ornamo.h) and the stack
+// entry a replay stopped at. A hierarchy read's failure is the model's HierarchyFailure
+// (hierarchy.h).
+
+#include "ornamo.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,28 +25,7 @@ enum class Refusal {
     MosaicTooLarge,  ///< the result would leave the model's ranges
     NotEnoughMemory, ///< the images would not fit in memory
     TileUnusable,    ///< an empty or non-square base tile
-    ZoomPointless,   ///< "Zmenši" at a factor that would reach 256
-};
-
-/// The limit of the model a result would pass.
-enum class Limit {
-    None,        ///< within the model
-    Placements,  ///< more placements than the model holds
-    Extent,      ///< a side of the mosaic image longer than the model holds, in pixels
-    Coordinate,  ///< a placement's edge beyond the range of positions, in pixels
-    Enlargement, ///< a placement's width or height factor beyond its range
-};
-
-/// By how much a result would leave the model: the value it would reach against the limit it
-/// passes (the largest value allowed, or the smallest when `value` lies below the range).
-/// Values beyond 64 bits are given as the nearest 64-bit value.
-struct Excess {
-    Limit limit = Limit::None;
-    std::int64_t value = 0;
-    std::int64_t bound = 0;
-
-    bool exceeds() const { return limit != Limit::None; }
-    friend bool operator==(const Excess&, const Excess&) = default;
+    ZoomPointless,   ///< "Zmenši" at a factor that would reach shrinkFactorLimit (zoom.h)
 };
 
 /// The stack entry that an edit applying the stack again could not apply.
@@ -72,15 +55,5 @@ enum class WorkFileFailure {
     StackMismatch,   ///< the stack cannot be applied with the rules, or gives another mosaic
     NotEnoughMemory, ///< the work would not fit in memory
 };
-
-/// Why a hierarchy read ended early.
-enum class HierarchyFailure {
-    None,       ///< read to the end, or to the twelfth record
-    BadFormat,  ///< a faulty record; the ones before it were kept
-    OpenFailed, ///< the file could not be opened or read; the slots were left unchanged
-};
-
-/// The progress caption shown while a long step runs.
-enum class Caption { Rendering, Shrinking, Saving, Reading };
 
 } // namespace ornamo

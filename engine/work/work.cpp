@@ -391,7 +391,8 @@ Outcome Work::fullSize(Progress* progress) {
 
 std::int32_t fittingFactor(std::int64_t extent, int width, int height) {
     std::int32_t factor = 1;
-    while (factor < 255 && MosaicView::sideFor(extent, factor, false) > std::min(width, height))
+    while (factor < shrinkFactorLimit - 1 &&
+           MosaicView::sideFor(extent, factor, false) > std::min(width, height))
         ++factor;
     return factor;
 }

@@ -61,8 +61,8 @@ struct WorkDocument;
 /// placementCheck() of the mosaic the stack gives.
 std::uint64_t workCheck(const WorkDocument& document, std::uint64_t placements);
 
-/// "Prispôsob oknu": the smallest whole factor from 1 to 255 whose view of a mosaic `extent`
-/// pixels on a side is at most width x height pixels; 255 when none is.
+/// "Prispôsob oknu": the smallest whole factor from 1 to shrinkFactorLimit - 1 (255) whose view
+/// of a mosaic `extent` pixels on a side is at most width x height pixels; 255 when none is.
 std::int32_t fittingFactor(std::int64_t extent, int width, int height);
 
 /// Everything a work file holds: what is needed to rebuild the work exactly.
@@ -146,8 +146,9 @@ public:
 
     /// A choice in the stack list (CommandStackModel::choose()).
     Outcome choose(std::string_view typedText, int currentIndex);
-    /// "Zmenši" (Refusal::ZoomPointless when the factor would reach 256), "Zväčši" (nothing at
-    /// factor 1 or below) and keypad * (full size). A view that does not fit changes nothing.
+    /// "Zmenši" (Refusal::ZoomPointless when the factor would reach shrinkFactorLimit), "Zväčši"
+    /// (nothing at factor 1 or below) and keypad * (full size). A view that does not fit changes
+    /// nothing.
     Outcome zoomOut(Progress* progress = nullptr);
     Outcome zoomIn(Progress* progress = nullptr);
     Outcome fullSize(Progress* progress = nullptr);

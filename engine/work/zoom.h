@@ -9,12 +9,16 @@
 
 namespace ornamo {
 
-/// "Zmenši": twice the factor when that is below 256 (so 128 and above give nothing, and 0
-/// stays 0); nullopt means refuse with messages::zoomPointless and change nothing. The
-/// doubling is exact (done in 64 bits), so a very negative factor is refused too.
+/// The reduction factors the zoom goes to stay below this one (256): "Zmenši" refuses to reach
+/// it and "Prispôsob oknu" stops short of it.
+inline constexpr std::int32_t shrinkFactorLimit = 256;
+
+/// "Zmenši": twice the factor when that is below shrinkFactorLimit (so half the limit and above
+/// give nothing, and 0 stays 0); nullopt means refuse with messages::zoomPointless and change
+/// nothing. The doubling is exact (done in 64 bits), so a very negative factor is refused too.
 constexpr std::optional<std::int32_t> zoomedOut(std::int32_t shrinkFactor) {
     const std::int64_t doubled = std::int64_t{shrinkFactor} * 2;
-    if (doubled < 256 && doubled >= std::numeric_limits<std::int32_t>::min())
+    if (doubled < shrinkFactorLimit && doubled >= std::numeric_limits<std::int32_t>::min())
         return static_cast<std::int32_t>(doubled);
     return std::nullopt;
 }

@@ -219,6 +219,9 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ZoomOutTooFar", QStringList(8, "zoom-out"), 1,
                     "step 8 (zoom-out): Myslíš, že to má ešte zmysel?"},
         FailureCase{"SelectBeyondTheList", {"1", "select:1"}, 1, "select:1"},
+        // The last position of a full stack is a step; one past it is none.
+        FailureCase{"SelectTheLastPositionOfAFullStack", {"1", "select:254"}, 1, "select:254"},
+        FailureCase{"SelectPastAFullStack", {"1", "select:255"}, 2, "unknown step 'select:255'"},
         FailureCase{"MissingTile", {"-t", "chýba.bmp"}, 1, "Nemôžem nahrať súbor chýba.bmp !!!"},
         FailureCase{"TooLargeByHowMuch", QStringList(8, "1"), 1,
                     "step 8 (1): Mozaika by bola príliš veľká. Mozaika by mala 65 536 dielov; "

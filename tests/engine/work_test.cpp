@@ -136,6 +136,13 @@ protected:
 // Random edits of every kind, each state seen as the edits left it; then undo all the way back
 // and redo all the way forward must show each of those states exactly, and an edit after some
 // undos must drop the steps undone.
+// "Prispôsob oknu" goes no further than the zoom: on the largest mosaic a room of 258 pixels
+// takes factor 254 (65535 div 254 = 258), a smaller room the factor below the zoom's limit.
+TEST(FitToWindow, StopsAtTheLastFactorTheZoomHas) {
+    EXPECT_EQ(fittingFactor(maxExtent, 258, 300), 254);
+    EXPECT_EQ(fittingFactor(maxExtent, 300, 100), 255);
+}
+
 TEST_F(History, UndoAndRedoGiveBackEveryStateExactly) {
     forEachIteration(40, [&](unsigned n) {
         rng.seed(n);

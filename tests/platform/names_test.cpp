@@ -1,5 +1,9 @@
 #include "names.h"
 
+#include "hierarchy.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -41,5 +45,18 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"OverlongUtf8IsNotUtf8", "\xC0\xAF",
                                QString(QChar(0x0154)) + QChar(0x017B)}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// The engine opens a file under a name of letters outside ASCII that Qt wrote.
+TEST(FileSystemPath, OpensTheFileQtNames) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(zltyKon + ".hrh");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write("Pruh\n"), 5);
+    file.close();
+    std::string text;
+    EXPECT_TRUE(ornamo::readHierarchyText(ornamo::fileSystemPath(path), text));
+    EXPECT_EQ(text, "Pruh\n");
+}
 
 } // namespace

@@ -8,7 +8,6 @@
 #include "bitmapfile.h"
 #include "imagefile.h"
 #include "mainwindow.h"
-#include "render.h"
 #include "testimages.h"
 
 #include <QAbstractButton>
@@ -231,11 +230,9 @@ inline void trigger(QWidget& window, const char* name) {
         item->trigger();
 }
 
-/// The full-size image of the mosaic the window last rendered, drawn by the engine's renderer.
+/// The full-size image of the mosaic the window last rendered, drawn the plain way.
 inline ornamo::Bitmap fullImage(const MainWindow& window) {
-    ornamo::Bitmap image;
-    ornamo::renderMosaic(window.view().mosaic(), image);
-    return image;
+    return ornamo::testimages::plainMosaic(window.view().mosaic());
 }
 
 /// Compares a picture with the part of `image` seen from (x, y), row by row.

@@ -1,5 +1,8 @@
 #pragma once
 
+// Whether images fit in the memory the machine has: asked before every large buffer of the
+// picture, and by the work before it takes a tile.
+
 #include <cstdint>
 #include <optional>
 
