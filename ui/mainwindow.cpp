@@ -111,6 +111,9 @@ MainWindow::MainWindow(const QString& folder, QWidget* parent)
     createControls();
     createMenus();
     createActions();
+    // The title follows the work's file and whether the work differs from it.
+    connect(&session_, &ornamo::WorkSession::fileNameChanged, this, &MainWindow::updateTitle);
+    connect(&session_, &ornamo::WorkSession::modifiedChanged, this, &MainWindow::updateTitle);
     setTabOrderOfControls();
     move(initialPosition);
     resize(initialOuterSize);

@@ -22,6 +22,7 @@
 #include "outersize.h"
 #include "progress.h"
 #include "work.h"
+#include "worksession.h"
 #include "zoom.h"
 
 #include <QColor>
@@ -100,7 +101,7 @@ public:
     /// The picture shown: the mosaic of the last render at the factor of the last zoom.
     const ornamo::MosaicView& view() const { return work_.view(); }
     /// The work file the work was last saved to or opened from; empty before.
-    const QString& workFile() const { return workFile_; }
+    const QString& workFile() const { return session_.fileName(); }
     bool ctrlDown() const { return ctrlDown_; }
     bool shiftDown() const { return shiftDown_; }
     /// A render or a reduction is under way.
@@ -331,9 +332,9 @@ private:
     ProgressWindow* ExportProgress1 = nullptr; // the export's, over the window
     RuleWorkshop* workshop_ = nullptr;         // made the first time it is asked for
 
-    // The state of the run besides the work.
-    ornamo::Work work_;
-    QString workFile_;
+    // The work and its file, and the state of the run besides them.
+    ornamo::WorkSession session_;
+    ornamo::Work& work_ = session_.work();
     WorkReader workReader_;
     QString lastFolder_;                                // empty until a file was opened or saved
     std::shared_ptr<const ornamo::Rules> pendingRules_; // read in OpenDialog2, if it opened

@@ -356,12 +356,10 @@ void MainWindow::openFiles(const QStringList& paths) {
 }
 
 void MainWindow::openStartFiles(const QStringList& paths) {
-    const bool untouched = !work_.isModified();
+    const bool untouched = !session_.isModified();
     openFiles(paths);
-    if (untouched) {
-        work_.markSaved();
-        updateTitle();
-    }
+    if (untouched)
+        session_.markSaved();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -435,13 +433,13 @@ bool MainWindow::maySaveWork() {
 }
 
 bool MainWindow::saveWork(bool askForName) {
-    QString path = workFile_;
+    QString path = session_.fileName();
     if (askForName || path.isEmpty()) {
         QFileDialog dialog(this);
         prepareWorkDialog(dialog, "SaveWorkDialog1", QFileDialog::AcceptSave);
         startInLastFolder(dialog);
-        if (!workFile_.isEmpty())
-            dialog.selectFile(QFileInfo(workFile_).fileName());
+        if (!session_.fileName().isEmpty())
+            dialog.selectFile(QFileInfo(session_.fileName()).fileName());
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return false;
         path = dialog.selectedFiles().constFirst();
@@ -450,14 +448,11 @@ bool MainWindow::saveWork(bool askForName) {
     const QPoint scroll = viewPane_->scrollPosition();
     const int magnification = viewPane_->magnification();
     work_.setScroll(scroll.x() / magnification, scroll.y() / magnification);
-    if (!ornamo::saveWorkFile(path, work_.document())) {
+    if (!session_.save(path)) {
         showMessage(ornamo::messages::saveFailed(path.toStdString()));
         return false;
     }
-    work_.markSaved();
-    workFile_ = path;
     rememberFolder(path);
-    updateTitle();
     return true;
 }
 
@@ -490,19 +485,17 @@ void MainWindow::openWorkFile(const QString& path) {
 void MainWindow::readWork(const QString& path) {
     ornamo::WorkFileFailure failure = ornamo::WorkFileFailure::None;
     runOnWork([&](ornamo::Progress* progress) {
-        ornamo::WorkDocument document;
-        failure = readOffTheWindowsThread(path, document, *progress);
-        if (failure == ornamo::WorkFileFailure::None)
-            failure = work_.open(document, progress);
+        failure =
+            session_.open(path, progress, [&](const QString& file, ornamo::WorkDocument& document) {
+                return readOffTheWindowsThread(file, document, *progress);
+            });
         return ornamo::Outcome{failure == ornamo::WorkFileFailure::None, {}};
     });
     if (failure != ornamo::WorkFileFailure::None) {
         showMessage(ornamo::messages::text(failure, path.toStdString()));
         return;
     }
-    workFile_ = path;
     rememberFolder(path);
-    updateTitle();
     viewPane_->scrollTo({work_.scrollX(), work_.scrollY()});
 }
 

@@ -54,7 +54,7 @@ bool MainWindow::runOnWork(const Change& change) {
 
     // The new view is made beside the old one, so that the window can go on showing, scrolling
     // and resizing the old view while the work processes pending input.
-    const ornamo::Outcome outcome = change(this);
+    const ornamo::Outcome outcome = session_.change([&](ornamo::Work&) { return change(this); });
 
     // Hide the busy indicator even when the work ended early.
     EndProcessBar();
@@ -251,7 +251,6 @@ void MainWindow::finish(const ornamo::Outcome& outcome) {
         labelCommandButtons();
     noScaleSwitch_->setChecked(work_.noScale());
     updateActions();
-    updateTitle();
     updatePictureTip();
     if (!viewPane_->outline().empty() && outlinedStack_ != stackIdentity())
         viewPane_->clearOutline(); // the mosaic it outlined is gone
@@ -288,14 +287,14 @@ void MainWindow::updateActions() {
 
 void MainWindow::updateTitle() {
     // "Ornamo" until the work has a file; then its name, with the mark while it differs from it.
-    if (workFile_.isEmpty()) {
+    if (session_.fileName().isEmpty()) {
         setWindowTitle(QStringLiteral("Ornamo"));
         setWindowModified(false);
         return;
     }
-    setWindowTitle(QFileInfo(workFile_).fileName() + QStringLiteral("[*]") +
+    setWindowTitle(QFileInfo(session_.fileName()).fileName() + QStringLiteral("[*]") +
                    ornamo::fromUtf8(ornamo::messages::workTitleSuffix));
-    setWindowModified(work_.isModified());
+    setWindowModified(session_.isModified());
 }
 
 void MainWindow::showMessage(std::string_view message, QWidget* over) {
