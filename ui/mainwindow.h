@@ -128,6 +128,8 @@ protected:
 private:
     enum class DrawMode : std::uint8_t { Show = 0, Rescale = 1, Render = 2 };
     using Change = std::function<ornamo::Outcome(ornamo::Progress*)>;
+    /// Where the view is to be scrolled once a change has ended (nothing: where it is).
+    using ScrollAfter = std::function<std::optional<QPoint>()>;
     using WorkStep = ornamo::Outcome (ornamo::Work::*)(ornamo::Progress*);
 
     /// A row of the menu table: a menu's title, an item, a separator or the one switch.
@@ -244,23 +246,48 @@ private:
     void ExportDialog1CanClose(const QString& name);
 
     // Running changes on the work and showing what came of them (mainwindow_work.cpp).
+    /// The window busy with a long operation (a render or a reduction, reading a work file,
+    /// saving or exporting a picture) for the life of the scope: input that would change the
+    /// work is held off and the menu's items greyed, and `shown` (the busy label and the
+    /// progress bar, or a progress window) shows the progress, started with `caption` when one
+    /// is given (the work starts its own). end() hides the progress and takes input again;
+    /// leaving the scope does so too, and then carries out a close asked for meanwhile (which
+    /// asks about unsaved work as any close does).
+    class BusyScope {
+    public:
+        BusyScope(MainWindow& window, ornamo::Progress& shown,
+                  std::optional<ornamo::Caption> caption = std::nullopt);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+        void end();
+
+    private:
+        MainWindow& window_;
+        ornamo::Progress& shown_;
+        bool ended_ = false;
+    };
+
     /// Show repaints the kept view. Rendering and reducing are the Work's, in runOnWork().
     void DrawTile(DrawMode mode);
-    /// Runs a change of the work under the busy indicator, then shows what came of it (finish).
-    /// False when it was not run because another one is under way.
-    bool runOnWork(const Change& change);
+    /// Runs a change of the work in a BusyScope, then shows what came of it (finish), scrolled
+    /// where `scrollAfter` says. False when it was not run because another one is under way.
+    bool runOnWork(const Change& change, const ScrollAfter& scrollAfter = {});
     /// Runs `step` of the work, unless input is held off now.
     void changeWork(WorkStep step);
-    void ShowView();
+    /// Shows the view, scrolled to `position` when one is given, drawing it once.
+    void ShowView(std::optional<QPoint> position = std::nullopt);
     /// Runs a zoom so that the mosaic point under `anchor` (a point of Image1) stays under it,
     /// as far as the scroll range allows.
     void zoomAbout(QPoint anchor, const Change& zoom);
     /// Shows the view magnified `magnification` times (1: full size), the mosaic point under
     /// `anchor` kept there.
     void magnifyAbout(QPoint anchor, int magnification);
-    /// Scrolls so that the point under `anchor`, scrolled by `scrolled` at `before`, stays.
-    void scrollAbout(QPoint anchor, QPoint scrolled, ornamo::ViewScale before);
-    /// Back to full size from a magnification, the scroll offsets kept as they are.
+    /// The scroll position that keeps the point under `anchor`, scrolled by `scrolled` at
+    /// `before`, where it is at the scale shown now.
+    QPoint scrollKeeping(QPoint anchor, QPoint scrolled, ornamo::ViewScale before) const;
+    /// Back to full size from a magnification, the scroll offsets kept as they are; the next
+    /// showing draws it.
     void unmagnify();
     /// The picture's tooltip: the mosaic's full size, its placements and the zoom.
     void updatePictureTip();
@@ -277,9 +304,9 @@ private:
     void updateRuleTips();
     void tipStackEntries();
     void showStackList();
-    /// Shows the work as an operation left it: the list, the buttons, the menu, the title, a
-    /// refusal's message and the view.
-    void finish(const ornamo::Outcome& outcome);
+    /// Shows the work as an operation left it: the list, the buttons, the menu, a refusal's
+    /// message and the view, scrolled to `scroll` when one is given, drawn once.
+    void finish(const ornamo::Outcome& outcome, std::optional<QPoint> scroll = std::nullopt);
     /// Writes the picture to `name` with `progress` (the busy label and the progress bar when
     /// null); false when it could not be written (the file is then as it was).
     bool savePictureFile(const ornamo::PictureSource& picture, const QString& name,

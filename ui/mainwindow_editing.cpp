@@ -484,19 +484,25 @@ void MainWindow::openWorkFile(const QString& path) {
 
 void MainWindow::readWork(const QString& path) {
     ornamo::WorkFileFailure failure = ornamo::WorkFileFailure::None;
-    runOnWork([&](ornamo::Progress* progress) {
-        failure =
-            session_.open(path, progress, [&](const QString& file, ornamo::WorkDocument& document) {
-                return readOffTheWindowsThread(file, document, *progress);
-            });
-        return ornamo::Outcome{failure == ornamo::WorkFileFailure::None, {}};
-    });
+    // An opened work is shown where it was scrolled to when it was saved.
+    runOnWork(
+        [&](ornamo::Progress* progress) {
+            failure = session_.open(path, progress,
+                                    [&](const QString& file, ornamo::WorkDocument& document) {
+                                        return readOffTheWindowsThread(file, document, *progress);
+                                    });
+            return ornamo::Outcome{failure == ornamo::WorkFileFailure::None, {}};
+        },
+        [&]() -> std::optional<QPoint> {
+            if (failure != ornamo::WorkFileFailure::None)
+                return std::nullopt;
+            return QPoint(work_.scrollX(), work_.scrollY());
+        });
     if (failure != ornamo::WorkFileFailure::None) {
         showMessage(ornamo::messages::text(failure, path.toStdString()));
         return;
     }
     rememberFolder(path);
-    viewPane_->scrollTo({work_.scrollX(), work_.scrollY()});
 }
 
 ornamo::WorkFileFailure MainWindow::readOffTheWindowsThread(const QString& path,

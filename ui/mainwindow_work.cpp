@@ -46,25 +46,42 @@ void MainWindow::DrawTile(DrawMode mode) {
         ShowView();
 }
 
-bool MainWindow::runOnWork(const Change& change) {
+MainWindow::BusyScope::BusyScope(MainWindow& window, ornamo::Progress& shown,
+                                 std::optional<ornamo::Caption> caption)
+    : window_(window), shown_(shown) {
+    window_.busy_ = true;
+    window_.updateActions();
+    if (caption)
+        shown_.StartProcessBar(*caption);
+}
+
+void MainWindow::BusyScope::end() {
+    if (ended_)
+        return;
+    ended_ = true;
+    // The progress goes even when the operation ended early.
+    shown_.EndProcessBar();
+    window_.busy_ = false;
+    window_.updateActions();
+}
+
+MainWindow::BusyScope::~BusyScope() {
+    end();
+    if (window_.closePending_) {
+        window_.closePending_ = false;
+        QTimer::singleShot(0, &window_, &QWidget::close);
+    }
+}
+
+bool MainWindow::runOnWork(const Change& change, const ScrollAfter& scrollAfter) {
     if (busy_)
         return false;
-    busy_ = true;
-    updateActions();
-
+    BusyScope busy(*this, *this);
     // The new view is made beside the old one, so that the window can go on showing, scrolling
     // and resizing the old view while the work processes pending input.
     const ornamo::Outcome outcome = session_.change([&](ornamo::Work&) { return change(this); });
-
-    // Hide the busy indicator even when the work ended early.
-    EndProcessBar();
-    busy_ = false;
-    updateActions();
-    finish(outcome);
-    if (closePending_) {
-        closePending_ = false;
-        QTimer::singleShot(0, this, &QWidget::close);
-    }
+    busy.end();
+    finish(outcome, scrollAfter ? scrollAfter() : std::nullopt);
     return true;
 }
 
@@ -77,15 +94,14 @@ bool MainWindow::heldOff() const {
     return busy_ || !startedUp_;
 }
 
-void MainWindow::ShowView() {
-    viewPane_->ShowView();
+void MainWindow::ShowView(std::optional<QPoint> position) {
+    viewPane_->ShowView(position);
 }
 
 void MainWindow::zoomAbout(QPoint anchor, const Change& zoom) {
     const QPoint scrolled = viewPane_->scrollPosition(ViewPane::Shown::Only);
     const ornamo::ViewScale before{work_.view().factor(), viewPane_->magnification()};
-    if (runOnWork(zoom))
-        scrollAbout(anchor, scrolled, before);
+    runOnWork(zoom, [=, this] { return scrollKeeping(anchor, scrolled, before); });
 }
 
 void MainWindow::magnifyAbout(QPoint anchor, int magnification) {
@@ -95,17 +111,16 @@ void MainWindow::magnifyAbout(QPoint anchor, int magnification) {
         return;
     viewPane_->setMagnification(magnification);
     updatePictureTip();
-    ShowView();
-    scrollAbout(anchor, scrolled, before);
+    ShowView(scrollKeeping(anchor, scrolled, before));
 }
 
-void MainWindow::scrollAbout(QPoint anchor, QPoint scrolled, ornamo::ViewScale before) {
+QPoint MainWindow::scrollKeeping(QPoint anchor, QPoint scrolled, ornamo::ViewScale before) const {
     const ornamo::ViewScale after{work_.view().factor(), viewPane_->magnification()};
     const auto kept = [&](int scroll, int at) {
         return static_cast<int>(std::min<std::int64_t>(
             ornamo::anchoredScroll(scroll, at, before, after), std::numeric_limits<int>::max()));
     };
-    viewPane_->scrollTo({kept(scrolled.x(), anchor.x()), kept(scrolled.y(), anchor.y())});
+    return {kept(scrolled.x(), anchor.x()), kept(scrolled.y(), anchor.y())};
 }
 
 void MainWindow::unmagnify() {
@@ -113,7 +128,6 @@ void MainWindow::unmagnify() {
         return;
     viewPane_->setMagnification(1);
     updatePictureTip();
-    ShowView();
 }
 
 void MainWindow::updatePictureTip() {
@@ -240,7 +254,7 @@ void MainWindow::showStackList() {
     ComboBox1->setEnabled(work_.model().listEnabled());
 }
 
-void MainWindow::finish(const ornamo::Outcome& outcome) {
+void MainWindow::finish(const ornamo::Outcome& outcome, std::optional<QPoint> scroll) {
     // Magnified is only ever the full-size view.
     if (work_.view().factor() > 1)
         viewPane_->setMagnification(1);
@@ -256,8 +270,11 @@ void MainWindow::finish(const ornamo::Outcome& outcome) {
         viewPane_->clearOutline(); // the mosaic it outlined is gone
     if (outcome.refusal != ornamo::Refusal::None)
         showMessage(ornamo::messages::text(outcome.refusal));
-    if (outcome.render)
-        DrawTile(DrawMode::Show);
+    // Drawn once, at the scroll position the change leaves.
+    if (outcome.render || viewPane_->magnificationChanged())
+        ShowView(scroll);
+    else if (scroll)
+        viewPane_->scrollTo(*scroll);
     if (workshop_)
         workshop_->workChanged();
 }
@@ -322,12 +339,6 @@ void MainWindow::cropWithDialog(ornamo::Bitmap& tile) {
 bool MainWindow::savePictureFile(const ornamo::PictureSource& picture, const QString& name,
                                  ornamo::ImageFileFormat format, ornamo::Progress* progress) {
     ornamo::Progress& shown = progress ? *progress : *this;
-    busy_ = true;
-    updateActions();
-    shown.StartProcessBar(ornamo::Caption::Saving);
-    const bool saved = ornamo::savePicture(name, picture, format, &shown);
-    shown.EndProcessBar();
-    busy_ = false;
-    updateActions();
-    return saved;
+    const BusyScope busy(*this, shown, ornamo::Caption::Saving);
+    return ornamo::savePicture(name, picture, format, &shown);
 }

@@ -7,6 +7,7 @@
 #include "windowfixture.h"
 
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QWheelEvent>
 
 using namespace windowtest;
@@ -136,4 +137,51 @@ TEST(ZoomScroll, MagnifiedPixelsAreTheViewsRepeated) {
     click(*window, "Button2");
     ctrlClick(focus, Qt::Key_Minus);
     EXPECT_EQ(window->findChild<ViewPane*>()->magnification(), 8);
+}
+
+// Every change draws the picture once, wherever it leaves the scroll bars.
+TEST(ZoomScroll, EachChangeDrawsThePictureOnce) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    for (int i = 0; i < 5; ++i)
+        click(*window, "com1"); // 1280 pixels
+    auto* image = child<QWidget>(*window, "Image1");
+    auto* pane = window->findChild<ViewPane*>();
+    QWidget* focus = child<QWidget>(*window, "Button1");
+    QTest::keyClick(focus, Qt::Key_Asterisk, Qt::KeypadModifier);
+    pane->scrollTo({500, 400});
+    const auto wheel = [&](int notches) {
+        QWheelEvent event(QPointF(30, 50), image->mapToGlobal(QPointF(30, 50)), {},
+                          {0, 120 * notches}, Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(image, &event);
+    };
+    const struct Row {
+        const char* name;
+        std::function<void()> change;
+    } rows[] = {
+        {"Zmenši", [&] { click(*window, "Button1"); }},
+        {"Zväčši", [&] { click(*window, "Button2"); }},
+        {"Ctrl+wheel out", [&] { wheel(-1); }},
+        {"Ctrl+wheel in", [&] { wheel(1); }},
+        {"Ctrl+wheel past full size", [&] { wheel(1); }},
+        {"Ctrl+-", [&] { ctrlClick(focus, Qt::Key_Minus); }},
+        {"Zmenši from a magnification", [&] { click(*window, "Button1"); }},
+        {"command", [&] { click(*window, "com2"); }},
+        {"Späť", [&] { trigger(*window, "Spat1"); }},
+        {"Znova", [&] { trigger(*window, "Znova1"); }},
+        {"scroll to a point",
+         [&] {
+             pane->scrollTo({70, 90});
+         }},
+        {"resize", [&] { window->resize(window->size() + QSize(40, 30)); }},
+    };
+    QSignalSpy draws(pane, &ViewPane::drawn);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        draws.clear();
+        row.change();
+        QApplication::processEvents();
+        EXPECT_EQ(draws.count(), 1);
+    }
 }
