@@ -8,12 +8,13 @@
 // and hands every change to the Work. The picture and its scroll bars are a widget of their
 // own (ViewPane).
 //
-// The class is written in three files whose calls go one way: mainwindow.cpp builds the window
-// and its menu from one table and takes the keys and the window's events; mainwindow_editing.cpp
-// holds the handlers of the items and buttons; mainwindow_work.cpp runs changes on the Work and
-// maps what comes of them onto the widgets. While a render or reduction runs, the window keeps
-// repainting and lets the user scroll and resize, but every input that would change the mosaic,
-// the images or the view factor is ignored until the work has ended.
+// The class is written in four files whose calls go one way, each calling only the ones below
+// it: mainwindow.cpp runs changes on the Work and maps what comes of them onto the widgets;
+// mainwindow_editing.cpp holds the handlers of the items and buttons; mainwindow_origin.cpp
+// answers Shift over the picture; mainwindow_build.cpp builds the window and its menu from one
+// table and takes the keys and the window's events. While a render or reduction runs, the window
+// keeps repainting and lets the user scroll and resize, but every input that would change the
+// mosaic, the images or the view factor is ignored until the work has ended.
 
 #include "bitmap.h"
 #include "commandstack.h"
@@ -150,7 +151,7 @@ private:
     static std::span<const MenuRow> menuTable();
     QList<HelpKey> menuKeys() const;
 
-    // Building the window (mainwindow.cpp).
+    // Building the window (mainwindow_build.cpp).
     void createControls();
     void createZoomButtons(QWidget* client);
     /// The busy label, shown with the progress bar while a render or a reduction runs.
@@ -165,7 +166,7 @@ private:
     void setTabOrderOfControls();
     void fitOuterSize();
 
-    // Start-up, the window's own items and its events (mainwindow.cpp).
+    // Start-up, the window's own items and its events (mainwindow_build.cpp).
     void FormCreate();
     void FormClose();
     void Close1Click();
@@ -245,7 +246,7 @@ private:
     void Exportujobrazok1Click();
     void ExportDialog1CanClose(const QString& name);
 
-    // Running changes on the work and showing what came of them (mainwindow_work.cpp).
+    // Running changes on the work and showing what came of them (mainwindow.cpp).
     /// The window busy with a long operation (a render or a reduction, reading a work file,
     /// saving or exporting a picture) for the life of the scope: input that would change the
     /// work is held off and the menu's items greyed, and `shown` (the busy label and the
@@ -321,6 +322,9 @@ private:
     /// tile to it. Throws std::bad_alloc when the crop's copy cannot be allocated; the tile is
     /// then unchanged.
     void cropWithDialog(ornamo::Bitmap& tile);
+    /// The stack's entries and the tile size, as the outline of a part's copies was made for
+    /// them (explainPoint()); the outline goes when they change.
+    std::vector<const void*> stackIdentity() const;
 
     // Where a pixel comes from (mainwindow_origin.cpp), asked with Shift over the picture.
     /// A move shows the point's chain in the picture's tip. A click also chooses a stack entry
@@ -328,8 +332,6 @@ private:
     /// in at that entry: the newest entry, or the next older one when the click falls inside
     /// the outline shown (the newest again after the oldest). A gap clears the outline.
     void explainPoint(QPoint point, QPoint globalPosition, bool clicked);
-    /// The stack's entries and the tile size as the outline was made for them.
-    std::vector<const void*> stackIdentity() const;
 
     // Controls, named by their kind and a number.
     QPushButton* Button1 = nullptr;

@@ -1,7 +1,7 @@
 // The handlers of the main window's items and buttons: zoom, the command buttons and the menu
 // "Mozaika", reading another hierarchy, loading a new base tile, work files, saving and
 // exporting the picture. Every decision about the mosaic is the work's; the handlers ask the
-// user, hand the change to the work (mainwindow_work.cpp) and show what came of it.
+// user, hand the change to the work (mainwindow.cpp) and show what came of it.
 
 #include "mainwindow.h"
 
@@ -327,7 +327,8 @@ bool isWorkName(const QString& path) {
     return path.endsWith(QStringLiteral(".ornamo"), Qt::CaseInsensitive);
 }
 
-// The local .bmp, .png and .hrh files among dropped data; other files and links are not taken.
+// The local .bmp, .png, .hrh and .ornamo files among dropped data; other files and links are
+// not taken.
 QStringList droppedFiles(const QMimeData* data) {
     QStringList files;
     if (!data || !data->hasUrls())
