@@ -105,14 +105,14 @@ void MainWindow::zoomAbout(QPoint anchor, const Change& zoom) {
     runOnWork(zoom, [=, this] { return scrollKeeping(anchor, scrolled, before); });
 }
 
-void MainWindow::magnifyAbout(QPoint anchor, int magnification) {
+void MainWindow::magnifyAbout(QPoint anchor, int magnification, ViewPane::Drawing drawing) {
     const QPoint scrolled = viewPane_->scrollPosition(ViewPane::Shown::Only);
     const ornamo::ViewScale before{work_.view().factor(), viewPane_->magnification()};
     if (magnification == before.magnification)
         return;
     viewPane_->setMagnification(magnification);
     updatePictureTip();
-    ShowView(scrollKeeping(anchor, scrolled, before));
+    viewPane_->ShowView(scrollKeeping(anchor, scrolled, before), drawing);
 }
 
 QPoint MainWindow::scrollKeeping(QPoint anchor, QPoint scrolled, ornamo::ViewScale before) const {

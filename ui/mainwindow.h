@@ -4,9 +4,9 @@
 // command stack list, twelve command buttons), the mosaic view and the menu.
 //
 // The window is thin: the mosaic, the command slots, the stack, the view factor, the picture
-// shown and the edit history live in the engine's Work; the window maps them onto its widgets
-// and hands every change to the Work. The picture and its scroll bars are a widget of their
-// own (ViewPane).
+// shown and the edit history live in the engine's Work, which a WorkSession holds with its file;
+// the window maps them onto its widgets and hands every change to the session. The picture and
+// its scroll bars are a widget of their own (ViewPane).
 //
 // The class is written in four files whose calls go one way, each calling only the ones below
 // it: mainwindow.cpp runs changes on the Work and maps what comes of them onto the widgets;
@@ -22,6 +22,7 @@
 #include "mosaicview.h"
 #include "outersize.h"
 #include "progress.h"
+#include "viewpane.h"
 #include "work.h"
 #include "worksession.h"
 #include "zoom.h"
@@ -51,7 +52,6 @@ struct HelpKey;
 class PictureSaveDialog;
 class ProgressWindow;
 class RuleWorkshop;
-class ViewPane;
 class QAction;
 class QColorDialog;
 class QComboBox;
@@ -282,8 +282,9 @@ private:
     /// as far as the scroll range allows.
     void zoomAbout(QPoint anchor, const Change& zoom);
     /// Shows the view magnified `magnification` times (1: full size), the mosaic point under
-    /// `anchor` kept there.
-    void magnifyAbout(QPoint anchor, int magnification);
+    /// `anchor` kept there; drawn now, or by the change that follows.
+    void magnifyAbout(QPoint anchor, int magnification,
+                      ViewPane::Drawing drawing = ViewPane::Drawing::Now);
     /// The scroll position that keeps the point under `anchor`, scrolled by `scrolled` at
     /// `before`, where it is at the scale shown now.
     QPoint scrollKeeping(QPoint anchor, QPoint scrolled, ornamo::ViewScale before) const;
@@ -293,6 +294,8 @@ private:
     /// The picture's tooltip: the mosaic's full size, its placements and the zoom.
     void updatePictureTip();
     void updateActions();
+    /// "Ornamo" until the work has a file, then the file's name with the modified mark; called
+    /// by the session's announcements alone.
     void updateTitle();
     /// Reads the hierarchy file at `path`; messages name the file `fileName` and appear over
     /// `over` (the window when null). Null when the file could not be opened.

@@ -87,7 +87,8 @@ void MainWindow::zoomFarther(QPoint anchor) {
 void MainWindow::zoomFullSize(QPoint anchor) {
     if (heldOff())
         return;
-    magnifyAbout(anchor, 1);
+    // Back from a magnification and to full size, drawn once at the end.
+    magnifyAbout(anchor, 1, ViewPane::Drawing::Later);
     zoomAbout(anchor, [this](ornamo::Progress* progress) { return work_.fullSize(progress); });
 }
 

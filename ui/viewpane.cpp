@@ -83,7 +83,7 @@ ViewPane::ViewPane(const ornamo::MosaicView& view, QWidget* client) : QWidget(cl
     connect(ScrollBar2, &QScrollBar::valueChanged, this, &ViewPane::ScrollBar2Change);
 }
 
-void ViewPane::ShowView(std::optional<QPoint> position) {
+void ViewPane::ShowView(std::optional<QPoint> position, Drawing drawing) {
     // Lowering a scroll bar's maximum below its position moves it, which asks for this step
     // again; the pass under way already shows the new position.
     if (showingView_)
@@ -115,6 +115,10 @@ void ViewPane::ShowView(std::optional<QPoint> position) {
         const QSignalBlocker quietAcross(ScrollBar1), quietDown(ScrollBar2);
         ScrollBar1->setValue(position->x());
         ScrollBar2->setValue(position->y());
+    }
+    if (drawing == Drawing::Later) {
+        showingView_ = false;
+        return;
     }
 
     try {

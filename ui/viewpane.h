@@ -44,10 +44,13 @@ public:
     /// `view` is the picture shown; it must outlive the pane.
     ViewPane(const ornamo::MosaicView& view, QWidget* client);
 
+    /// Whether a showing step draws at once, or leaves the drawing to the next one (a change
+    /// made of two steps draws once, at its end).
+    enum class Drawing : bool { Now, Later };
     /// Sizes the picture to the view (at most the room the window leaves it), shows the scroll
     /// bars it needs, puts them at `position` when one is given (each within its range) and
     /// draws the shown part, once. Emits outOfMemory() when the view could not compute it.
-    void ShowView(std::optional<QPoint> position = std::nullopt);
+    void ShowView(std::optional<QPoint> position = std::nullopt, Drawing drawing = Drawing::Now);
     /// Follows the window's new outer size, then shows the view again.
     void fitWindow(QSize windowOuterSize);
     void ScrollBar1Change();
