@@ -88,7 +88,8 @@ bool MainWindow::runOnWork(const Change& change, const ScrollAfter& scrollAfter)
 
 void MainWindow::changeWork(WorkStep step) {
     if (!heldOff())
-        runOnWork([this, step](ornamo::Progress* progress) { return (work_.*step)(progress); });
+        runOnWork(
+            [&work = work_, step](ornamo::Progress* progress) { return (work.*step)(progress); });
 }
 
 bool MainWindow::heldOff() const {
