@@ -157,10 +157,7 @@ TEST(ZoomScroll, EachChangeDrawsThePictureOnce) {
                           false);
         QApplication::sendEvent(image, &event);
     };
-    const struct Row {
-        const char* name;
-        std::function<void()> change;
-    } rows[] = {
+    const std::pair<const char*, std::function<void()>> rows[] = {
         {"Zmenši", [&] { click(*window, "Button1"); }},
         {"Zväčši", [&] { click(*window, "Button2"); }},
         {"Ctrl+wheel out", [&] { wheel(-1); }},
@@ -182,10 +179,10 @@ TEST(ZoomScroll, EachChangeDrawsThePictureOnce) {
         {"resize", [&] { window->resize(window->size() + QSize(40, 30)); }},
     };
     QSignalSpy draws(pane, &ViewPane::drawn);
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, change] : rows) {
+        SCOPED_TRACE(name);
         draws.clear();
-        row.change();
+        change();
         QApplication::processEvents();
         EXPECT_EQ(draws.count(), 1);
     }
