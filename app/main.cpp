@@ -47,7 +47,7 @@ void startUpMessage(QtMsgType type, const QMessageLogContext& context, const QSt
     quietHandler(type, context, text);
 }
 
-// [DLAŽDICA.bmp] [PRAVIDLÁ.hrh], --help and --version.
+// [DLAŽDICA.bmp] [PRAVIDLÁ.hrh] [PRÁCA.ornamo], --help and --version.
 void declareArguments(QCommandLineParser& parser) {
     parser.addHelpOption();
     parser.addVersionOption();

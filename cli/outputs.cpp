@@ -5,6 +5,7 @@
 #include "outputfile.h"
 #include "picturefile.h"
 #include "terminalprogress.h"
+#include "worksession.h"
 
 #include <deque>
 #include <functional>
@@ -41,7 +42,7 @@ std::string failureMessage(const std::vector<Output*>& outputs, const CommitResu
 } // namespace
 
 void writeOutputs(const Options& options, const std::string& placementsText,
-                  const QByteArray& workFile, const std::string& rulesText, const MosaicView* image,
+                  const WorkSession& work, const std::string& rulesText, const MosaicView* image,
                   std::FILE* errors) {
     // What was printed before comes before an output written into stdout in place.
     std::fflush(nullptr);
@@ -63,9 +64,7 @@ void writeOutputs(const Options& options, const std::string& placementsText,
             return file.write(placementsText.data(), placementsText.size());
         });
     if (!options.saveWork.isEmpty())
-        all.emplace_back(options.saveWork, [&](OutputFile& file) {
-            return file.write(workFile.constData(), static_cast<std::size_t>(workFile.size()));
-        });
+        all.emplace_back(options.saveWork, [&](OutputFile& file) { return work.writeTo(file); });
     if (!options.rulesOut.isEmpty())
         all.emplace_back(options.rulesOut, [&](OutputFile& file) {
             return file.write(rulesText.data(), rulesText.size());

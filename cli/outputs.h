@@ -4,14 +4,13 @@
 
 #include "options.h"
 
-#include <QByteArray>
-
 #include <cstdio>
 #include <string>
 
 namespace ornamo {
 class MosaicView;
-}
+class WorkSession;
+} // namespace ornamo
 
 namespace ornamo::cli {
 
@@ -21,13 +20,13 @@ struct Failure {
 };
 
 /// Writes the outputs asked for all or nothing: `placementsText` to the placements file when
-/// one is named, `workFile` to the work file when one is named, `rulesText` to the rules file
-/// of --rules-out when one is named, and `image` (when given) to
-/// the output. Each is written beside its target first, and the targets are replaced only once
-/// every one of them has been written. Throws Failure when anything cannot be written; every
-/// existing file is then as it was.
+/// one is named, the work file of `work` to the work file when one is named, `rulesText` to the
+/// rules file of --rules-out when one is named, and `image` (when given) to the output. Each is
+/// written beside its target first, and the targets are replaced only once every one of them has
+/// been written. Throws Failure when anything cannot be written; every existing file is then as it
+/// was.
 void writeOutputs(const Options& options, const std::string& placementsText,
-                  const QByteArray& workFile, const std::string& rulesText, const MosaicView* image,
+                  const WorkSession& work, const std::string& rulesText, const MosaicView* image,
                   std::FILE* errors);
 
 } // namespace ornamo::cli

@@ -11,7 +11,7 @@
 #include "provenance.h"
 #include "rulemessages.h"
 #include "work.h"
-#include "workfile.h"
+#include "worksession.h"
 
 #include <algorithm>
 #include <new>
@@ -231,13 +231,11 @@ void explainPoints(const Options& options, const Work& work, std::FILE* out) {
 // The work the steps start from: a saved work, or the tile and the hierarchy file. The view
 // starts as the tile itself, shown unreduced; nothing of it is kept, since the picture is
 // computed band by band as it is written.
-void startWork(const Options& options, Work& work, std::FILE* out, std::FILE* errors) {
+void startWork(const Options& options, WorkSession& session, std::FILE* out, std::FILE* errors) {
+    Work& work = session.work();
     if (!options.work.isEmpty()) {
-        WorkDocument document;
-        WorkFileFailure failure = readWorkFile(options.work, document);
-        if (failure == WorkFileFailure::None)
-            failure = work.open(document);
-        if (failure != WorkFileFailure::None)
+        if (const WorkFileFailure failure = session.open(options.work);
+            failure != WorkFileFailure::None)
             throw Failure{messages::text(failure, utf8(options.work))};
         if (options.list)
             listCommands(work.rules().commands, work.rules().count, out);
@@ -277,8 +275,9 @@ std::string rulesText(const Work& work) {
 int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
     if (!options.checkRules.isEmpty())
         return checkRules(options, out, errors);
-    Work work(ViewLimits::keepNothing());
-    startWork(options, work, out, errors);
+    WorkSession session(ViewLimits::keepNothing());
+    startWork(options, session, out, errors);
+    Work& work = session.work();
     for (std::size_t i = 0; i < options.steps.size(); ++i) {
         const Step& step = options.steps[i];
         try {
@@ -302,8 +301,8 @@ int runOrThrow(const Options& options, std::FILE* out, std::FILE* errors) {
                      static_cast<long long>(mosaic.extent()), mosaic.placements.size(),
                      mosaic.placements.size() == 1 ? "" : "s", view.side(), view.side());
     writeOutputs(options, options.placementsFile.isEmpty() ? std::string() : placementsText(work),
-                 options.saveWork.isEmpty() ? QByteArray() : workFileBytes(work.document()),
-                 options.rulesOut.isEmpty() ? std::string() : rulesText(work), image, errors);
+                 session, options.rulesOut.isEmpty() ? std::string() : rulesText(work), image,
+                 errors);
     return 0;
 }
 

@@ -28,9 +28,6 @@ public:
     /// compute it.
     void drawView(const ornamo::MosaicView& view, int hpos, int vpos, int magnification = 1);
 
-    /// The surface, as painted so far.
-    const QImage& surface() const { return surface_; }
-
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -4,16 +4,17 @@
 // command stack list, twelve command buttons), the mosaic view and the menu.
 //
 // The window is thin: the mosaic, the command slots, the stack, the view factor, the picture
-// shown and the edit history live in the engine's Work; the window maps them onto its widgets
-// and hands every change to the Work. The picture and its scroll bars are a widget of their
-// own (ViewPane).
+// shown and the edit history live in the engine's Work, which a WorkSession holds with its file;
+// the window maps them onto its widgets and hands every change to the session. The picture and
+// its scroll bars are a widget of their own (ViewPane).
 //
-// The class is written in three files whose calls go one way: mainwindow.cpp builds the window
-// and its menu from one table and takes the keys and the window's events; mainwindow_editing.cpp
-// holds the handlers of the items and buttons; mainwindow_work.cpp runs changes on the Work and
-// maps what comes of them onto the widgets. While a render or reduction runs, the window keeps
-// repainting and lets the user scroll and resize, but every input that would change the mosaic,
-// the images or the view factor is ignored until the work has ended.
+// The class is written in four files whose calls go one way, each calling only the ones below
+// it: mainwindow.cpp runs changes on the Work and maps what comes of them onto the widgets;
+// mainwindow_editing.cpp holds the handlers of the items and buttons; mainwindow_origin.cpp
+// answers Shift over the picture; mainwindow_build.cpp builds the window and its menu from one
+// table and takes the keys and the window's events. While a render or reduction runs, the window
+// keeps repainting and lets the user scroll and resize, but every input that would change the
+// mosaic, the images or the view factor is ignored until the work has ended.
 
 #include "bitmap.h"
 #include "commandstack.h"
@@ -21,7 +22,9 @@
 #include "mosaicview.h"
 #include "outersize.h"
 #include "progress.h"
+#include "viewpane.h"
 #include "work.h"
+#include "worksession.h"
 #include "zoom.h"
 
 #include <QColor>
@@ -49,7 +52,6 @@ struct HelpKey;
 class PictureSaveDialog;
 class ProgressWindow;
 class RuleWorkshop;
-class ViewPane;
 class QAction;
 class QColorDialog;
 class QComboBox;
@@ -100,7 +102,7 @@ public:
     /// The picture shown: the mosaic of the last render at the factor of the last zoom.
     const ornamo::MosaicView& view() const { return work_.view(); }
     /// The work file the work was last saved to or opened from; empty before.
-    const QString& workFile() const { return workFile_; }
+    const QString& workFile() const { return session_.fileName(); }
     bool ctrlDown() const { return ctrlDown_; }
     bool shiftDown() const { return shiftDown_; }
     /// A render or a reduction is under way.
@@ -127,6 +129,8 @@ protected:
 private:
     enum class DrawMode : std::uint8_t { Show = 0, Rescale = 1, Render = 2 };
     using Change = std::function<ornamo::Outcome(ornamo::Progress*)>;
+    /// Where the view is to be scrolled once a change has ended (nothing: where it is).
+    using ScrollAfter = std::function<std::optional<QPoint>()>;
     using WorkStep = ornamo::Outcome (ornamo::Work::*)(ornamo::Progress*);
 
     /// A row of the menu table: a menu's title, an item, a separator or the one switch.
@@ -147,7 +151,7 @@ private:
     static std::span<const MenuRow> menuTable();
     QList<HelpKey> menuKeys() const;
 
-    // Building the window (mainwindow.cpp).
+    // Building the window (mainwindow_build.cpp).
     void createControls();
     void createZoomButtons(QWidget* client);
     /// The busy label, shown with the progress bar while a render or a reduction runs.
@@ -162,7 +166,7 @@ private:
     void setTabOrderOfControls();
     void fitOuterSize();
 
-    // Start-up, the window's own items and its events (mainwindow.cpp).
+    // Start-up, the window's own items and its events (mainwindow_build.cpp).
     void FormCreate();
     void FormClose();
     void Close1Click();
@@ -242,28 +246,56 @@ private:
     void Exportujobrazok1Click();
     void ExportDialog1CanClose(const QString& name);
 
-    // Running changes on the work and showing what came of them (mainwindow_work.cpp).
+    // Running changes on the work and showing what came of them (mainwindow.cpp).
+    /// The window busy with a long operation (a render or a reduction, reading a work file,
+    /// saving or exporting a picture) for the life of the scope: input that would change the
+    /// work is held off and the menu's items greyed, and `shown` (the busy label and the
+    /// progress bar, or a progress window) shows the progress, started with `caption` when one
+    /// is given (the work starts its own). end() hides the progress and takes input again;
+    /// leaving the scope does so too, and then carries out a close asked for meanwhile (which
+    /// asks about unsaved work as any close does).
+    class BusyScope {
+    public:
+        BusyScope(MainWindow& window, ornamo::Progress& shown,
+                  std::optional<ornamo::Caption> caption = std::nullopt);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+        void end();
+
+    private:
+        MainWindow& window_;
+        ornamo::Progress& shown_;
+        bool ended_ = false;
+    };
+
     /// Show repaints the kept view. Rendering and reducing are the Work's, in runOnWork().
     void DrawTile(DrawMode mode);
-    /// Runs a change of the work under the busy indicator, then shows what came of it (finish).
-    /// False when it was not run because another one is under way.
-    bool runOnWork(const Change& change);
+    /// Runs a change of the work in a BusyScope, then shows what came of it (finish), scrolled
+    /// where `scrollAfter` says. False when it was not run because another one is under way.
+    bool runOnWork(const Change& change, const ScrollAfter& scrollAfter = {});
     /// Runs `step` of the work, unless input is held off now.
     void changeWork(WorkStep step);
-    void ShowView();
+    /// Shows the view, scrolled to `position` when one is given, drawing it once.
+    void ShowView(std::optional<QPoint> position = std::nullopt);
     /// Runs a zoom so that the mosaic point under `anchor` (a point of Image1) stays under it,
     /// as far as the scroll range allows.
     void zoomAbout(QPoint anchor, const Change& zoom);
     /// Shows the view magnified `magnification` times (1: full size), the mosaic point under
-    /// `anchor` kept there.
-    void magnifyAbout(QPoint anchor, int magnification);
-    /// Scrolls so that the point under `anchor`, scrolled by `scrolled` at `before`, stays.
-    void scrollAbout(QPoint anchor, QPoint scrolled, ornamo::ViewScale before);
-    /// Back to full size from a magnification, the scroll offsets kept as they are.
+    /// `anchor` kept there; drawn now, or by the change that follows.
+    void magnifyAbout(QPoint anchor, int magnification,
+                      ViewPane::Drawing drawing = ViewPane::Drawing::Now);
+    /// The scroll position that keeps the point under `anchor`, scrolled by `scrolled` at
+    /// `before`, where it is at the scale shown now.
+    QPoint scrollKeeping(QPoint anchor, QPoint scrolled, ornamo::ViewScale before) const;
+    /// Back to full size from a magnification, the scroll offsets kept as they are; the next
+    /// showing draws it.
     void unmagnify();
     /// The picture's tooltip: the mosaic's full size, its placements and the zoom.
     void updatePictureTip();
     void updateActions();
+    /// "Ornamo" until the work has a file, then the file's name with the modified mark; called
+    /// by the session's announcements alone.
     void updateTitle();
     /// Reads the hierarchy file at `path`; messages name the file `fileName` and appear over
     /// `over` (the window when null). Null when the file could not be opened.
@@ -276,9 +308,9 @@ private:
     void updateRuleTips();
     void tipStackEntries();
     void showStackList();
-    /// Shows the work as an operation left it: the list, the buttons, the menu, the title, a
-    /// refusal's message and the view.
-    void finish(const ornamo::Outcome& outcome);
+    /// Shows the work as an operation left it: the list, the buttons, the menu, a refusal's
+    /// message and the view, scrolled to `scroll` when one is given, drawn once.
+    void finish(const ornamo::Outcome& outcome, std::optional<QPoint> scroll = std::nullopt);
     /// Writes the picture to `name` with `progress` (the busy label and the progress bar when
     /// null); false when it could not be written (the file is then as it was).
     bool savePictureFile(const ornamo::PictureSource& picture, const QString& name,
@@ -293,6 +325,9 @@ private:
     /// tile to it. Throws std::bad_alloc when the crop's copy cannot be allocated; the tile is
     /// then unchanged.
     void cropWithDialog(ornamo::Bitmap& tile);
+    /// The stack's entries and the tile size, as the outline of a part's copies was made for
+    /// them (explainPoint()); the outline goes when they change.
+    std::vector<const void*> stackIdentity() const;
 
     // Where a pixel comes from (mainwindow_origin.cpp), asked with Shift over the picture.
     /// A move shows the point's chain in the picture's tip. A click also chooses a stack entry
@@ -300,8 +335,6 @@ private:
     /// in at that entry: the newest entry, or the next older one when the click falls inside
     /// the outline shown (the newest again after the oldest). A gap clears the outline.
     void explainPoint(QPoint point, QPoint globalPosition, bool clicked);
-    /// The stack's entries and the tile size as the outline was made for them.
-    std::vector<const void*> stackIdentity() const;
 
     // Controls, named by their kind and a number.
     QPushButton* Button1 = nullptr;
@@ -331,9 +364,9 @@ private:
     ProgressWindow* ExportProgress1 = nullptr; // the export's, over the window
     RuleWorkshop* workshop_ = nullptr;         // made the first time it is asked for
 
-    // The state of the run besides the work.
-    ornamo::Work work_;
-    QString workFile_;
+    // The work and its file, and the state of the run besides them.
+    ornamo::WorkSession session_;
+    ornamo::Work& work_ = session_.work();
     WorkReader workReader_;
     QString lastFolder_;                                // empty until a file was opened or saved
     std::shared_ptr<const ornamo::Rules> pendingRules_; // read in OpenDialog2, if it opened

@@ -1,7 +1,7 @@
 // The handlers of the main window's items and buttons: zoom, the command buttons and the menu
 // "Mozaika", reading another hierarchy, loading a new base tile, work files, saving and
 // exporting the picture. Every decision about the mosaic is the work's; the handlers ask the
-// user, hand the change to the work (mainwindow_work.cpp) and show what came of it.
+// user, hand the change to the work (mainwindow.cpp) and show what came of it.
 
 #include "mainwindow.h"
 
@@ -87,7 +87,8 @@ void MainWindow::zoomFarther(QPoint anchor) {
 void MainWindow::zoomFullSize(QPoint anchor) {
     if (heldOff())
         return;
-    magnifyAbout(anchor, 1);
+    // Back from a magnification and to full size, drawn once at the end.
+    magnifyAbout(anchor, 1, ViewPane::Drawing::Later);
     zoomAbout(anchor, [this](ornamo::Progress* progress) { return work_.fullSize(progress); });
 }
 
@@ -327,7 +328,8 @@ bool isWorkName(const QString& path) {
     return path.endsWith(QStringLiteral(".ornamo"), Qt::CaseInsensitive);
 }
 
-// The local .bmp, .png and .hrh files among dropped data; other files and links are not taken.
+// The local .bmp, .png, .hrh and .ornamo files among dropped data; other files and links are
+// not taken.
 QStringList droppedFiles(const QMimeData* data) {
     QStringList files;
     if (!data || !data->hasUrls())
@@ -356,12 +358,10 @@ void MainWindow::openFiles(const QStringList& paths) {
 }
 
 void MainWindow::openStartFiles(const QStringList& paths) {
-    const bool untouched = !work_.isModified();
+    const bool untouched = !session_.isModified();
     openFiles(paths);
-    if (untouched) {
-        work_.markSaved();
-        updateTitle();
-    }
+    if (untouched)
+        session_.markSaved();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -435,13 +435,13 @@ bool MainWindow::maySaveWork() {
 }
 
 bool MainWindow::saveWork(bool askForName) {
-    QString path = workFile_;
+    QString path = session_.fileName();
     if (askForName || path.isEmpty()) {
         QFileDialog dialog(this);
         prepareWorkDialog(dialog, "SaveWorkDialog1", QFileDialog::AcceptSave);
         startInLastFolder(dialog);
-        if (!workFile_.isEmpty())
-            dialog.selectFile(QFileInfo(workFile_).fileName());
+        if (!session_.fileName().isEmpty())
+            dialog.selectFile(QFileInfo(session_.fileName()).fileName());
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return false;
         path = dialog.selectedFiles().constFirst();
@@ -450,14 +450,11 @@ bool MainWindow::saveWork(bool askForName) {
     const QPoint scroll = viewPane_->scrollPosition();
     const int magnification = viewPane_->magnification();
     work_.setScroll(scroll.x() / magnification, scroll.y() / magnification);
-    if (!ornamo::saveWorkFile(path, work_.document())) {
+    if (!session_.save(path)) {
         showMessage(ornamo::messages::saveFailed(path.toStdString()));
         return false;
     }
-    work_.markSaved();
-    workFile_ = path;
     rememberFolder(path);
-    updateTitle();
     return true;
 }
 
@@ -489,21 +486,25 @@ void MainWindow::openWorkFile(const QString& path) {
 
 void MainWindow::readWork(const QString& path) {
     ornamo::WorkFileFailure failure = ornamo::WorkFileFailure::None;
-    runOnWork([&](ornamo::Progress* progress) {
-        ornamo::WorkDocument document;
-        failure = readOffTheWindowsThread(path, document, *progress);
-        if (failure == ornamo::WorkFileFailure::None)
-            failure = work_.open(document, progress);
-        return ornamo::Outcome{failure == ornamo::WorkFileFailure::None, {}};
-    });
+    // An opened work is shown where it was scrolled to when it was saved.
+    runOnWork(
+        [&](ornamo::Progress* progress) {
+            failure = session_.open(path, progress,
+                                    [&](const QString& file, ornamo::WorkDocument& document) {
+                                        return readOffTheWindowsThread(file, document, *progress);
+                                    });
+            return ornamo::Outcome{failure == ornamo::WorkFileFailure::None, {}};
+        },
+        [&]() -> std::optional<QPoint> {
+            if (failure != ornamo::WorkFileFailure::None)
+                return std::nullopt;
+            return QPoint(work_.scrollX(), work_.scrollY());
+        });
     if (failure != ornamo::WorkFileFailure::None) {
         showMessage(ornamo::messages::text(failure, path.toStdString()));
         return;
     }
-    workFile_ = path;
     rememberFolder(path);
-    updateTitle();
-    viewPane_->scrollTo({work_.scrollX(), work_.scrollY()});
 }
 
 ornamo::WorkFileFailure MainWindow::readOffTheWindowsThread(const QString& path,

@@ -27,15 +27,6 @@ ornamo::Provenance provenanceOf(const ornamo::Work& work) {
 
 } // namespace
 
-std::vector<const void*> MainWindow::stackIdentity() const {
-    std::vector<const void*> identity;
-    for (const ornamo::StackEntry& entry : work_.model().stack())
-        identity.push_back(entry.rule.get());
-    identity.push_back(reinterpret_cast<const void*>(
-        static_cast<std::uintptr_t>(work_.model().mosaic().tileSize)));
-    return identity;
-}
-
 void MainWindow::explainPoint(QPoint point, QPoint globalPosition, bool clicked) {
     const ornamo::Provenance provenance = provenanceOf(work_);
     if (point.x() >= provenance.extent() || point.y() >= provenance.extent())

@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -82,7 +83,7 @@ ViewPane::ViewPane(const ornamo::MosaicView& view, QWidget* client) : QWidget(cl
     connect(ScrollBar2, &QScrollBar::valueChanged, this, &ViewPane::ScrollBar2Change);
 }
 
-void ViewPane::ShowView() {
+void ViewPane::ShowView(std::optional<QPoint> position, Drawing drawing) {
     // Lowering a scroll bar's maximum below its position moves it, which asks for this step
     // again; the pass under way already shows the new position.
     if (showingView_)
@@ -94,34 +95,43 @@ void ViewPane::ShowView() {
         std::int64_t{view_.side()} * magnification_, std::numeric_limits<int>::max()));
     Image1->resize(side, side); // clamped to its maximum size
 
-    int hpos = 0;
-    if (side > Image1->width()) {
+    const bool across = side > Image1->width(), down = side > Image1->height();
+    if (across) {
         ScrollBar1->setMaximum(side - Image1->width());
         ScrollBar1->move(ScrollBar1->x(), Image1->y() + Image1->height());
         ScrollBar1->show();
-        hpos = ScrollBar1->value();
     } else {
         ScrollBar1->hide();
     }
-
-    int vpos = 0;
-    if (side > Image1->height()) {
+    if (down) {
         ScrollBar2->setMaximum(side - Image1->height());
         ScrollBar2->move(Image1->x() + Image1->width(), ScrollBar2->y());
         ScrollBar2->show();
-        vpos = ScrollBar2->value();
     } else {
         ScrollBar2->hide();
     }
+    if (position) {
+        // Both bars move before the one drawing below.
+        const QSignalBlocker quietAcross(ScrollBar1), quietDown(ScrollBar2);
+        ScrollBar1->setValue(position->x());
+        ScrollBar2->setValue(position->y());
+    }
+    if (drawing == Drawing::Later) {
+        showingView_ = false;
+        return;
+    }
 
     try {
-        Image1->drawView(view_, hpos, vpos, magnification_);
+        Image1->drawView(view_, across ? ScrollBar1->value() : 0, down ? ScrollBar2->value() : 0,
+                         magnification_);
     } catch (const std::bad_alloc&) {
         showingView_ = false;
         emit outOfMemory();
         return;
     }
     showingView_ = false;
+    drawnMagnification_ = magnification_;
+    emit drawn();
 }
 
 void ViewPane::fitWindow(QSize outer) {
@@ -157,8 +167,14 @@ QPoint ViewPane::scrollPosition(Shown which) const {
 }
 
 void ViewPane::scrollTo(QPoint position) {
-    ScrollBar1->setValue(position.x());
-    ScrollBar2->setValue(position.y());
+    const QPoint before = scrollPosition();
+    {
+        const QSignalBlocker across(ScrollBar1), down(ScrollBar2);
+        ScrollBar1->setValue(position.x());
+        ScrollBar2->setValue(position.y());
+    }
+    if (scrollPosition() != before)
+        ShowView();
 }
 
 QSize ViewPane::room() const {
@@ -225,10 +241,9 @@ bool ViewPane::panView(const QEvent& event) {
             return false;
         const QPoint moved =
             static_cast<const QMouseEvent&>(event).globalPosition().toPoint() - panFrom_;
-        if (ScrollBar1->isVisible())
-            ScrollBar1->setValue(panStart_.x() - moved.x());
-        if (ScrollBar2->isVisible())
-            ScrollBar2->setValue(panStart_.y() - moved.y());
+        const QPoint kept = scrollPosition();
+        scrollTo({ScrollBar1->isVisible() ? panStart_.x() - moved.x() : kept.x(),
+                  ScrollBar2->isVisible() ? panStart_.y() - moved.y() : kept.y()});
         return true;
     }
     case QEvent::MouseButtonRelease:

@@ -12,6 +12,7 @@
 #include <QSize>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 class ImageView;
@@ -43,10 +44,13 @@ public:
     /// `view` is the picture shown; it must outlive the pane.
     ViewPane(const ornamo::MosaicView& view, QWidget* client);
 
+    /// Whether a showing step draws at once, or leaves the drawing to the next one (a change
+    /// made of two steps draws once, at its end).
+    enum class Drawing : bool { Now, Later };
     /// Sizes the picture to the view (at most the room the window leaves it), shows the scroll
-    /// bars it needs and draws the shown part. Emits outOfMemory() when the view could not
-    /// compute it.
-    void ShowView();
+    /// bars it needs, puts them at `position` when one is given (each within its range) and
+    /// draws the shown part, once. Emits outOfMemory() when the view could not compute it.
+    void ShowView(std::optional<QPoint> position = std::nullopt, Drawing drawing = Drawing::Now);
     /// Follows the window's new outer size, then shows the view again.
     void fitWindow(QSize windowOuterSize);
     void ScrollBar1Change();
@@ -57,6 +61,8 @@ public:
     /// The scroll bars' positions; a hidden bar counts 0 when `Shown::Only`.
     enum class Shown : bool { Any, Only };
     QPoint scrollPosition(Shown which = Shown::Any) const;
+    /// Puts both scroll bars at `position` (each within its range) and draws the shown part
+    /// once, when either moved.
     void scrollTo(QPoint position);
     /// The largest size the picture may take in the window's present size.
     QSize room() const;
@@ -65,6 +71,8 @@ public:
     /// ShowView().
     void setMagnification(int magnification) { magnification_ = magnification; }
     int magnification() const { return magnification_; }
+    /// Whether the picture was last drawn at another magnification than the one set.
+    bool magnificationChanged() const { return magnification_ != drawnMagnification_; }
 
     /// What the pointer did over the picture while Shift was held.
     enum class Pointing : bool { Hover, Click };
@@ -91,6 +99,8 @@ signals:
     /// of Image1.
     void zoomAsked(QPoint anchor, int notches);
     void outOfMemory();
+    /// The shown part of the view was drawn onto the picture (once per ShowView()).
+    void drawn();
     /// Shift is held over the picture: the pointer moved over, or clicked, the full-size mosaic
     /// point `point` (mosaicPointAt()); `globalPosition` is the pointer on the screen.
     void originAsked(QPoint point, QPoint globalPosition, ViewPane::Pointing pointing);
@@ -114,6 +124,7 @@ private:
     QScrollBar* ScrollBar2 = nullptr;
     bool showingView_ = false;
     int magnification_ = 1;
+    int drawnMagnification_ = 1;
     int wheelRest_ = 0; // wheel movement short of a whole notch
     bool panning_ = false;
     QPoint panFrom_;  // where the drag started, on the screen

@@ -250,7 +250,7 @@ void RuleWorkshop::createControls() {
 // ---- The text and the records ----
 
 void RuleWorkshop::loadFromWork() {
-    const ornamo::Work& work = host_.work();
+    const ornamo::Work& work = host_.lentWork();
     editor_->setTiles(work.model().mosaic().tiles);
     fileName_ = work.rules().fileName;
     savePath_.clear();
@@ -396,7 +396,7 @@ void RuleWorkshop::showSlot(int index) {
     item->setToolTip(problems.join(QLatin1Char('\n')));
     item->setForeground(held ? palette().text() : palette().placeholderText());
     QIcon icon;
-    const ornamo::Work& work = host_.work();
+    const ornamo::Work& work = host_.lentWork();
     if (held) {
         const ornamo::Bitmap picture = ornamo::rulePicture(command.pattern, work.baseTile(),
                                                            work.model().mosaic().gapColor, 48);
@@ -492,7 +492,7 @@ void RuleWorkshop::moveRecord(int step) {
 void RuleWorkshop::workChanged() {
     if (!isVisible())
         return;
-    editor_->setTiles(host_.work().model().mosaic().tiles);
+    editor_->setTiles(host_.lentWork().model().mosaic().tiles);
     showSlots();
     requestPreview();
 }
@@ -500,7 +500,7 @@ void RuleWorkshop::workChanged() {
 void RuleWorkshop::requestPreview() {
     if (!textReads_ || !worker_)
         return;
-    const ornamo::Work& work = host_.work();
+    const ornamo::Work& work = host_.lentWork();
     ornamo::PreviewInput input{work.model(),
                                std::make_shared<const ornamo::CommandSlots>(records_.commands),
                                records_.count,

@@ -43,7 +43,7 @@ public:
     /// What the main window lends the workshop: the work to read, and the edit that puts rules
     /// into it (nullopt when the main window is busy and took nothing).
     struct Host {
-        std::function<const ornamo::Work&()> work;
+        std::function<const ornamo::Work&()> lentWork;
         std::function<std::optional<ornamo::Outcome>(std::shared_ptr<const ornamo::Rules>)> apply;
     };
 

@@ -118,6 +118,19 @@ TEST(MenuKeys, EveryMenuItemsKeyDoesWhatTheItemDoes) {
          [](ModalScript& s) { s.message(nullptr, QMessageBox::Discard); },
          [&] { return !window->isVisible(); }},
     };
+    // The rows are the items the menu bar shows a key for, no more and no fewer: an item given
+    // a key cannot go unchecked.
+    QStringList keyed, checked;
+    for (const QAction* title : window->menuBar()->actions())
+        for (const QAction* item : title->menu()->actions())
+            if (!item->shortcut().isEmpty())
+                keyed << item->objectName();
+    for (const Row& row : rows)
+        checked << QString::fromLatin1(row.item);
+    keyed.sort();
+    checked.sort();
+    EXPECT_EQ(checked.join(QLatin1Char(' ')).toStdString(),
+              keyed.join(QLatin1Char(' ')).toStdString());
     for (const Row& row : rows) {
         SCOPED_TRACE(row.item);
         QApplication::setActiveWindow(window.get());

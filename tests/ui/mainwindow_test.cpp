@@ -575,6 +575,30 @@ TEST(Busy, InputThatWouldChangeTheMosaicWaitsForTheRender) {
     EXPECT_FALSE(window->isVisible());
 }
 
+// A close asked for while a picture is saved waits for the save, then asks about the work.
+TEST(Busy, ACloseDuringAPictureSaveComesOnceTheSaveHasEnded) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    click(*window, "com1");
+    const QString file = folder->file(QStringLiteral("picture.bmp"));
+    bool busyAtClose = false;
+    ModalScript script;
+    script.then<QFileDialog>([&](QFileDialog& dialog) {
+        // Asked as the save lets pending events through.
+        QTimer::singleShot(0, window.get(),
+                           [&] { busyAtClose = window->isBusy(), window->close(); });
+        dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(file);
+        static_cast<QDialog&>(dialog).accept();
+    });
+    script.message(nullptr, QMessageBox::Discard); // the work is not saved
+    trigger(*window, "UloBitmapu1");
+    for (int i = 0; i < 200 && window->isVisible(); ++i)
+        QTest::qWait(10);
+    EXPECT_TRUE(busyAtClose);
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST(Busy, TheStackListTakesNoChoiceDuringARender) {
     auto folder = standardFolder();
     auto window = startWindow(*folder);

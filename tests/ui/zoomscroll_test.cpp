@@ -7,6 +7,7 @@
 #include "windowfixture.h"
 
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QWheelEvent>
 
 using namespace windowtest;
@@ -124,16 +125,65 @@ TEST(ZoomScroll, MagnifiedPixelsAreTheViewsRepeated) {
         EXPECT_TRUE(image->toolTip().endsWith(QStringLiteral("mierka %1:1").arg(magnification)));
         across->setValue(across->maximum() / 3 + 1);
         down->setValue(down->maximum() / 5 + 3);
+        const QImage shown = image->grab().toImage();
         int wrong = 0;
         for (int y = 0; y < image->height(); ++y)
             for (int x = 0; x < image->width(); ++x) {
                 const std::uint8_t* pixel = view.row((down->value() + y) / magnification) +
                                             3 * ((across->value() + x) / magnification);
-                wrong += image->surface().pixel(x, y) != qRgb(pixel[0], pixel[1], pixel[2]);
+                wrong += shown.pixel(x, y) != qRgb(pixel[0], pixel[1], pixel[2]);
             }
         EXPECT_EQ(wrong, 0);
     }
     click(*window, "Button2");
     ctrlClick(focus, Qt::Key_Minus);
     EXPECT_EQ(window->findChild<ViewPane*>()->magnification(), 8);
+}
+
+// Every change draws the picture once, wherever it leaves the scroll bars.
+TEST(ZoomScroll, EachChangeDrawsThePictureOnce) {
+    auto folder = standardFolder();
+    auto window = startWindow(*folder);
+    for (int i = 0; i < 5; ++i)
+        click(*window, "com1"); // 1280 pixels
+    auto* image = child<QWidget>(*window, "Image1");
+    auto* pane = window->findChild<ViewPane*>();
+    QWidget* focus = child<QWidget>(*window, "Button1");
+    QTest::keyClick(focus, Qt::Key_Asterisk, Qt::KeypadModifier);
+    pane->scrollTo({500, 400});
+    const auto wheel = [&](int notches) {
+        QWheelEvent event(QPointF(30, 50), image->mapToGlobal(QPointF(30, 50)), {},
+                          {0, 120 * notches}, Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(image, &event);
+    };
+    const std::pair<const char*, std::function<void()>> rows[] = {
+        {"Zmenši", [&] { click(*window, "Button1"); }},
+        {"Zväčši", [&] { click(*window, "Button2"); }},
+        {"Ctrl+wheel out", [&] { wheel(-1); }},
+        {"Ctrl+wheel in", [&] { wheel(1); }},
+        {"Ctrl+wheel past full size", [&] { wheel(1); }},
+        {"Zmenši from a magnification", [&] { click(*window, "Button1"); }},
+        {"Ctrl+-", [&] { ctrlClick(focus, Qt::Key_Minus); }},
+        {"Ctrl++", [&] { ctrlClick(focus, Qt::Key_Plus); }},
+        {"Ctrl++ to full size", [&] { ctrlClick(focus, Qt::Key_Plus); }},
+        {"Ctrl++ past full size", [&] { ctrlClick(focus, Qt::Key_Plus); }},
+        {"Ctrl+0 from a magnification", [&] { ctrlClick(focus, Qt::Key_0); }},
+        {"command", [&] { click(*window, "com2"); }},
+        {"Späť", [&] { trigger(*window, "Spat1"); }},
+        {"Znova", [&] { trigger(*window, "Znova1"); }},
+        {"scroll to a point",
+         [&] {
+             pane->scrollTo({70, 90});
+         }},
+        {"resize", [&] { window->resize(window->size() + QSize(40, 30)); }},
+    };
+    QSignalSpy draws(pane, &ViewPane::drawn);
+    for (const auto& [name, change] : rows) {
+        SCOPED_TRACE(name);
+        draws.clear();
+        change();
+        QApplication::processEvents();
+        EXPECT_EQ(draws.count(), 1);
+    }
 }

@@ -1,0 +1,56 @@
+#include "worksession.h"
+
+#include "outputfile.h"
+#include "workfile.h"
+
+namespace ornamo {
+
+WorkSession::WorkSession(ViewLimits limits, QObject* parent) : QObject(parent), work_(limits) {}
+
+void WorkSession::markSaved() {
+    work_.markSaved();
+    announce();
+}
+
+bool WorkSession::writeTo(OutputFile& file) const {
+    const QByteArray bytes = workFileBytes(work_.document());
+    return file.write(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+bool WorkSession::save(const QString& path) {
+    OutputFile file;
+    if (!file.open(path) || !writeTo(file) || !file.commit())
+        return false;
+    work_.markSaved();
+    setFileName(path);
+    announce();
+    return true;
+}
+
+WorkFileFailure WorkSession::open(const QString& path, Progress* progress, const Reader& read) {
+    WorkDocument document;
+    WorkFileFailure failure = read ? read(path, document) : readWorkFile(path, document);
+    if (failure == WorkFileFailure::None)
+        failure = work_.open(document, progress);
+    if (failure != WorkFileFailure::None)
+        return failure;
+    setFileName(path);
+    announce();
+    return failure;
+}
+
+void WorkSession::setFileName(const QString& fileName) {
+    if (fileName == fileName_)
+        return;
+    fileName_ = fileName;
+    emit fileNameChanged(fileName_);
+}
+
+void WorkSession::announce() {
+    if (work_.isModified() == announcedModified_)
+        return;
+    announcedModified_ = work_.isModified();
+    emit modifiedChanged(announcedModified_);
+}
+
+} // namespace ornamo
