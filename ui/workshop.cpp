@@ -75,6 +75,12 @@ QString markSign(ornamo::DiagnosticKind kind) {
     return {};
 }
 
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    return button;
+}
+
 } // namespace
 
 RuleWorkshop::RuleWorkshop(Host host, QWidget* parent)
@@ -100,6 +106,22 @@ RuleWorkshop::~RuleWorkshop() {
 }
 
 void RuleWorkshop::createControls() {
+    auto* top = new QHBoxLayout;
+    top->addLayout(createSlotPane());
+    top->addLayout(createGridPane(), 2);
+    top->addLayout(createTextPane(), 2);
+    QLayout* previewRow = createPreviewPane();
+    QLayout* buttons = createButtonRow();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top, 3);
+    layout->addLayout(previewRow);
+    layout->addWidget(previewArea_, 2);
+    layout->addLayout(buttons);
+    resize(1100, 760);
+}
+
+QLayout* RuleWorkshop::createSlotPane() {
     auto* slotsBox = new QVBoxLayout;
     slotList_ = new QListWidget(this);
     slotList_->setObjectName(QStringLiteral("slotList"));
@@ -108,21 +130,28 @@ void RuleWorkshop::createControls() {
     slotsBox->addWidget(new QLabel(QStringLiteral("Príkazy:"), this));
     slotsBox->addWidget(slotList_, 1);
     auto* slotButtons = new QGridLayout;
-    auto makeButton = [this](const char* name, const QString& caption) {
-        auto* button = new QPushButton(caption, this);
-        button->setObjectName(QString::fromLatin1(name));
-        return button;
-    };
-    addButton_ = makeButton("addRecord", QStringLiteral("Pridaj"));
-    removeButton_ = makeButton("removeRecord", QStringLiteral("Odober"));
-    upButton_ = makeButton("recordUp", QStringLiteral("Vyššie"));
-    downButton_ = makeButton("recordDown", QStringLiteral("Nižšie"));
+    addButton_ = makeButton(this, "addRecord", QStringLiteral("Pridaj"));
+    removeButton_ = makeButton(this, "removeRecord", QStringLiteral("Odober"));
+    upButton_ = makeButton(this, "recordUp", QStringLiteral("Vyššie"));
+    downButton_ = makeButton(this, "recordDown", QStringLiteral("Nižšie"));
     slotButtons->addWidget(addButton_, 0, 0);
     slotButtons->addWidget(removeButton_, 0, 1);
     slotButtons->addWidget(upButton_, 1, 0);
     slotButtons->addWidget(downButton_, 1, 1);
     slotsBox->addLayout(slotButtons);
 
+    connect(slotList_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!updating_ && row >= 0 && row < records_.count)
+            chooseRecord(row);
+    });
+    connect(addButton_, &QPushButton::clicked, this, &RuleWorkshop::addRecord);
+    connect(removeButton_, &QPushButton::clicked, this, &RuleWorkshop::removeRecord);
+    connect(upButton_, &QPushButton::clicked, this, [this] { moveRecord(-1); });
+    connect(downButton_, &QPushButton::clicked, this, [this] { moveRecord(1); });
+    return slotsBox;
+}
+
+QLayout* RuleWorkshop::createGridPane() {
     auto* ruleBox = new QVBoxLayout;
     auto* nameRow = new QHBoxLayout;
     nameEdit_ = new QLineEdit(this);
@@ -138,17 +167,30 @@ void RuleWorkshop::createControls() {
     editor_ = new RuleEditor(this);
     ruleBox->addWidget(editor_, 1);
     auto* partButtons = new QHBoxLayout;
-    auto* turn = makeButton("turnPart", QStringLiteral("Otoč (R)"));
-    auto* mirror = makeButton("mirrorPart", QStringLiteral("Zrkadli (M)"));
-    auto* remove = makeButton("deletePart", QStringLiteral("Zmaž (Del)"));
-    auto* earlier = makeButton("partEarlier", QStringLiteral("Skôr (PgUp)"));
-    auto* later = makeButton("partLater", QStringLiteral("Neskôr (PgDn)"));
+    auto* turn = makeButton(this, "turnPart", QStringLiteral("Otoč (R)"));
+    auto* mirror = makeButton(this, "mirrorPart", QStringLiteral("Zrkadli (M)"));
+    auto* remove = makeButton(this, "deletePart", QStringLiteral("Zmaž (Del)"));
+    auto* earlier = makeButton(this, "partEarlier", QStringLiteral("Skôr (PgUp)"));
+    auto* later = makeButton(this, "partLater", QStringLiteral("Neskôr (PgDn)"));
     for (QPushButton* button : {turn, mirror, remove, earlier, later}) {
         button->setFocusPolicy(Qt::NoFocus);
         partButtons->addWidget(button);
     }
     ruleBox->addLayout(partButtons);
 
+    // Connected once the spin box has its range: setting it is no edit.
+    connect(nameEdit_, &QLineEdit::textEdited, this, &RuleWorkshop::nameEdited);
+    connect(gridSize_, &QSpinBox::valueChanged, this, &RuleWorkshop::gridSizeEdited);
+    connect(editor_, &RuleEditor::patternEdited, this, &RuleWorkshop::gridEdited);
+    connect(turn, &QPushButton::clicked, editor_, &RuleEditor::turnChosen);
+    connect(mirror, &QPushButton::clicked, editor_, &RuleEditor::mirrorChosen);
+    connect(remove, &QPushButton::clicked, editor_, &RuleEditor::deleteChosen);
+    connect(earlier, &QPushButton::clicked, editor_, [this] { editor_->reorderChosen(-1); });
+    connect(later, &QPushButton::clicked, editor_, [this] { editor_->reorderChosen(1); });
+    return ruleBox;
+}
+
+QLayout* RuleWorkshop::createTextPane() {
     auto* textBox = new QVBoxLayout;
     text_ = new QPlainTextEdit(this);
     text_->setObjectName(QStringLiteral("rulesText"));
@@ -163,11 +205,17 @@ void RuleWorkshop::createControls() {
     textBox->addWidget(text_, 1);
     textBox->addWidget(diagnosticList_);
 
-    auto* top = new QHBoxLayout;
-    top->addLayout(slotsBox);
-    top->addLayout(ruleBox, 2);
-    top->addLayout(textBox, 2);
+    readTimer_ = new QTimer(this);
+    readTimer_->setSingleShot(true);
+    readTimer_->setInterval(readDelayMs);
 
+    connect(text_, &QPlainTextEdit::textChanged, this, &RuleWorkshop::textChanged);
+    connect(readTimer_, &QTimer::timeout, this, &RuleWorkshop::readText);
+    connect(diagnosticList_, &QListWidget::itemActivated, this, &RuleWorkshop::goToDiagnostic);
+    return textBox;
+}
+
+QLayout* RuleWorkshop::createPreviewPane() {
     previewImage_ = new QLabel(this);
     previewImage_->setObjectName(QStringLiteral("previewImage"));
     previewImage_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -186,11 +234,16 @@ void RuleWorkshop::createControls() {
     previewRow->addWidget(previewStatus_, 1);
     previewRow->addWidget(wholeStack_);
 
+    connect(wholeStack_, &QCheckBox::toggled, this, &RuleWorkshop::requestPreview);
+    return previewRow;
+}
+
+QLayout* RuleWorkshop::createButtonRow() {
     auto* buttons = new QHBoxLayout;
-    applyButton_ = makeButton("applyRules", QStringLiteral("Použiť"));
-    auto* open = makeButton("openRules", QStringLiteral("Otvor pravidlá…"));
-    auto* save = makeButton("saveRules", QStringLiteral("Ulož pravidlá"));
-    auto* saveAs = makeButton("saveRulesAs", QStringLiteral("Ulož pravidlá ako…"));
+    applyButton_ = makeButton(this, "applyRules", QStringLiteral("Použiť"));
+    auto* open = makeButton(this, "openRules", QStringLiteral("Otvor pravidlá…"));
+    auto* save = makeButton(this, "saveRules", QStringLiteral("Ulož pravidlá"));
+    auto* saveAs = makeButton(this, "saveRulesAs", QStringLiteral("Ulož pravidlá ako…"));
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("workshopStatus"));
     status_->setWordWrap(true);
@@ -200,51 +253,11 @@ void RuleWorkshop::createControls() {
     buttons->addWidget(save);
     buttons->addWidget(saveAs);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top, 3);
-    layout->addLayout(previewRow);
-    layout->addWidget(previewArea_, 2);
-    layout->addLayout(buttons);
-    resize(1100, 760);
-
-    readTimer_ = new QTimer(this);
-    readTimer_->setSingleShot(true);
-    readTimer_->setInterval(readDelayMs);
-
-    connect(slotList_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!updating_ && row >= 0 && row < records_.count)
-            chooseRecord(row);
-    });
-    connect(addButton_, &QPushButton::clicked, this, &RuleWorkshop::addRecord);
-    connect(removeButton_, &QPushButton::clicked, this, &RuleWorkshop::removeRecord);
-    connect(upButton_, &QPushButton::clicked, this, [this] { moveRecord(-1); });
-    connect(downButton_, &QPushButton::clicked, this, [this] { moveRecord(1); });
-    connect(nameEdit_, &QLineEdit::textEdited, this, &RuleWorkshop::nameEdited);
-    connect(gridSize_, &QSpinBox::valueChanged, this, &RuleWorkshop::gridSizeEdited);
-    connect(editor_, &RuleEditor::patternEdited, this, &RuleWorkshop::gridEdited);
-    connect(turn, &QPushButton::clicked, editor_, &RuleEditor::turnChosen);
-    connect(mirror, &QPushButton::clicked, editor_, &RuleEditor::mirrorChosen);
-    connect(remove, &QPushButton::clicked, editor_, &RuleEditor::deleteChosen);
-    connect(earlier, &QPushButton::clicked, editor_, [this] { editor_->reorderChosen(-1); });
-    connect(later, &QPushButton::clicked, editor_, [this] { editor_->reorderChosen(1); });
-    connect(text_, &QPlainTextEdit::textChanged, this, &RuleWorkshop::textChanged);
-    connect(readTimer_, &QTimer::timeout, this, &RuleWorkshop::readText);
-    connect(diagnosticList_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        const QTextBlock block =
-            text_->document()->findBlockByNumber(item->data(Qt::UserRole).toInt());
-        if (!block.isValid())
-            return;
-        QTextCursor cursor(block);
-        cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor,
-                            item->data(Qt::UserRole + 1).toInt());
-        text_->setTextCursor(cursor);
-        text_->setFocus();
-    });
-    connect(wholeStack_, &QCheckBox::toggled, this, &RuleWorkshop::requestPreview);
     connect(applyButton_, &QPushButton::clicked, this, &RuleWorkshop::applyRules);
     connect(open, &QPushButton::clicked, this, &RuleWorkshop::openRules);
     connect(save, &QPushButton::clicked, this, [this] { saveRules(false); });
     connect(saveAs, &QPushButton::clicked, this, [this] { saveRules(true); });
+    return buttons;
 }
 
 // ---- The text and the records ----
@@ -325,6 +338,17 @@ void RuleWorkshop::showDiagnostics(const ornamo::RuleDiagnostics& diagnostics) {
     }
     text_->setExtraSelections(marks);
     diagnosticList_->setVisible(diagnosticList_->count() > 0);
+}
+
+void RuleWorkshop::goToDiagnostic(QListWidgetItem* item) {
+    const QTextBlock block = text_->document()->findBlockByNumber(item->data(Qt::UserRole).toInt());
+    if (!block.isValid())
+        return;
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor,
+                        item->data(Qt::UserRole + 1).toInt());
+    text_->setTextCursor(cursor);
+    text_->setFocus();
 }
 
 void RuleWorkshop::recordsEdited() {

@@ -28,8 +28,10 @@
 
 class QCheckBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollArea;
@@ -81,11 +83,19 @@ protected:
 
 private:
     void createControls();
+    // One group of widgets each, wired to its handlers; each returns its layout.
+    QLayout* createSlotPane();
+    QLayout* createGridPane();
+    QLayout* createTextPane();
+    QLayout* createPreviewPane(); ///< the row above the preview; the preview is previewArea_
+    QLayout* createButtonRow();
     // The text and the records.
     void setText(const std::string& bytes);
     void textChanged();
     void readText();
     void showDiagnostics(const ornamo::RuleDiagnostics& diagnostics);
+    /// Puts the text cursor on the place of a diagnostic.
+    void goToDiagnostic(QListWidgetItem* item);
     void recordsEdited();
     void writeText();
     // The slot list and the chosen record.
