@@ -82,27 +82,21 @@ void report(const char* what, std::vector<double> times, qint64 worstWait) {
     std::fflush(stdout);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    const QString data = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("data");
-    QTemporaryDir folder;
+// The start folder: the tile from `data` and the rules above. False when they cannot be written.
+bool writeStartFolder(const QTemporaryDir& folder, const QString& data) {
     QDir(folder.path()).mkpath(QStringLiteral("dlazdice"));
     QFile::copy(data + QStringLiteral("/dlazdice/default.bmp"),
                 folder.filePath(QStringLiteral("dlazdice/default.bmp")));
     QFile rules(folder.filePath(QStringLiteral("default.hrh")));
-    if (!rules.open(QIODevice::WriteOnly) || rules.write(hierarchy()) < 0)
-        return 1;
-    rules.close();
+    return rules.open(QIODevice::WriteOnly) && rules.write(hierarchy()) >= 0;
+}
 
-    MainWindow window(folder.path());
-    if (!window.startedUp())
-        return 1;
+// The window on screen with slot 1 applied three times, then the workshop opened on it and its
+// first preview shown; nullptr when either does not come up.
+RuleWorkshop* openWorkshop(MainWindow& window) {
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
-        return 1;
+        return nullptr;
     auto* first = window.findChild<QPushButton*>(QStringLiteral("com1"));
     for (int i = 0; i < 3; ++i)
         QTest::mouseClick(first, Qt::LeftButton);
@@ -113,90 +107,120 @@ int main(int argc, char** argv) {
     window.findChild<QAction*>(QStringLiteral("DielnaPravidiel1"))->trigger();
     auto* workshop = window.findChild<RuleWorkshop*>();
     if (!workshop || !QTest::qWaitForWindowExposed(workshop))
-        return 1;
+        return nullptr;
     QElapsedTimer clock;
     clock.start();
     untilShown(*workshop, clock);
+    return workshop;
+}
 
-    // A drag over slot 2's grid, one cell a step, back and forth.
-    {
-        workshop->chooseRecord(1);
-        untilShown(*workshop, clock);
-        RuleEditor& editor = *workshop->editor();
-        LatencyProbe probe;
-        std::vector<double> times;
-        QTest::mousePress(&editor, Qt::LeftButton, {}, editor.cellRect(0, 0).center());
-        for (int step = 0; step < 40; ++step) {
-            const int column = step % 2 == 0 ? 1 : 0;
-            clock.restart();
-            QTest::mouseMove(&editor, editor.cellRect(column, step % 3 == 0 ? 1 : 0).center());
-            times.push_back(untilShown(*workshop, clock));
-        }
-        QTest::mouseRelease(&editor, Qt::LeftButton, {}, editor.cellRect(0, 0).center());
-        report("drag step -> preview (4096 placements, x4 parts)", times, probe.worst());
-    }
-
-    // A keystroke in the text with the preview at full size: "Neškáluj" on, the 5 x 5 command
-    // on a 200-pixel mosaic gives a 1000 x 1000 view.
-    {
-        window.findChild<QAction*>(QStringLiteral("Reset1"))->trigger();
-        window.findChild<QAction*>(QStringLiteral("Nekluj1"))->trigger();
-        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("com3")), Qt::LeftButton);
-        workshop->chooseRecord(2);
-        untilShown(*workshop, clock);
-        std::printf("preview view: %d pixels a side\n", workshop->shownPreview().side);
-        auto* text = workshop->findChild<QPlainTextEdit*>(QStringLiteral("rulesText"));
-        LatencyProbe probe;
-        std::vector<double> times;
-        for (int step = 0; step < 12; ++step) {
-            // The last keyword of the file, R0, becomes R90 and back.
-            QTextCursor cursor(text->document());
-            cursor.movePosition(QTextCursor::End);
-            cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor, 2);
-            text->setTextCursor(cursor);
-            const std::uint64_t before = workshop->requestedGeneration();
-            clock.restart();
-            QTest::keyClick(text, step % 2 == 0 ? Qt::Key_9 : Qt::Key_Backspace);
-            times.push_back(untilShown(*workshop, clock, before));
-        }
-        report("keystroke -> preview (1000 x 1000 view)", times, probe.worst());
-    }
-
-    // Pictures of the workshop, when a folder is given: a rule in the grid with its preview,
-    // then the same with a mistake typed into the text.
-    if (argc > 2) {
-        const QString shots = QString::fromLocal8Bit(argv[2]);
-        window.findChild<QAction*>(QStringLiteral("Nekluj1"))->trigger();
-        window.findChild<QAction*>(QStringLiteral("Reset1"))->trigger();
-        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("com2")), Qt::LeftButton);
-        workshop->loadFromWork();
-        workshop->chooseRecord(1);
-        workshop->editor()->choosePart(1);
-        untilShown(*workshop, clock);
-        workshop->grab().save(shots + QStringLiteral("/workshop-rule.png"));
-        auto* text = workshop->findChild<QPlainTextEdit*>(QStringLiteral("rulesText"));
-        QString broken = text->toPlainText();
-        broken.replace(QStringLiteral("1 1 1 1 R180"), QStringLiteral("1 1 1 1 R18O"));
-        text->setPlainText(broken);
-        QTest::qWait(300);
-        workshop->grab().save(shots + QStringLiteral("/workshop-diagnostic.png"));
-    }
-
-    // A paste of 1 MiB: the text is read once the typing pauses.
-    {
-        auto* text = workshop->findChild<QPlainTextEdit*>(QStringLiteral("rulesText"));
-        QString big = text->toPlainText() + QStringLiteral("\n");
-        while (big.size() < (1 << 20))
-            big += QStringLiteral("Komentár, ktorý nie je záznamom, ale riadkom navyše.\n");
+// A drag over slot 2's grid, one cell a step, back and forth.
+void measureDrag(RuleWorkshop& workshop) {
+    QElapsedTimer clock;
+    clock.start();
+    workshop.chooseRecord(1);
+    untilShown(workshop, clock);
+    RuleEditor& editor = *workshop.editor();
+    LatencyProbe probe;
+    std::vector<double> times;
+    QTest::mousePress(&editor, Qt::LeftButton, {}, editor.cellRect(0, 0).center());
+    for (int step = 0; step < 40; ++step) {
+        const int column = step % 2 == 0 ? 1 : 0;
         clock.restart();
-        text->selectAll();
-        text->insertPlainText(big);
-        const double pasted = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-        // What the workshop adds once the typing pauses: the read of the whole text.
-        LatencyProbe probe;
-        QTest::qWait(400);
-        report("1 MiB paste: Qt's insertion; then our read", {pasted}, probe.worst());
+        QTest::mouseMove(&editor, editor.cellRect(column, step % 3 == 0 ? 1 : 0).center());
+        times.push_back(untilShown(workshop, clock));
     }
+    QTest::mouseRelease(&editor, Qt::LeftButton, {}, editor.cellRect(0, 0).center());
+    report("drag step -> preview (4096 placements, x4 parts)", times, probe.worst());
+}
+
+// A keystroke in the text with the preview at full size: "Neškáluj" on, the 5 x 5 command on a
+// 200-pixel mosaic gives a 1000 x 1000 view.
+void measureKeystroke(MainWindow& window, RuleWorkshop& workshop) {
+    QElapsedTimer clock;
+    clock.start();
+    window.findChild<QAction*>(QStringLiteral("Reset1"))->trigger();
+    window.findChild<QAction*>(QStringLiteral("Nekluj1"))->trigger();
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("com3")), Qt::LeftButton);
+    workshop.chooseRecord(2);
+    untilShown(workshop, clock);
+    std::printf("preview view: %d pixels a side\n", workshop.shownPreview().side);
+    auto* text = workshop.findChild<QPlainTextEdit*>(QStringLiteral("rulesText"));
+    LatencyProbe probe;
+    std::vector<double> times;
+    for (int step = 0; step < 12; ++step) {
+        // The last keyword of the file, R0, becomes R90 and back.
+        QTextCursor cursor(text->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor, 2);
+        text->setTextCursor(cursor);
+        const std::uint64_t before = workshop.requestedGeneration();
+        clock.restart();
+        QTest::keyClick(text, step % 2 == 0 ? Qt::Key_9 : Qt::Key_Backspace);
+        times.push_back(untilShown(workshop, clock, before));
+    }
+    report("keystroke -> preview (1000 x 1000 view)", times, probe.worst());
+}
+
+// Pictures of the workshop into the folder `shots`: a rule in the grid with its preview, then
+// the same with a mistake typed into the text.
+void savePictures(MainWindow& window, RuleWorkshop& workshop, const QString& shots) {
+    QElapsedTimer clock;
+    clock.start();
+    window.findChild<QAction*>(QStringLiteral("Nekluj1"))->trigger();
+    window.findChild<QAction*>(QStringLiteral("Reset1"))->trigger();
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("com2")), Qt::LeftButton);
+    workshop.loadFromWork();
+    workshop.chooseRecord(1);
+    workshop.editor()->choosePart(1);
+    untilShown(workshop, clock);
+    workshop.grab().save(shots + QStringLiteral("/workshop-rule.png"));
+    auto* text = workshop.findChild<QPlainTextEdit*>(QStringLiteral("rulesText"));
+    QString broken = text->toPlainText();
+    broken.replace(QStringLiteral("1 1 1 1 R180"), QStringLiteral("1 1 1 1 R18O"));
+    text->setPlainText(broken);
+    QTest::qWait(300);
+    workshop.grab().save(shots + QStringLiteral("/workshop-diagnostic.png"));
+}
+
+// A paste of 1 MiB: the text is read once the typing pauses.
+void measurePaste(RuleWorkshop& workshop) {
+    auto* text = workshop.findChild<QPlainTextEdit*>(QStringLiteral("rulesText"));
+    QString big = text->toPlainText() + QStringLiteral("\n");
+    while (big.size() < (1 << 20))
+        big += QStringLiteral("Komentár, ktorý nie je záznamom, ale riadkom navyše.\n");
+    QElapsedTimer clock;
+    clock.start();
+    text->selectAll();
+    text->insertPlainText(big);
+    const double pasted = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    // What the workshop adds once the typing pauses: the read of the whole text.
+    LatencyProbe probe;
+    QTest::qWait(400);
+    report("1 MiB paste: Qt's insertion; then our read", {pasted}, probe.worst());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QTemporaryDir folder;
+    if (!writeStartFolder(folder,
+                          argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("data")))
+        return 1;
+    MainWindow window(folder.path());
+    if (!window.startedUp())
+        return 1;
+    RuleWorkshop* workshop = openWorkshop(window);
+    if (!workshop)
+        return 1;
+
+    measureDrag(*workshop);
+    measureKeystroke(window, *workshop);
+    if (argc > 2)
+        savePictures(window, *workshop, QString::fromLocal8Bit(argv[2]));
+    measurePaste(*workshop);
     // Quit without the close questions: the edits are not wanted.
     std::_Exit(0);
 }
