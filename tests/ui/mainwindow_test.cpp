@@ -483,6 +483,7 @@ TEST(Items, GapColourAfterOkAndAfterCancel) {
         {"untouched, Cancel", Qt::red, {}, false, ornamo::makeColor(255, 0, 0)},
     };
     EXPECT_EQ(fullImage(*window).pixel(60, 60), ornamo::makeColor(255, 255, 255));
+    QString tip = child<QPushButton>(*window, "com2")->toolTip(); // draws its gaps in the colour
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         BusyCounter busy(child<QLabel>(*window, "Label2"));
@@ -497,6 +498,9 @@ TEST(Items, GapColourAfterOkAndAfterCancel) {
         EXPECT_EQ(window->model().mosaic().gapColor, row.expected);
         EXPECT_EQ(fullImage(*window).pixel(60, 60), row.expected);
         EXPECT_EQ(busy.shown(rendering), 1); // rendered once, after Cancel too
+        const QString shown = child<QPushButton>(*window, "com2")->toolTip();
+        EXPECT_EQ(shown != tip, row.ok);
+        tip = shown;
     }
 }
 
