@@ -2,14 +2,13 @@
 // show, how much memory the editor then holds, and how long a scroll step takes. Runs the real
 // window on Qt's offscreen platform; prints one line a figure.
 
+#include "benchwindow.h"
 #include "imageview.h"
 #include "mainwindow.h"
 #include "viewpane.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
@@ -42,11 +41,8 @@ std::pair<long, long> residentMegabytes() {
 }
 
 QString hierarchy() {
-    QString text = QStringLiteral("Sestnast\nscale: 4\nitem: 16\n");
-    const char* orientations[] = {"R0", "R90", "R180", "R270", "MR0", "MR90", "MR180", "MR270"};
-    for (int i = 0; i < 16; ++i)
-        text += QStringLiteral("%1 %2 1 1 %3\n").arg(i % 4).arg(i / 4).arg(orientations[i % 8]);
-    return text + QStringLiteral("\nVelky\nscale: 25\nitem: 1\n0 0 25 25 R0\n");
+    return benchwindow::sixteenParts() +
+           QStringLiteral("\nVelky\nscale: 25\nitem: 1\n0 0 25 25 R0\n");
 }
 
 double threadMilliseconds() {
@@ -55,16 +51,7 @@ double threadMilliseconds() {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-// The start folder: the tile from `data` and the rules above. False when they cannot be written.
-bool writeStartFolder(const QTemporaryDir& folder, const QString& data) {
-    QDir(folder.path()).mkpath(QStringLiteral("dlazdice"));
-    QFile::copy(data + QStringLiteral("/dlazdice/default.bmp"),
-                folder.filePath(QStringLiteral("dlazdice/default.bmp")));
-    QFile rules(folder.filePath(QStringLiteral("default.hrh")));
-    return rules.open(QIODevice::WriteOnly) && rules.write(hierarchy().toLatin1()) >= 0;
-}
-
-QPushButton* button(MainWindow& window, const char* name) {
+QPushButton* windowButton(MainWindow& window, const char* name) {
     return window.findChild<QPushButton*>(QString::fromLatin1(name));
 }
 
@@ -75,7 +62,7 @@ void showMosaic(MainWindow& window) {
     window.resize(1600 + 140, 1200 + 75);
     QApplication::processEvents();
     for (const char* name : {"com1", "com1", "com1", "com2"})
-        QTest::mouseClick(button(window, name), Qt::LeftButton);
+        QTest::mouseClick(windowButton(window, name), Qt::LeftButton);
     QApplication::processEvents();
     std::printf("mosaic %d pixels across at factor %d\n",
                 static_cast<int>(window.view().mosaic().extent()), window.view().factor());
@@ -89,7 +76,7 @@ void printResident(const char* when) {
 void measureFullSize(MainWindow& window) {
     QElapsedTimer timer;
     timer.start();
-    QTest::keyClick(button(window, "Button1"), Qt::Key_Asterisk, Qt::KeypadModifier);
+    QTest::keyClick(windowButton(window, "Button1"), Qt::Key_Asterisk, Qt::KeypadModifier);
     QApplication::processEvents();
     std::printf("full size (%d pixels across) on screen: %lld ms\n", window.view().side(),
                 static_cast<long long>(timer.elapsed()));
@@ -173,8 +160,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QTemporaryDir folder;
-    if (!writeStartFolder(folder,
-                          argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("data")))
+    if (!benchwindow::writeStartFolder(folder, argc, argv, hierarchy().toLatin1()))
         return 1;
     MainWindow window(folder.path());
     if (!window.startedUp())
@@ -194,7 +180,7 @@ int main(int argc, char** argv) {
     const std::vector<ornamo::MosaicRect> squares = outlineSquares(window.view().mosaic().extent());
     measureOutline(window, *pane, squares);
     for (int i = 0; i < 6; ++i)
-        QTest::mouseClick(button(window, "Button1"), Qt::LeftButton);
+        QTest::mouseClick(windowButton(window, "Button1"), Qt::LeftButton);
     measureOutline(window, *pane, squares);
     return 0;
 }

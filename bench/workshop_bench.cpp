@@ -3,15 +3,14 @@
 // mosaic of 4096 placements, a keystroke in the text with the preview a megapixel view, and a
 // 1 MiB paste. Prints one line a figure (median and worst of the runs).
 
+#include "benchwindow.h"
 #include "mainwindow.h"
 #include "ruleeditor.h"
 #include "workshop.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -29,10 +28,8 @@ namespace {
 // Slot 1: sixteen parts on a 4 x 4 grid (applied three times: 4096 placements); slot 2: a 2 x 2
 // grid of four parts, the one dragged; slot 3: five by five, for the megapixel view.
 QByteArray hierarchy() {
-    QString text = QStringLiteral("Sestnast\nscale: 4\nitem: 16\n");
+    QString text = benchwindow::sixteenParts();
     const char* orientations[] = {"R0", "R90", "R180", "R270", "MR0", "MR90", "MR180", "MR270"};
-    for (int i = 0; i < 16; ++i)
-        text += QStringLiteral("%1 %2 1 1 %3\n").arg(i % 4).arg(i / 4).arg(orientations[i % 8]);
     text += QStringLiteral("\nDva\nscale: 2\nitem: 4\n0 0 1 1 R0\n1 0 1 1 R90\n1 1 1 1 R180\n"
                            "0 1 1 1 MR0\n");
     text += QStringLiteral("\nPat\nscale: 5\nitem: 25\n");
@@ -80,15 +77,6 @@ void report(const char* what, std::vector<double> times, qint64 worstWait) {
         times[times.size() / 2], times[times.size() * 9 / 10], times.back(),
         static_cast<long long>(worstWait));
     std::fflush(stdout);
-}
-
-// The start folder: the tile from `data` and the rules above. False when they cannot be written.
-bool writeStartFolder(const QTemporaryDir& folder, const QString& data) {
-    QDir(folder.path()).mkpath(QStringLiteral("dlazdice"));
-    QFile::copy(data + QStringLiteral("/dlazdice/default.bmp"),
-                folder.filePath(QStringLiteral("dlazdice/default.bmp")));
-    QFile rules(folder.filePath(QStringLiteral("default.hrh")));
-    return rules.open(QIODevice::WriteOnly) && rules.write(hierarchy()) >= 0;
 }
 
 // The window on screen with slot 1 applied three times, then the workshop opened on it and its
@@ -206,8 +194,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QTemporaryDir folder;
-    if (!writeStartFolder(folder,
-                          argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("data")))
+    if (!benchwindow::writeStartFolder(folder, argc, argv, hierarchy()))
         return 1;
     MainWindow window(folder.path());
     if (!window.startedUp())
