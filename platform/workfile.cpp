@@ -303,11 +303,14 @@ WorkFileFailure readWorkFile(const QString& path, WorkDocument& document) {
     }
 }
 
-bool saveWorkFile(const QString& path, const WorkDocument& document) {
+bool writeWorkFile(OutputFile& file, const WorkDocument& document) {
     const QByteArray bytes = workFileBytes(document);
+    return file.write(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+bool saveWorkFile(const QString& path, const WorkDocument& document) {
     OutputFile file;
-    return file.open(path) &&
-           file.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && file.commit();
+    return file.open(path) && writeWorkFile(file, document) && file.commit();
 }
 
 } // namespace ornamo

@@ -31,6 +31,8 @@
 
 namespace ornamo {
 
+class OutputFile;
+
 /// The largest work file read: a tile as large as a tile file may be, in base64, and the rest.
 inline constexpr qint64 workFileLimit = qint64{320} << 20;
 
@@ -49,6 +51,10 @@ WorkFileFailure parseWorkFile(const QByteArray& bytes, WorkDocument& document);
 /// a pipe), or that holds U+FFFD (bytes that were not UTF-8), is OpenFailed at once, without
 /// waiting on it. Touches no window: it may run on any thread.
 WorkFileFailure readWorkFile(const QString& path, WorkDocument& document);
+
+/// Writes the work file into `file`, opened by the caller, who commits it (alone, or with other
+/// outputs all or none). False when it could not be written.
+bool writeWorkFile(OutputFile& file, const WorkDocument& document);
 
 /// Writes the work file all or nothing: an existing file stays as it was when anything fails.
 bool saveWorkFile(const QString& path, const WorkDocument& document);

@@ -1,6 +1,5 @@
 #include "worksession.h"
 
-#include "outputfile.h"
 #include "workfile.h"
 
 namespace ornamo {
@@ -13,13 +12,11 @@ void WorkSession::markSaved() {
 }
 
 bool WorkSession::writeTo(OutputFile& file) const {
-    const QByteArray bytes = workFileBytes(work_.document());
-    return file.write(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return writeWorkFile(file, work_.document());
 }
 
 bool WorkSession::save(const QString& path) {
-    OutputFile file;
-    if (!file.open(path) || !writeTo(file) || !file.commit())
+    if (!saveWorkFile(path, work_.document()))
         return false;
     work_.markSaved();
     setFileName(path);
